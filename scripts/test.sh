@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Runs the whole test suite of one build folder. The tests that open windows
+# get a virtual display (Xvfb) when no display is there.
+set -euo pipefail
+build=${1:-build}
+export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
+run_ctest() { ctest --test-dir "$build" --output-on-failure -j2 --timeout 600; }
+if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null 2>&1; then
+  export -f run_ctest
+  export build
+  xvfb-run -a -s "-screen 0 1024x768x24" bash -c run_ctest
+else
+  run_ctest
+fi

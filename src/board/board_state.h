@@ -1,0 +1,40 @@
+// The state of the software board: the open screen, its frame memory and
+// the clip window. One board per process, as the demo had one 3D board.
+// The triangle, texture and combine state are kept beside this in their
+// own files.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "board/frame_sink.h"
+
+// Pixels per memory row of every colour and depth buffer, as on the
+// original board (a stride of 2048 bytes): rows are wider than any screen,
+// and the bytes past the screen's width belong to nobody.
+constexpr int kBoardStridePixels = 1024;
+
+struct BoardClipWindow {
+  int min_x = 0;  // inclusive
+  int min_y = 0;
+  int max_x = 0;  // exclusive
+  int max_y = 0;
+};
+
+struct BoardState {
+  bool glide_initialised = false;
+  int selected_board = -1;
+  bool open = false;
+  int width = 0;
+  int height = 0;
+  std::vector<uint16_t> colour[2];  // RGB 565, row 0 at the bottom
+  std::vector<uint16_t> depth;      // 16-bit depth, 0xFFFF farthest
+  int back = 1;                     // index of the back colour buffer
+  BoardClipWindow clip;
+  FrameSink* sink = nullptr;        // where frames go while open
+};
+
+BoardState& Board();
+
+// The back colour buffer, or null when no screen is open.
+uint16_t* BoardBackBuffer();

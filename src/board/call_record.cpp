@@ -1,0 +1,39 @@
+#include "board/call_record.h"
+
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+std::atomic<BoardCallRecorder*> installed{nullptr};
+}  // namespace
+
+void BoardSetCallRecorder(BoardCallRecorder* recorder) { installed.store(recorder); }
+BoardCallRecorder* BoardCallRecorderInstalled() { return installed.load(); }
+
+void BoardRecord(const char* name, std::initializer_list<double> arguments) {
+  BoardCallRecorder* recorder = installed.load(std::memory_order_relaxed);
+  if (!recorder) return;
+  recorder->Record(BoardCall{name, std::vector<double>(arguments)});
+}
+
+std::vector<std::string> BoardCallLog::Lines() const {
+  std::vector<std::string> lines;
+  lines.reserve(calls.size());
+  for (const BoardCall& call : calls) {
+    std::string line = call.name + "(";
+    for (size_t i = 0; i < call.arguments.size(); ++i) {
+      char text[64];
+      const double value = call.arguments[i];
+      if (value == std::floor(value) && std::fabs(value) < 1e15) {
+        std::snprintf(text, sizeof text, "%lld", static_cast<long long>(value));
+      } else {
+        std::snprintf(text, sizeof text, "%g", value);
+      }
+      if (i) line += ",";
+      line += text;
+    }
+    lines.push_back(line + ")");
+  }
+  return lines;
+}

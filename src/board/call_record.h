@@ -1,0 +1,35 @@
+// A recording hook on the board: when a recorder is installed, every Glide
+// call is reported with its name and its arguments in order, so tests can
+// check the calls a frame makes. Without a recorder the cost is one test of
+// a pointer per call.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct BoardCall {
+  std::string name;
+  std::vector<double> arguments;
+};
+
+class BoardCallRecorder {
+ public:
+  virtual ~BoardCallRecorder() = default;
+  virtual void Record(const BoardCall& call) = 0;
+};
+
+// Null stops recording.
+void BoardSetCallRecorder(BoardCallRecorder* recorder);
+BoardCallRecorder* BoardCallRecorderInstalled();
+
+// Reports a call when a recorder is installed.
+void BoardRecord(const char* name, std::initializer_list<double> arguments);
+
+// A recorder that keeps every call, for tests.
+class BoardCallLog : public BoardCallRecorder {
+ public:
+  void Record(const BoardCall& call) override { calls.push_back(call); }
+  // The calls as lines "name(a,b,c)" with integers printed without fractions.
+  std::vector<std::string> Lines() const;
+  std::vector<BoardCall> calls;
+};

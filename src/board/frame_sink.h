@@ -1,0 +1,58 @@
+// Where the board's finished frames go when a buffer is swapped: the picture
+// window (the default), or a sink of a headless run, a capture or a test.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+class FrameSink {
+ public:
+  virtual ~FrameSink() = default;
+  // The screen opens (grSstWinOpen) with this size; false refuses it.
+  virtual bool Open(int width, int height) = 0;
+  // A finished frame: memory row 0 is the bottom row of the screen; stride in
+  // pixels. interval is the swap interval (0: at once, 1: at the retrace).
+  virtual void Present(const uint16_t* pixels, int width, int height, int stride_pixels,
+                       int interval) = 0;
+  // The screen closes (grGlideShutdown).
+  virtual void Close() = 0;
+};
+
+// Null selects the picture window. The sink is not owned; it must outlive
+// the open screen.
+void BoardSetFrameSink(FrameSink* sink);
+FrameSink* BoardFrameSink();
+
+// A sink that only counts frames and keeps the last one shown with interval
+// 1; headless runs and tests use it. A hook may be called after each frame.
+class CountingFrameSink : public FrameSink {
+ public:
+  using FrameHook = void (*)(void* context, const CountingFrameSink& sink, int interval);
+  bool Open(int width, int height) override;
+  void Present(const uint16_t* pixels, int width, int height, int stride_pixels,
+               int interval) override;
+  void Close() override { open_ = false; }
+  void SetHook(FrameHook hook, void* context) {
+    hook_ = hook;
+    hook_context_ = context;
+  }
+
+  bool open() const { return open_; }
+  int width() const { return width_; }
+  int height() const { return height_; }
+  long frames() const { return frames_; }              // every present
+  long retrace_frames() const { return retrace_frames_; }  // interval >= 1
+  // The last frame presented with interval >= 1, top row first, packed.
+  const uint16_t* last_frame() const { return last_.data(); }
+  bool has_frame() const { return !last_.empty(); }
+
+ private:
+  bool open_ = false;
+  int width_ = 0;
+  int height_ = 0;
+  long frames_ = 0;
+  long retrace_frames_ = 0;
+  FrameHook hook_ = nullptr;
+  void* hook_context_ = nullptr;
+  std::vector<uint16_t> last_;
+};

@@ -1,0 +1,168 @@
+// The frame side of the board: start-up and shutdown, opening the screen,
+// clearing, swapping, linear frame-buffer locks and the clip window.
+#include <algorithm>
+
+#include "board/board_state.h"
+#include "board/call_record.h"
+#include "board/glide.h"
+#include "board/window_sink.h"
+#include "platform/display.h"
+
+namespace {
+
+struct Resolution {
+  int width;
+  int height;
+};
+
+// Indexed by the resolution code.
+constexpr Resolution kResolutions[] = {
+    {320, 200}, {320, 240}, {400, 256}, {512, 384}, {640, 200},
+    {640, 350}, {640, 400}, {640, 480}, {800, 600},
+};
+
+uint16_t ArgbTo565(GrColor_t colour) {
+  const uint32_t r = (colour >> 16) & 0xFF;
+  const uint32_t g = (colour >> 8) & 0xFF;
+  const uint32_t b = colour & 0xFF;
+  return static_cast<uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
+}
+
+void CloseScreen(BoardState& b) {
+  if (!b.open) return;
+  if (b.sink) b.sink->Close();
+  b.open = false;
+  b.sink = b.sink == &DefaultWindowSink() ? nullptr : b.sink;
+  for (auto& buffer : b.colour) std::vector<uint16_t>().swap(buffer);
+  std::vector<uint16_t>().swap(b.depth);
+}
+
+}  // namespace
+
+void grGlideInit() {
+  BoardRecord("grGlideInit", {});
+  Board().glide_initialised = true;
+}
+
+void grGlideShutdown() {
+  BoardRecord("grGlideShutdown", {});
+  BoardState& b = Board();
+  CloseScreen(b);
+  b.glide_initialised = false;
+  b.selected_board = -1;
+}
+
+FxBool grSstQueryHardware(GrHwConfiguration* configuration) {
+  BoardRecord("grSstQueryHardware", {});
+  const bool present =
+      platform::IsHeadless() || Board().sink != nullptr || platform::DisplayAvailable();
+  if (!configuration) return FXFALSE;
+  *configuration = GrHwConfiguration{};
+  if (!present) return FXFALSE;
+  configuration->num_sst = 1;
+  configuration->fb_ram_mib = 4;
+  configuration->tmu_ram_mib = 2;
+  return FXTRUE;
+}
+
+void grSstSelect(int board) {
+  BoardRecord("grSstSelect", {static_cast<double>(board)});
+  Board().selected_board = board;
+}
+
+FxBool grSstWinOpen(FxU32 window, GrScreenResolution_t resolution, GrScreenRefresh_t refresh,
+                    GrColorFormat_t format, GrOriginLocation_t origin, int colour_buffers,
+                    int aux_buffers) {
+  BoardRecord("grSstWinOpen",
+              {static_cast<double>(window), static_cast<double>(resolution),
+               static_cast<double>(refresh), static_cast<double>(format),
+               static_cast<double>(origin), static_cast<double>(colour_buffers),
+               static_cast<double>(aux_buffers)});
+  BoardState& b = Board();
+  if (!b.glide_initialised || b.selected_board != 0) return FXFALSE;
+  if (resolution < 0 || resolution >= static_cast<int>(std::size(kResolutions))) return FXFALSE;
+  if (colour_buffers != 2 && colour_buffers != 3) return FXFALSE;
+  CloseScreen(b);
+  const Resolution size = kResolutions[resolution];
+  FrameSink* sink = b.sink ? b.sink : &DefaultWindowSink();
+  if (!sink->Open(size.width, size.height)) return FXFALSE;
+  b.sink = sink;
+  b.width = size.width;
+  b.height = size.height;
+  const size_t pixels = static_cast<size_t>(kBoardStridePixels) * size.height;
+  b.colour[0].assign(pixels, 0);
+  b.colour[1].assign(pixels, 0);
+  b.depth.assign(aux_buffers > 0 ? pixels : 0, 0xFFFF);
+  b.back = 1;
+  b.clip = BoardClipWindow{0, 0, size.width, size.height};
+  b.open = true;
+  return FXTRUE;
+}
+
+void grBufferClear(GrColor_t colour, GrAlpha_t alpha, FxU16 depth) {
+  BoardRecord("grBufferClear",
+              {static_cast<double>(colour), static_cast<double>(alpha), static_cast<double>(depth)});
+  BoardState& b = Board();
+  if (!b.open) return;
+  const uint16_t pixel = ArgbTo565(colour);
+  uint16_t* back = b.colour[b.back].data();
+  const bool has_depth = !b.depth.empty();
+  for (int y = b.clip.min_y; y < b.clip.max_y; ++y) {
+    const size_t row = static_cast<size_t>(y) * kBoardStridePixels;
+    std::fill(back + row + b.clip.min_x, back + row + b.clip.max_x, pixel);
+    if (has_depth) {
+      std::fill(b.depth.data() + row + b.clip.min_x, b.depth.data() + row + b.clip.max_x, depth);
+    }
+  }
+}
+
+void grBufferSwap(int interval) {
+  BoardRecord("grBufferSwap", {static_cast<double>(interval)});
+  BoardState& b = Board();
+  if (!b.open) return;
+  b.sink->Present(b.colour[b.back].data(), b.width, b.height, kBoardStridePixels, interval);
+  b.back ^= 1;
+}
+
+FxBool grLfbLock(GrLock_t type, GrBuffer_t buffer, GrLfbWriteMode_t write_mode,
+                 GrOriginLocation_t origin, FxBool pixel_pipeline, GrLfbInfo_t* info) {
+  BoardRecord("grLfbLock", {static_cast<double>(type), static_cast<double>(buffer),
+                            static_cast<double>(write_mode), static_cast<double>(origin),
+                            static_cast<double>(pixel_pipeline)});
+  BoardState& b = Board();
+  if (!b.open || !info || info->size != static_cast<int32_t>(sizeof(GrLfbInfo_t))) return FXFALSE;
+  if (type != GR_LFB_READ_ONLY && type != GR_LFB_WRITE_ONLY) return FXFALSE;
+  if (write_mode != GR_LFBWRITEMODE_565) return FXFALSE;
+  int index;
+  if (buffer == GR_BUFFER_BACKBUFFER) {
+    index = b.back;
+  } else if (buffer == GR_BUFFER_FRONTBUFFER) {
+    index = b.back ^ 1;
+  } else {
+    return FXFALSE;
+  }
+  info->lfbPtr = b.colour[index].data();
+  info->strideInBytes = kBoardStridePixels * sizeof(uint16_t);
+  info->writeMode = GR_LFBWRITEMODE_565;
+  info->origin = GR_ORIGIN_LOWER_LEFT;
+  return FXTRUE;
+}
+
+FxBool grLfbUnlock(GrLock_t type, GrBuffer_t buffer) {
+  BoardRecord("grLfbUnlock", {static_cast<double>(type), static_cast<double>(buffer)});
+  return Board().open ? FXTRUE : FXFALSE;
+}
+
+void grClipWindow(FxU32 min_x, FxU32 min_y, FxU32 max_x, FxU32 max_y) {
+  BoardRecord("grClipWindow", {static_cast<double>(min_x), static_cast<double>(min_y),
+                               static_cast<double>(max_x), static_cast<double>(max_y)});
+  BoardState& b = Board();
+  // Kept inside the screen; an empty window draws and clears nothing.
+  const auto clamp = [](FxU32 value, int limit) {
+    return static_cast<int>(std::min<FxU32>(value, static_cast<FxU32>(limit)));
+  };
+  b.clip.min_x = clamp(min_x, b.width);
+  b.clip.max_x = std::max(b.clip.min_x, clamp(max_x, b.width));
+  b.clip.min_y = clamp(min_y, b.height);
+  b.clip.max_y = std::max(b.clip.min_y, clamp(max_y, b.height));
+}

@@ -1,0 +1,14 @@
+// The default frame sink: the picture window of the platform.
+#pragma once
+
+#include "board/frame_sink.h"
+
+class WindowFrameSink : public FrameSink {
+ public:
+  bool Open(int width, int height) override;
+  void Present(const uint16_t* pixels, int width, int height, int stride_pixels,
+               int interval) override;
+  void Close() override;
+};
+
+WindowFrameSink& DefaultWindowSink();

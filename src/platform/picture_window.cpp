@@ -1,0 +1,207 @@
+// SDL2 window, renderer and streaming texture for the board's frames.
+// The demo thread copies a finished frame into a staging buffer; the main
+// thread uploads it (flipping rows: the board's origin is the lower left),
+// presents it with vsync and then releases the waiting demo thread.
+#include "platform/picture_window.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/display.h"
+#include "platform/messages.h"
+
+namespace platform {
+namespace {
+
+struct PictureWindow {
+  PictureWindowOptions options;
+  SDL_Window* window = nullptr;
+  SDL_Renderer* renderer = nullptr;
+  SDL_Texture* texture = nullptr;
+  int width = 0;
+  int height = 0;
+  int refresh_hz = 60;
+  std::chrono::steady_clock::time_point last_present{};
+
+  // Shared with submitting threads.
+  std::mutex mutex;
+  std::condition_variable presented;
+  std::vector<uint16_t> staging;  // top row first, tightly packed
+  bool pending = false;
+  bool presenting = false;  // true while the window is open and served
+  uint64_t submitted = 0;
+  uint64_t shown = 0;
+};
+
+PictureWindow& Picture() {
+  static PictureWindow picture;
+  return picture;
+}
+
+int ChooseScale(int width, int height) {
+  SDL_Rect bounds;
+  if (SDL_GetDisplayUsableBounds(0, &bounds) != 0) return 1;
+  int scale = 1;
+  while ((scale + 1) * width <= bounds.w * 9 / 10 && (scale + 1) * height <= bounds.h * 9 / 10 &&
+         scale < 2) {
+    ++scale;
+  }
+  return scale;
+}
+
+void PresentPending(PictureWindow& p) {
+  std::vector<uint16_t> frame;
+  uint64_t sequence;
+  {
+    std::lock_guard<std::mutex> lock(p.mutex);
+    if (!p.pending) return;
+    frame.swap(p.staging);
+    p.pending = false;
+    sequence = p.submitted;
+  }
+  SDL_UpdateTexture(p.texture, nullptr, frame.data(), p.width * 2);
+  {
+    std::lock_guard<std::mutex> lock(p.mutex);
+    if (p.staging.empty()) p.staging.swap(frame);  // reuse the block next time
+  }
+  // Pace to the display's refresh when the driver does not wait for the
+  // retrace itself (virtual displays, some compositors).
+  const auto interval = std::chrono::microseconds(1000000 / std::max(p.refresh_hz, 1));
+  const auto since = std::chrono::steady_clock::now() - p.last_present;
+  if (since < interval - std::chrono::microseconds(1500)) {
+    std::this_thread::sleep_for(interval - since - std::chrono::microseconds(1000));
+  }
+  SDL_SetRenderDrawColor(p.renderer, 0, 0, 0, 255);
+  SDL_RenderClear(p.renderer);
+  SDL_RenderCopy(p.renderer, p.texture, nullptr, nullptr);
+  SDL_RenderPresent(p.renderer);
+  p.last_present = std::chrono::steady_clock::now();
+  {
+    std::lock_guard<std::mutex> lock(p.mutex);
+    p.shown = sequence;
+  }
+  p.presented.notify_all();
+}
+
+void TranslateEvents() {
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) {
+    switch (event.type) {
+      case SDL_KEYDOWN:
+        if (!event.key.repeat) PostMessage(kWmKeyDown, static_cast<uintptr_t>(event.key.keysym.sym), 0);
+        break;
+      case SDL_QUIT:
+        PostMessage(kWmClose, 0, 0);
+        break;
+      case SDL_WINDOWEVENT:
+        if (event.window.event == SDL_WINDOWEVENT_CLOSE) PostMessage(kWmClose, 0, 0);
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+}  // namespace
+
+void SetPictureWindowOptions(const PictureWindowOptions& options) { Picture().options = options; }
+
+bool OpenPictureWindow(int width, int height) {
+  PictureWindow& p = Picture();
+  if (p.window) ClosePictureWindow();
+  if (!DisplayAvailable()) return false;
+  const int scale = p.options.scale > 0 ? p.options.scale : ChooseScale(width, height);
+  Uint32 flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
+  if (p.options.fullscreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+  p.window = SDL_CreateWindow("Veyrith", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                              width * scale, height * scale, flags);
+  if (!p.window) return false;
+  SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+  p.renderer = SDL_CreateRenderer(p.window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+  if (!p.renderer) p.renderer = SDL_CreateRenderer(p.window, -1, SDL_RENDERER_SOFTWARE);
+  if (!p.renderer) {
+    ClosePictureWindow();
+    return false;
+  }
+  SDL_RenderSetLogicalSize(p.renderer, width, height);
+  p.texture = SDL_CreateTexture(p.renderer, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING,
+                                width, height);
+  if (!p.texture) {
+    ClosePictureWindow();
+    return false;
+  }
+  SDL_DisplayMode mode;
+  p.refresh_hz = 60;
+  if (SDL_GetCurrentDisplayMode(SDL_GetWindowDisplayIndex(p.window), &mode) == 0 &&
+      mode.refresh_rate > 0) {
+    p.refresh_hz = mode.refresh_rate;
+  }
+  SDL_ShowCursor(p.options.fullscreen ? SDL_DISABLE : SDL_ENABLE);
+  SDL_SetRenderDrawColor(p.renderer, 0, 0, 0, 255);
+  SDL_RenderClear(p.renderer);
+  SDL_RenderPresent(p.renderer);
+  std::lock_guard<std::mutex> lock(p.mutex);
+  p.width = width;
+  p.height = height;
+  p.pending = false;
+  p.presenting = true;
+  p.submitted = p.shown = 0;
+  return true;
+}
+
+void ClosePictureWindow() {
+  PictureWindow& p = Picture();
+  StopPresenting();
+  if (p.texture) SDL_DestroyTexture(p.texture);
+  if (p.renderer) SDL_DestroyRenderer(p.renderer);
+  if (p.window) SDL_DestroyWindow(p.window);
+  p.texture = nullptr;
+  p.renderer = nullptr;
+  p.window = nullptr;
+}
+
+bool PictureWindowOpen() { return Picture().window != nullptr; }
+
+void SubmitPicture(const uint16_t* pixels, int width, int height, int stride_pixels, bool wait) {
+  PictureWindow& p = Picture();
+  std::unique_lock<std::mutex> lock(p.mutex);
+  if (!p.presenting || width != p.width || height != p.height) return;
+  p.staging.resize(static_cast<size_t>(width) * height);
+  for (int row = 0; row < height; ++row) {
+    const uint16_t* source = pixels + static_cast<size_t>(height - 1 - row) * stride_pixels;
+    std::memcpy(&p.staging[static_cast<size_t>(row) * width], source, width * sizeof(uint16_t));
+  }
+  p.pending = true;
+  const uint64_t sequence = ++p.submitted;
+  lock.unlock();
+  WakeMessageLoop();
+  if (!wait) return;
+  lock.lock();
+  p.presented.wait(lock, [&] { return !p.presenting || p.shown >= sequence; });
+}
+
+void StopPresenting() {
+  PictureWindow& p = Picture();
+  {
+    std::lock_guard<std::mutex> lock(p.mutex);
+    p.presenting = false;
+    p.pending = false;
+  }
+  p.presented.notify_all();
+}
+
+void ServePictureWindow() {
+  PictureWindow& p = Picture();
+  if (!p.window) return;
+  PresentPending(p);
+  TranslateEvents();
+}
+
+}  // namespace platform

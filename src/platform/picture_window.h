@@ -1,0 +1,34 @@
+// The picture window: shows the board's RGB 565 frames scaled to the window
+// with the 4:3 shape kept (black bars), resizable or full screen, presented
+// with vertical sync on the main thread.
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+struct PictureWindowOptions {
+  bool fullscreen = false;
+  int scale = 0;  // initial window size in multiples of the picture; 0 picks one
+};
+void SetPictureWindowOptions(const PictureWindowOptions& options);
+
+// Main thread. Opens the window titled "Veyrith" for frames of this size.
+bool OpenPictureWindow(int width, int height);
+void ClosePictureWindow();
+bool PictureWindowOpen();
+
+// Any thread. Copies a finished frame whose memory row 0 is the bottom row.
+// With wait, returns once the frame was presented (one retrace), or at once
+// when presenting has stopped.
+void SubmitPicture(const uint16_t* pixels, int width, int height, int stride_pixels, bool wait);
+
+// Main thread, after its message loop: frames are no longer presented and
+// waiting submitters are released.
+void StopPresenting();
+
+// Internal to the platform: called by GetMessage on the main thread.
+// Presents a pending frame and turns window events into posted messages.
+void ServePictureWindow();
+
+}  // namespace platform

@@ -1,0 +1,63 @@
+#include "platform/thread.h"
+
+#include <pthread.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace platform {
+namespace {
+
+struct StartRecord {
+  ThreadFunction function;
+  void* argument;
+};
+
+void* Trampoline(void* raw) {
+  StartRecord start = *static_cast<StartRecord*>(raw);
+  delete static_cast<StartRecord*>(raw);
+  start.function(start.argument);
+  return nullptr;
+}
+
+}  // namespace
+
+Thread::~Thread() { Join(); }
+
+bool Thread::Start(ThreadFunction function, void* argument, std::size_t stack_bytes) {
+  if (started_) return false;
+  pthread_attr_t attributes;
+  if (pthread_attr_init(&attributes) != 0) return false;
+  // The sanitizers need more room than the program itself; never go below
+  // the platform minimum.
+  const std::size_t stack = std::max<std::size_t>(stack_bytes, PTHREAD_STACK_MIN);
+  pthread_attr_setstacksize(&attributes, stack);
+  auto* start = new StartRecord{function, argument};
+  pthread_t handle;
+  const int result = pthread_create(&handle, &attributes, Trampoline, start);
+  pthread_attr_destroy(&attributes);
+  if (result != 0) {
+    delete start;
+    return false;
+  }
+  handle_ = handle;
+  started_ = true;
+  return true;
+}
+
+void Thread::Join() {
+  if (!started_) return;
+  pthread_join(static_cast<pthread_t>(handle_), nullptr);
+  started_ = false;
+}
+
+void LowerCurrentThreadPriority() {
+  // Only the calling thread: on Linux a thread id is a process id for setpriority.
+  const auto tid = static_cast<id_t>(syscall(SYS_gettid));
+  const int current = getpriority(PRIO_PROCESS, tid);
+  setpriority(PRIO_PROCESS, tid, current + 2);
+}
+
+}  // namespace platform

@@ -1,0 +1,2 @@
+// veyrith: the demo program.
+int main() { return 0; }

@@ -1,0 +1,1 @@
+// The shell library (filled in as the demo's spine lands).
