@@ -3,6 +3,7 @@
 
 int MusicStartup() { return 1; }
 int MusicSetupDialog() { return 1; }
+int MusicSetupDialogFailed() { return 0; }
 int MusicInit() { return 1; }
 int MusicStartBackgroundPlay(uint32_t /*rate*/) { return 1; }
 MusicModule* MusicLoadModule(const char* /*path*/) { return nullptr; }

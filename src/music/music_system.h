@@ -9,6 +9,9 @@ struct MusicModule;
 
 int MusicStartup();
 int MusicSetupDialog();
+// After MusicSetupDialog returned 0: 1 when the dialog could not be shown
+// (no display), 0 when the user cancelled it.
+int MusicSetupDialogFailed();
 int MusicInit();
 int MusicStartBackgroundPlay(uint32_t rate);
 MusicModule* MusicLoadModule(const char* path);
