@@ -1,5 +1,6 @@
-// Placeholder until the scene model lands: no scene loads.
+// Placeholder until the 3D Studio reader lands: no scene loads.
 #include "scene/scene.h"
 
-Scene* LoadScene(const char* /*path*/) { return nullptr; }
-void FreeScene(Scene* /*scene*/) {}
+Scene* LoadScene(const char* /*path*/) {
+  return nullptr;
+}
