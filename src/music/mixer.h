@@ -1,0 +1,110 @@
+// The software sound device: mixes up to 32 channels of signed 8-bit
+// samples into 16-bit output and asks the player for a tick at the spacing
+// that the song's tempo sets.
+//
+// The player drives it through the device operations (SetUpdateRate,
+// SetSample, PlaySound, StopSound, SetPosition, SetRate, SetVolume,
+// SetPanning); each returns 0 or a music error code. A sound output pulls
+// samples with Render, which calls the tick function at every tick boundary:
+//
+//   Mixer mixer;
+//   mixer.Configure(44100, kMixerStereo, 0);
+//   PlayerSetDevice(&mixer);                       // player.h
+//   PlayerStart(module, nullptr, 0, &state);
+//   int code = mixer.Render(buffer, frames, [](void*) { return PlayerTick(); }, nullptr);
+//
+// Render keeps the fractional position and the frames left until the next
+// tick between calls, so any buffer size gives the same samples. Render and
+// the device operations must not run at the same time on two threads (the
+// music system calls both inside its critical section). Render allocates,
+// locks and logs nothing.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+struct ModuleSample;
+
+// Output modes as the setup dialog numbers them.
+constexpr int kMixerMono = 9;
+constexpr int kMixerStereo = 10;
+constexpr int kMixerMaxChannels = 32;
+constexpr int kMixerPanSurround = 128;
+// Update rate before the first SetUpdateRate: 50 ticks per second.
+constexpr uint32_t kMixerDefaultUpdateRate = 5000;
+
+// Called at each tick boundary; returns 0 or an error code that stops Render.
+using TickFunction = int (*)(void* context);
+
+class Mixer {
+ public:
+  Mixer();
+
+  // mixing_rate_hz 1000..192000, output_mode kMixerMono or kMixerStereo,
+  // interpolate 0 (sample and hold) or 1 (linear). Stops every channel.
+  int Configure(int mixing_rate_hz, int output_mode, int interpolate);
+
+  // rate in hundredths of a hertz (tempo x 40); must be above 0.
+  int SetUpdateRate(uint32_t rate);
+  // Selects the sample the next PlaySound starts; null selects none. The
+  // sample must stay alive while the channel plays it.
+  int SetSample(int channel, const ModuleSample* sample);
+  // Starts the selected sample from its beginning at rate_hz.
+  int PlaySound(int channel, uint32_t rate_hz);
+  int StopSound(int channel);
+  // Moves the playing position (in sample frames) of the channel's last
+  // started sample, restarting it if it had run out; at or past the sample's
+  // end the channel falls silent.
+  int SetPosition(int channel, uint32_t offset);
+  int SetRate(int channel, uint32_t rate_hz);
+  int SetVolume(int channel, int volume);    // 0..64
+  int SetPanning(int channel, int panning);  // -64..64, or kMixerPanSurround
+
+  // Fills frames output frames (interleaved left/right in stereo). Returns
+  // 0, or the first non-zero code of tick (mixing stops there; the rest of
+  // out is silence).
+  int Render(int16_t* out, int frames, TickFunction tick, void* context);
+
+  int mixing_rate_hz() const { return mixing_rate_hz_; }
+  int output_mode() const { return output_mode_; }
+  int interpolate() const { return interpolate_; }
+  uint32_t update_rate() const { return update_rate_; }
+  // Output frames between two ticks: rate x 100 / update rate + 1, rounded
+  // down to an even number.
+  int tick_spacing_frames() const { return tick_spacing_frames_; }
+  // 1 while the channel's sample is sounding.
+  int channel_playing(int channel) const;
+
+ private:
+  struct Voice {
+    const ModuleSample* selected = nullptr;  // by SetSample
+    const ModuleSample* sample = nullptr;    // started by PlaySound
+    const int8_t* data = nullptr;
+    uint32_t length = 0;
+    uint32_t loop_start = 0;
+    uint32_t loop_end = 0;  // 0 when not looping
+    uint64_t position = 0;  // frames, 32.32 fixed point
+    uint64_t step = 0;      // 32.32 frames per output frame
+    uint32_t rate_hz = 0;
+    int volume = 64;
+    int panning = 0;
+    int32_t gain_left = 0;  // volume x pan, see UpdateGains
+    int32_t gain_right = 0;
+    bool playing = false;
+  };
+
+  bool ValidChannel(int channel) const { return channel >= 0 && channel < kMixerMaxChannels; }
+  void UpdateGains(Voice& voice) const;
+  void UpdateStep(Voice& voice) const;
+  void MixChunk(int frames);
+  void MixVoice(Voice& voice, int32_t* accumulator, int frames) const;
+
+  int mixing_rate_hz_ = 44100;
+  int output_mode_ = kMixerStereo;
+  int interpolate_ = 0;
+  uint32_t update_rate_ = kMixerDefaultUpdateRate;
+  int tick_spacing_frames_ = 0;
+  int frames_until_tick_ = 0;
+  Voice voices_[kMixerMaxChannels];
+  std::vector<int32_t> accumulator_;  // sized once by the constructor, 2 per frame
+};

@@ -1,0 +1,125 @@
+// The module player for S3M modules: turns a Module into sound-device calls,
+// one tick at a time, for up to 16 modules playing at once (play slots).
+//
+//   PlayerSetDevice(&mixer);                 // the device every state plays on
+//   PlayState* state = nullptr;
+//   int code = PlayerStart(module, channels, /*loop=*/0, &state);
+//   ... the sound output calls PlayerTick() at each tick boundary
+//   ... (Mixer::Render does that through its tick function) ...
+//   if (PlayerSongEnded(state)) { ... }
+//   PlayerStop(state);
+//
+// Each tick either reads the next row of the current pattern or applies the
+// running effects, then sends every channel's volume and rate to the device.
+// Thread safety: PlayerStart, PlayerTick and PlayerStop share the play slots;
+// the music system calls them inside one critical section.
+#pragma once
+
+#include <cstdint>
+
+#include "music/module.h"
+
+class Mixer;
+
+constexpr int kPlaySlots = 16;
+constexpr int kPlayerMaximumVolume = 63;  // channel volume limit for S3M
+
+// PlayChannel::flags.
+constexpr uint32_t kChannelNewNote = 1u << 0;
+constexpr uint32_t kChannelVolumePresent = 1u << 1;
+constexpr uint32_t kChannelInstrumentPresent = 1u << 2;
+constexpr uint32_t kChannelCommandPresent = 1u << 3;
+constexpr uint32_t kChannelNoteDelayed = 1u << 4;
+
+struct PlayChannel {
+  uint32_t period;             // current pitch, 0 before the first note
+  int32_t instrument;          // -1 none
+  int32_t instrument_number;   // instrument byte of the last entry, -1 initially
+  uint32_t portamento_target;  // period the tone portamento slides to, 0 none
+  uint32_t sample_offset;      // start offset in frames
+  uint8_t sample;              // index inside the instrument, 255 none
+  uint8_t device_channel;
+  uint8_t volume_byte;
+  uint8_t note;     // octave << 4 | semitone, or kNoteCut/KeyOff/None
+  uint8_t memory;   // last non-zero info of any command here
+  uint8_t volume;   // 0..maximum volume
+  uint8_t command;  // ModuleCommand
+  uint8_t info;
+  uint8_t portamento_speed;
+  uint8_t output_volume;      // sent to the device before global scaling
+  uint8_t instrument_volume;  // 64
+  uint32_t output_period;     // period sent this tick (vibrato, arpeggio)
+  uint8_t vibrato_position;   // wraps at 256
+  uint8_t vibrato_speed;
+  uint8_t vibrato_depth;
+  uint8_t offset_memory;
+  uint8_t retrigger_count;
+  uint8_t last_note;
+  uint32_t flags;  // kChannel*
+};
+
+struct PlayStatus {
+  int32_t position;
+  int32_t pattern;
+  int32_t row;
+};
+
+using SyncCallback = void (*)(int info, int position, int row);
+
+struct PlayState {
+  Module* module;
+  const uint8_t* row_cursor;  // next row to read; null: locate it from row
+  int32_t position;           // index into the orders
+  int32_t pattern;
+  int32_t row;
+  int32_t last_position;  // song length - 1
+  int32_t restart_position;
+  int32_t speed;          // ticks per row
+  int32_t tick;           // 0 on the row's own tick
+  int32_t pattern_delay;  // remaining repetitions of the current row
+  int32_t channel_count;
+  int32_t maximum_period;
+  int32_t minimum_period;
+  int32_t period_shift;    // 2: slide amounts are multiplied by 4
+  int32_t maximum_volume;  // 63
+  int32_t loop_count;      // times the song has passed its end
+  int32_t loop_flag;
+  uint8_t pattern_loop_row;
+  uint8_t pattern_loop_count;
+  uint8_t global_volume;  // 0..64
+  uint8_t music_volume;   // 64
+  PlayChannel channels[kModuleMaxChannels];
+  PlayStatus status;   // position, pattern and row of the last row read
+  int32_t sync_value;  // info of the last sync command, -1 initially
+  SyncCallback sync_callback;
+  // Not part of the classic record: rows read so far (pattern-delay
+  // repetitions not counted), for tools that follow the song row by row.
+  uint32_t rows_read;
+  // Set when the order list holds no playable pattern to move to.
+  int32_t stuck;
+};
+
+// The device all play states send to; null sends nothing (useful to follow
+// a song without sound). Set it before PlayerStart.
+void PlayerSetDevice(Mixer* device);
+Mixer* PlayerDevice();
+// Told every tempo change as the update rate (hundredths of a hertz).
+using TempoHook = void (*)(uint32_t rate);
+void PlayerSetTempoHook(TempoHook hook);
+
+// Starts module from its beginning in a free play slot. device_channels
+// gives the device channel of each module channel (null: channel i plays on
+// device channel i). loop 0 stops sending to the device once the song has
+// passed its end. 0, or kMusicOutOfResources / a device code.
+int PlayerStart(Module* module, const int* device_channels, int loop, PlayState** state);
+// One tick for every active play state. 0, or the first error code.
+int PlayerTick();
+// One tick for one state (tests, tools). 0 or an error code.
+int PlayerTickState(PlayState* state);
+// Frees the state's slot; null is allowed.
+void PlayerStop(PlayState* state);
+
+// 1 once the state has passed the song's end (or cannot go on), else 0.
+int PlayerSongEnded(const PlayState* state);
+// Number of channels the module plays (device channels it needs).
+int ModuleChannelCount(const Module* module);

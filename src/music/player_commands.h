@@ -1,0 +1,30 @@
+// The actions of the player's commands: what each internal command number
+// does on its row's own tick and on the ticks after it, and the steps they
+// share (pitch and volume clamps, volume slide, starting a note, position
+// jumps). Used by player.cpp only; exposed for the player's tests.
+#pragma once
+
+#include <cstdint>
+
+#include "music/player.h"
+
+// Clamping steps; each writes what it computes into the channel.
+void ApplyPeriod(const PlayState& state, PlayChannel& channel, int64_t period);
+void ApplyOutputPeriod(const PlayState& state, PlayChannel& channel, int64_t period);
+void ApplyVolume(const PlayState& state, PlayChannel& channel, int volume);
+int ApplyPanning(PlayChannel& channel, int value);  // device code
+
+// Starts (or stops, for a cut) the channel's note on the device. Device code.
+int StartNote(PlayState& state, PlayChannel& channel);
+// Moves to the next playable order, counting passes through the song end.
+void AdvancePosition(PlayState& state);
+
+// The command's action on the row's own tick, with info (memory already put
+// in place of 0 when the caller wants it). repeat is 1 for the repetitions
+// of a pattern delay. Device code or 0.
+int RunRowAction(PlayState& state, PlayChannel& channel, uint8_t info, int repeat);
+// The command's action on the other ticks. Device code or 0.
+int RunTickAction(PlayState& state, PlayChannel& channel, uint8_t info);
+
+// The sample the channel plays, or null.
+const ModuleSample* ChannelSample(const PlayState& state, const PlayChannel& channel);
