@@ -1,0 +1,227 @@
+// Tests of the file library: malformed headers and directories, lookup rules,
+// member stream bounds, the shared cached position and the sticky error.
+#include "storage/file_library.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "storage/test_files.h"
+
+using storage_test::Iota;
+using storage_test::LibraryHead;
+using storage_test::MakeLibrary;
+using storage_test::PutLe32;
+using storage_test::RawEntry;
+
+namespace {
+
+// A library held in memory, read through the same class as a disk file.
+struct MemoryLibrary {
+  explicit MemoryLibrary(std::vector<uint8_t> library_bytes)
+      : bytes(std::move(library_bytes)),
+        stream(bytes.data(), static_cast<int32_t>(bytes.size())),
+        library((stream.Open(smRead), &stream)) {}
+  std::vector<uint8_t> bytes;
+  TMemoryStream stream;
+  TFileLib library;
+};
+
+std::vector<uint8_t> ReadMember(TFileLib* library, const char* name) {
+  TFileInLib member(library);
+  member.SetName(name);
+  if (!member.Open(smRead) || member.Failed()) return {};
+  std::vector<uint8_t> out(static_cast<size_t>(member.Size()));
+  if (!out.empty() && member.Read(out.data(), member.Size(), 1) != 1) return {};
+  return out;
+}
+
+TEST(FileLibraryTest, MalformedLibrariesAreInvalid) {
+  const std::vector<uint8_t> good = MakeLibrary({{"a.bin", Iota(5)}});
+  ASSERT_FALSE(MemoryLibrary(good).library.Failed());
+
+  for (size_t i = 0; i < 8; ++i) {
+    std::vector<uint8_t> bytes = good;
+    bytes[i] ^= 0x20;
+    EXPECT_TRUE(MemoryLibrary(bytes).library.Failed()) << "magic byte " << i;
+  }
+  std::vector<std::vector<uint8_t>> cases;
+  std::vector<uint8_t> zero = good;
+  PutLe32(zero, 8, 0);
+  cases.push_back(zero);
+  std::vector<uint8_t> negative = good;
+  PutLe32(negative, 8, -1);
+  cases.push_back(negative);
+  std::vector<uint8_t> huge = good;
+  PutLe32(huge, 8, 0x7FFFFFFF);  // directory size beyond 32 bits
+  cases.push_back(huge);
+  std::vector<uint8_t> too_many = good;
+  PutLe32(too_many, 8, 2);  // directory cut short by the file's end
+  too_many.resize(12 + 64 + 20);
+  cases.push_back(too_many);
+  cases.push_back(std::vector<uint8_t>(good.begin(), good.begin() + 11));  // header cut short
+  cases.push_back(std::vector<uint8_t>(good.begin(), good.begin() + 12 + 63));
+  for (size_t i = 0; i < cases.size(); ++i) {
+    MemoryLibrary memory(cases[i]);
+    EXPECT_TRUE(memory.library.Failed()) << "case " << i;
+    EXPECT_EQ(memory.library.Find("a.bin"), nullptr) << "case " << i;
+    EXPECT_TRUE(ReadMember(&memory.library, "a.bin").empty()) << "case " << i;
+  }
+  TFileLib no_stream(nullptr);
+  EXPECT_TRUE(no_stream.Failed());
+}
+
+TEST(FileLibraryTest, LibraryStartIsTheStreamPositionAtConstruction) {
+  std::vector<uint8_t> bytes = Iota(7, 0xE0);  // unrelated bytes in front
+  const std::vector<uint8_t> library_bytes = MakeLibrary({{"m", {9, 8, 7}}});
+  bytes.insert(bytes.end(), library_bytes.begin(), library_bytes.end());
+  TMemoryStream stream(bytes.data(), static_cast<int32_t>(bytes.size()));
+  stream.Open(smRead);
+  stream.Seek(7, soBegin);
+  TFileLib library(&stream);
+  ASSERT_FALSE(library.Failed());
+  EXPECT_EQ(ReadMember(&library, "m"), (std::vector<uint8_t>{9, 8, 7}));
+}
+
+TEST(FileLibraryTest, FindFoldsOnlyCapitalLettersAndFirstEntryWins) {
+  MemoryLibrary memory(MakeLibrary({{"textures\\plasm.pcx", {1}},
+                                    {"TEXTURES\\Plasm.PCX", {2}},
+                                    {"caf\xC9.bin", {3}},
+                                    {std::string(51, 'n'), {4}}}));
+  TFileLib& library = memory.library;
+  ASSERT_FALSE(library.Failed());
+  EXPECT_EQ(library.Find("TEXTURES\\PLASM.PCX"), library.Entry(0));
+  EXPECT_EQ(library.Find("textures\\plasm.pcx"), library.Entry(0));
+  EXPECT_EQ(library.Find("textures/plasm.pcx"), nullptr);
+  EXPECT_EQ(library.Find("textures\\plasm.pc"), nullptr);
+  EXPECT_EQ(library.Find("textures\\plasm.pcxx"), nullptr);
+  EXPECT_EQ(library.Find("caf\xC9.bin"), library.Entry(2));
+  EXPECT_EQ(library.Find("caf\xE9.bin"), nullptr) << "accented letters are not folded";
+  EXPECT_EQ(library.Find(std::string(51, 'N').c_str()), library.Entry(3));
+  EXPECT_EQ(library.Find(""), nullptr);
+}
+
+TEST(FileLibraryTest, NameFieldWithoutTerminatorMatchesNothing) {
+  std::vector<uint8_t> bytes = MakeLibrary({{"x", {1}}});
+  std::memset(&bytes[12], 'x', 52);
+  MemoryLibrary memory(bytes);
+  ASSERT_FALSE(memory.library.Failed());
+  EXPECT_EQ(memory.library.Find(std::string(52, 'x').c_str()), nullptr);
+  EXPECT_EQ(memory.library.Find(std::string(51, 'x').c_str()), nullptr);
+}
+
+TEST(FileLibraryTest, MemberSeekStaysInsideTheMember) {
+  MemoryLibrary memory(MakeLibrary({{"ten", Iota(10)}, {"other", Iota(4, 100)}}));
+  TFileInLib member(&memory.library);
+  member.SetName("ten");
+  ASSERT_TRUE(member.Open(smWrite)) << "the mode is ignored";
+  EXPECT_EQ(member.Size(), 10);
+  member.Seek(10, soBegin);
+  EXPECT_TRUE(member.AtEnd());
+  EXPECT_FALSE(member.Failed());
+  member.Seek(4, soBegin);
+  member.Seek(11, soBegin);
+  EXPECT_TRUE(member.Failed());
+  EXPECT_EQ(member.Tell(), 4) << "a refused seek keeps the position";
+  member.Seek(-1, soEnd);
+  EXPECT_EQ(member.Tell(), 9);
+  member.Seek(-10, soCurrent);
+  EXPECT_EQ(member.Tell(), 9);
+  member.Seek(-9, soCurrent);
+  EXPECT_EQ(member.Tell(), 0);
+
+  uint8_t buffer[12] = {};
+  member.Seek(6, soBegin);
+  EXPECT_EQ(member.Read(buffer, 4, 3), 1) << "4 bytes remain";
+  EXPECT_EQ(buffer[3], 9);
+  EXPECT_EQ(member.Read(buffer, 1, 1), 0);
+  EXPECT_EQ(member.ReadByte(), 0);
+  EXPECT_FALSE(memory.library.Failed()) << "reading past a member's end is no error";
+  EXPECT_EQ(member.Read(buffer, 0, 4), 0);
+}
+
+TEST(FileLibraryTest, MemberWithoutEntryOrLibrary) {
+  MemoryLibrary memory(MakeLibrary({{"a", {1, 2}}}));
+  TFileInLib member(&memory.library);
+  uint8_t byte;
+  EXPECT_EQ(member.Read(&byte, 1, 1), -1);
+  EXPECT_EQ(member.Tell(), -1);
+  EXPECT_EQ(member.Size(), -1);
+  EXPECT_TRUE(member.AtEnd());
+  member.SetName("b");
+  EXPECT_FALSE(member.Open(smRead));
+  EXPECT_TRUE(member.Failed());
+
+  TFileInLib found(&memory.library);
+  found.SetName("A");
+  ASSERT_TRUE(found.Open(smRead));
+  EXPECT_EQ(found.ReadByte(), 1);
+  found.Close();
+  EXPECT_EQ(found.Read(&byte, 1, 1), -1) << "Close forgets the member";
+
+  TFileInLib orphan(nullptr);
+  EXPECT_TRUE(orphan.Failed());
+  orphan.SetName("a");
+  EXPECT_FALSE(orphan.Open(smRead));
+}
+
+TEST(FileLibraryTest, AlternatingMembersReadTheirOwnBytes) {
+  const std::vector<uint8_t> first = Iota(300, 0);
+  const std::vector<uint8_t> second = Iota(300, 77);
+  MemoryLibrary memory(MakeLibrary({{"one", first}, {"two", second}}));
+  TFileInLib a(&memory.library), b(&memory.library);
+  a.SetName("one");
+  b.SetName("two");
+  ASSERT_TRUE(a.Open(smRead) && b.Open(smRead));
+  std::vector<uint8_t> got_a, got_b;
+  for (int i = 0; i < 30; ++i) {
+    uint8_t chunk[10];
+    ASSERT_EQ(a.Read(chunk, 10, 1), 1);
+    got_a.insert(got_a.end(), chunk, chunk + 10);
+    ASSERT_EQ(b.Read(chunk, 5, 2), 2);
+    got_b.insert(got_b.end(), chunk, chunk + 10);
+  }
+  EXPECT_EQ(got_a, first);
+  EXPECT_EQ(got_b, second);
+  EXPECT_FALSE(memory.library.Failed());
+}
+
+TEST(FileLibraryTest, MemberPastTheEndMakesEveryMemberFail) {
+  std::vector<uint8_t> bytes = LibraryHead({{"good", 140, 4}, {"long", 140, 50}});
+  bytes.insert(bytes.end(), {1, 2, 3, 4});
+  ASSERT_EQ(bytes.size(), 144u);
+  MemoryLibrary memory(bytes);
+  ASSERT_FALSE(memory.library.Failed());
+  ASSERT_EQ(ReadMember(&memory.library, "good"), (std::vector<uint8_t>{1, 2, 3, 4}));
+
+  TFileInLib member(&memory.library);
+  member.SetName("long");
+  ASSERT_TRUE(member.Open(smRead));
+  uint8_t buffer[50];
+  EXPECT_EQ(member.Read(buffer, 1, 50), 4) << "comes back short";
+  EXPECT_TRUE(memory.library.Failed());
+  TFileInLib good(&memory.library);
+  good.SetName("good");
+  good.Open(smRead);
+  EXPECT_TRUE(good.Failed()) << "the library's error is sticky";
+}
+
+TEST(FileLibraryTest, NegativeEntryFieldsDeliverNothing) {
+  constexpr int32_t kData = 12 + 3 * 64;  // the one data byte follows the directory
+  std::vector<uint8_t> bytes =
+      LibraryHead({{"neg_offset", -20, 4}, {"neg_length", kData, -1}, {"ok", kData, 1}});
+  bytes.push_back(0x42);
+  MemoryLibrary memory(bytes);
+  ASSERT_FALSE(memory.library.Failed());
+  for (const char* name : {"neg_offset", "neg_length"}) {
+    TFileInLib member(&memory.library);
+    member.SetName(name);
+    EXPECT_FALSE(member.Open(smRead)) << name;
+    EXPECT_TRUE(member.Failed()) << name;
+    uint8_t buffer[4];
+    EXPECT_EQ(member.Read(buffer, 1, 4), 0) << name;
+  }
+  EXPECT_EQ(ReadMember(&memory.library, "ok"), (std::vector<uint8_t>{0x42}));
+}
+
+}  // namespace
