@@ -7,11 +7,32 @@
 
 // RGB 565 texels: red in bits 15-11, green in bits 10-5, blue in bits 4-0.
 struct Image {
-  uint16_t* pixels = nullptr;  // owned: width x height texels, row after row
+  // Owned, allocated with new[]: width x height texels, row after row, then
+  // the reduced levels when mipmapped is 1. Free with ReleaseImage.
+  uint16_t* pixels = nullptr;
   int32_t width = 0;
   int32_t height = 0;
   int32_t mipmapped = 0;  // 1: reduced levels follow the full-size texels
 };
+
+// Index of the highest set bit of v: 1 -> 0, 2 and 3 -> 1, 256 -> 8; -1 for 0
+// and for negative v. The BMP decoder and the texture upload use it to find
+// power-of-two sides.
+constexpr int32_t FloorLog2(int32_t v) {
+  if (v <= 0) return -1;
+  int32_t shifts = 0;
+  while (v > 0) {
+    v >>= 1;
+    ++shifts;
+  }
+  return shifts - 1;
+}
+
+// Frees the texels a picture decoder allocated and clears the picture.
+inline void ReleaseImage(Image* image) {
+  delete[] image->pixels;
+  *image = Image{};
+}
 
 struct Texture {
   // These five fields are the board's texture description, in its order.

@@ -1,0 +1,237 @@
+// Tests of the PCX decoders over members of the content library: palette to
+// 565 texels, runs across scanlines, padding, rejected pictures, clipping of
+// indexed pictures, and damaged members.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "storage/content_fixture.h"
+#include "storage/pcx_writer.h"
+#include "storage/picture_decoders.h"
+
+using storage_test::ContentLibraryScope;
+
+namespace {
+
+std::vector<uint8_t> GreyPalette() {
+  std::vector<uint8_t> palette(768);
+  for (int i = 0; i < 768; ++i) palette[i] = static_cast<uint8_t>(i / 3);
+  return palette;
+}
+
+// Indices with long runs, runs straddling row ends and bytes of 192 and up.
+std::vector<uint8_t> PatternIndices(int width, int height) {
+  std::vector<uint8_t> indices(static_cast<size_t>(width) * height);
+  for (size_t i = 0; i < indices.size(); ++i) {
+    indices[i] = static_cast<uint8_t>((i / 50) % 3 == 0 ? 200 : (i * 7) % 256);
+  }
+  return indices;
+}
+
+// Texel of a palette entry, from the 8-bit file components.
+uint16_t ExpectedTexel(const std::vector<uint8_t>& palette, int index) {
+  const int r = palette[3 * index] >> 2, g = palette[3 * index + 1] >> 2,
+            b = palette[3 * index + 2] >> 2;
+  return static_cast<uint16_t>((r >> 1) << 11 | g << 5 | b >> 1);
+}
+
+void SetPcxField16(std::vector<uint8_t>& pcx, int at, int value) {
+  pcx[at] = static_cast<uint8_t>(value);
+  pcx[at + 1] = static_cast<uint8_t>(value >> 8);
+}
+
+TEST(PcxTextureTest, PaletteEntriesBecome565Texels) {
+  std::vector<uint8_t> palette(768, 0);
+  palette[15] = palette[16] = palette[17] = 255;      // entry 5: white
+  palette[18] = 8, palette[19] = 4, palette[20] = 8;  // entry 6: (2, 1, 2) in 6 bits
+  std::vector<uint8_t> indices(64 * 32, 5);
+  for (int x = 0; x < 64; ++x) indices[10 * 64 + x] = 6;
+  ContentLibraryScope content(
+      {{"textures\\white.pcx", EncodePcx8(indices.data(), 64, 32, palette.data())}});
+  Texture texture;
+  ASSERT_EQ(LoadPcxTexture("TEXTURES\\WHITE.PCX", &texture, 0), 1);
+  EXPECT_EQ(texture.image.width, 64);
+  EXPECT_EQ(texture.image.height, 32);
+  EXPECT_EQ(texture.image.mipmapped, 0);
+  EXPECT_EQ(texture.image.pixels[0], 0xFFFF);
+  EXPECT_EQ(texture.image.pixels[64 * 32 - 1], 0xFFFF);
+  EXPECT_EQ(texture.image.pixels[10 * 64 + 3], 0x0821);
+  EXPECT_EQ(texture.image.pixels[11 * 64 + 3], 0xFFFF);
+  ReleaseImage(&texture.image);
+}
+
+TEST(PcxTextureTest, RunsAcrossScanlinesAndPaddingDecodeToTheSamePixels) {
+  const int width = 38, height = 23;  // even: no pad byte interrupts a run
+  const std::vector<uint8_t> indices = PatternIndices(width, height);
+  std::vector<uint8_t> palette(768);
+  for (int i = 0; i < 768; ++i) palette[i] = static_cast<uint8_t>(i * 37);
+  PcxEncodeOptions crossing;
+  crossing.run_mode = PcxRunMode::kCrossScanlines;
+  PcxEncodeOptions padded;
+  padded.bytes_per_line = 48;
+  PcxEncodeOptions padded_crossing = padded;
+  padded_crossing.run_mode = PcxRunMode::kCrossScanlines;
+  const std::vector<uint8_t> crossing_pcx =
+      EncodePcx8(indices.data(), width, height, palette.data(), crossing);
+  ASSERT_TRUE(crossing_pcx != EncodePcx8(indices.data(), width, height, palette.data()))
+      << "the pattern must have runs that cross a scanline end";
+  ContentLibraryScope content(
+      {{"plain", EncodePcx8(indices.data(), width, height, palette.data())},
+       {"crossing", crossing_pcx},
+       {"padded", EncodePcx8(indices.data(), width, height, palette.data(), padded)},
+       {"padded_crossing",
+        EncodePcx8(indices.data(), width, height, palette.data(), padded_crossing)}});
+  for (const char* name : {"plain", "crossing", "padded", "padded_crossing"}) {
+    Texture texture;
+    ASSERT_EQ(LoadPcxTexture(name, &texture, 0), 1) << name;
+    ASSERT_EQ(texture.image.width, width);
+    for (size_t i = 0; i < indices.size(); ++i) {
+      ASSERT_EQ(texture.image.pixels[i], ExpectedTexel(palette, indices[i]))
+          << name << " pixel " << i;
+    }
+    ReleaseImage(&texture.image);
+
+    std::vector<uint8_t> dest(static_cast<size_t>(width) * height, 0);
+    ASSERT_EQ(LoadPcxIndexed(name, dest.data(), 0, 0, width, height), 1) << name;
+    EXPECT_EQ(dest, indices) << name;
+  }
+}
+
+TEST(PcxTextureTest, RejectedPicturesLeaveTheTextureUntouched) {
+  const std::vector<uint8_t> palette = GreyPalette();
+  const std::vector<uint8_t> indices(16 * 8, 3);
+  const std::vector<uint8_t> good = EncodePcx8(indices.data(), 16, 8, palette.data());
+  struct Case {
+    const char* name;
+    int offset;
+    int value;
+    bool wide;  // a 16-bit field
+  };
+  const Case cases[] = {
+      {"manufacturer", 0, 11, false},    {"version 3", 1, 3, false},
+      {"encoding", 2, 0, false},         {"1 bit", 3, 1, false},
+      {"3 planes", 65, 3, false},        {"zero width", 8, -1, true},
+      {"negative height", 10, -5, true}, {"width above line", 66, 15, true},
+      {"line above 962", 66, 964, true},
+  };
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> members;
+  for (const Case& c : cases) {
+    std::vector<uint8_t> bad = good;
+    if (c.wide) {
+      SetPcxField16(bad, c.offset, c.value);
+    } else {
+      bad[c.offset] = static_cast<uint8_t>(c.value);
+    }
+    members.push_back({c.name, bad});
+  }
+  members.push_back({"header only", std::vector<uint8_t>(good.begin(), good.begin() + 100)});
+  ContentLibraryScope content(members);
+  uint16_t sentinel[1] = {0xBEEF};
+  for (const auto& member : members) {
+    Texture texture;
+    texture.image = Image{sentinel, 7, 9, 1};
+    EXPECT_EQ(LoadPcxTexture(member.first.c_str(), &texture, 0), 0) << member.first;
+    EXPECT_EQ(texture.image.pixels, sentinel) << member.first;
+    EXPECT_EQ(texture.image.width, 7) << member.first;
+    EXPECT_EQ(texture.image.height, 9) << member.first;
+    EXPECT_EQ(texture.image.mipmapped, 1) << member.first;
+  }
+  Texture texture;
+  EXPECT_EQ(LoadPcxTexture("missing", &texture, 0), 0);
+  EXPECT_EQ(texture.image.pixels, nullptr);
+}
+
+TEST(PcxIndexedTest, VersionThreeKeepsThePaletteAndVersionFiveReplacesIt) {
+  std::vector<uint8_t> palette(768, 0);
+  palette[3] = 255, palette[4] = 128, palette[5] = 7;  // entry 1
+  const std::vector<uint8_t> indices(4 * 2, 1);
+  PcxEncodeOptions version3;
+  version3.version = 3;
+  ContentLibraryScope content({{"v5", EncodePcx8(indices.data(), 4, 2, palette.data())},
+                               {"v3", EncodePcx8(indices.data(), 4, 2, palette.data(), version3)}});
+  std::memset(PicturePalette, 0x11, sizeof PicturePalette);
+  uint8_t dest[8] = {};
+  ASSERT_EQ(LoadPcxIndexed("v3", dest, 0, 0, 4, 2), 1);
+  EXPECT_EQ(dest[7], 1);
+  EXPECT_EQ(PicturePalette[3], 0x11);
+  Texture texture;
+  EXPECT_EQ(LoadPcxTexture("v3", &texture, 0), 0);
+  ASSERT_EQ(LoadPcxIndexed("v5", dest, 0, 0, 4, 2), 1);
+  EXPECT_EQ(PicturePalette[3], 63);
+  EXPECT_EQ(PicturePalette[4], 32);
+  EXPECT_EQ(PicturePalette[5], 1);
+  EXPECT_EQ(PicturePalette[0], 0);
+}
+
+TEST(PcxIndexedTest, ClipsIntoTheDestinationRectangle) {
+  const int width = 640, height = 480;
+  std::vector<uint8_t> indices(static_cast<size_t>(width) * height);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x)
+      indices[static_cast<size_t>(y) * width + x] = static_cast<uint8_t>(x ^ y);
+  }
+  const std::vector<uint8_t> palette = GreyPalette();
+  ContentLibraryScope content({{"big", EncodePcx8(indices.data(), width, height, palette.data())}});
+
+  std::vector<uint8_t> screen(320 * 200 + 16, 0xAA);  // 16 guard bytes after the picture
+  ASSERT_EQ(LoadPcxIndexed("big", screen.data(), 0, 0, 320, 200), 1);
+  for (int y = 0; y < 200; ++y) {
+    for (int x = 0; x < 320; ++x) {
+      ASSERT_EQ(screen[y * 320 + x], static_cast<uint8_t>(x ^ y)) << x << "," << y;
+    }
+  }
+  for (int i = 320 * 200; i < 320 * 200 + 16; ++i) EXPECT_EQ(screen[i], 0xAA);
+
+  // Placed at (300, 190): only a 20 x 10 corner lands; the rest keeps its bytes.
+  std::vector<uint8_t> small(320 * 200, 0xAA);
+  ASSERT_EQ(LoadPcxIndexed("big", small.data(), 300, 190, 320, 200), 1);
+  for (int y = 0; y < 200; ++y) {
+    for (int x = 0; x < 320; ++x) {
+      const bool inside = x >= 300 && y >= 190;
+      const uint8_t expected = inside ? static_cast<uint8_t>((x - 300) ^ (y - 190)) : 0xAA;
+      ASSERT_EQ(small[y * 320 + x], expected) << x << "," << y;
+    }
+  }
+  for (const auto& [x, y] : {std::pair{-1, 0}, {320, 0}, {0, -1}, {0, 200}}) {
+    EXPECT_EQ(LoadPcxIndexed("big", small.data(), x, y, 320, 200), 0) << x << "," << y;
+  }
+  EXPECT_EQ(LoadPcxIndexed("big", nullptr, 0, 0, 320, 200), 0);
+}
+
+TEST(PcxDecoderTest, EveryDecoderFailsWithTheLibraryInError) {
+  const std::vector<uint8_t> palette = GreyPalette();
+  const std::vector<uint8_t> indices(4, 9);
+  ContentLibraryScope content(
+      {{"ok", EncodePcx8(indices.data(), 2, 2, palette.data())}, {"x", {}}});
+  uint8_t buffer[8];
+  content.library()->ReadAt(buffer, 1 << 20, 8);  // a read past the end spoils the library
+  ASSERT_TRUE(content.library()->Failed());
+  Texture texture;
+  uint8_t dest[4] = {};
+  EXPECT_EQ(LoadPcxTexture("ok", &texture, 0), 0);
+  EXPECT_EQ(LoadPcxIndexed("ok", dest, 0, 0, 2, 2), 0);
+  EXPECT_EQ(LoadBmpTexture("ok", &texture, 0), 0);
+  ContentLibrary = nullptr;
+  EXPECT_EQ(LoadPcxTexture("ok", &texture, 0), 0);
+  EXPECT_EQ(texture.image.pixels, nullptr);
+}
+
+TEST(PcxTextureTest, MipmappedTextureCarriesItsReducedLevels) {
+  std::vector<uint8_t> palette(768, 0);
+  palette[3] = 255;                                     // entry 1: red 63 -> 31 in 5 bits
+  palette[7] = 252;                                     // entry 2: green 63
+  const uint8_t indices[8] = {1, 1, 2, 2, 1, 1, 2, 2};  // 4 x 2: left red, right green
+  ContentLibraryScope content({{"mip", EncodePcx8(indices, 4, 2, palette.data())}});
+  Texture texture;
+  ASSERT_EQ(LoadPcxTexture("mip", &texture, 1), 1);
+  EXPECT_EQ(texture.image.mipmapped, 1);
+  const uint16_t red = 31 << 11, green = 63 << 5;
+  const uint16_t* level1 = texture.image.pixels + 8;  // 2 x 1
+  EXPECT_EQ(level1[0], red);
+  EXPECT_EQ(level1[1], green);
+  EXPECT_EQ(level1[2], (15 << 11) | (31 << 5)) << "1 x 1: halves, truncated";
+  ReleaseImage(&texture.image);
+}
+
+}  // namespace
