@@ -97,15 +97,18 @@ struct PlayState {
   uint32_t rows_read;
   // Set when the order list holds no playable pattern to move to.
   int32_t stuck;
+  Mixer* device;         // where this state sends; null sends nothing
+  uint32_t update_rate;  // hundredths of a hertz, last sent to the device
 };
 
-// The device all play states send to; null sends nothing (useful to follow
-// a song without sound). Set it before PlayerStart.
+// The device that play states started from now on send to; null sends
+// nothing. Set it before PlayerStart.
 void PlayerSetDevice(Mixer* device);
 Mixer* PlayerDevice();
 // Told every tempo change as the update rate (hundredths of a hertz).
 using TempoHook = void (*)(uint32_t rate);
 void PlayerSetTempoHook(TempoHook hook);
+TempoHook PlayerGetTempoHook();
 
 // Starts module from its beginning in a free play slot. device_channels
 // gives the device channel of each module channel (null: channel i plays on
@@ -123,3 +126,11 @@ void PlayerStop(PlayState* state);
 int PlayerSongEnded(const PlayState* state);
 // Number of channels the module plays (device channels it needs).
 int ModuleChannelCount(const Module* module);
+
+// Follows a song from its start without sound and outside the play slots,
+// row by row, until it passes its end for the first time (or max_rows rows).
+// Calls on_row, when given, with the position, pattern and row of every row
+// read. Returns the song's length in seconds (tick times summed until the
+// row after the end would be read).
+using SongRowFunction = void (*)(const PlayStatus& status, void* context);
+double PlayerWalkSong(Module* module, uint32_t max_rows, SongRowFunction on_row, void* context);

@@ -12,7 +12,7 @@
 void ApplyPeriod(const PlayState& state, PlayChannel& channel, int64_t period);
 void ApplyOutputPeriod(const PlayState& state, PlayChannel& channel, int64_t period);
 void ApplyVolume(const PlayState& state, PlayChannel& channel, int volume);
-int ApplyPanning(PlayChannel& channel, int value);  // device code
+int ApplyPanning(const PlayState& state, PlayChannel& channel, int value);  // device code
 
 // Starts (or stops, for a cut) the channel's note on the device. Device code.
 int StartNote(PlayState& state, PlayChannel& channel);
