@@ -1,0 +1,37 @@
+// From 8 bits per channel to the RGB 565 of the frame buffer: with the
+// board's 4x4 or 2x2 ordered dither, or by plain truncation. Tables give the
+// channels already shifted into place, so a pixel is three loads and two ORs.
+#pragma once
+
+#include <cstdint>
+
+// Dither thresholds 0..15 by screen row (y & 3, counted from the bottom, as
+// the board addresses rows) and column (x & 3).
+constexpr uint8_t kDitherMatrix4x4[4][4] = {
+    {0, 8, 2, 10},
+    {12, 4, 14, 6},
+    {3, 11, 1, 9},
+    {15, 7, 13, 5},
+};
+
+// Row kTruncateRow of the tables truncates (v >> 3, v >> 2) instead.
+constexpr int kTruncateRow = 16;
+
+struct Rgb565Tables {
+  uint16_t red[17][256];    // 5-bit red in bits 15-11
+  uint16_t green[17][256];  // 6-bit green in bits 10-5
+  uint16_t blue[17][256];   // 5-bit blue in bits 4-0
+};
+
+const Rgb565Tables& Rgb565();
+
+// The table row per column x & 3 for one screen row under a dither mode
+// (GR_DITHER_*): threshold rows for the dithers, kTruncateRow otherwise.
+void DitherRowsFor(int32_t dither_mode, int32_t y, uint8_t rows[4]);
+
+// One channel value v (0..255) brought to 'levels' (31 or 63) with the
+// threshold m (0..15): floor(v * levels / 255 + (m + 0.5) / 16), so that over
+// the sixteen thresholds the mean stays within 1/32 of v * levels / 255.
+constexpr uint16_t DitherChannel(uint32_t v, uint32_t levels, uint32_t m) {
+  return static_cast<uint16_t>((v * levels * 32 + (2 * m + 1) * 255) / (255 * 32));
+}

@@ -1,0 +1,58 @@
+// The board's render state: what the Glide state calls have chosen, kept in
+// the form the triangle setup and the pixel pipeline read directly.
+#pragma once
+
+#include <cstdint>
+
+// How a pixel's colour is formed before dithering.
+enum class ColourSource : uint8_t {
+  kIterated,  // the colour iterated across the triangle
+  kConstant,  // the constant colour
+  kBlack,     // the combine function gives zero
+  kWhite,     // full intensity: a texture drawn unscaled
+};
+
+enum class DepthSource : uint8_t {
+  kNone,     // no depth test, no depth write
+  kWBuffer,  // 16-bit pseudo-float of w
+  kZBuffer,  // ooz iterated linearly, 0..65535
+};
+
+struct TextureLevel {
+  const uint64_t* texels = nullptr;  // expanded texels, see texture_memory.h
+  int32_t width_log2 = 0;
+  int32_t height_log2 = 0;
+  int32_t width_mask = 0;
+  int32_t height_mask = 0;
+  float texels_per_s_unit = 1.0f;  // s and t are 0..256 across the largest level
+};
+
+struct BoundTexture {
+  TextureLevel levels[9];
+  int32_t level_count = 0;  // 0 until a valid grTexSource
+};
+
+struct BoardRenderState {
+  int32_t cull_mode = 0;  // GR_CULL_*
+  ColourSource colour = ColourSource::kIterated;
+  bool textured = false;  // the colour scales the texel (texel x (colour + 1) / 256)
+  uint8_t constant_red = 0;
+  uint8_t constant_green = 0;
+  uint8_t constant_blue = 0;
+  DepthSource depth = DepthSource::kNone;
+  int32_t depth_function = 1;  // GR_CMP_*, LESS after start-up
+  bool depth_write = true;
+  int32_t dither_mode = 2;  // GR_DITHER_*, 4x4 after start-up as on the original board
+  bool chromakey = false;
+  uint32_t chromakey_rgb = 0;  // 0x00RRGGBB
+  bool bilinear = false;
+  bool clamp_s = false;
+  bool clamp_t = false;
+  bool mipmapping = false;  // pick a level per pixel group when the texture has several
+  BoundTexture texture;
+  // Combine settings the board cannot draw are drawn as FUNCTION_LOCAL and
+  // counted here, so tests and tools can tell.
+  int32_t unsupported_combines = 0;
+};
+
+BoardRenderState& RenderState();
