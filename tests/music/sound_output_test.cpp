@@ -1,5 +1,6 @@
-// The sound outputs and the WAV writer: header fields, sizes, round trips,
-// nothing left under the final name when a file is abandoned.
+// The sound outputs, the playback thread and the WAV writer: pacing by the
+// clock, the thread's pace and its fatal errors, WAV header fields, sizes,
+// round trips, nothing left under the final name when a file is abandoned.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -11,6 +12,13 @@
 
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "music/background_player.h"
+#include "music/music_errors.h"
+#include "music/sound_output.h"
 #include "music/wav_file.h"
 
 namespace {
@@ -141,6 +149,143 @@ TEST(WavFile, ReaderRefusesDamagedFiles) {
   }
   std::remove(damaged.c_str());
   std::remove(path.c_str());
+}
+
+// A clock the tests move by hand; read by the playback thread too.
+std::atomic<double> fake_clock_ms{0.0};
+double FakeClockMs() {
+  return fake_clock_ms.load();
+}
+
+TEST(SilentOutput, WantsWhatTheClockSaysHasPlayed) {
+  fake_clock_ms = 1000.0;
+  auto output = OpenSilentOutput({44100, 2}, FakeClockMs);
+  EXPECT_EQ(output->FramesWanted(), 0);
+  fake_clock_ms = 1010.0;
+  EXPECT_EQ(output->FramesWanted(), 441);
+  std::string error;
+  ASSERT_TRUE(output->Write(nullptr, 400, &error));
+  EXPECT_EQ(output->FramesWanted(), 41);
+  // A long stall is caught up in bounded steps.
+  fake_clock_ms = 1010.0 + 60000.0;
+  EXPECT_EQ(output->FramesWanted(), 65536);
+  // A clock set back asks for nothing.
+  fake_clock_ms = 0.0;
+  EXPECT_EQ(output->FramesWanted(), 0);
+}
+
+TEST(BackgroundPlayer, PollPeriodFollowsTheRate) {
+  EXPECT_EQ(BackgroundPlayer::PollPeriodMs(0), 20u);
+  EXPECT_EQ(BackgroundPlayer::PollPeriodMs(1), 500u);
+  EXPECT_EQ(BackgroundPlayer::PollPeriodMs(25), 20u);
+  EXPECT_EQ(BackgroundPlayer::PollPeriodMs(50), 10u);
+  EXPECT_EQ(BackgroundPlayer::PollPeriodMs(333), 1u);
+  EXPECT_EQ(BackgroundPlayer::PollPeriodMs(5000), 1u);  // never a busy loop
+}
+
+struct CountingRender {
+  std::atomic<int64_t> frames{0};
+  std::atomic<int> largest_call{0};
+  int16_t next_value = 0;
+  static int Render(int16_t* out, int frames, void* context) {
+    auto* self = static_cast<CountingRender*>(context);
+    for (int i = 0; i < frames * 2; ++i) out[i] = self->next_value++;
+    self->frames += frames;
+    if (frames > self->largest_call) self->largest_call = frames;
+    return kMusicOk;
+  }
+};
+
+TEST(BackgroundPlayer, RendersAtTheOutputsPaceAndStopsCleanly) {
+  fake_clock_ms = 0.0;
+  auto output = OpenSilentOutput({22050, 2}, FakeClockMs);
+  CountingRender render;
+  BackgroundPlayer player;
+  player.SetOutput(output.get());
+  player.SetRender(CountingRender::Render, &render);
+  player.Start(100);  // 5 ms poll period
+  EXPECT_TRUE(player.Running());
+  fake_clock_ms = 500.0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (render.frames < 11025 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  // Let a few more polls pass: with the clock standing still nothing more
+  // may be rendered.
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_EQ(render.frames, 11025);
+  EXPECT_LE(render.largest_call, 1024);
+  player.Stop();
+  EXPECT_FALSE(player.Running());
+  fake_clock_ms = 1000.0;
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(render.frames, 11025) << "rendered after Stop";
+  player.Stop();  // a second stop is harmless
+}
+
+int FailingRender(int16_t* /*out*/, int /*frames*/, void* /*context*/) {
+  return kMusicInvalidPatternData;
+}
+
+TEST(BackgroundPlayerDeathTest, TickErrorEndsTheProcessWith255) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        fake_clock_ms = 0.0;
+        auto output = OpenSilentOutput({8000, 1}, FakeClockMs);
+        BackgroundPlayer player;
+        player.SetOutput(output.get());
+        player.SetRender(FailingRender, nullptr);
+        player.Start(0);
+        fake_clock_ms = 100.0;
+        std::this_thread::sleep_for(std::chrono::seconds(5));
+      },
+      ::testing::ExitedWithCode(255), "Invalid pattern data");
+}
+
+TEST(WavOutput, WritesWhatWasRenderedAtTheClocksPace) {
+  const std::string path = TempPath("live.wav");
+  fake_clock_ms = 0.0;
+  std::string error;
+  auto output = OpenWavOutput({8000, 2}, path, &error, FakeClockMs);
+  ASSERT_NE(output, nullptr) << error;
+  CountingRender render;
+  BackgroundPlayer player;
+  player.SetOutput(output.get());
+  player.SetRender(CountingRender::Render, &render);
+  fake_clock_ms = 250.0;
+  {
+    std::lock_guard<std::mutex> hold(player.Lock());
+    player.FillOutput();
+  }
+  EXPECT_EQ(render.frames, 2000);
+  ASSERT_TRUE(output->Close(&error)) << error;
+  WavData wav;
+  ASSERT_TRUE(ReadWavFile(path, &wav, &error)) << error;
+  ASSERT_EQ(wav.samples.size(), 4000u);
+  for (size_t i = 0; i < wav.samples.size(); ++i) {
+    ASSERT_EQ(wav.samples[i], static_cast<int16_t>(i)) << i;
+  }
+  std::remove(path.c_str());
+
+  EXPECT_EQ(OpenWavOutput({8000, 2}, "/nonexistent-dir/a.wav", &error, FakeClockMs), nullptr);
+  EXPECT_NE(error.find("/nonexistent-dir/a.wav"), std::string::npos);
+}
+
+TEST(SdlOutput, KeepsAboutTheBufferLengthQueued) {
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  std::string error;
+  auto output = OpenSdlOutput({8000, 2}, 100, &error);
+  ASSERT_NE(output, nullptr) << error;
+  EXPECT_STREQ(output->Name(), "Default");
+  EXPECT_EQ(output->FramesWanted(), 800);
+  std::vector<int16_t> frames(2 * 500, 0);
+  ASSERT_TRUE(output->Write(frames.data(), 500, &error)) << error;
+  // The device may have played a little of it already.
+  const int wanted = output->FramesWanted();
+  EXPECT_GE(wanted, 300);
+  EXPECT_LT(wanted, 800);
+  EXPECT_TRUE(output->Close(&error));
 }
 
 }  // namespace
