@@ -6,16 +6,30 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 
 namespace platform {
 namespace {
+
+constexpr int kNoPriority = 1000;
 
 struct StartRecord {
   ThreadFunction function;
   void* argument;
 };
 
+// The priority threads had before the main thread lowered its own: new
+// threads inherit the creator's nice value on Linux, but a thread started
+// after the lowering should run at the normal priority, as intended.
+std::atomic<int> normal_priority{kNoPriority};
+
 void* Trampoline(void* raw) {
+  const int normal = normal_priority.load();
+  if (normal != kNoPriority) {
+    // Allowed only with the right to raise priorities; otherwise the thread
+    // keeps the lowered one, which is harmless.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), normal);
+  }
   StartRecord start = *static_cast<StartRecord*>(raw);
   delete static_cast<StartRecord*>(raw);
   start.function(start.argument);
@@ -24,7 +38,9 @@ void* Trampoline(void* raw) {
 
 }  // namespace
 
-Thread::~Thread() { Join(); }
+Thread::~Thread() {
+  Join();
+}
 
 bool Thread::Start(ThreadFunction function, void* argument, std::size_t stack_bytes) {
   if (started_) return false;
@@ -57,6 +73,7 @@ void LowerCurrentThreadPriority() {
   // Only the calling thread: on Linux a thread id is a process id for setpriority.
   const auto tid = static_cast<id_t>(syscall(SYS_gettid));
   const int current = getpriority(PRIO_PROCESS, tid);
+  normal_priority.store(current);
   setpriority(PRIO_PROCESS, tid, current + 2);
 }
 

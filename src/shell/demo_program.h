@@ -1,0 +1,20 @@
+// Start-up and shutdown of the demo: the window procedure, the demo thread
+// and the program's main sequence.
+#pragma once
+
+#include <cstdint>
+
+struct ShellOptions;
+
+// The window procedure: a key press or the window's destruction ends the
+// demo and the message loop.
+intptr_t MainWindow(uint32_t message, uintptr_t wparam, intptr_t lparam);
+
+// The demo thread: starts the music, takes StartTick, runs the schedule,
+// then asks the window to close.
+void DemoThread(void* argument);
+
+// The whole program: setup dialog, content, music, window, demo thread,
+// message loop, shutdown. Returns the exit code: 0 after a normal end, a
+// key press, a closed window or a cancel; 1 after a failure.
+int RunDemoProgram();

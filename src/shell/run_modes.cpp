@@ -1,0 +1,116 @@
+#include "shell/run_modes.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "board/frame_sink.h"
+#include "music/music_options.h"
+#include "platform/clock.h"
+#include "platform/display.h"
+#include "platform/message_box.h"
+#include "platform/picture_window.h"
+#include "shell/demo_program.h"
+#include "shell/options.h"
+#include "shell/shell_state.h"
+#include "storage/png_file.h"
+
+namespace {
+
+// Headless runs hear nothing unless asked: the silent sound output comes
+// first, so a --sound option on the command line still wins.
+void PresetSilentSound() {
+  const char* arguments[] = {"veyrith", "--sound", "none"};
+  int index = 1;
+  std::string ignored;
+  ParseMusicArgument(3, const_cast<char**>(arguments), &index, &ignored);
+}
+
+void EnterHeadless() {
+  platform::SetHeadless(true);
+  platform::SetMessageBoxDialogs(false);
+  platform::ClockUseVirtual(true);
+  platform::ClockSetVirtualMs(0.0);
+  MusicSkipSetupDialog(true);
+  PresetSilentSound();
+}
+
+struct VirtualClockStep {
+  double frame_ms;
+};
+
+// Every frame shown at the retrace moves the virtual clock on by one frame.
+void AdvanceClock(void* context, const CountingFrameSink& /*sink*/, int interval) {
+  if (interval >= 1) {
+    platform::ClockAdvanceVirtualMs(static_cast<VirtualClockStep*>(context)->frame_ms);
+  }
+}
+
+int RunHeadless(const ShellOptions& options) {
+  EnterHeadless();
+  CountingFrameSink sink;
+  VirtualClockStep step{1000.0 / options.fps};
+  sink.SetHook(AdvanceClock, &step);
+  BoardSetFrameSink(&sink);
+  const auto begin = std::chrono::steady_clock::now();
+  const int code = RunDemoProgram();
+  const double wall =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+  BoardSetFrameSink(nullptr);
+  if (code == 0) {
+    const double demo_seconds = platform::ClockVirtualMs() / 1000.0;
+    std::fprintf(stderr,
+                 "veyrith: %ld frames (%.1f s of demo time at %g fps) in %.2f s: %.0f frames "
+                 "per second\n",
+                 sink.retrace_frames(), demo_seconds, options.fps, wall,
+                 wall > 0 ? static_cast<double>(sink.retrace_frames()) / wall : 0.0);
+  }
+  return code;
+}
+
+struct Screenshot {
+  std::string path;
+  std::string error;
+  bool written = false;
+};
+
+// The first frame shown at the retrace is the one at the asked time.
+void TakeScreenshot(void* context, const CountingFrameSink& sink, int interval) {
+  auto* shot = static_cast<Screenshot*>(context);
+  if (interval < 1 || shot->written || !shot->error.empty()) return;
+  if (WritePngRgb565(shot->path, sink.last_frame(), sink.width(), sink.height(), &shot->error)) {
+    shot->written = true;
+  }
+  DemoRunning.store(0);
+}
+
+int RunScreenshot(const ShellOptions& options) {
+  EnterHeadless();
+  DemoStartMs = static_cast<uint32_t>(std::llround(options.screenshot_seconds * 1000.0));
+  CountingFrameSink sink;
+  Screenshot shot{options.screenshot_path, {}, false};
+  sink.SetHook(TakeScreenshot, &shot);
+  BoardSetFrameSink(&sink);
+  const int code = RunDemoProgram();
+  BoardSetFrameSink(nullptr);
+  if (code != 0) return code;
+  if (!shot.written) {
+    std::fprintf(stderr, "veyrith: screenshot not written: %s\n",
+                 shot.error.empty() ? "no frame was drawn" : shot.error.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int RunWithOptions(const ShellOptions& options) {
+  if (options.screenshot) return RunScreenshot(options);
+  if (options.headless) return RunHeadless(options);
+  platform::PictureWindowOptions window;
+  window.fullscreen = options.fullscreen;
+  window.scale = options.window_scale;
+  platform::SetPictureWindowOptions(window);
+  return RunDemoProgram();
+}

@@ -1,1 +1,0 @@
-// The shell library (filled in as the demo's spine lands).

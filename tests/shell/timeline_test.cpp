@@ -1,0 +1,161 @@
+// The schedule: row search, fades and progress at the edges of rows, and
+// the frame loop's clears, blanking and swaps as the board sees them.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "board/call_record.h"
+#include "board/frame_sink.h"
+#include "device/demo_state.h"
+#include "device/device.h"
+#include "platform/clock.h"
+#include "platform/exit_handlers.h"
+#include "shell/shell_state.h"
+#include "shell/timeline.h"
+
+namespace {
+
+float Progress(float t) {
+  const int row = FindTimelineRow(t);
+  const float local = t - Timeline[row].start;
+  return local / (Timeline[row + 1].start - Timeline[row].start);
+}
+
+int32_t Fade(float t) {
+  const int row = FindTimelineRow(t);
+  return ComputeFadeLevel(t - Timeline[row].start, Timeline[row + 1].start - Timeline[row].start);
+}
+
+TEST(TimelineRows, RowsIncludeTheirStartAndExcludeTheNext) {
+  EXPECT_EQ(FindTimelineRow(0.0f), 0);
+  EXPECT_EQ(FindTimelineRow(14.999f), 0);
+  EXPECT_EQ(FindTimelineRow(15.0f), 1);
+  EXPECT_EQ(FindTimelineRow(159.99f), 12);
+  EXPECT_EQ(FindTimelineRow(160.0f), 13);
+  EXPECT_EQ(FindTimelineRow(217.999f), 13);
+  EXPECT_EQ(FindTimelineRow(218.0f), 14);
+  EXPECT_EQ(FindTimelineRow(5000.0f), 14);
+  // The scene pieces of slot 1 join up.
+  const int pieces[] = {2, 4, 6, 10, 12};
+  for (int i = 1; i < 5; ++i) {
+    EXPECT_EQ(Timeline[pieces[i]].from_frame, Timeline[pieces[i - 1]].to_frame);
+  }
+}
+
+TEST(TimelineFades, OneSecondFadesAtBothEdges) {
+  EXPECT_EQ(Fade(0.0f), 0);
+  EXPECT_FLOAT_EQ(Progress(0.0f), 0.0f);
+  EXPECT_EQ(Fade(0.5f), 127);
+  EXPECT_EQ(Fade(14.5f), 127);
+  EXPECT_EQ(Fade(7.0f), 255);
+  EXPECT_FLOAT_EQ(Progress(7.0f), 7.0f / 15.0f);
+  EXPECT_EQ(Fade(1.0f), 255);   // the fade-in ends at one second
+  EXPECT_EQ(Fade(14.0f), 255);  // the fade-out starts after duration - 1
+  // Row 7 is three seconds long.
+  EXPECT_EQ(Fade(95.5f), 127);
+  EXPECT_EQ(Fade(96.5f), 255);
+  EXPECT_EQ(Fade(97.5f), 127);
+  // A row shorter than two seconds: the fade-in wins while local < 1.
+  EXPECT_EQ(ComputeFadeLevel(0.9f, 1.5f), 229);
+  EXPECT_EQ(ComputeFadeLevel(1.2f, 1.5f), 76);
+}
+
+// Drives RunTimeline through a script of demo times, one per frame; the
+// frame sink moves the virtual clock to the next time at every swap.
+class TimelineLoop : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::RunExitHandlers();
+    DeviceResetState();
+    BoardSetFrameSink(&sink_);
+    DeviceInit();
+    DeviceOpen(7);
+    ASSERT_EQ(DeviceIsOpen(), 1);
+    platform::ClockUseVirtual(true);
+    sink_.SetHook(&TimelineLoop::OnFrame, this);
+  }
+  void TearDown() override {
+    BoardSetCallRecorder(nullptr);
+    platform::ClockUseVirtual(false);
+    platform::RunExitHandlers();
+    DeviceResetState();
+    BoardSetFrameSink(nullptr);
+  }
+
+  static void OnFrame(void* context, const CountingFrameSink&, int interval) {
+    auto* self = static_cast<TimelineLoop*>(context);
+    if (interval < 1) return;
+    self->fades_.push_back(FadeLevel);
+    if (++self->next_ < self->times_.size()) {
+      platform::ClockSetVirtualMs(self->times_[self->next_] * 1000.0);
+    } else {
+      DemoRunning.store(0);  // the frame in progress still completes
+    }
+  }
+
+  // Runs the loop and returns, per frame, the clear and swap calls in order.
+  std::vector<std::string> Run(const std::vector<double>& times) {
+    times_ = times;
+    next_ = 0;
+    fades_.clear();
+    StartTick = 0;
+    platform::ClockSetVirtualMs(times_[0] * 1000.0);
+    BoardCallLog log;
+    BoardSetCallRecorder(&log);
+    DemoRunning.store(1);
+    RunTimeline();
+    BoardSetCallRecorder(nullptr);
+    std::vector<std::string> frames(1);
+    for (const std::string& line : log.Lines()) {
+      if (line == "grBufferClear(0,0,65535)") frames.back() += "C";
+      if (line == "grBufferSwap(0)") frames.back() += "0";
+      if (line == "grBufferSwap(1)") {
+        frames.back() += "1";
+        frames.emplace_back();
+      }
+    }
+    frames.pop_back();
+    return frames;
+  }
+
+  CountingFrameSink sink_;
+  std::vector<double> times_;
+  size_t next_ = 0;
+  std::vector<int32_t> fades_;
+};
+
+TEST_F(TimelineLoop, BlanksWhenTypesTwoThreeAndElevenBegin) {
+  const auto frames = Run({0.0, 0.5, 14.5, 15.0, 15.5, 20.0, 30.0, 45.0, 67.0, 160.0, 161.0});
+  EXPECT_EQ(frames, (std::vector<std::string>{"C1", "C1", "C1",  // row 0, a scene: no blanking
+                                              "CC0C1", "C1",     // row 1, the logo begins
+                                              "CC0C1", "C1",     // row 2, mainscene begins
+                                              "C1",     // row 3, another scene: no blanking
+                                              "CC0C1",  // row 4, mainscene again after another type
+                                              "CC0C1", "C1"}));  // row 13, the scroller begins
+  EXPECT_EQ(fades_, (std::vector<int32_t>{0, 127, 127, 0, 127, 0, 255, 0, 0, 0, 255}));
+  EXPECT_EQ(DemoRunning.load(), 0);
+}
+
+TEST_F(TimelineLoop, EndRowBlanksSwapsOnceMoreAndStopsByItself) {
+  const auto frames = Run({217.5, 218.0, 219.0, 220.0});
+  // The scroller's first frame blanks; the end row blanks too, then the loop
+  // returns without waiting for the script's later frames.
+  EXPECT_EQ(frames, (std::vector<std::string>{"CC0C1", "CC0C1"}));
+  for (Scene* scene : SceneSlots) EXPECT_EQ(scene, nullptr);
+}
+
+TEST_F(TimelineLoop, FirstFrameOfAnyBlankingTypeBlanksEvenWithoutAPreviousFrame) {
+  EXPECT_EQ(Run({100.0}), (std::vector<std::string>{"C1"}));     // planet_part2: never blanks
+  EXPECT_EQ(Run({120.0}), (std::vector<std::string>{"CC0C1"}));  // mainscene piece
+  EXPECT_EQ(Run({17.0}), (std::vector<std::string>{"CC0C1"}));   // logo
+}
+
+TEST_F(TimelineLoop, StopsAtTheTopOfTheFrameAfterDemoRunningDrops) {
+  // The hook clears DemoRunning during the third frame: that frame is
+  // completed with its swap, and no fourth frame starts.
+  const auto frames = Run({1.0, 2.0, 3.0});
+  EXPECT_EQ(frames.size(), 3u);
+}
+
+}  // namespace

@@ -1,0 +1,138 @@
+// End-to-end runs of the veyrith program: its command line, its failure
+// messages and exit codes, headless runs, screenshots, and the real window
+// under a virtual display ended by a key press.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "run_program.h"
+
+namespace {
+
+std::string Veyrith() {
+  return ProgramFolder() + "/veyrith";
+}
+std::string ContentFolder() {
+  return std::string(VEYRITH_BINARY_DIR) + "/content";
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST(DemoProgram, HelpDescribesEveryModeAndBadOptionsExitTwo) {
+  ProgramResult help = RunProgram({{Veyrith(), "--help"}});
+  EXPECT_EQ(help.exit_code, 0);
+  for (const char* option :
+       {"--headless", "--fps", "--screenshot", "--fullscreen", "--list-rows"}) {
+    EXPECT_TRUE(Contains(help.out, option)) << option;
+  }
+  ProgramResult wrong = RunProgram({{Veyrith(), "--frobnicate"}});
+  EXPECT_EQ(wrong.exit_code, 2);
+  EXPECT_TRUE(Contains(wrong.err, "--frobnicate"));
+  ProgramResult fps = RunProgram({{Veyrith(), "--headless", "--fps", "zero"}});
+  EXPECT_EQ(fps.exit_code, 2);
+}
+
+TEST(DemoProgram, ListRowsPrintsTheSchedule) {
+  ProgramResult rows = RunProgram({{Veyrith(), "--list-rows"}});
+  EXPECT_EQ(rows.exit_code, 0);
+  EXPECT_TRUE(Contains(rows.out, "bump-lit scroller"));
+  EXPECT_TRUE(Contains(rows.out, "218.0"));
+}
+
+TEST(DemoProgram, MissingOrInvalidLibraryFailsWithItsMessage) {
+  const std::string empty = MakeTemporaryFolder();
+  ProgramResult missing = RunProgram({{Veyrith(), "--headless"}, empty});
+  EXPECT_EQ(missing.exit_code, 1);
+  EXPECT_TRUE(Contains(missing.err, "Cannot open file library!")) << missing.err;
+
+  const std::string junk = MakeTemporaryFolder();
+  std::ofstream(junk + "/demo.dat") << "KVXLIB2\x1a this is not a library";
+  ProgramResult invalid = RunProgram({{Veyrith(), "--headless"}, junk});
+  EXPECT_EQ(invalid.exit_code, 1);
+  EXPECT_TRUE(Contains(invalid.err, "File library invalid!")) << invalid.err;
+}
+
+TEST(DemoProgram, HeadlessRunPlaysTheWholeScheduleAndSummarises) {
+  ProgramResult run = RunProgram({{Veyrith(), "--headless", "--fps", "5"}, ContentFolder()});
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  // 218 s at 5 frames per second, and the end row's frame.
+  EXPECT_TRUE(Contains(run.err, "1091 frames")) << run.err;
+}
+
+TEST(DemoProgram, ScreenshotWritesOne640x480Png) {
+  const std::string folder = MakeTemporaryFolder();
+  const std::string png = folder + "/shot.png";
+  ProgramResult run = RunProgram({{Veyrith(), "--screenshot", "7", png}, ContentFolder()});
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  std::ifstream in(png, std::ios::binary);
+  unsigned char head[24] = {};
+  in.read(reinterpret_cast<char*>(head), sizeof head);
+  ASSERT_TRUE(in.good());
+  EXPECT_EQ(head[1], 'P');
+  const auto be32 = [&](int at) {
+    return (head[at] << 24) | (head[at + 1] << 16) | (head[at + 2] << 8) | head[at + 3];
+  };
+  EXPECT_EQ(be32(16), 640);
+  EXPECT_EQ(be32(20), 480);
+
+  ProgramResult bad = RunProgram(
+      {{Veyrith(), "--screenshot", "7", folder + "/no/such/dir/x.png"}, ContentFolder()});
+  EXPECT_EQ(bad.exit_code, 1);
+  EXPECT_TRUE(Contains(bad.err, "x.png")) << bad.err;
+}
+
+TEST(DemoProgram, WithoutADisplayItSaysSoAndPointsToTheHeadlessOptions) {
+  ProgramRun run{{Veyrith(), "--no-setup"}, ContentFolder(), {"DISPLAY", "WAYLAND_DISPLAY"}};
+  run.set_environment = {{"SDL_VIDEODRIVER", "x11"}};
+  ProgramResult result = RunProgram(run);
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_TRUE(Contains(result.err, "Cannot initialize 3D mode!!! (no GLIDE?)")) << result.err;
+  EXPECT_TRUE(Contains(result.err, "--headless")) << result.err;
+}
+
+std::string FindWindow(const std::string& title) {
+  const std::string command = "xdotool search --name '^" + title + "$' 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return "";
+  char line[64] = {};
+  std::string id;
+  if (std::fgets(line, sizeof line, pipe)) id = line;
+  pclose(pipe);
+  while (!id.empty() && (id.back() == '\n' || id.back() == ' ')) id.pop_back();
+  return id;
+}
+
+TEST(DemoProgram, WindowIsTitledVeyrithAndAKeyPressEndsTheDemo) {
+  if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display (make test provides Xvfb)";
+  if (std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "needs xdotool";
+  RunningProgram demo =
+      StartProgram({{Veyrith(), "--no-setup", "--sound", "none"}, ContentFolder()});
+  std::string window;
+  for (int i = 0; i < 200 && window.empty(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    window = FindWindow("Veyrith");
+  }
+  ASSERT_FALSE(window.empty()) << "no window titled Veyrith appeared";
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const auto pressed = std::chrono::steady_clock::now();
+  const std::string key = "xdotool windowactivate --sync " + window +
+                          " key space >/dev/null 2>&1 || "
+                          "xdotool key --window " +
+                          window + " space";
+  ASSERT_EQ(std::system(key.c_str()), 0);
+  ProgramResult result = WaitProgram(demo, 10.0);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - pressed).count();
+  EXPECT_FALSE(result.timed_out);
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_LT(seconds, 5.0);  // generous: a frame, then the shutdown
+}
+
+}  // namespace

@@ -1,0 +1,41 @@
+// Runs one of the project's programs for an end-to-end test: arguments,
+// working folder and environment changes in; exit code, standard output
+// and standard error out; killed after a time limit.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct ProgramResult {
+  int exit_code = -1;  // -1: killed by a signal or not started
+  bool timed_out = false;
+  std::string out;
+  std::string err;
+};
+
+struct ProgramRun {
+  std::vector<std::string> arguments;  // arguments[0] is the program path
+  std::string working_folder;          // empty: the test's own
+  std::vector<std::string> unset_environment;
+  std::vector<std::pair<std::string, std::string>> set_environment;
+  double time_limit_seconds = 60.0;
+};
+
+// Starts the program and returns its process id, or -1; output goes to files
+// in a temporary folder that RunToEnd/Wait read.
+ProgramResult RunProgram(const ProgramRun& run);
+
+// The same, but started in the background: Wait collects the result.
+struct RunningProgram {
+  int pid = -1;
+  std::string out_path;
+  std::string err_path;
+};
+RunningProgram StartProgram(const ProgramRun& run);
+ProgramResult WaitProgram(RunningProgram& program, double time_limit_seconds);
+
+// The folder of the built programs (build/bin).
+std::string ProgramFolder();
+
+// A fresh empty temporary folder.
+std::string MakeTemporaryFolder();
