@@ -240,13 +240,14 @@ void Mixer::MixChunk(int frames) {
   }
 }
 
-int Mixer::Render(int16_t* out, int frames, TickFunction tick, void* context) {
+int Mixer::Render(int16_t* out, int frames, TickFunction tick, void* context, int* mixed_frames) {
   const int frame_values = output_mode_ == kMixerStereo ? 2 : 1;
   int done = 0;
   while (done < frames) {
     if (frames_until_tick_ <= 0) {
       const int code = tick != nullptr ? tick(context) : kMusicOk;
       if (code != kMusicOk) {
+        if (mixed_frames != nullptr) *mixed_frames = done;
         std::memset(out + done * frame_values, 0,
                     sizeof(int16_t) * static_cast<size_t>((frames - done) * frame_values));
         return code;
@@ -264,5 +265,6 @@ int Mixer::Render(int16_t* out, int frames, TickFunction tick, void* context) {
     done += count;
     frames_until_tick_ -= count;
   }
+  if (mixed_frames != nullptr) *mixed_frames = done;
   return kMusicOk;
 }

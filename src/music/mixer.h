@@ -62,8 +62,10 @@ class Mixer {
 
   // Fills frames output frames (interleaved left/right in stereo). Returns
   // 0, or the first non-zero code of tick (mixing stops there; the rest of
-  // out is silence).
-  int Render(int16_t* out, int frames, TickFunction tick, void* context);
+  // out is silence). *mixed_frames, when given, receives the frames mixed
+  // before the stop (frames on success).
+  int Render(int16_t* out, int frames, TickFunction tick, void* context,
+             int* mixed_frames = nullptr);
 
   int mixing_rate_hz() const { return mixing_rate_hz_; }
   int output_mode() const { return output_mode_; }
