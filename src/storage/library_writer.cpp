@@ -1,8 +1,9 @@
 #include "storage/library_writer.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
+#include <utility>
+
+#include "storage/atomic_file.h"
 
 namespace {
 
@@ -38,27 +39,8 @@ bool WriteLibrary(const std::string& path, const std::vector<LibraryMember>& mem
     PutLe32(head, entry + 56, static_cast<uint32_t>(m.bytes.size()));
     offset += m.bytes.size();
   }
-  const std::string temporary = path + ".part";
-  FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (!file) {
-    *error = path + ": cannot create: " + std::strerror(errno);
-    return false;
-  }
-  bool ok = std::fwrite(head.data(), 1, head.size(), file) == head.size();
-  for (const LibraryMember& m : members) {
-    if (!ok) break;
-    ok = m.bytes.empty() || std::fwrite(m.bytes.data(), 1, m.bytes.size(), file) == m.bytes.size();
-  }
-  if (std::fclose(file) != 0) ok = false;
-  if (!ok) {
-    *error = path + ": write failed: " + std::strerror(errno);
-    std::remove(temporary.c_str());
-    return false;
-  }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    *error = path + ": cannot rename the finished file into place: " + std::strerror(errno);
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return true;
+  std::vector<uint8_t> bytes = std::move(head);
+  bytes.reserve(offset);
+  for (const LibraryMember& m : members) bytes.insert(bytes.end(), m.bytes.begin(), m.bytes.end());
+  return WriteFileAtomically(path, bytes.data(), bytes.size(), error);
 }

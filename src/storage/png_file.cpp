@@ -3,9 +3,9 @@
 
 #include <png.h>
 
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
+
+#include "storage/atomic_file.h"
 
 namespace {
 
@@ -33,25 +33,8 @@ bool WriteImage(const std::string& path, png_image* image, const void* pixels, c
     return false;
   }
   png_image_free(image);
-  const std::string temporary = path + ".part";
-  FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (!file) {
-    *error = path + ": cannot create: " + std::strerror(errno);
-    return false;
-  }
-  bool ok = std::fwrite(bytes.data(), 1, size, file) == size;
-  if (std::fclose(file) != 0) ok = false;
-  if (!ok) {
-    *error = path + ": write failed: " + std::strerror(errno);
-    std::remove(temporary.c_str());
-    return false;
-  }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    *error = path + ": cannot move the finished file into place: " + std::strerror(errno);
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return true;
+  bytes.resize(size);
+  return WriteFileAtomically(path, bytes.data(), bytes.size(), error);
 }
 
 uint8_t Widen5(unsigned v) {
