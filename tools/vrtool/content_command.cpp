@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-#include "storage/library_writer.h"
+#include "content/content_build.h"
 #include "vrtool/commands.h"
 
 namespace {
@@ -13,7 +13,15 @@ void PrintHelp(FILE* out) {
   std::fprintf(out,
                "usage: vrtool content build OUTDIR\n"
                "\n"
-               "Writes the default demo.dat (and music.s3m) into OUTDIR.\n");
+               "Generates the demo's default content and writes OUTDIR/demo.dat (scenes,\n"
+               "textures and effect pictures) and OUTDIR/music.s3m (the music). The files\n"
+               "are made from code alone and are the same bytes at every run. OUTDIR is\n"
+               "created when missing; existing files are replaced only when the build\n"
+               "succeeds.\n");
+}
+
+void PrintStep(const char* step) {
+  std::fprintf(stderr, "vrtool content: %s\n", step);
 }
 
 }  // namespace
@@ -34,10 +42,8 @@ int RunContentCommand(int argc, char** argv) {
     std::fprintf(stderr, "vrtool content: %s: %s\n", out.c_str(), code.message().c_str());
     return 1;
   }
-  const std::string text = "Veyrith default content\n";
-  std::vector<LibraryMember> members = {{"readme.txt", {text.begin(), text.end()}}};
   std::string error;
-  if (!WriteLibrary((out / "demo.dat").string(), members, &error)) {
+  if (!BuildContent(out.string(), PrintStep, &error)) {
     std::fprintf(stderr, "vrtool content: %s\n", error.c_str());
     return 1;
   }
