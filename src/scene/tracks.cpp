@@ -162,6 +162,8 @@ bool WrapIntoRange(float* frame, float first, float last) {
       x += length;
     }
   }
+  // Rounding in the jumps of far-away frames can land outside the range.
+  if (!(x > first && x <= last)) return false;
   *frame = x;
   return true;
 }
@@ -376,7 +378,7 @@ void EvalHideTrack(float frame, HideTrack* track) {
     for (; first > x && steps < kMaxWrapSteps; ++steps) x += last;
     if (x >= last) x -= std::floor((x - last) / last) * last;
     for (; x >= last && steps < kMaxWrapSteps; ++steps) x -= last;
-    if (steps < kMaxWrapSteps) frame = x;
+    if (steps < kMaxWrapSteps && x >= first - last && x < last) frame = x;
   }
   int count = 0;
   while (count < n && static_cast<float>(keys[count].frame) <= frame) ++count;
