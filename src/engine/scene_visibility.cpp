@@ -1,0 +1,156 @@
+// The per-node passes that follow the matrices: back-face culling in object
+// space, transformation of the vertices the visible faces use, lighting with
+// the scene's point lights, and the hand-over of each visible face.
+#include <cmath>
+#include <cstring>
+
+#include "engine/scene_evaluation.h"
+
+namespace {
+
+struct Colour {
+  float r;
+  float g;
+  float b;
+};
+
+// Light at the object-space point with the unit normal: self-illumination
+// plus the cosine-weighted colour of every light with a node, applied to the
+// diffuse colour, never below the ambient colour and never above 255.
+Colour LightPoint(const Scene* scene, const SceneNode* node, const Material* material, Vec3 point,
+                  Vec3 normal) {
+  float amount_r = material->self_illumination;
+  float amount_g = amount_r;
+  float amount_b = amount_r;
+  if (node->light_work != nullptr) {
+    for (int32_t k = 0; k < scene->light_count; ++k) {
+      const SceneNode* light_node = scene->lights[k].node;
+      if (light_node == nullptr) continue;  // no node: no position, no colour
+      const Vec3 to_light = Vec3Sub(node->light_work[k], point);
+      const float distance = Vec3Length(to_light);
+      if (!(distance > 0.0f)) continue;  // a light on the surface has no direction
+      float cosine = Vec3Dot(to_light, normal) / distance;
+      if (cosine < 0.0f) cosine = 0.0f;
+      const Vec3 light_colour = light_node->colour.value;
+      amount_r += cosine * light_colour.x;
+      amount_g += cosine * light_colour.y;
+      amount_b += cosine * light_colour.z;
+    }
+  }
+  auto channel = [](float diffuse, float amount, float ambient) {
+    float value = diffuse * amount;
+    if (!(value > ambient)) value = ambient;
+    if (value > 255.0f) value = 255.0f;
+    return value;
+  };
+  return {channel(material->diffuse.x, amount_r, material->ambient.x),
+          channel(material->diffuse.y, amount_g, material->ambient.y),
+          channel(material->diffuse.z, amount_b, material->ambient.z)};
+}
+
+void StoreColour(RecordVertex* slot, Colour colour) {
+  slot->r = colour.r;
+  slot->g = colour.g;
+  slot->b = colour.b;
+}
+
+// The object node's mesh when the node takes part in this frame's picture.
+const Mesh* DrawnMesh(const SceneNode* node) {
+  if (node->type != kNodeObject || node->hide.hidden) return nullptr;
+  const Mesh* mesh = static_cast<const Mesh*>(node->object);
+  if (mesh == nullptr) return nullptr;
+  if (mesh->face_count > 0 && node->face_visibility == nullptr) return nullptr;
+  if (mesh->vertex_count > 0 && (node->vertex_use == nullptr || node->vertex_work == nullptr)) {
+    return nullptr;
+  }
+  return mesh;
+}
+
+}  // namespace
+
+const Material* FaceMaterial(const Scene* scene, const Face* face) {
+  const int32_t number = face->material;
+  if (number >= 0 && number < scene->material_count && scene->materials[number] != nullptr) {
+    return scene->materials[number];
+  }
+  return &scene->default_material;
+}
+
+void TransformAndCull(Scene* scene, SceneNode* node, const ViewSetup* view) {
+  if (node == nullptr) return;
+  TransformAndCull(scene, node->next, view);
+  MatMultiply(&node->object_to_world, &view->view, &node->object_to_camera);
+  TransformAndCull(scene, node->first_child, view);
+
+  const Mesh* mesh = DrawnMesh(node);
+  if (mesh == nullptr) return;
+  if (mesh->vertex_count > 0) {
+    std::memset(node->vertex_use, 0, sizeof(uint32_t) * static_cast<size_t>(mesh->vertex_count));
+  }
+  const Vec3 eye = TransformPoint(&node->world_to_object, view->eye);
+  for (int32_t f = 0; f < mesh->face_count; ++f) {
+    const Face& face = mesh->faces[f];
+    const Material* material = FaceMaterial(scene, &face);
+    // A face is seen from the side its normal points to, and edge-on.
+    const bool visible = (material->flags & kMaterialTwoSided) != 0 ||
+                         Vec3Dot(Vec3Sub(face.centre, eye), face.normal) <= 0.0f;
+    node->face_visibility[f] = visible ? 1u : 0u;
+    if (visible) {
+      node->vertex_use[face.a] = 1;
+      node->vertex_use[face.b] = 1;
+      node->vertex_use[face.c] = 1;
+    }
+  }
+  for (int32_t i = 0; i < mesh->vertex_count; ++i) {
+    if (node->vertex_use[i]) {
+      node->vertex_work[i] = TransformPoint(&node->object_to_camera, mesh->vertices[i]);
+    }
+  }
+}
+
+void LightAndEmit(Scene* scene, SceneNode* node, PolygonSink sink, PolygonRecord* record) {
+  if (node == nullptr) return;
+  LightAndEmit(scene, node->next, sink, record);
+  LightAndEmit(scene, node->first_child, sink, record);
+
+  const Mesh* mesh = DrawnMesh(node);
+  if (mesh == nullptr) return;
+  if (node->light_work != nullptr) {
+    for (int32_t k = 0; k < scene->light_count; ++k) {
+      const SceneNode* light_node = scene->lights[k].node;
+      if (light_node == nullptr) continue;
+      const Vec3 world = {light_node->object_to_world.m[3][0], light_node->object_to_world.m[3][1],
+                          light_node->object_to_world.m[3][2]};
+      node->light_work[k] = TransformPoint(&node->world_to_object, world);
+    }
+  }
+
+  for (int32_t f = 0; f < mesh->face_count; ++f) {
+    if (!node->face_visibility[f]) continue;
+    const Face& face = mesh->faces[f];
+    const Material* material = FaceMaterial(scene, &face);
+    record->material_flags = static_cast<uint8_t>(material->flags & 0xFF);
+    record->texture_index = material->texture_index;
+    record->vertex_count = 3;
+    const bool flat = (material->flags & kMaterialShadingMask) == 0;
+    if (flat) {
+      StoreColour(&record->vertices[0],
+                  LightPoint(scene, node, material, mesh->vertices[face.a], face.normal));
+    }
+    const int32_t corners[3] = {face.a, face.b, face.c};
+    for (int k = 0; k < 3; ++k) {
+      const int32_t i = corners[k];
+      RecordVertex& slot = record->vertices[k];
+      slot.x = node->vertex_work[i].x;
+      slot.y = node->vertex_work[i].y;
+      slot.z = node->vertex_work[i].z;
+      if (!flat) {
+        StoreColour(&slot,
+                    LightPoint(scene, node, material, mesh->vertices[i], mesh->vertex_normals[i]));
+      }
+      slot.u = mesh->mapping != nullptr ? mesh->mapping[i].u * 256.0f : 0.0f;
+      slot.v = mesh->mapping != nullptr ? mesh->mapping[i].v * 256.0f : 0.0f;
+    }
+    if (!sink(record)) return;
+  }
+}

@@ -1,0 +1,290 @@
+// Scene evaluation: frame wrapping, the hierarchy's matrices, the camera
+// view, culling, lighting and the sink's stop rule.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "engine/engine_scenes.h"
+#include "engine/scene_evaluation.h"
+
+namespace {
+
+std::vector<PolygonRecord>& Received() {
+  static std::vector<PolygonRecord> received;
+  return received;
+}
+int Keep(const PolygonRecord* record) {
+  Received().push_back(*record);
+  return 1;
+}
+int KeepOneThenStop(const PolygonRecord* record) {
+  Received().push_back(*record);
+  return 0;
+}
+
+// Evaluates and returns what the sink received.
+std::vector<PolygonRecord> Evaluate(Scene* scene, float frame, float* fov = nullptr,
+                                    PolygonSink sink = Keep) {
+  Received().clear();
+  float unused = -1.0f;
+  EvaluateScene(scene, sink, frame, fov != nullptr ? fov : &unused);
+  return Received();
+}
+
+// A square facing the camera at (0, -10, 0).
+TdsScene FacingSquare(int shading = 3) {
+  TdsScene scene;
+  AddMaterial(&scene, "MAT", shading, {200, 100, 50});
+  scene.meshes.push_back(SquareFacingMinusY("SQUARE", "MAT"));
+  AddObjectNode(&scene, "SQUARE", {0, 0, 0});
+  AddCamera(&scene, {0, -10, 0}, {0, 0, 0});
+  return scene;
+}
+
+void ExpectNear(Vec3 actual, Vec3 expected, float tolerance = 1e-4f) {
+  EXPECT_NEAR(actual.x, expected.x, tolerance);
+  EXPECT_NEAR(actual.y, expected.y, tolerance);
+  EXPECT_NEAR(actual.z, expected.z, tolerance);
+}
+
+TEST(SceneEvaluation, FramesWrapByTheFrameCountAndNegativeFramesDrawNothing) {
+  TdsScene description = FacingSquare();
+  description.frame_count = 100;
+  description.nodes[0].position.keys.clear();
+  description.nodes[0].position.Add(0, {0, 0, 0}).Add(100, {100, 0, 0});
+  ScenePtr scene = LoadDescription(description);
+  SceneNode* square = FindNode(scene.get(), "SQUARE");
+  const struct {
+    float frame;
+    float x;
+  } cases[] = {{250.0f, 50.0f}, {100.0f, 100.0f}, {30.5f, 30.5f}, {200.0f, 100.0f}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(Evaluate(scene.get(), c.frame).size(), 2u) << c.frame;
+    EXPECT_NEAR(square->position.value.x, c.x, 1e-3f) << c.frame;
+  }
+  EXPECT_TRUE(Evaluate(scene.get(), -0.5f).empty());
+  EXPECT_TRUE(Evaluate(scene.get(), std::nanf("")).empty());
+  // A huge frame wraps at once instead of counting down.
+  EXPECT_EQ(Evaluate(scene.get(), 1e30f).size(), 2u);
+}
+
+TEST(SceneEvaluation, ASceneWithoutLengthEvaluatesFrameZero) {
+  TdsScene description = FacingSquare();
+  description.nodes[0].position.keys.clear();
+  description.nodes[0].position.Add(0, {5, 0, 0}).Add(10, {15, 0, 0});
+  ScenePtr scene = LoadDescription(description);
+  for (int32_t count : {0, -5}) {
+    scene->frame_count = count;
+    EXPECT_EQ(Evaluate(scene.get(), 7.0f).size(), 2u);
+    EXPECT_FLOAT_EQ(FindNode(scene.get(), "SQUARE")->position.value.x, 5.0f);
+  }
+}
+
+TEST(SceneEvaluation, TheCameraViewMatchesTheWorkedExample) {
+  Matrix4x4 view;
+  ASSERT_EQ(BuildCameraView({0, -10, 0}, {0, 0, 0}, 0.0f, &view), 1);
+  ExpectNear(TransformPoint(&view, {1, 0, 2}), {1, 2, 10});
+  // A roll of 90 degrees turns camera-space right onto up.
+  ASSERT_EQ(BuildCameraView({0, -10, 0}, {0, 0, 0}, 90.0f, &view), 1);
+  ExpectNear(TransformPoint(&view, {1, 0, 0}), {0, 1, 10});
+  // Straight along the up axis, or onto the eye: no direction, view untouched.
+  Matrix4x4 untouched = view;
+  EXPECT_EQ(BuildCameraView({0, 0, 10}, {0, 0, 0}, 0.0f, &untouched), 0);
+  EXPECT_EQ(BuildCameraView({0, 0, -10}, {0, 0, 0}, 0.0f, &untouched), 0);
+  EXPECT_EQ(BuildCameraView({3, 3, 3}, {3, 3, 3}, 0.0f, &untouched), 0);
+  EXPECT_EQ(std::memcmp(&untouched, &view, sizeof view), 0);
+
+  ScenePtr scene = LoadDescription(FacingSquare());
+  float fov = 0.0f;
+  const std::vector<PolygonRecord> polygons = Evaluate(scene.get(), 0.0f, &fov);
+  ASSERT_EQ(polygons.size(), 2u);
+  EXPECT_FLOAT_EQ(fov, 90.0f);
+  // Face 0 is (-1, 0, -1), (1, 0, -1), (1, 0, 1): camera (x, z, y + 10).
+  ExpectNear({polygons[0].vertices[0].x, polygons[0].vertices[0].y, polygons[0].vertices[0].z},
+             {-1, -1, 10});
+  ExpectNear({polygons[0].vertices[2].x, polygons[0].vertices[2].y, polygons[0].vertices[2].z},
+             {1, 1, 10});
+  EXPECT_EQ(polygons[0].vertex_count, 3);
+  EXPECT_FLOAT_EQ(polygons[0].vertices[1].u, 256.0f);
+}
+
+TEST(SceneEvaluation, ACameraOverItsTargetKeepsThePreviousView) {
+  TdsScene description = FacingSquare();
+  description.frame_count = 20;
+  TdsNode& camera = description.nodes[1];
+  camera.position.keys.clear();
+  camera.position.Add(0, {0, -10, 0}).Add(9, {0, -10, 0}).Add(10, {0, 0, 10});
+  ScenePtr scene = LoadDescription(description);
+  const std::vector<PolygonRecord> before = Evaluate(scene.get(), 0.0f);
+  const std::vector<PolygonRecord> above = Evaluate(scene.get(), 10.0f);
+  ASSERT_EQ(before.size(), 2u);
+  ASSERT_EQ(above.size(), 2u);
+  for (size_t i = 0; i < 2; ++i) {
+    for (int k = 0; k < 3; ++k) {
+      EXPECT_TRUE(std::isfinite(above[i].vertices[k].x));
+      EXPECT_FLOAT_EQ(above[i].vertices[k].x, before[i].vertices[k].x);
+      EXPECT_FLOAT_EQ(above[i].vertices[k].z, before[i].vertices[k].z);
+    }
+  }
+  // A scene that starts with no direction has no view to keep.
+  ScenePtr fresh = LoadDescription(description);
+  EXPECT_TRUE(Evaluate(fresh.get(), 10.0f).empty());
+}
+
+TEST(SceneEvaluation, CamerasWithoutNodesOrScenesWithoutCamerasDrawNothing) {
+  TdsScene description = FacingSquare();
+  ScenePtr scene = LoadDescription(description);
+  scene->cameras[0].target_node = nullptr;
+  float fov = -1.0f;
+  EXPECT_TRUE(Evaluate(scene.get(), 0.0f, &fov).empty());
+  scene->cameras[0].target_node = FindNode(scene.get(), "CAM");
+  scene->cameras[0].node = nullptr;
+  EXPECT_TRUE(Evaluate(scene.get(), 0.0f, &fov).empty());
+  EXPECT_FLOAT_EQ(fov, -1.0f);
+
+  description.cameras.clear();
+  description.nodes.resize(1);
+  description.nodes[0].position.keys.clear();
+  description.nodes[0].position.Add(0, {0, 0, 0}).Add(10, {10, 0, 0});
+  ScenePtr no_camera = LoadDescription(description);
+  EXPECT_TRUE(Evaluate(no_camera.get(), 5.0f).empty());
+  // Tracks and matrices are still evaluated.
+  EXPECT_NEAR(FindNode(no_camera.get(), "SQUARE")->object_to_world.m[3][0], 5.0f, 1e-4f);
+  EvaluateScene(nullptr, Keep, 0.0f, &fov);
+  EvaluateScene(no_camera.get(), nullptr, 0.0f, &fov);
+}
+
+TEST(SceneEvaluation, ChildrenInheritRotationAndPositionButNotScaleOrPivot) {
+  TdsScene description = FacingSquare();
+  description.meshes.push_back(SquareFacingMinusY("CHILD", "MAT"));
+  TdsNode& parent = description.nodes[0];
+  parent.position.keys.clear();
+  parent.position.Add(0, {10, 0, 0});
+  parent.scale.keys.clear();
+  parent.scale.Add(0, {2, 2, 2});
+  parent.rotation.keys.clear();
+  parent.pivot = Vec3{1, 0, 0};
+  parent.rotation.Add(0, {0.0f, {0, 0, 1}}).Add(10, {1.5707964f, {0, 0, 1}});
+  AddObjectNode(&description, "CHILD", {0, 0, 5}, 0);
+  ScenePtr scene = LoadDescription(description);
+  Evaluate(scene.get(), 0.0f);
+  SceneNode* square = FindNode(scene.get(), "SQUARE");
+  SceneNode* child = FindNode(scene.get(), "CHILD");
+  ASSERT_NE(child, nullptr);
+  ASSERT_EQ(child->parent, square);
+  // The pivot lands on the position; other points are scaled about it.
+  ExpectNear(TransformPoint(&square->object_to_world, {1, 0, 0}), {10, 0, 0});
+  ExpectNear(TransformPoint(&square->object_to_world, {2, 0, 0}), {12, 0, 0});
+  // The child moves with the parent's position, unscaled, pivot ignored.
+  ExpectNear(TransformPoint(&child->object_to_world, {0, 0, 0}), {10, 0, 5});
+  ExpectNear(TransformPoint(&child->object_to_world, {1, 0, 0}), {11, 0, 5});
+  ExpectNear(TransformPoint(&child->world_to_object, {11, 0, 5}), {1, 0, 0});
+
+  // At frame 10 the parent has turned a quarter about z; so has the child.
+  Evaluate(scene.get(), 10.0f);
+  const Vec3 turned = TransformDirection(&child->object_to_world, {1, 0, 0});
+  EXPECT_NEAR(std::fabs(turned.y), 1.0f, 1e-4f);
+  EXPECT_NEAR(turned.x, 0.0f, 1e-4f);
+}
+
+TEST(SceneEvaluation, AHiddenNodeSubmitsNothingButItsChildrenStillDraw) {
+  TdsScene description = FacingSquare();
+  description.frame_count = 100;
+  description.meshes.push_back(SquareFacingMinusY("CHILD", "MAT"));
+  description.nodes[0].hide.Add(10, {}).Add(20, {});
+  AddObjectNode(&description, "CHILD", {0, -1, 0}, 0);
+  ScenePtr scene = LoadDescription(description);
+  EXPECT_EQ(Evaluate(scene.get(), 5.0f).size(), 4u);
+  const std::vector<PolygonRecord> hidden = Evaluate(scene.get(), 15.0f);
+  ASSERT_EQ(hidden.size(), 2u);
+  EXPECT_NEAR(hidden[0].vertices[0].z, 9.0f, 1e-4f);  // the child, one unit nearer
+  EXPECT_EQ(Evaluate(scene.get(), 20.0f).size(), 4u);
+}
+
+TEST(SceneEvaluation, OneSidedFacesAreSeenFromTheirFrontOrEdgeOnTwoSidedAlways) {
+  TdsScene description = FacingSquare();
+  description.frame_count = 30;
+  TdsNode& camera = description.nodes[1];
+  camera.position.keys.clear();
+  // In front, behind, exactly in the plane of the square.
+  camera.position.Add(0, {0, -10, 0}).Add(10, {0, 10, 0}).Add(20, {10, 0, 0});
+  ScenePtr scene = LoadDescription(description);
+  EXPECT_EQ(Evaluate(scene.get(), 0.0f).size(), 2u);
+  EXPECT_EQ(Evaluate(scene.get(), 10.0f).size(), 0u);
+  SceneNode* square = FindNode(scene.get(), "SQUARE");
+  EXPECT_EQ(square->face_visibility[0] + square->face_visibility[1], 0u);
+  EXPECT_EQ(Evaluate(scene.get(), 20.0f).size(), 2u);
+  scene->materials[0]->flags |= kMaterialTwoSided;
+  EXPECT_EQ(Evaluate(scene.get(), 10.0f).size(), 2u);
+}
+
+TEST(SceneEvaluation, OnlyTheVerticesOfVisibleFacesAreTransformed) {
+  TdsScene description = FacingSquare();
+  TdsMesh& mesh = description.meshes[0];
+  mesh.vertices.push_back({0, 5, 0});
+  mesh.mapping.push_back({0, 0});
+  // A face turned away from the camera that alone uses vertex 4.
+  mesh.faces.push_back({0, 4, 1, 7});
+  mesh.material_groups.clear();
+  mesh.AssignMaterial("MAT");
+  ScenePtr scene = LoadDescription(description);
+  SceneNode* square = FindNode(scene.get(), "SQUARE");
+  square->vertex_work[4] = {-7, -7, -7};
+  EXPECT_EQ(Evaluate(scene.get(), 0.0f).size(), 2u);
+  EXPECT_EQ(square->vertex_use[4], 0u);
+  EXPECT_EQ(square->vertex_use[0], 1u);
+  ExpectNear(square->vertex_work[4], {-7, -7, -7});
+}
+
+TEST(SceneEvaluation, LightingAddsCosineWeightedLightsAboveAmbientClampedAt255) {
+  // Without lights: max(diffuse x self-illumination, ambient), at most 255.
+  TdsScene description = FacingSquare(/*shading=*/1);
+  description.materials[0].ambient = {10, 60, 30};
+  description.materials[0].diffuse = {255, 100, 20};
+  description.materials[0].self_illumination_percent = 50;
+  ScenePtr dark = LoadDescription(description);
+  std::vector<PolygonRecord> polygons = Evaluate(dark.get(), 0.0f);
+  ASSERT_EQ(polygons.size(), 2u);
+  EXPECT_NEAR(polygons[0].vertices[0].r, 127.5f, 1e-3f);
+  EXPECT_NEAR(polygons[0].vertices[0].g, 60.0f, 1e-3f);
+  EXPECT_NEAR(polygons[0].vertices[0].b, 30.0f, 1e-3f);
+  EXPECT_EQ(polygons[0].material_flags & kMaterialShadingMask, 0);
+
+  // A light straight in front of the face (cosine 1) adds its colour; one
+  // behind the face adds nothing; one without a node is skipped.
+  TdsLight& front = description.lights.emplace_back();
+  front.name = "FRONT";
+  const int front_node = description.AddNode(kNodeLight, "FRONT");
+  description.nodes[front_node].position.Add(0, {-1, -100, -1});
+  description.nodes[front_node].colour.Add(0, {1.0f, 0.5f, 2.0f});
+  TdsLight& back = description.lights.emplace_back();
+  back.name = "BACK";
+  const int back_node = description.AddNode(kNodeLight, "BACK");
+  description.nodes[back_node].position.Add(0, {0, 50, 0});
+  description.nodes[back_node].colour.Add(0, {1, 1, 1});
+  TdsLight& loose = description.lights.emplace_back();
+  loose.name = "LOOSE";
+  ScenePtr lit = LoadDescription(description);
+  ASSERT_EQ(lit->light_count, 3);
+  ASSERT_EQ(lit->lights[2].node, nullptr);
+  polygons = Evaluate(lit.get(), 0.0f);
+  ASSERT_EQ(polygons.size(), 2u);
+  // Flat: lit once at the first corner (-1, 0, -1), straight below the light.
+  EXPECT_NEAR(polygons[0].vertices[0].r, 255.0f, 1e-3f);  // 255 x 1.5, clamped
+  EXPECT_NEAR(polygons[0].vertices[0].g, 100.0f, 1e-3f);  // 100 x 1.0
+  EXPECT_NEAR(polygons[0].vertices[0].b, 20.0f * 2.5f, 1e-3f);
+}
+
+TEST(SceneEvaluation, ASinkThatStopsSkipsTheRestOfThatNodeOnly) {
+  TdsScene description = FacingSquare();
+  description.meshes.push_back(SquareFacingMinusY("OTHER", "MAT"));
+  AddObjectNode(&description, "OTHER", {0, 2, 0});
+  ScenePtr scene = LoadDescription(description);
+  EXPECT_EQ(Evaluate(scene.get(), 0.0f).size(), 4u);
+  // One face of each of the two object nodes.
+  EXPECT_EQ(Evaluate(scene.get(), 0.0f, nullptr, KeepOneThenStop).size(), 2u);
+}
+
+}  // namespace
