@@ -1,0 +1,358 @@
+// The reader's chunk walking and editor records, from hand-made bytes.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "scene_test_support.h"
+
+namespace {
+
+const std::vector<Vec3> kTriangle = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+
+// A main chunk holding an editor chunk whose contents fill() writes.
+template <typename Fill>
+std::vector<uint8_t> EditorFile(Fill fill) {
+  Bytes b;
+  b.Begin(0x4D4D).Begin(0x0002).U32(3).End().Begin(0x3D3D);
+  fill(&b);
+  b.End().End();
+  return b.data();
+}
+
+void AddMaterial(Bytes* b, const std::string& name) {
+  b->Begin(0xAFFF).Begin(0xA000).Text(name).End().End();
+}
+
+TEST(ChunkWalk, VersionOnlyFileIsAnEmptyScene) {
+  Bytes b;
+  b.Begin(0x4D4D).Begin(0x0002).U32(3).End().End();
+  ScenePtr scene = LoadBytes(b.data());
+  ASSERT_NE(scene, nullptr);
+  EXPECT_EQ(scene->mesh_count, 0);
+  EXPECT_EQ(scene->root_count, 0);
+  EXPECT_EQ(scene->frame_count, 0);
+  EXPECT_EQ(scene->frame_rate, 30.0f);
+  EXPECT_EQ(scene->default_material.flags, 0x81u);
+  EXPECT_EQ(scene->default_material.texture_index, -1);
+  EXPECT_EQ(scene->default_material.diffuse.y, 255.0f);
+}
+
+TEST(ChunkWalk, RejectsFilesThatAreNotMainChunks) {
+  std::string reason;
+  Bytes editor_first;
+  editor_first.Begin(0x3D3D).End();
+  EXPECT_EQ(LoadBytes(editor_first.data(), &reason), nullptr);
+  EXPECT_NE(reason.find("0x4D4D"), std::string::npos) << reason;
+  EXPECT_EQ(LoadBytes({}), nullptr);
+  EXPECT_EQ(LoadBytes({0x4D, 0x4D, 6, 0}), nullptr);  // header cut short
+  Bytes too_long;
+  too_long.Begin(0x4D4D).End();
+  too_long.Patch32(2, 100);
+  EXPECT_EQ(LoadBytes(too_long.data()), nullptr);
+}
+
+TEST(ChunkWalk, LenientListsEndAtBadHeadersAndTrailingBytes) {
+  // Unknown chunks, 1-5 trailing bytes, a length below 6 and a length past
+  // the parent end the editor list there; what came before is kept.
+  for (int variant = 0; variant < 3; ++variant) {
+    auto bytes = EditorFile([&](Bytes* b) {
+      b->Empty(0x7777);
+      AddMeshObject(b, "KEPT", kTriangle, {{0, 1, 2}});
+      if (variant == 0) b->U8(1).U8(2).U8(3);
+      if (variant == 1) b->U16(0x4000).U32(3);
+      if (variant == 2) b->U16(0x4000).U32(1000);
+    });
+    ScenePtr scene = LoadBytes(bytes);
+    ASSERT_NE(scene, nullptr) << variant;
+    EXPECT_EQ(scene->mesh_count, 1);
+  }
+  // Bytes after the main chunk are ignored.
+  auto bytes = EditorFile([](Bytes*) {});
+  bytes.insert(bytes.end(), {1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+  EXPECT_NE(LoadBytes(bytes), nullptr);
+}
+
+TEST(ChunkWalk, StrictListsFailOnBadHeaders) {
+  // Trailing bytes inside a mesh, a light and a face list fail the load.
+  auto mesh = EditorFile([](Bytes* b) {
+    b->Begin(0x4000).Text("M").Begin(0x4100).Begin(0x4110).U16(0).End().U8(0).U8(0).End().End();
+  });
+  EXPECT_EQ(LoadBytes(mesh), nullptr);
+  auto light = EditorFile([](Bytes* b) {
+    b->Begin(0x4000).Text("L").Begin(0x4600).V3(0, 0, 0).U16(0x0010).U32(500).End().End();
+  });
+  EXPECT_EQ(LoadBytes(light), nullptr);
+  auto camera = EditorFile([](Bytes* b) {
+    b->Begin(0x4000).Text("C").Begin(0x4700).V3(0, 0, 0).V3(0, 0, 1).F32(0).F32(35);
+    b->U8(9).End().End();
+  });
+  EXPECT_EQ(LoadBytes(camera), nullptr);
+  auto object = EditorFile([](Bytes* b) { b->Begin(0x4000).Text("EMPTY").End(); });
+  EXPECT_EQ(LoadBytes(object), nullptr);
+  // An object whose first sub-chunk is unknown is accepted and adds nothing.
+  auto unknown = EditorFile(
+      [](Bytes* b) { b->Begin(0x4000).Text("ODD").Empty(0x4999).Begin(0x4100).End().End(); });
+  ScenePtr scene = LoadBytes(unknown);
+  ASSERT_NE(scene, nullptr);
+  EXPECT_EQ(scene->mesh_count, 0);
+}
+
+TEST(ChunkWalk, EveryPrefixLoadsOrFailsCleanly) {
+  TdsScene description;
+  TdsMaterial& material = description.materials.emplace_back();
+  material.name = "M";
+  material.texture = "t.pcx";
+  TdsMesh& mesh = description.meshes.emplace_back();
+  mesh.name = "TRI";
+  mesh.vertices = kTriangle;
+  mesh.mapping = {{0, 0}, {1, 0}, {0, 1}};
+  mesh.faces = {{0, 1, 2}};
+  mesh.AssignMaterial("M");
+  description.lights.push_back({});
+  description.lights[0].name = "L";
+  const int node = description.AddNode(kNodeObject, "TRI");
+  description.nodes[static_cast<size_t>(node)].position.Add(0, {1, 2, 3}).Add(9, {0, 0, 0});
+  description.nodes[static_cast<size_t>(node)].rotation.Add(0, {1, {0, 0, 1}});
+  description.nodes[static_cast<size_t>(node)].hide.Add(3, {});
+  const std::vector<uint8_t> bytes = WriteOrDie(description);
+  int loaded = 0;
+  for (size_t length = 0; length <= bytes.size(); ++length) {
+    std::vector<uint8_t> prefix(bytes.begin(), bytes.begin() + static_cast<long>(length));
+    // The main chunk's length says more than the prefix holds: rejected.
+    loaded += LoadBytes(prefix) != nullptr;
+  }
+  EXPECT_EQ(loaded, 1);  // only the whole file
+}
+
+TEST(EditorRecords, FaceNormalsCentresAndVertexNormals) {
+  auto bytes = EditorFile([](Bytes* b) {
+    AddMeshObject(b, "TRI", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {5, 5, 5}}, {{0, 1, 2}});
+  });
+  ScenePtr scene = LoadBytes(bytes);
+  ASSERT_NE(scene, nullptr);
+  const Mesh& mesh = scene->meshes[0];
+  const Face& face = mesh.faces[0];
+  EXPECT_EQ(face.normal.x, 0.0f);
+  EXPECT_EQ(face.normal.y, 0.0f);
+  EXPECT_EQ(face.normal.z, 1.0f);
+  EXPECT_FLOAT_EQ(face.centre.x, 0.33333334f);
+  EXPECT_FLOAT_EQ(face.centre.y, 0.33333334f);
+  EXPECT_EQ(face.centre.z, 0.0f);
+  EXPECT_EQ(face.material, -1);
+  for (int v = 0; v < 3; ++v) EXPECT_EQ(mesh.vertex_normals[v].z, 1.0f);
+  // The unused vertex has a defined zero normal; no mapping chunk: zero mapping.
+  EXPECT_EQ(mesh.vertex_normals[3].x, 0.0f);
+  EXPECT_EQ(mesh.vertex_normals[3].z, 0.0f);
+  for (int v = 0; v < 4; ++v) EXPECT_EQ(mesh.mapping[v].u + mesh.mapping[v].v, 0.0f);
+}
+
+TEST(EditorRecords, DegenerateFacesAndFlags) {
+  auto bytes = EditorFile([](Bytes* b) {
+    b->Begin(0x4000).Text("FLAT").Begin(0x4100).Begin(0x4110).U16(2);
+    b->V3(1, 1, 1).V3(2, 2, 2).End().Begin(0x4120).U16(2);
+    b->U16(0).U16(0).U16(0).U16(0x000F);  // a point
+    b->U16(0).U16(1).U16(1).U16(0x0005);  // a line
+    b->End().End().End();
+  });
+  ScenePtr scene = LoadBytes(bytes);
+  ASSERT_NE(scene, nullptr);
+  const Mesh& mesh = scene->meshes[0];
+  for (int f = 0; f < 2; ++f) {
+    EXPECT_EQ(mesh.faces[f].normal.x, 0.0f);
+    EXPECT_EQ(mesh.faces[f].normal.z, 0.0f);
+  }
+  EXPECT_EQ(mesh.vertex_normals[0].x, 0.0f);
+  EXPECT_EQ(mesh.faces[0].flag0, 1);
+  EXPECT_EQ(mesh.faces[0].flag1, 2);
+  EXPECT_EQ(mesh.faces[0].flag2, 4);
+  EXPECT_EQ(mesh.faces[0].flag3, 8);
+  EXPECT_EQ(mesh.faces[1].flag1, 0);
+  EXPECT_EQ(mesh.faces[1].flag2, 4);
+}
+
+TEST(EditorRecords, InvalidMeshListsFailTheLoad) {
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> bytes;
+  };
+  std::vector<Case> cases;
+  cases.push_back({"vertex index at the count", EditorFile([](Bytes* b) {
+                     AddMeshObject(b, "M", kTriangle, {{0, 1, 3}});
+                   })});
+  cases.push_back({"face list before the vertex list", EditorFile([](Bytes* b) {
+                     b->Begin(0x4000).Text("M").Begin(0x4100).Begin(0x4120).U16(1);
+                     b->U16(0).U16(0).U16(0).U16(0).End().End().End();
+                   })});
+  cases.push_back({"vertex list shorter than its count", EditorFile([](Bytes* b) {
+                     b->Begin(0x4000).Text("M").Begin(0x4100).Begin(0x4110).U16(2);
+                     b->V3(0, 0, 0).End().End().End();
+                   })});
+  cases.push_back({"mapping count differs", EditorFile([](Bytes* b) {
+                     b->Begin(0x4000).Text("M").Begin(0x4100).Begin(0x4110).U16(1);
+                     b->V3(0, 0, 0).End().Begin(0x4140).U16(2).F32(0).F32(0).F32(0).F32(0);
+                     b->End().End().End();
+                   })});
+  cases.push_back({"mapping shorter than its count", EditorFile([](Bytes* b) {
+                     b->Begin(0x4000).Text("M").Begin(0x4100).Begin(0x4110).U16(2);
+                     b->V3(0, 0, 0).V3(0, 0, 0).End().Begin(0x4140).U16(2).F32(0).F32(0);
+                     b->End().End().End();
+                   })});
+  cases.push_back({"group face index out of range", EditorFile([](Bytes* b) {
+                     AddMaterial(b, "MAT");
+                     b->Begin(0x4000).Text("M").Begin(0x4100).Begin(0x4110).U16(3);
+                     b->V3(0, 0, 0).V3(1, 0, 0).V3(0, 1, 0).End();
+                     b->Begin(0x4120).U16(1).U16(0).U16(1).U16(2).U16(0);
+                     b->Begin(0x4130).Text("MAT").U16(1).U16(1).End();
+                     b->End().End().End();
+                   })});
+  cases.push_back({"material name differs in case", EditorFile([](Bytes* b) {
+                     AddMaterial(b, "Wood");
+                     b->Begin(0x4000).Text("M").Begin(0x4100).Begin(0x4110).U16(3);
+                     b->V3(0, 0, 0).V3(1, 0, 0).V3(0, 1, 0).End();
+                     b->Begin(0x4120).U16(1).U16(0).U16(1).U16(2).U16(0);
+                     b->Begin(0x4130).Text("WOOD").U16(1).U16(0).End();
+                     b->End().End().End();
+                   })});
+  cases.push_back({"second vertex list", EditorFile([](Bytes* b) {
+                     b->Begin(0x4000).Text("M").Begin(0x4100).Begin(0x4110).U16(1);
+                     b->V3(0, 0, 0).End().Begin(0x4110).U16(0).End().End().End();
+                   })});
+  cases.push_back({"axis chunk cut short", EditorFile([](Bytes* b) {
+                     b->Begin(0x4000).Text("M").Begin(0x4100).Begin(0x4160).V3(1, 0, 0);
+                     b->End().End().End();
+                   })});
+  cases.push_back(
+      {"unterminated object name", EditorFile([](Bytes* b) { b->Begin(0x4000).U8('A').End(); })});
+  for (const Case& c : cases) {
+    std::string reason;
+    EXPECT_EQ(LoadBytes(c.bytes, &reason), nullptr) << c.what;
+    EXPECT_FALSE(reason.empty()) << c.what;
+  }
+}
+
+TEST(EditorRecords, MappingLocalAxisAndMaterialGroups) {
+  auto bytes = EditorFile([](Bytes* b) {
+    AddMaterial(b, "A");
+    AddMaterial(b, "B");
+    b->Begin(0x4000).Text("M").Begin(0x4100).Begin(0x4110).U16(3);
+    b->V3(0, 0, 0).V3(1, 0, 0).V3(0, 1, 0).End();
+    b->Begin(0x4140).U16(3).F32(0.25f).F32(0.75f).F32(1).F32(0).F32(0).F32(1).End();
+    b->Begin(0x4160).V3(1, 0, 0).V3(0, 1, 0).V3(0, 0, 1).V3(7, 8, 9).End();
+    b->Begin(0x4120).U16(2).U16(0).U16(1).U16(2).U16(0).U16(2).U16(1).U16(0).U16(0);
+    b->Begin(0x4130).Text("B").U16(1).U16(1).End().Empty(0x4150).End();
+    b->End().End();
+  });
+  ScenePtr scene = LoadBytes(bytes);
+  ASSERT_NE(scene, nullptr);
+  const Mesh& mesh = scene->meshes[0];
+  EXPECT_EQ(mesh.mapping[0].u, 0.25f);
+  EXPECT_EQ(mesh.mapping[0].v, -0.75f);
+  EXPECT_EQ(mesh.origin.y, 8.0f);
+  EXPECT_EQ(mesh.axes[2].z, 1.0f);
+  EXPECT_EQ(mesh.faces[0].material, -1);
+  EXPECT_EQ(mesh.faces[1].material, 1);
+}
+
+TEST(EditorRecords, LightsAndCameras) {
+  auto bytes = EditorFile([](Bytes* b) {
+    b->Begin(0x4000).Text("L").Begin(0x4600).V3(1, 2, 3);
+    b->Begin(0x0011).U8(255).U8(128).U8(0).End().Empty(0x4610).Empty(0x4620).End().End();
+    b->Begin(0x4000).Text("PLAIN").Begin(0x4600).V3(0, 0, 0).End().End();
+    b->Begin(0x4000).Text("C").Begin(0x4700).V3(1, 2, 3).V3(4, 5, 6).F32(7).F32(28).End().End();
+  });
+  ScenePtr scene = LoadBytes(bytes);
+  ASSERT_NE(scene, nullptr);
+  ASSERT_EQ(scene->light_count, 2);
+  const Light& light = scene->lights[0];
+  EXPECT_EQ(light.colour.x, 1.0f);
+  EXPECT_NEAR(light.colour.y, 0.50196f, 1e-5f);
+  EXPECT_EQ(light.colour.z, 0.0f);
+  EXPECT_EQ(light.spot, 1);
+  EXPECT_EQ(light.enabled, 0);
+  EXPECT_EQ(light.position.z, 3.0f);
+  EXPECT_EQ(scene->lights[1].colour.y, 1.0f);
+  EXPECT_EQ(scene->lights[1].enabled, 1);
+  const Camera& camera = scene->cameras[0];
+  EXPECT_EQ(camera.target.z, 6.0f);
+  EXPECT_EQ(camera.roll, 7.0f);
+  EXPECT_EQ(camera.lens, 28.0f);
+  EXPECT_EQ(camera.near_range, 0.0f);
+  EXPECT_EQ(camera.far_range, 1000.0f);
+}
+
+TEST(EditorRecords, MaterialColoursNamesAndMaps) {
+  auto bytes = EditorFile([](Bytes* b) {
+    b->Begin(0xAFFF).Begin(0xA000).Text(std::string(70, 'n')).End();
+    b->Begin(0xA010).Begin(0x0011).U8(1).U8(2).U8(3).End().Begin(0x0010).V3(0.5f, 0.25f, 9);
+    b->End().End();
+    b->Begin(0xA020).Begin(0x0011).U8(64).U8(64).U8(64).End().End();
+    b->Begin(0xA100).U16(1).End();
+    // A map whose tints are 3-byte colours, as many files store them.
+    b->Begin(0xA200).Begin(0xA300).Text(std::string(90, 't')).End();
+    b->Begin(0xA360).U8(1).U8(2).U8(3).End().Begin(0xA354).F32(2).End().End();
+    b->Begin(0xA204).Begin(0xA300).Text("bump.pcx").End().End();
+    b->End();
+  });
+  ScenePtr scene = LoadBytes(bytes);
+  ASSERT_NE(scene, nullptr);
+  const Material& m = *scene->materials[0];
+  EXPECT_EQ(std::string(m.name), std::string(63, 'n'));
+  EXPECT_EQ(m.ambient.x, 0.5f);  // the float colour wins
+  EXPECT_EQ(m.ambient.z, 9.0f);
+  EXPECT_EQ(m.diffuse.x, 64.0f);
+  EXPECT_EQ(m.flags, 0x80u | 0x08u | 0x04u);  // flat shading, textured
+  EXPECT_EQ(std::string(m.texture_file), std::string(79, 't'));
+  EXPECT_EQ(m.texture_index, 0);
+}
+
+TEST(EditorRecords, InvalidMaterialsFailTheLoad) {
+  const std::vector<std::vector<uint8_t>> files = {
+      EditorFile([](Bytes* b) {
+        b->Begin(0xAFFF).Begin(0xA010).Empty(0x0030).End().End();  // no colour
+      }),
+      EditorFile([](Bytes* b) {
+        b->Begin(0xAFFF).Begin(0xA020).Begin(0x0011).U8(1).U8(2).End().End().End();
+      }),
+      EditorFile(
+          [](Bytes* b) { b->Begin(0xAFFF).Begin(0xA030).Begin(0x0010).F32(1).End().End().End(); }),
+      EditorFile([](Bytes* b) { b->Begin(0xAFFF).Begin(0xA100).U16(5).End().End(); }),
+      EditorFile([](Bytes* b) { b->Begin(0xAFFF).Begin(0xA100).U16(0).End().End(); }),
+      EditorFile([](Bytes* b) { b->Begin(0xAFFF).Begin(0xA100).U32(2).End().End(); }),
+      EditorFile([](Bytes* b) {
+        for (int i = 0; i < 257; ++i) AddMaterial(b, "M" + std::to_string(i));
+      }),
+  };
+  for (size_t i = 0; i < files.size(); ++i) EXPECT_EQ(LoadBytes(files[i]), nullptr) << i;
+  ScenePtr full = LoadBytes(EditorFile([](Bytes* b) {
+    for (int i = 0; i < 256; ++i) AddMaterial(b, "M" + std::to_string(i));
+  }));
+  ASSERT_NE(full, nullptr);
+  EXPECT_EQ(full->material_count, 256);
+}
+
+TEST(SceneModel, AppendMovesRecordsAndFindUsesCurrentPlaces) {
+  Scene* scene = CreateScene();
+  ASSERT_NE(scene, nullptr);
+  Mesh* first = AppendMesh(scene);
+  std::snprintf(first->name, sizeof(first->name), "ONE");
+  Mesh* second = AppendMesh(scene);
+  std::snprintf(second->name, sizeof(second->name), "TWO");
+  EXPECT_EQ(scene->mesh_count, 2);
+  EXPECT_EQ(second, &scene->meshes[1]);
+  EXPECT_EQ(FindMesh(scene, "ONE"), &scene->meshes[0]);
+  EXPECT_STREQ(scene->meshes[0].name, "ONE");
+  EXPECT_EQ(FindMesh(scene, "one"), nullptr);
+  Light* light = AppendLight(scene);
+  std::snprintf(light->name, sizeof(light->name), "ONE");
+  AppendLight(scene);
+  EXPECT_EQ(FindLight(scene, "ONE"), &scene->lights[0]);
+  Camera* camera = AppendCamera(scene);
+  EXPECT_EQ(FindCamera(scene, ""), camera);  // zero-filled: empty name
+  EXPECT_EQ(FindCamera(scene, nullptr), nullptr);
+  FreeScene(scene);
+  FreeScene(nullptr);
+  FreeSceneNode(nullptr);
+}
+
+}  // namespace
