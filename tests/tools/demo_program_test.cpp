@@ -26,21 +26,21 @@ bool Contains(const std::string& text, const std::string& part) {
 }
 
 TEST(DemoProgram, HelpDescribesEveryModeAndBadOptionsExitTwo) {
-  ProgramResult help = RunProgram({{Veyrith(), "--help"}});
+  ProgramResult help = RunProgram(Command({Veyrith(), "--help"}));
   EXPECT_EQ(help.exit_code, 0);
   for (const char* option :
        {"--headless", "--fps", "--screenshot", "--fullscreen", "--list-rows"}) {
     EXPECT_TRUE(Contains(help.out, option)) << option;
   }
-  ProgramResult wrong = RunProgram({{Veyrith(), "--frobnicate"}});
+  ProgramResult wrong = RunProgram(Command({Veyrith(), "--frobnicate"}));
   EXPECT_EQ(wrong.exit_code, 2);
   EXPECT_TRUE(Contains(wrong.err, "--frobnicate"));
-  ProgramResult fps = RunProgram({{Veyrith(), "--headless", "--fps", "zero"}});
+  ProgramResult fps = RunProgram(Command({Veyrith(), "--headless", "--fps", "zero"}));
   EXPECT_EQ(fps.exit_code, 2);
 }
 
 TEST(DemoProgram, ListRowsPrintsTheSchedule) {
-  ProgramResult rows = RunProgram({{Veyrith(), "--list-rows"}});
+  ProgramResult rows = RunProgram(Command({Veyrith(), "--list-rows"}));
   EXPECT_EQ(rows.exit_code, 0);
   EXPECT_TRUE(Contains(rows.out, "bump-lit scroller"));
   EXPECT_TRUE(Contains(rows.out, "218.0"));
@@ -48,19 +48,19 @@ TEST(DemoProgram, ListRowsPrintsTheSchedule) {
 
 TEST(DemoProgram, MissingOrInvalidLibraryFailsWithItsMessage) {
   const std::string empty = MakeTemporaryFolder();
-  ProgramResult missing = RunProgram({{Veyrith(), "--headless"}, empty});
+  ProgramResult missing = RunProgram(Command({Veyrith(), "--headless"}, empty));
   EXPECT_EQ(missing.exit_code, 1);
   EXPECT_TRUE(Contains(missing.err, "Cannot open file library!")) << missing.err;
 
   const std::string junk = MakeTemporaryFolder();
   std::ofstream(junk + "/demo.dat") << "KVXLIB2\x1a this is not a library";
-  ProgramResult invalid = RunProgram({{Veyrith(), "--headless"}, junk});
+  ProgramResult invalid = RunProgram(Command({Veyrith(), "--headless"}, junk));
   EXPECT_EQ(invalid.exit_code, 1);
   EXPECT_TRUE(Contains(invalid.err, "File library invalid!")) << invalid.err;
 }
 
 TEST(DemoProgram, HeadlessRunPlaysTheWholeScheduleAndSummarises) {
-  ProgramResult run = RunProgram({{Veyrith(), "--headless", "--fps", "5"}, ContentFolder()});
+  ProgramResult run = RunProgram(Command({Veyrith(), "--headless", "--fps", "5"}, ContentFolder()));
   EXPECT_EQ(run.exit_code, 0) << run.err;
   // 218 s at 5 frames per second, and the end row's frame.
   EXPECT_TRUE(Contains(run.err, "1091 frames")) << run.err;
@@ -69,7 +69,7 @@ TEST(DemoProgram, HeadlessRunPlaysTheWholeScheduleAndSummarises) {
 TEST(DemoProgram, ScreenshotWritesOne640x480Png) {
   const std::string folder = MakeTemporaryFolder();
   const std::string png = folder + "/shot.png";
-  ProgramResult run = RunProgram({{Veyrith(), "--screenshot", "7", png}, ContentFolder()});
+  ProgramResult run = RunProgram(Command({Veyrith(), "--screenshot", "7", png}, ContentFolder()));
   ASSERT_EQ(run.exit_code, 0) << run.err;
   std::ifstream in(png, std::ios::binary);
   unsigned char head[24] = {};
@@ -83,13 +83,14 @@ TEST(DemoProgram, ScreenshotWritesOne640x480Png) {
   EXPECT_EQ(be32(20), 480);
 
   ProgramResult bad = RunProgram(
-      {{Veyrith(), "--screenshot", "7", folder + "/no/such/dir/x.png"}, ContentFolder()});
+      Command({Veyrith(), "--screenshot", "7", folder + "/no/such/dir/x.png"}, ContentFolder()));
   EXPECT_EQ(bad.exit_code, 1);
   EXPECT_TRUE(Contains(bad.err, "x.png")) << bad.err;
 }
 
 TEST(DemoProgram, WithoutADisplayItSaysSoAndPointsToTheHeadlessOptions) {
-  ProgramRun run{{Veyrith(), "--no-setup"}, ContentFolder(), {"DISPLAY", "WAYLAND_DISPLAY"}};
+  ProgramRun run = Command({Veyrith(), "--no-setup"}, ContentFolder());
+  run.unset_environment = {"DISPLAY", "WAYLAND_DISPLAY"};
   run.set_environment = {{"SDL_VIDEODRIVER", "x11"}};
   ProgramResult result = RunProgram(run);
   EXPECT_EQ(result.exit_code, 1);
@@ -113,7 +114,7 @@ TEST(DemoProgram, WindowIsTitledVeyrithAndAKeyPressEndsTheDemo) {
   if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display (make test provides Xvfb)";
   if (std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "needs xdotool";
   RunningProgram demo =
-      StartProgram({{Veyrith(), "--no-setup", "--sound", "none"}, ContentFolder()});
+      StartProgram(Command({Veyrith(), "--no-setup", "--sound", "none"}, ContentFolder()));
   std::string window;
   for (int i = 0; i < 200 && window.empty(); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));

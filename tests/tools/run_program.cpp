@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -81,6 +82,13 @@ ProgramResult WaitProgram(RunningProgram& program, double time_limit_seconds) {
   result.out = ReadWhole(program.out_path);
   result.err = ReadWhole(program.err_path);
   return result;
+}
+
+ProgramRun Command(std::vector<std::string> arguments, std::string working_folder) {
+  ProgramRun run;
+  run.arguments = std::move(arguments);
+  run.working_folder = std::move(working_folder);
+  return run;
 }
 
 ProgramResult RunProgram(const ProgramRun& run) {

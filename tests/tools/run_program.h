@@ -21,8 +21,10 @@ struct ProgramRun {
   double time_limit_seconds = 60.0;
 };
 
-// Starts the program and returns its process id, or -1; output goes to files
-// in a temporary folder that RunToEnd/Wait read.
+// A run of arguments[0] with those arguments, in the given folder.
+ProgramRun Command(std::vector<std::string> arguments, std::string working_folder = "");
+
+// Runs the program to its end (or its time limit).
 ProgramResult RunProgram(const ProgramRun& run);
 
 // The same, but started in the background: Wait collects the result.
