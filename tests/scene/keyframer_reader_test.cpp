@@ -1,0 +1,344 @@
+// The keyframer reader: header, node hierarchy, links to records, tracks and
+// their keys, from hand-made bytes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "scene_test_support.h"
+
+namespace {
+
+// Editor section: meshes A..F, one light "L" and one camera "C".
+void AddEditor(Bytes* b) {
+  b->Begin(0x3D3D);
+  for (const char* name : {"R", "A", "B", "D", "E", "F", "M"}) {
+    AddMeshObject(b, name, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
+  }
+  b->Begin(0x4000).Text("L").Begin(0x4600).V3(0, 0, 0).End().End();
+  b->Begin(0x4000).Text("C").Begin(0x4700).V3(0, 0, 0).V3(0, 0, 1).F32(0).F32(35).End().End();
+  b->End();
+}
+
+template <typename Fill>
+std::vector<uint8_t> KeyframerFile(Fill fill) {
+  Bytes b;
+  b.Begin(0x4D4D);
+  AddEditor(&b);
+  b.Begin(0xB000);
+  fill(&b);
+  b.End().End();
+  return b.data();
+}
+
+void Header(Bytes* b, const std::string& name, int16_t hierarchy) {
+  b->Begin(0xB010).Text(name).U16(0x4000).U16(0).U16(static_cast<uint16_t>(hierarchy)).End();
+}
+
+void Node(Bytes* b, uint16_t id, const std::string& name, int16_t hierarchy) {
+  b->Begin(id);
+  Header(b, name, hierarchy);
+  b->End();
+}
+
+// A track chunk header: flags, 8 unread bytes, key count.
+void TrackHeader(Bytes* b, uint16_t id, uint16_t flags, uint32_t count) {
+  b->Begin(id).U16(flags).U32(0).U32(0).U32(count);
+}
+
+TEST(Keyframer, HeaderLengthKeepsSignedLow16Bits) {
+  for (const auto& [length, frames] :
+       {std::pair{100u, 100}, std::pair{70000u, 4464}, std::pair{0x1FFFFu, -1}}) {
+    ScenePtr scene = LoadBytes(KeyframerFile(
+        [&](Bytes* b) { b->Begin(0xB00A).U16(5).Text("scene.3ds").U32(length).End(); }));
+    ASSERT_NE(scene, nullptr);
+    EXPECT_EQ(scene->frame_count, frames);
+  }
+  EXPECT_EQ(LoadBytes(KeyframerFile([](Bytes* b) { b->Begin(0xB00A).U16(5).U8('x').End(); })),
+            nullptr);
+}
+
+TEST(Keyframer, HierarchyFollowsTheChainOfRecentNodes) {
+  ScenePtr scene = LoadBytes(KeyframerFile([](Bytes* b) {
+    Node(b, 0xB002, "R", -1);
+    Node(b, 0xB002, "A", 1);
+    Node(b, 0xB002, "B", 2);
+    Node(b, 0xB002, "D", 1);
+    Node(b, 0xB002, "E", 2);
+    Node(b, 0xB002, "F", 2);
+  }));
+  ASSERT_NE(scene, nullptr);
+  ASSERT_EQ(scene->root_count, 1);
+  const SceneNode* r = scene->roots[0];
+  ASSERT_NE(r->first_child, nullptr);
+  const SceneNode* a = r->first_child;
+  const SceneNode* d = a->next;
+  ASSERT_NE(d, nullptr);
+  EXPECT_STREQ(a->name, "A");
+  EXPECT_STREQ(d->name, "D");
+  EXPECT_EQ(d->next, nullptr);
+  ASSERT_NE(a->first_child, nullptr);
+  EXPECT_STREQ(a->first_child->name, "B");
+  EXPECT_EQ(a->first_child->next, nullptr);
+  ASSERT_NE(d->first_child, nullptr);
+  EXPECT_STREQ(d->first_child->name, "E");
+  ASSERT_NE(d->first_child->next, nullptr);
+  EXPECT_STREQ(d->first_child->next->name, "F");
+  EXPECT_EQ(d->first_child->next->parent, d);
+  EXPECT_EQ(r->next, nullptr);
+  EXPECT_EQ(r->parent, nullptr);
+}
+
+TEST(Keyframer, LowHierarchyValuesAndDeepValuesAttachSoundly) {
+  ScenePtr scene = LoadBytes(KeyframerFile([](Bytes* b) {
+    Node(b, 0xB002, "R", -1);
+    Node(b, 0xB002, "A", 0);
+    Node(b, 0xB002, "B", 1);
+    Node(b, 0xB002, "D", -7);
+    Node(b, 0xB002, "E", 30000);  // deeper than the tree: the deepest recent node
+  }));
+  ASSERT_NE(scene, nullptr);
+  const SceneNode* r = scene->roots[0];
+  int children = 0;
+  for (const SceneNode* c = r->first_child; c != nullptr; c = c->next) {
+    ++children;
+    EXPECT_EQ(c->parent, r);
+  }
+  EXPECT_EQ(children, 3);
+  const SceneNode* d = r->first_child->next->next;
+  ASSERT_NE(d->first_child, nullptr);
+  EXPECT_STREQ(d->first_child->name, "E");
+}
+
+TEST(Keyframer, LinksNodesToTheirRecords) {
+  ScenePtr scene = LoadBytes(KeyframerFile([](Bytes* b) {
+    Node(b, 0xB005, "L", -1);
+    Node(b, 0xB006, "L", -1);  // the light target must not take the light's link
+    Node(b, 0xB003, "C", 1);   // the light was the last root: a child of it
+    Node(b, 0xB004, "C", -1);
+  }));
+  ASSERT_NE(scene, nullptr);
+  ASSERT_EQ(scene->root_count, 3);
+  const SceneNode* light = scene->roots[0];
+  EXPECT_EQ(light->type, kNodeLight);
+  EXPECT_EQ(scene->lights[0].node, light);
+  const SceneNode* target = scene->roots[1];
+  EXPECT_EQ(target->target, 1);
+  EXPECT_EQ(target->object, &scene->lights[0]);
+  const SceneNode* camera = target->first_child;
+  ASSERT_NE(camera, nullptr);
+  EXPECT_EQ(scene->cameras[0].node, camera);
+  EXPECT_EQ(scene->cameras[0].target_node, scene->roots[2]);
+  EXPECT_EQ(camera->vertex_work, nullptr);  // only object nodes have work buffers
+}
+
+TEST(Keyframer, NodeFailures) {
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> bytes;
+  };
+  const std::vector<Case> cases = {
+      {"node names no mesh", KeyframerFile([](Bytes* b) { Node(b, 0xB002, "NOPE", -1); })},
+      {"camera node names no camera", KeyframerFile([](Bytes* b) { Node(b, 0xB003, "L", -1); })},
+      {"child before any root", KeyframerFile([](Bytes* b) { Node(b, 0xB002, "A", 1); })},
+      {"track before the header", KeyframerFile([](Bytes* b) {
+         b->Begin(0xB002);
+         TrackHeader(b, 0xB022, 0, 0);
+         b->End();
+         Header(b, "A", -1);
+         b->End();
+       })},
+      {"pivot before the header", KeyframerFile([](Bytes* b) {
+         b->Begin(0xB002).Begin(0xB013).V3(1, 2, 3).End();
+         Header(b, "A", -1);
+         b->End();
+       })},
+      {"second header", KeyframerFile([](Bytes* b) {
+         b->Begin(0xB002);
+         Header(b, "A", -1);
+         Header(b, "B", -1);
+         b->End();
+       })},
+      {"header cut short", KeyframerFile([](Bytes* b) {
+         b->Begin(0xB002).Begin(0xB010).Text("A").U16(0).End().End();
+       })},
+      {"257 roots", KeyframerFile([](Bytes* b) {
+         for (int i = 0; i < 257; ++i) Node(b, 0xB002, "A", -1);
+       })},
+  };
+  for (const Case& c : cases) {
+    std::string reason;
+    EXPECT_EQ(LoadBytes(c.bytes, &reason), nullptr) << c.what;
+    EXPECT_FALSE(reason.empty()) << c.what;
+  }
+  ScenePtr full = LoadBytes(KeyframerFile([](Bytes* b) {
+    for (int i = 0; i < 256; ++i) Node(b, 0xB002, "A", -1);
+  }));
+  ASSERT_NE(full, nullptr);
+  EXPECT_EQ(full->root_count, 256);
+}
+
+TEST(Keyframer, NodeIdBeforeHeaderAndNodesWithoutHeader) {
+  ScenePtr scene = LoadBytes(KeyframerFile([](Bytes* b) {
+    b->Begin(0xB002).Begin(0xB030).U16(4).End();
+    Header(b, "A", -1);
+    b->Begin(0xB013).V3(1, 2, 3).End().End();
+    b->Begin(0xB002).Begin(0xB030).U16(5).End().End();  // no header: dropped
+    b->Begin(0xB002).Begin(0xB011).U8('x').End().Empty(0xB012).End();
+  }));
+  ASSERT_NE(scene, nullptr);
+  ASSERT_EQ(scene->root_count, 1);
+  EXPECT_EQ(scene->roots[0]->pivot.y, 2.0f);
+}
+
+TEST(Keyframer, PositionKeysAreSwappedBelowRoots) {
+  auto position_track = [](Bytes* b) {
+    TrackHeader(b, 0xB020, 0, 1);
+    b->U32(0).U16(0).V3(1, 2, 3).End();
+  };
+  ScenePtr scene = LoadBytes(KeyframerFile([&](Bytes* b) {
+    b->Begin(0xB002);
+    Header(b, "R", -1);
+    position_track(b);
+    b->End().Begin(0xB002);
+    Header(b, "A", 1);
+    position_track(b);
+    TrackHeader(b, 0xB022, 0, 1);
+    b->U32(0).U16(0).V3(1, 2, 3).End();
+    b->End();
+  }));
+  ASSERT_NE(scene, nullptr);
+  const Vec3 root = scene->roots[0]->position.keys[0].value;
+  EXPECT_EQ(root.y, 2.0f);
+  EXPECT_EQ(root.z, 3.0f);
+  const SceneNode* child = scene->roots[0]->first_child;
+  const Vec3 swapped = child->position.keys[0].value;
+  EXPECT_EQ(swapped.x, 1.0f);
+  EXPECT_EQ(swapped.y, 3.0f);
+  EXPECT_EQ(swapped.z, -2.0f);
+  EXPECT_EQ(child->scale.keys[0].value.y, 2.0f);  // scale keys never swap
+  EXPECT_EQ(child->position.value.y, 0.0f);       // evaluation has not run
+}
+
+TEST(Keyframer, RotationKeysAccumulate) {
+  ScenePtr scene = LoadBytes(KeyframerFile([](Bytes* b) {
+    b->Begin(0xB002);
+    Header(b, "R", -1);
+    TrackHeader(b, 0xB021, 0, 3);
+    b->U32(0).U16(0).F32(5.0f).V3(0, 0, 1);
+    b->U32(10).U16(0).F32(0.5f).V3(0, 0, 1);
+    b->U32(20).U16(0).F32(0.25f).V3(0, 0, 1);
+    b->End().End();
+  }));
+  ASSERT_NE(scene, nullptr);
+  const RotationTrack& track = scene->roots[0]->rotation;
+  ASSERT_EQ(track.key_count, 3);
+  const float expected[3] = {0.0f, 0.5f, 0.75f};
+  for (int k = 0; k < 3; ++k) {
+    const RotationKey& key = track.keys[k];
+    EXPECT_EQ(key.relative.angle, k == 0 ? 0.0f : (k == 1 ? 0.5f : 0.25f));
+    EXPECT_NEAR(std::atan2(key.rotation.m[1][0], key.rotation.m[0][0]), expected[k], 1e-5f);
+    EXPECT_NEAR(std::atan2(key.inverse_rotation.m[1][0], key.inverse_rotation.m[0][0]),
+                -expected[k], 1e-5f);
+  }
+  EXPECT_EQ(track.keys[0].rotation.m[0][1], 0.0f);  // identity for the first key
+}
+
+TEST(Keyframer, SplineFlagsAnnounceTheirFloats) {
+  ScenePtr scene = LoadBytes(KeyframerFile([](Bytes* b) {
+    b->Begin(0xB003);
+    Header(b, "C", -1);
+    TrackHeader(b, 0xB023, 0, 3);
+    b->U32(0).U16(3).F32(0.5f).F32(-0.5f).F32(45.0f);              // tension, continuity
+    b->U32(5).U16(0x20).F32(99.0f).F32(50.0f);                     // one skipped float
+    b->U32(9).U16(0x1C).F32(0.1f).F32(0.2f).F32(0.3f).F32(60.0f);  // bias, eases
+    b->End().End();
+  }));
+  ASSERT_NE(scene, nullptr);
+  const ScalarTrack& fov = scene->roots[0]->fov;
+  ASSERT_EQ(fov.key_count, 3);
+  EXPECT_EQ(fov.keys[0].tcb.tension, 0.5f);
+  EXPECT_EQ(fov.keys[0].tcb.continuity, -0.5f);
+  EXPECT_EQ(fov.keys[0].tcb.ease_to, 0.0f);
+  EXPECT_EQ(fov.keys[0].value, 45.0f);
+  EXPECT_EQ(fov.keys[1].value, 50.0f);
+  EXPECT_EQ(fov.keys[1].tcb.tension, 0.0f);
+  EXPECT_EQ(fov.keys[2].tcb.bias, 0.1f);
+  EXPECT_EQ(fov.keys[2].tcb.ease_to, 0.2f);
+  EXPECT_EQ(fov.keys[2].tcb.ease_from, 0.3f);
+  EXPECT_EQ(fov.keys[2].value, 60.0f);
+  EXPECT_NE(fov.keys[1].tangent_in, 0.0f);  // prepared while reading
+}
+
+TEST(Keyframer, HideAndMorphTracks) {
+  ScenePtr scene = LoadBytes(KeyframerFile([](Bytes* b) {
+    b->Begin(0xB002);
+    Header(b, "R", -1);
+    TrackHeader(b, 0xB029, 0xFFFE, 3);  // flags are kept sign-extended
+    b->U32(1).U16(0).U32(2).U16(0).U32(3).U16(0).End();
+    TrackHeader(b, 0xB026, 0, 1);
+    b->U32(0).U16(0).Text("M").End();
+    b->End();
+  }));
+  ASSERT_NE(scene, nullptr);
+  const SceneNode* node = scene->roots[0];
+  EXPECT_EQ(node->hide.key_count, 3);
+  EXPECT_EQ(node->hide.flags, -2);
+  EXPECT_EQ(node->hide.keys[2].frame, 3);
+  ASSERT_EQ(node->morph.key_count, 1);
+  EXPECT_EQ(node->morph.keys[0].mesh, FindMesh(scene.get(), "M"));
+}
+
+TEST(Keyframer, TrackFailures) {
+  struct Case {
+    const char* what;
+    uint16_t id;
+    uint32_t count;
+    std::vector<uint8_t> keys;  // raw key bytes
+  };
+  auto raw = [](auto fill) {
+    Bytes b;
+    fill(&b);
+    return b.data();
+  };
+  const std::vector<Case> cases = {
+      {"keys past the chunk", 0xB024, 2, raw([](Bytes* b) { b->U32(0).U16(0).F32(1); })},
+      {"count above 32767", 0xB024, 0x8000, raw([](Bytes*) {})},
+      {"frames out of order", 0xB024, 2,
+       raw([](Bytes* b) { b->U32(5).U16(0).F32(1).U32(4).U16(0).F32(1); })},
+      {"equal frames", 0xB024, 2,
+       raw([](Bytes* b) { b->U32(5).U16(0).F32(1).U32(5).U16(0).F32(1); })},
+      {"frame above 32767 wraps below earlier keys", 0xB024, 2,
+       raw([](Bytes* b) { b->U32(5).U16(0).F32(1).U32(40000).U16(0).F32(1); })},
+      {"spline floats past the chunk", 0xB024, 1, raw([](Bytes* b) { b->U32(0).U16(0x1F); })},
+      {"morph target missing", 0xB026, 1, raw([](Bytes* b) { b->U32(0).U16(0).Text("NOPE"); })},
+      {"hide keys past the chunk", 0xB029, 2, raw([](Bytes* b) { b->U32(0).U16(0).U32(1); })},
+  };
+  for (const Case& c : cases) {
+    auto bytes = KeyframerFile([&](Bytes* b) {
+      b->Begin(0xB002);
+      Header(b, "R", -1);
+      TrackHeader(b, c.id, 0, c.count);
+      for (uint8_t byte : c.keys) b->U8(byte);
+      b->End().End();
+    });
+    std::string reason;
+    EXPECT_EQ(LoadBytes(bytes, &reason), nullptr) << c.what;
+    EXPECT_FALSE(reason.empty()) << c.what;
+  }
+}
+
+TEST(Keyframer, EditorAfterKeyframerFails) {
+  Bytes b;
+  b.Begin(0x4D4D);
+  AddEditor(&b);
+  b.Begin(0xB000);
+  Node(&b, 0xB002, "R", -1);
+  b.End();
+  AddEditor(&b);
+  b.End();
+  EXPECT_EQ(LoadBytes(b.data()), nullptr);
+}
+
+}  // namespace
