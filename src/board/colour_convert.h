@@ -30,8 +30,13 @@ const Rgb565Tables& Rgb565();
 void DitherRowsFor(int32_t dither_mode, int32_t y, uint8_t rows[4]);
 
 // One channel value v (0..255) brought to 'levels' (31 or 63) with the
-// threshold m (0..15): floor(v * levels / 255 + (m + 0.5) / 16), so that over
-// the sixteen thresholds the mean stays within 1/32 of v * levels / 255.
+// threshold m (0..15): floor(v * levels / 255 + (m + 0.5) / 16), with
+// levels / 255 taken as K / 65536 (K = 7967 or 16191, off by less than 1/1000
+// of a level at 255) so that the vector path computes it with 16-bit
+// multiplies. Over the sixteen thresholds the mean stays within 1/32 of a
+// level of v * levels / 255, and 255 maps to the top code at every threshold.
+constexpr uint32_t DitherFactor(uint32_t levels) { return levels == 31 ? 7967u : 16191u; }
+constexpr uint32_t DitherThreshold(uint32_t m) { return (2 * m + 1) * 2048; }
 constexpr uint16_t DitherChannel(uint32_t v, uint32_t levels, uint32_t m) {
-  return static_cast<uint16_t>((v * levels * 32 + (2 * m + 1) * 255) / (255 * 32));
+  return static_cast<uint16_t>((v * DitherFactor(levels) + DitherThreshold(m)) >> 16);
 }

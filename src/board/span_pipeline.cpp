@@ -1,7 +1,8 @@
 // The span drawers: per pixel, depth test, iterated or constant colour,
 // texture fetch and scaling, chroma-key, depth write, 565 conversion.
-// Perspective division is done per pixel, for eight pixels at a time in
-// a loop the compiler turns into vector code; the rest runs per pixel.
+// Perspective division is exact per pixel; it and the other per-pixel
+// values are computed for groups of eight pixels (span_groups.h), and this
+// loop then works pixel by pixel.
 #include "board/span_pipeline.h"
 
 #include <algorithm>
@@ -10,11 +11,10 @@
 
 #include "board/depth.h"
 #include "board/glide.h"
+#include "board/span_groups.h"
 #include "board/texture_sampler.h"
 
 namespace {
-
-constexpr int kGroupPixels = 8;
 
 enum TexturePath { kNoTexture, kPointTexture, kBilinearTexture };
 enum DepthPath { kNoDepth, kDepthLess, kDepthAnyFunction };
@@ -22,20 +22,8 @@ enum DepthPath { kNoDepth, kDepthLess, kDepthAnyFunction };
 // Colours are iterated in 12.12 fixed point; the plane value is clamped so
 // that stepping across the widest span cannot overflow.
 int32_t ToColourFixed(double value) {
-  return static_cast<int32_t>(std::lround(std::clamp(value, -131072.0, 131072.0) * 4096.0));
-}
-
-inline uint32_t ColourChannel(int32_t fixed) {
-  const int32_t v = fixed >> 12;
-  return static_cast<uint32_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
-}
-
-// Texel coordinates x 16 as integers, floored; far-off values are clamped
-// before the conversion (they only ever wrap or clamp afterwards).
-inline int32_t FloorToInt(float value) {
-  const float clamped = std::clamp(value, -1.0e9f, 1.0e9f);
-  const auto truncated = static_cast<int32_t>(clamped);
-  return truncated - (clamped < static_cast<float>(truncated) ? 1 : 0);
+  const double fixed = std::clamp(value, -131072.0, 131072.0) * 4096.0;
+  return static_cast<int32_t>(fixed + (fixed < 0 ? -0.5 : 0.5));
 }
 
 bool DepthPasses(int32_t function, uint16_t incoming, uint16_t stored) {
@@ -92,8 +80,6 @@ void DrawSpan(const TriangleSetup& t, int32_t y, int32_t x_begin, int32_t x_end)
   uint16_t* colour_row = t.colour + static_cast<std::ptrdiff_t>(y) * t.stride_pixels;
   uint16_t* depth_row =
       kDepth != kNoDepth ? t.depth + static_cast<std::ptrdiff_t>(y) * t.stride_pixels : nullptr;
-  const bool clamp_s = state.clamp_s;
-  const bool clamp_t = state.clamp_t;
   const bool depth_write = state.depth_write;
   const bool w_depth = state.depth == DepthSource::kWBuffer;
   const bool chromakey = state.chromakey;
@@ -101,86 +87,90 @@ void DrawSpan(const TriangleSetup& t, int32_t y, int32_t x_begin, int32_t x_end)
 
   const double cx = x_begin + 0.5;
   const double cy = y + 0.5;
-  const int32_t red0 = kIterated ? ToColourFixed(t.red.At(cx, cy)) : 0;
-  const int32_t green0 = kIterated ? ToColourFixed(t.green.At(cx, cy)) : 0;
-  const int32_t blue0 = kIterated ? ToColourFixed(t.blue.At(cx, cy)) : 0;
-  const auto oow0 = static_cast<float>(t.oow.At(cx, cy));
-  const auto sow0 = static_cast<float>(t.sow.At(cx, cy));
-  const auto tow0 = static_cast<float>(t.tow.At(cx, cy));
-  const auto ooz0 = static_cast<float>(t.ooz.At(cx, cy));
-  const auto oow_step = static_cast<float>(t.oow.per_x);
-  const auto sow_step = static_cast<float>(t.sow.per_x);
-  const auto tow_step = static_cast<float>(t.tow.per_x);
-  const auto ooz_step = static_cast<float>(t.ooz.per_x);
+  SpanStart start;
+  if constexpr (kIterated) {
+    start.red = ToColourFixed(t.red.At(cx, cy));
+    start.green = ToColourFixed(t.green.At(cx, cy));
+    start.blue = ToColourFixed(t.blue.At(cx, cy));
+    start.red_step = t.red_step;
+    start.green_step = t.green_step;
+    start.blue_step = t.blue_step;
+  }
+  start.oow = static_cast<float>(t.oow.At(cx, cy));
+  start.oow_step = static_cast<float>(t.oow.per_x);
+  if constexpr (kTexture != kNoTexture) {
+    start.sow = static_cast<float>(t.sow.At(cx, cy));
+    start.sow_step = static_cast<float>(t.sow.per_x);
+    start.tow = static_cast<float>(t.tow.At(cx, cy));
+    start.tow_step = static_cast<float>(t.tow.per_x);
+  }
+  if constexpr (kDepth != kNoDepth) {
+    start.ooz = static_cast<float>(t.ooz.At(cx, cy));
+    start.ooz_step = static_cast<float>(t.ooz.per_x);
+  }
+  TextureAddressing addressing;
+  addressing.level = &texture.levels[0];
+  addressing.scale16 = addressing.level->texels_per_s_unit * 16.0f;
   // Bilinear samples are centred: the texel to the lower left is at -0.5.
-  const float texel_bias16 = kTexture == kBilinearTexture ? 8.0f : 0.0f;
+  addressing.bias16 = kTexture == kBilinearTexture ? 8.0f : 0.0f;
+  addressing.clamp_s = state.clamp_s;
+  addressing.clamp_t = state.clamp_t;
 
+  PixelGroup g;
   for (int32_t group = x_begin; group < x_end; group += kGroupPixels) {
     const int32_t count = std::min(kGroupPixels, x_end - group);
-    const auto first = static_cast<float>(group - x_begin);
-    float w[kGroupPixels];
-    int32_t u16[kGroupPixels];
-    int32_t v16[kGroupPixels];
-    uint16_t depth[kGroupPixels];
-    if constexpr (kTexture != kNoTexture || kDepth != kNoDepth) {
-      for (int i = 0; i < kGroupPixels; ++i) {
-        w[i] = 1.0f / (oow0 + (first + static_cast<float>(i)) * oow_step);
-      }
-    }
-    const TextureLevel* level = &texture.levels[0];
+    const int32_t offset = group - x_begin;
+    const auto first = static_cast<float>(offset);
+    if constexpr (kTexture != kNoTexture || kDepth != kNoDepth)
+      span_groups::InverseW(start, first, &g);
     if constexpr (kTexture != kNoTexture) {
       if (choose_level) {
-        level = &texture.levels[MipmapLevel(t, texture, oow0 + first * oow_step,
-                                            sow0 + first * sow_step, tow0 + first * tow_step)];
+        addressing.level = &texture.levels[MipmapLevel(
+            t, texture, start.oow + first * start.oow_step, start.sow + first * start.sow_step,
+            start.tow + first * start.tow_step)];
+        addressing.scale16 = addressing.level->texels_per_s_unit * 16.0f;
       }
-      const float scale16 = level->texels_per_s_unit * 16.0f;
-      for (int i = 0; i < kGroupPixels; ++i) {
-        const float k = first + static_cast<float>(i);
-        u16[i] = FloorToInt((sow0 + k * sow_step) * w[i] * scale16 - texel_bias16);
-        v16[i] = FloorToInt((tow0 + k * tow_step) * w[i] * scale16 - texel_bias16);
-      }
+      span_groups::TexelAddresses<kTexture == kBilinearTexture>(start, first, addressing, &g);
     }
     if constexpr (kDepth != kNoDepth) {
       if (w_depth) {
-        for (int i = 0; i < kGroupPixels; ++i) depth[i] = WBufferDepth(w[i]);
+        span_groups::WDepths(&g);
       } else {
-        for (int i = 0; i < kGroupPixels; ++i) {
-          depth[i] = ZBufferDepth(ooz0 + (first + static_cast<float>(i)) * ooz_step);
-        }
+        span_groups::ZDepths(start, first, &g);
       }
     }
+    if constexpr (kIterated) span_groups::Colours(start, offset, &g);
+    const uint64_t* texels = addressing.level->texels;
 
-    const int32_t offset = group - x_begin;
     for (int i = 0; i < count; ++i) {
       const int32_t x = group + i;
+      const auto depth = static_cast<uint16_t>(g.depth[i]);
       if constexpr (kDepth == kDepthLess) {
-        if (!(depth[i] < depth_row[x])) continue;
+        if (!(depth < depth_row[x])) continue;
       } else if constexpr (kDepth == kDepthAnyFunction) {
-        if (!DepthPasses(state.depth_function, depth[i], depth_row[x])) continue;
+        if (!DepthPasses(state.depth_function, depth, depth_row[x])) continue;
       }
       uint32_t red, green, blue;
       if constexpr (kIterated) {
-        const int32_t step = offset + i;
-        red = ColourChannel(red0 + step * t.red_step);
-        green = ColourChannel(green0 + step * t.green_step);
-        blue = ColourChannel(blue0 + step * t.blue_step);
+        red = g.red[i];
+        green = g.green[i];
+        blue = g.blue[i];
       } else {
         red = t.constant_red;
         green = t.constant_green;
         blue = t.constant_blue;
       }
       if constexpr (kTexture != kNoTexture) {
-        const uint64_t texel = kTexture == kBilinearTexture
-                                   ? SampleBilinear(*level, u16[i], v16[i], clamp_s, clamp_t)
-                                   : SamplePoint(*level, u16[i], v16[i], clamp_s, clamp_t);
+        const uint64_t texel =
+            kTexture == kBilinearTexture ? BilinearTexel(texels, g, i) : PointTexel(texels, g, i);
         // Scaling by colour + 1 keeps full texel x full colour at full.
-        red = (static_cast<uint32_t>(texel >> 32) * (red + 1)) >> 8;
-        green = ((static_cast<uint32_t>(texel >> 16) & 0xFF) * (green + 1)) >> 8;
-        blue = ((static_cast<uint32_t>(texel) & 0xFF) * (blue + 1)) >> 8;
+        red = (TexelRed(texel) * (red + 1)) >> 8;
+        green = (TexelGreen(texel) * (green + 1)) >> 8;
+        blue = (TexelBlue(texel) * (blue + 1)) >> 8;
       }
       if (chromakey && ((red << 16) | (green << 8) | blue) == state.chromakey_rgb) continue;
       if constexpr (kDepth != kNoDepth) {
-        if (depth_write) depth_row[x] = depth[i];
+        if (depth_write) depth_row[x] = depth;
       }
       const uint8_t m = dither_row[x & 3];
       colour_row[x] =

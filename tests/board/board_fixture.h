@@ -78,6 +78,41 @@ class BoardTest : public ::testing::Test {
     return covered;
   }
 
+  // Places one level of texels at address 0 and selects it for drawing.
+  static void UseTexture(std::vector<uint16_t>& texels, GrLOD_t lod, GrAspectRatio_t aspect) {
+    GrTexInfo info;
+    info.smallLod = info.largeLod = lod;
+    info.aspectRatio = aspect;
+    info.format = GR_TEXFMT_RGB_565;
+    info.data = texels.data();
+    grTexDownloadMipMap(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
+    grTexSource(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
+  }
+
+  // The rectangle [x0, x1) x [y0, y1) at w = 1 with s, t running linearly
+  // from (s0, t0) at its lower left to (s1, t1) at its upper right.
+  static void TexturedRect(float x0, float y0, float x1, float y1, float s0, float t0, float s1,
+                           float t1) {
+    const auto corner = [](float x, float y, float s, float t) {
+      GrVertex v = Vertex(x, y);
+      v.r = v.g = v.b = 255.0f;
+      v.tmuvtx[0].sow = s;
+      v.tmuvtx[0].tow = t;
+      return v;
+    };
+    const GrVertex a = corner(x0, y0, s0, t0), b = corner(x1, y0, s1, t0),
+                   c = corner(x1, y1, s1, t1), d = corner(x0, y1, s0, t1);
+    Draw(a, b, c);
+    Draw(a, c, d);
+  }
+
+  // 8 bits per channel as the board widens 565 texels: bit replication.
+  static uint32_t Red8(uint16_t texel) { return ((texel >> 11) << 3) | (texel >> 13); }
+  static uint32_t Green8(uint16_t texel) {
+    return (((texel >> 5) & 63) << 2) | (((texel >> 5) & 63) >> 4);
+  }
+  static uint32_t Blue8(uint16_t texel) { return ((texel & 31) << 3) | ((texel & 31) >> 2); }
+
   static constexpr uint16_t Pack565(uint32_t r, uint32_t g, uint32_t b) {
     return static_cast<uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
   }

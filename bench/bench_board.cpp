@@ -1,0 +1,309 @@
+// Fill-rate and triangle-rate benchmarks of the software 3D board at
+// 640x480, and the same textured workload through Mesa's llvmpipe (OSMesa,
+// one thread) for comparison when it is available.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "board/frame_sink.h"
+#include "board/glide.h"
+
+#ifdef VEYRITH_HAVE_OSMESA
+#include <GL/gl.h>
+#include <GL/osmesa.h>
+#endif
+
+namespace {
+
+constexpr int kScreenWidth = 640;
+constexpr int kScreenHeight = 480;
+constexpr int kTextureSide = 256;
+
+struct Corner {
+  float x, y;     // pixels, origin lower left
+  float w;        // distance; 1/w is what the board iterates
+  float r, g, b;  // 0..255
+  float s, t;     // 0..256 across the texture
+};
+
+struct Workload {
+  std::vector<Corner> corners;  // three per triangle
+  double pixels = 0;            // pixels covered per frame, all layers
+  int triangles() const { return static_cast<int>(corners.size() / 3); }
+};
+
+// Layers of quads over the whole screen, the farthest first so that every
+// pixel passes the depth test (the slowest case). Each layer leans in depth
+// across the screen so that texturing is perspective-corrected for real.
+Workload ScreenMesh(int cells_x, int cells_y, int layers) {
+  Workload work;
+  const float cell_w = static_cast<float>(kScreenWidth) / cells_x;
+  const float cell_h = static_cast<float>(kScreenHeight) / cells_y;
+  for (int layer = 0; layer < layers; ++layer) {
+    const float base_w = 10.0f - 3.0f * layer;
+    const auto corner = [&](int i, int j) {
+      const float x = i * cell_w, y = j * cell_h;
+      Corner c;
+      c.x = x;
+      c.y = y;
+      c.w = base_w * (1.0f + 0.5f * x / kScreenWidth);
+      c.r = 60.0f + 190.0f * x / kScreenWidth;
+      c.g = 60.0f + 190.0f * y / kScreenHeight;
+      c.b = static_cast<float>((i * 37 + j * 91 + layer * 50) % 200 + 40);
+      c.s = x * 0.8f;
+      c.t = y * 0.8f;
+      return c;
+    };
+    for (int j = 0; j < cells_y; ++j) {
+      for (int i = 0; i < cells_x; ++i) {
+        const Corner a = corner(i, j), b = corner(i + 1, j), c = corner(i + 1, j + 1),
+                     d = corner(i, j + 1);
+        work.corners.insert(work.corners.end(), {a, b, c, a, c, d});
+      }
+    }
+  }
+  work.pixels = static_cast<double>(kScreenWidth) * kScreenHeight * layers;
+  return work;
+}
+
+std::vector<uint16_t> TestTexture() {
+  std::vector<uint16_t> texels(kTextureSide * kTextureSide);
+  for (int y = 0; y < kTextureSide; ++y) {
+    for (int x = 0; x < kTextureSide; ++x) {
+      const int checker = ((x >> 4) ^ (y >> 4)) & 1;
+      texels[y * kTextureSide + x] = static_cast<uint16_t>(
+          checker ? (((x >> 3) << 11) | ((y >> 2) << 5) | 0x1F) : ((y >> 3) << 11) | (x >> 3));
+    }
+  }
+  return texels;
+}
+
+enum class Look { kFlat, kGouraud, kTexturedBilinearDepthDither };
+
+struct BoardSession {
+  CountingFrameSink sink;
+  std::vector<uint16_t> texels = TestTexture();
+  GrTexInfo info;
+
+  explicit BoardSession(Look look) {
+    BoardSetFrameSink(&sink);
+    grGlideInit();
+    grSstSelect(0);
+    grSstWinOpen(0, GR_RESOLUTION_640x480, GR_REFRESH_60Hz, GR_COLORFORMAT_ARGB,
+                 GR_ORIGIN_LOWER_LEFT, 2, 1);
+    info.smallLod = info.largeLod = GR_LOD_256;
+    info.aspectRatio = GR_ASPECT_1x1;
+    info.format = GR_TEXFMT_RGB_565;
+    info.data = texels.data();
+    grTexDownloadMipMap(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
+    grCullMode(GR_CULL_DISABLE);
+    grDitherMode(look == Look::kTexturedBilinearDepthDither ? GR_DITHER_4x4 : GR_DITHER_DISABLE);
+    grDepthBufferMode(look == Look::kTexturedBilinearDepthDither ? GR_DEPTHBUFFER_WBUFFER
+                                                                 : GR_DEPTHBUFFER_DISABLE);
+    grDepthBufferFunction(GR_CMP_LESS);
+    grDepthMask(FXTRUE);
+    if (look == Look::kFlat) {
+      grConstantColorValue(0x00806040);
+      grColorCombine(GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_NONE, GR_COMBINE_LOCAL_CONSTANT,
+                     GR_COMBINE_OTHER_CONSTANT, FXFALSE);
+    } else if (look == Look::kGouraud) {
+      grColorCombine(GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_NONE, GR_COMBINE_LOCAL_ITERATED,
+                     GR_COMBINE_OTHER_CONSTANT, FXFALSE);
+    } else {
+      grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_BILINEAR, GR_TEXTUREFILTER_BILINEAR);
+      grTexClampMode(GR_TMU0, GR_TEXTURECLAMP_WRAP, GR_TEXTURECLAMP_WRAP);
+      grTexSource(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
+      grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_LOCAL,
+                     GR_COMBINE_LOCAL_ITERATED, GR_COMBINE_OTHER_TEXTURE, FXFALSE);
+    }
+  }
+  ~BoardSession() {
+    grGlideShutdown();
+    BoardSetFrameSink(nullptr);
+  }
+};
+
+std::vector<GrVertex> ToBoardVertices(const Workload& work) {
+  std::vector<GrVertex> vertices(work.corners.size());
+  for (size_t i = 0; i < work.corners.size(); ++i) {
+    const Corner& c = work.corners[i];
+    GrVertex& v = vertices[i];
+    v.x = c.x;
+    v.y = c.y;
+    v.r = c.r;
+    v.g = c.g;
+    v.b = c.b;
+    v.a = 255.0f;
+    v.oow = 1.0f / c.w;
+    v.tmuvtx[0].oow = v.oow;
+    v.tmuvtx[0].sow = c.s * v.oow;
+    v.tmuvtx[0].tow = c.t * v.oow;
+  }
+  return vertices;
+}
+
+void SetCounters(benchmark::State& state, const Workload& work) {
+  const auto frames = static_cast<double>(state.iterations());
+  state.counters["Mpixels_per_s"] =
+      benchmark::Counter(work.pixels * frames / 1e6, benchmark::Counter::kIsRate);
+  state.counters["triangles_per_s"] =
+      benchmark::Counter(work.triangles() * frames, benchmark::Counter::kIsRate);
+}
+
+void RunBoard(benchmark::State& state, Look look, const Workload& work) {
+  BoardSession session(look);
+  const std::vector<GrVertex> vertices = ToBoardVertices(work);
+  for (auto _ : state) {
+    grBufferClear(0, 0, 0xFFFF);
+    for (size_t i = 0; i < vertices.size(); i += 3) {
+      guDrawTriangleWithClip(&vertices[i], &vertices[i + 1], &vertices[i + 2]);
+    }
+    benchmark::ClobberMemory();
+  }
+  SetCounters(state, work);
+}
+
+// About 2,000 triangles per screen layer, as in the comparison workload.
+Workload DemoMesh(int layers) {
+  return ScreenMesh(40, 25, layers);
+}
+
+void BM_FillFlat(benchmark::State& state) {
+  RunBoard(state, Look::kFlat, DemoMesh(static_cast<int>(state.range(0))));
+}
+void BM_FillGouraud(benchmark::State& state) {
+  RunBoard(state, Look::kGouraud, DemoMesh(static_cast<int>(state.range(0))));
+}
+void BM_FillTexturedBilinearDepthDither(benchmark::State& state) {
+  RunBoard(state, Look::kTexturedBilinearDepthDither, DemoMesh(static_cast<int>(state.range(0))));
+}
+// Triangles of range(0) pixels each (quads of twice that), textured, Gouraud,
+// depth-tested and dithered.
+void BM_SmallTrianglesTexturedBilinearDepthDither(benchmark::State& state) {
+  const double side = std::sqrt(2.0 * static_cast<double>(state.range(0)));
+  const int cells_x = static_cast<int>(kScreenWidth / side);
+  const int cells_y = static_cast<int>(kScreenHeight / side);
+  RunBoard(state, Look::kTexturedBilinearDepthDither, ScreenMesh(cells_x, cells_y, 1));
+}
+
+BENCHMARK(BM_FillFlat)->Arg(1)->Arg(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FillGouraud)->Arg(1)->Arg(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FillTexturedBilinearDepthDither)->Arg(1)->Arg(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SmallTrianglesTexturedBilinearDepthDither)
+    ->Arg(10)
+    ->Arg(25)
+    ->Arg(50)
+    ->Unit(benchmark::kMillisecond);
+
+#ifdef VEYRITH_HAVE_OSMESA
+// The same textured, Gouraud, depth-tested workload through llvmpipe on one
+// thread (no dither: Mesa has none to match).
+void RunLlvmpipe(benchmark::State& state, const Workload& work) {
+  setenv("LP_NUM_THREADS", "1", 1);
+  OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
+  if (!context) {
+    state.SkipWithError("OSMesa context not available");
+    return;
+  }
+  std::vector<uint8_t> frame(static_cast<size_t>(kScreenWidth) * kScreenHeight * 4);
+  if (!OSMesaMakeCurrent(context, frame.data(), GL_UNSIGNED_BYTE, kScreenWidth, kScreenHeight)) {
+    OSMesaDestroyContext(context);
+    state.SkipWithError("OSMesaMakeCurrent failed");
+    return;
+  }
+  const std::vector<uint16_t> texels = TestTexture();
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, kTextureSide, kTextureSide, 0, GL_RGB,
+               GL_UNSIGNED_SHORT_5_6_5, texels.data());
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  glEnable(GL_TEXTURE_2D);
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LESS);
+  glShadeModel(GL_SMOOTH);
+  glDisable(GL_DITHER);
+  glViewport(0, 0, kScreenWidth, kScreenHeight);
+  // Clip-space positions with w, so Mesa divides and corrects perspective.
+  std::vector<float> positions, colours, coords;
+  for (const Corner& c : work.corners) {
+    const float ndc_x = c.x / kScreenWidth * 2.0f - 1.0f;
+    const float ndc_y = c.y / kScreenHeight * 2.0f - 1.0f;
+    const float ndc_z = (c.w - 1.0f) / 20.0f * 2.0f - 1.0f;
+    positions.insert(positions.end(), {ndc_x * c.w, ndc_y * c.w, ndc_z * c.w, c.w});
+    colours.insert(colours.end(), {c.r / 255.0f, c.g / 255.0f, c.b / 255.0f});
+    coords.insert(coords.end(), {c.s / kTextureSide, c.t / kTextureSide});
+  }
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_COLOR_ARRAY);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glVertexPointer(4, GL_FLOAT, 0, positions.data());
+  glColorPointer(3, GL_FLOAT, 0, colours.data());
+  glTexCoordPointer(2, GL_FLOAT, 0, coords.data());
+  for (auto _ : state) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(work.corners.size()));
+    glFinish();
+  }
+  SetCounters(state, work);
+  glDeleteTextures(1, &texture);
+  OSMesaDestroyContext(context);
+}
+
+void BM_LlvmpipeTexturedBilinearDepth(benchmark::State& state) {
+  RunLlvmpipe(state, DemoMesh(static_cast<int>(state.range(0))));
+}
+void BM_LlvmpipeSmallTriangles(benchmark::State& state) {
+  RunLlvmpipe(state, ScreenMesh(64, 48, 1));
+}
+BENCHMARK(BM_LlvmpipeTexturedBilinearDepth)
+    ->Arg(1)
+    ->Arg(3)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LlvmpipeSmallTriangles)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+#endif
+
+// Prints the board's fill rate against llvmpipe's for the demo case.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      const auto found = run.counters.find("Mpixels_per_s");
+      if (found == run.counters.end()) continue;
+      const std::string name = run.benchmark_name();
+      if (name == "BM_FillTexturedBilinearDepthDither/3") board_ = found->second.value;
+      if (name == "BM_LlvmpipeTexturedBilinearDepth/3") llvmpipe_ = found->second.value;
+    }
+  }
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    if (board_ > 0 && llvmpipe_ > 0) {
+      std::printf("board / llvmpipe fill rate, textured bilinear depth, 3x overdraw: %.2f\n",
+                  board_ / llvmpipe_);
+    }
+  }
+
+ private:
+  double board_ = 0;
+  double llvmpipe_ = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,176 @@
+// Texturing: point and bilinear samples at texel centres and between them,
+// wrap and clamp at the edges, perspective-correct mapping.
+#include <cmath>
+
+#include "board_fixture.h"
+
+namespace {
+
+class TextureTest : public BoardTest {
+ protected:
+  void SetUp() override {
+    BoardTest::SetUp();
+    // 4 x 4 texels, all different, strong in every channel.
+    for (int i = 0; i < 16; ++i) {
+      texels_[i] = static_cast<uint16_t>(((i * 2 + 1) << 11) | ((63 - i * 4) << 5) | (i * 7 % 32));
+    }
+    UseTexture(texels_, GR_LOD_4, GR_ASPECT_1x1);
+    // Texture x white: texels come through unchanged.
+    grConstantColorValue(0xFFFFFF);
+    grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_LOCAL,
+                   GR_COMBINE_LOCAL_CONSTANT, GR_COMBINE_OTHER_TEXTURE, FXFALSE);
+  }
+  uint16_t Texel(int x, int y) const { return texels_[(y & 3) * 4 + (x & 3)]; }
+  // The mean of texels as the bilinear filter forms it from 8-bit channels.
+  uint16_t Mean(std::initializer_list<uint16_t> texels) const {
+    uint32_t r = 0, g = 0, b = 0;
+    for (uint16_t t : texels) {
+      r += Red8(t);
+      g += Green8(t);
+      b += Blue8(t);
+    }
+    const auto n = static_cast<uint32_t>(texels.size());
+    return Pack565(r / n, g / n, b / n);
+  }
+  std::vector<uint16_t> texels_ = std::vector<uint16_t>(16);
+};
+
+// 4 texels span s = 0..256 (64 per texel). Each pixel of a 4 x 4 rectangle
+// samples the centre of one texel.
+TEST_F(TextureTest, SamplesAtTexelCentresGiveTheTexelsInBothFilters) {
+  for (const GrTextureFilterMode_t filter :
+       {GR_TEXTUREFILTER_POINT_SAMPLED, GR_TEXTUREFILTER_BILINEAR}) {
+    grTexFilterMode(GR_TMU0, filter, filter);
+    grBufferClear(0, 0, 0xFFFF);
+    TexturedRect(0, 0, 4, 4, 0, 0, 256, 256);
+    for (int y = 0; y < 4; ++y) {
+      for (int x = 0; x < 4; ++x) ASSERT_EQ(Pixel(x, y), Texel(x, y)) << filter;
+    }
+  }
+}
+
+// Pixel centres half a texel further on fall between four texels: bilinear
+// gives their mean, point sampling the texel below and to the left.
+TEST_F(TextureTest, SamplesBetweenTexels) {
+  grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_BILINEAR, GR_TEXTUREFILTER_BILINEAR);
+  TexturedRect(0, 0, 3, 3, 32, 32, 32 + 192, 32 + 192);
+  for (int y = 0; y < 3; ++y) {
+    for (int x = 0; x < 3; ++x) {
+      ASSERT_EQ(Pixel(x, y),
+                Mean({Texel(x, y), Texel(x + 1, y), Texel(x, y + 1), Texel(x + 1, y + 1)}));
+    }
+  }
+  // A quarter of the way (u = 0.75, v = 0.5 at the centre): weights 12 and
+  // 4 along s only.
+  grBufferClear(0, 0, 0xFFFF);
+  TexturedRect(0, 0, 1, 1, 16, 0, 16 + 64, 64);
+  const uint16_t a = Texel(0, 0), b = Texel(1, 0);
+  EXPECT_EQ(Pixel(0, 0),
+            Pack565((Red8(a) * 12 + Red8(b) * 4) / 16, (Green8(a) * 12 + Green8(b) * 4) / 16,
+                    (Blue8(a) * 12 + Blue8(b) * 4) / 16));
+  grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_POINT_SAMPLED, GR_TEXTUREFILTER_POINT_SAMPLED);
+  grBufferClear(0, 0, 0xFFFF);
+  // u = x + 1.25 at the centres.
+  TexturedRect(0, 0, 3, 3, 48, 48, 48 + 192, 48 + 192);
+  for (int y = 0; y < 3; ++y) {
+    for (int x = 0; x < 3; ++x) ASSERT_EQ(Pixel(x, y), Texel(x + 1, y + 1));
+  }
+}
+
+// Two repeats of the texture across 8 pixels, shifted by half a texel: the
+// samples at the seam blend the last texel with the first (wrap), or with
+// itself (clamp). Point sampling repeats the texture.
+TEST_F(TextureTest, WrapRepeatsAndClampHoldsTheEdgeTexels) {
+  grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_BILINEAR, GR_TEXTUREFILTER_BILINEAR);
+  grTexClampMode(GR_TMU0, GR_TEXTURECLAMP_WRAP, GR_TEXTURECLAMP_WRAP);
+  TexturedRect(0, 0, 8, 1, 32, 32, 32 + 512, 32 + 64);
+  EXPECT_EQ(Pixel(3, 0), Mean({Texel(3, 0), Texel(0, 0), Texel(3, 1), Texel(0, 1)}));
+  EXPECT_EQ(Pixel(7, 0), Mean({Texel(3, 0), Texel(0, 0), Texel(3, 1), Texel(0, 1)}));
+  EXPECT_EQ(Pixel(4, 0), Pixel(0, 0));
+
+  // Negative coordinates wrap too: s = 0 at the centre is the seam between
+  // texels 3 and 0, reached from below.
+  grBufferClear(0, 0, 0xFFFF);
+  TexturedRect(0, 0, 1, 1, -32, 32, 32, 32 + 64);
+  EXPECT_EQ(Pixel(0, 0), Mean({Texel(3, 0), Texel(0, 0), Texel(3, 1), Texel(0, 1)}));
+
+  grTexClampMode(GR_TMU0, GR_TEXTURECLAMP_CLAMP, GR_TEXTURECLAMP_CLAMP);
+  grBufferClear(0, 0, 0xFFFF);
+  TexturedRect(0, 0, 8, 1, 32, 32, 32 + 512, 32 + 64);
+  EXPECT_EQ(Pixel(3, 0), Mean({Texel(3, 0), Texel(3, 1)}));
+  EXPECT_EQ(Pixel(7, 0), Mean({Texel(3, 0), Texel(3, 1)}));
+
+  grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_POINT_SAMPLED, GR_TEXTUREFILTER_POINT_SAMPLED);
+  grTexClampMode(GR_TMU0, GR_TEXTURECLAMP_WRAP, GR_TEXTURECLAMP_WRAP);
+  grBufferClear(0, 0, 0xFFFF);
+  TexturedRect(0, 0, 8, 8, 0, 0, 512, 512);
+  for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < 8; ++x) ASSERT_EQ(Pixel(x, y), Texel(x, y));
+  }
+}
+
+// A checkerboard quad leaning away from the viewer: every pixel shows the
+// square that the exact perspective mapping puts there. Pixels within a
+// small margin of a square's border are not judged.
+TEST_F(TextureTest, TiltedCheckerboardFollowsThePerspectiveMapping) {
+  std::vector<uint16_t> checker(64);
+  for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < 8; ++x) checker[y * 8 + x] = ((x ^ y) & 1) ? 0xFFFF : 0x0000;
+  }
+  UseTexture(checker, GR_LOD_8, GR_ASPECT_1x1);
+  grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_POINT_SAMPLED, GR_TEXTUREFILTER_POINT_SAMPLED);
+  // The plane point for texel coordinates (u, v) in 0..8: a floor that
+  // recedes with v and turns with u. Camera at the origin looking down +z;
+  // screen = 200 x (X / Z, Y / Z) + (160, 60).
+  const auto point = [](double u, double v, double out[3]) {
+    out[0] = -4.0 + u * 1.0 + v * 0.3;
+    out[1] = -1.0 + v * 0.05;
+    out[2] = 2.0 + u * 0.6 + v * 2.0;
+  };
+  const auto project = [&](double u, double v) {
+    double p[3];
+    point(u, v, p);
+    GrVertex vertex = Vertex(static_cast<float>(std::round((200 * p[0] / p[2] + 160) * 16) / 16),
+                             static_cast<float>(std::round((200 * p[1] / p[2] + 60) * 16) / 16),
+                             static_cast<float>(1 / p[2]));
+    vertex.tmuvtx[0].sow = static_cast<float>(u * 32 / p[2]);  // s = 32 per texel
+    vertex.tmuvtx[0].tow = static_cast<float>(v * 32 / p[2]);
+    return vertex;
+  };
+  const GrVertex a = project(0, 0), b = project(8, 0), c = project(8, 8), d = project(0, 8);
+  Draw(a, b, c);
+  Draw(a, c, d);
+  // Texel coordinates at a pixel centre: solve X/Z, Y/Z for u, v (the
+  // plane is linear in u, v, so this is a 2x2 system).
+  int judged = 0, affine_would_differ = 0;
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) {
+      const double sx = (x + 0.5 - 160) / 200, sy = (y + 0.5 - 60) / 200;
+      // X - sx Z = 0 and Y - sy Z = 0 with X, Y, Z linear in u, v.
+      const double a11 = 1.0 - sx * 0.6, a12 = 0.3 - sx * 2.0, b1 = 4.0 + sx * 2.0;
+      const double a21 = 0.0 - sy * 0.6, a22 = 0.05 - sy * 2.0, b2 = 1.0 + sy * 2.0;
+      const double det = a11 * a22 - a12 * a21;
+      const double u = (b1 * a22 - a12 * b2) / det, v = (a11 * b2 - a21 * b1) / det;
+      const double margin = 0.04;
+      if (u < margin || v < margin || u > 8 - margin || v > 8 - margin) continue;
+      if (std::fabs(u - std::round(u)) < margin || std::fabs(v - std::round(v)) < margin) continue;
+      const uint16_t expected = ((static_cast<int>(u) ^ static_cast<int>(v)) & 1) ? 0xFFFF : 0;
+      ASSERT_EQ(Pixel(x, y), expected) << x << "," << y << " u " << u << " v " << v;
+      ++judged;
+      // Where the screen-linear (affine) mapping over the lower triangle
+      // a, b, c would land instead, to show the test can tell them apart.
+      const double area = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
+      const double l1 = ((x + 0.5 - a.x) * (c.y - a.y) - (y + 0.5 - a.y) * (c.x - a.x)) / area;
+      const double l2 = ((b.x - a.x) * (y + 0.5 - a.y) - (b.y - a.y) * (x + 0.5 - a.x)) / area;
+      if (l1 >= 0 && l2 >= 0 && l1 + l2 <= 1) {
+        const double au = 8 * l1 + 8 * l2, av = 8 * l2;
+        const int affine = (static_cast<int>(au) ^ static_cast<int>(av)) & 1;
+        if (affine != ((static_cast<int>(u) ^ static_cast<int>(v)) & 1)) ++affine_would_differ;
+      }
+    }
+  }
+  EXPECT_GT(judged, 5000);
+  EXPECT_GT(affine_would_differ, 300);
+}
+
+}  // namespace
