@@ -1,0 +1,167 @@
+// Decodes pictures made by ImageMagick (tests/data/storage/make_fixtures.sh)
+// and checks the pixels against what ImageMagick's own decoder read from them
+// (NAME.ref.png), after the 565 reduction; checks that the pictures the
+// decoders must refuse are refused; and that no prefix of a valid picture
+// makes a decoder misbehave.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "storage/bmp_writer.h"
+#include "storage/content_fixture.h"
+#include "storage/picture_decoders.h"
+#include "storage/png_file.h"
+
+using storage_test::ContentLibraryScope;
+using storage_test::ReadBytes;
+
+namespace {
+
+const std::string kPictures = std::string(VEYRITH_SOURCE_DIR) + "/tests/data/storage/pictures/";
+
+std::vector<uint8_t> Fixture(const std::string& name) {
+  return ReadBytes(kPictures + name);
+}
+
+PngPicture Reference(const std::string& name) {
+  PngPicture picture;
+  std::string error;
+  EXPECT_TRUE(ReadPng(kPictures + name + ".ref.png", &picture, &error)) << error;
+  EXPECT_FALSE(picture.paletted) << name;
+  return picture;
+}
+
+uint16_t Reduced565(const uint8_t* rgb) {
+  return static_cast<uint16_t>((rgb[0] >> 3) << 11 | (rgb[1] >> 2) << 5 | rgb[2] >> 3);
+}
+
+// Every fixture as a member of the content library, under its file name.
+ContentLibraryScope AllFixtures(const std::vector<std::string>& names) {
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> members;
+  for (const std::string& name : names) members.push_back({name, Fixture(name)});
+  return ContentLibraryScope(members);
+}
+
+TEST(FixtureDecodingTest, TexturesMatchTheIndependentDecoder) {
+  const std::vector<std::string> pcx = {"pcx8_runs.pcx", "pcx8_padded.pcx", "pcx8_crossing.pcx"};
+  const std::vector<std::string> bmp = {"bmp24_1x1.bmp", "bmp24_2x2.bmp", "bmp24_128x64.bmp",
+                                        "bmp24_256x256.bmp"};
+  std::vector<std::string> all = pcx;
+  all.insert(all.end(), bmp.begin(), bmp.end());
+  ContentLibraryScope content = AllFixtures(all);
+  for (const std::string& name : all) {
+    const bool is_bmp = name.find(".bmp") != std::string::npos;
+    const PngPicture reference = Reference(name);
+    Texture texture;
+    ASSERT_EQ(is_bmp ? LoadBmpTexture(name.c_str(), &texture, 0)
+                     : LoadPcxTexture(name.c_str(), &texture, 0),
+              1)
+        << name;
+    ASSERT_EQ(texture.image.width, reference.width) << name;
+    ASSERT_EQ(texture.image.height, reference.height) << name;
+    const int w = reference.width, h = reference.height;
+    for (int y = 0; y < h; ++y) {
+      // BMP textures keep the file's bottom-up rows.
+      const int picture_row = is_bmp ? h - 1 - y : y;
+      for (int x = 0; x < w; ++x) {
+        const uint8_t* rgb = &reference.pixels[(static_cast<size_t>(picture_row) * w + x) * 3];
+        ASSERT_EQ(texture.image.pixels[y * w + x], Reduced565(rgb)) << name << " " << x << "," << y;
+      }
+    }
+    ReleaseImage(&texture.image);
+  }
+}
+
+TEST(FixtureDecodingTest, IndexedPicturesMatchThroughTheirPalette) {
+  ContentLibraryScope content =
+      AllFixtures({"pcx8_runs.pcx", "pcx8_padded.pcx", "pcx8_crossing.pcx", "pcx8_v3.pcx"});
+  std::vector<uint8_t> runs_indices;
+  for (const std::string name : {"pcx8_runs.pcx", "pcx8_padded.pcx", "pcx8_crossing.pcx"}) {
+    const PngPicture reference = Reference(name);
+    std::vector<uint8_t> dest(static_cast<size_t>(reference.width) * reference.height);
+    ASSERT_EQ(LoadPcxIndexed(name.c_str(), dest.data(), 0, 0, reference.width, reference.height), 1)
+        << name;
+    for (size_t i = 0; i < dest.size(); ++i) {
+      for (int c = 0; c < 3; ++c) {
+        ASSERT_EQ(PicturePalette[3 * dest[i] + c], reference.pixels[3 * i + c] >> 2)
+            << name << " pixel " << i;
+      }
+    }
+    if (name == "pcx8_runs.pcx") runs_indices = dest;
+  }
+  // Version 3: the same pixels, and the palette of the last picture stays.
+  std::vector<uint8_t> saved(PicturePalette, PicturePalette + 768);
+  std::vector<uint8_t> dest(runs_indices.size());
+  ASSERT_EQ(LoadPcxIndexed("pcx8_v3.pcx", dest.data(), 0, 0, 64, 32), 1);
+  EXPECT_EQ(dest, runs_indices);
+  EXPECT_EQ(std::vector<uint8_t>(PicturePalette, PicturePalette + 768), saved);
+}
+
+TEST(FixtureDecodingTest, UnusablePicturesAreRefused) {
+  const std::vector<std::string> pcx = {"pcx24_planes.pcx", "pcx1_bit.pcx", "pcx8_v3.pcx"};
+  const std::vector<std::string> bmp = {"bmp24_3x1.bmp", "bmp8.bmp", "bmp24_topdown.bmp"};
+  std::vector<std::string> all = pcx;
+  all.insert(all.end(), bmp.begin(), bmp.end());
+  ContentLibraryScope content = AllFixtures(all);
+  for (const std::string& name : pcx) {
+    Texture texture;
+    EXPECT_EQ(LoadPcxTexture(name.c_str(), &texture, 0), 0) << name;
+    EXPECT_EQ(texture.image.pixels, nullptr) << name;
+  }
+  uint8_t dest[16 * 8];
+  EXPECT_EQ(LoadPcxIndexed("pcx24_planes.pcx", dest, 0, 0, 16, 8), 0);
+  EXPECT_EQ(LoadPcxIndexed("pcx1_bit.pcx", dest, 0, 0, 16, 8), 0);
+  for (const std::string& name : bmp) {
+    Texture texture;
+    EXPECT_EQ(LoadBmpTexture(name.c_str(), &texture, 0), 0) << name;
+    EXPECT_EQ(texture.image.pixels, nullptr) << name;
+  }
+}
+
+// A prefix of a valid picture must give a failure or a picture of the
+// header's size, without reading or writing outside any buffer (run this
+// under AddressSanitizer).
+TEST(FixtureDecodingTest, EveryPrefixFailsOrDecodes) {
+  std::vector<uint8_t> rgb(8 * 8 * 3);
+  for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<uint8_t>(i * 5);
+  const std::vector<std::pair<std::string, std::vector<uint8_t>>> files = {
+      {"pcx8_runs.pcx", Fixture("pcx8_runs.pcx")},
+      {"pcx8_crossing.pcx", Fixture("pcx8_crossing.pcx")},
+      {"bmp24_2x2.bmp", Fixture("bmp24_2x2.bmp")},
+      {"8x8.bmp", EncodeBmp24(rgb.data(), 8, 8)}};
+  for (const auto& [name, bytes] : files) {
+    ASSERT_GT(bytes.size(), 54u) << name;
+    const bool is_bmp = name.find(".bmp") != std::string::npos;
+    const int width = is_bmp ? bytes[18] : (bytes[8] | bytes[9] << 8) + 1;
+    const int height = is_bmp ? bytes[22] : (bytes[10] | bytes[11] << 8) + 1;
+    int decoded = 0;
+    for (size_t size = 0; size <= bytes.size(); ++size) {
+      // A copy of exactly size bytes, so reading past the prefix is caught.
+      std::vector<uint8_t> prefix(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(size));
+      const auto n = static_cast<int32_t>(size);
+      Texture texture;
+      const int32_t result = is_bmp ? DecodeBmpTexture(prefix.data(), n, &texture, 0)
+                                    : DecodePcxTexture(prefix.data(), n, &texture, 0);
+      if (result) {
+        ++decoded;
+        EXPECT_EQ(texture.image.width, width) << name << " prefix " << size;
+        EXPECT_EQ(texture.image.height, height) << name << " prefix " << size;
+        ReleaseImage(&texture.image);
+      } else {
+        EXPECT_EQ(texture.image.pixels, nullptr);
+      }
+      if (!is_bmp) {
+        std::vector<uint8_t> dest(static_cast<size_t>(width) * height);
+        DecodePcxIndexed(prefix.data(), n, dest.data(), 0, 0, width, height);
+      }
+    }
+    EXPECT_GE(decoded, 1) << name << ": at least the whole file decodes";
+    if (is_bmp) {
+      EXPECT_EQ(decoded, 1) << name << ": a BMP needs its whole pixel array";
+    }
+  }
+}
+
+}  // namespace
