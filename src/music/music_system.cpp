@@ -47,8 +47,15 @@ MusicSystem& System() {
   return system;
 }
 
+// Ticks the music system's own plays only: an offline render (music_render.h)
+// may hold a play state of its own in another slot at the same time.
 int TickAllPlays(void* /*context*/) {
-  return PlayerTick();
+  for (PlayState* state : System().plays) {
+    if (state == nullptr) continue;
+    const int code = PlayerTickState(state);
+    if (code != kMusicOk) return code;
+  }
+  return kMusicOk;
 }
 
 int RenderLive(int16_t* out, int frames, void* /*context*/) {
@@ -135,6 +142,13 @@ std::mutex& MusicCriticalSection() {
   return System().background.Lock();
 }
 
+int LoadModuleChecked(const char* path, Module** module, std::string* reason) {
+  int code = CheckModuleHead(path, reason);
+  if (code == kMusicOk) code = LoadS3M(path, module);
+  if (code != kMusicOk && reason->empty()) *reason = MusicErrorText(code);
+  return code;
+}
+
 int MusicStartup() {
   MusicClose();
   MusicSystem& system = System();
@@ -206,13 +220,11 @@ MusicModule* MusicLoadModule(const char* path) {
     return nullptr;
   }
   std::string reason;
-  const int code = CheckModuleHead(path, &reason);
   Module* module = nullptr;
-  const int load_code = code != kMusicOk ? code : LoadS3M(path, &module);
-  if (load_code != kMusicOk) {
-    if (reason.empty()) reason = MusicErrorText(load_code);
+  const int code = LoadModuleChecked(path, &module, &reason);
+  if (code != kMusicOk) {
     std::fprintf(stderr, "%s: %s\n", path, reason.c_str());
-    Fail(load_code);
+    Fail(code);
     return nullptr;
   }
   return new MusicModule{module};

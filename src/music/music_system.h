@@ -20,7 +20,9 @@
 
 #include <cstdint>
 #include <mutex>
+#include <string>
 
+struct Module;
 struct MusicModule;
 struct PlayStatus;
 
@@ -87,3 +89,8 @@ int MusicSongEnded(uint32_t handle);
 // The music system's one critical section, around every use of the player
 // and the mixer (the offline renderer holds it too).
 std::mutex& MusicCriticalSection();
+
+// Reads a module file as MusicLoadModule does (the same format checks), for
+// tools and offline renders: 0 and *module, or a music error code with the
+// reason in *reason. Free the module with FreeModule (s3m_reader.h).
+int LoadModuleChecked(const char* path, Module** module, std::string* reason);
