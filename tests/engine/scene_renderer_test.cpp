@@ -1,0 +1,237 @@
+// The renderer's board calls: the frame state and its order, the colour
+// combine per material, texture binding, culling, projection, near clipping,
+// the fade and the polygon buffer's bound.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "board/call_record.h"
+#include "device/demo_state.h"
+#include "device/device.h"
+#include "engine/engine_scenes.h"
+#include "engine/polygon_buffer.h"
+#include "engine/scene_projection.h"
+#include "engine/scene_renderer.h"
+
+namespace {
+
+class SceneRendererTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ScreenWidth = ViewWidth = 640;
+    ScreenHeight = ViewHeight = 480;
+    for (uint32_t i = 0; i < 256; ++i) {
+      RedShift[i] = i << 16;
+      GreenShift[i] = i << 8;
+      BlueShift[i] = i;
+    }
+    DitherEnabled = 1;
+    InitRenderVertices();
+    BoardSetCallRecorder(&log_);
+  }
+  void TearDown() override { BoardSetCallRecorder(nullptr); }
+
+  std::vector<std::string> Lines() const { return log_.Lines(); }
+  std::vector<BoardCall> Calls(const std::string& name) const {
+    std::vector<BoardCall> found;
+    for (const BoardCall& call : log_.calls) {
+      if (call.name == name) found.push_back(call);
+    }
+    return found;
+  }
+
+  BoardCallLog log_;
+};
+
+RecordVertex Corner(float x, float y, float z, float r = 200, float g = 100, float b = 50) {
+  return {x, y, z, r, g, b, 0, 0};
+}
+
+PolygonRecord Triangle(uint8_t flags, RecordVertex a, RecordVertex b, RecordVertex c) {
+  PolygonRecord record{};
+  record.vertices[0] = a;
+  record.vertices[1] = b;
+  record.vertices[2] = c;
+  record.vertex_count = 3;
+  record.material_flags = flags;
+  record.texture_index = 1;
+  return record;
+}
+
+PolygonRecord FrontTriangle(uint8_t flags) {
+  return Triangle(flags, Corner(-1, -1, 10), Corner(1, -1, 10), Corner(0, 1, 10));
+}
+
+const std::vector<std::string> kFrameState = {
+    "grTexMipMapMode(0,2,1)",   "grTexCombine(0,1,0,1,0,0,0)",
+    "grDitherMode(2)",          "grChromakeyMode(0)",
+    "grTexFilterMode(0,1,1)",   "grDepthBufferMode(2)",
+    "grDepthBufferFunction(1)", "grDepthMask(1)",
+    "grTexClampMode(0,0,0)",    "grClipWindow(0,0,640,480)",
+};
+
+TEST_F(SceneRendererTest, FrameStateThenCombineTextureCullAndFanPerPolygon) {
+  Texture slots[kTextureSlotCount] = {};
+  slots[1].small_lod = 8;
+  slots[1].large_lod = 2;
+  slots[1].aspect_ratio = 3;
+  slots[1].format = 10;
+  slots[1].start_address = 4096;
+  const PolygonRecord polygons[] = {
+      FrontTriangle(0x80),  // flat
+      FrontTriangle(0x81),  // smooth
+      FrontTriangle(0x84),  // flat, textured
+      FrontTriangle(0x87),  // smooth, textured
+      FrontTriangle(0x92),  // smooth, two-sided
+      FrontTriangle(0x01),  // not drawn
+  };
+  RenderPolygons(polygons, 6, slots, 90.0f, 255);
+  std::vector<std::string> expected = kFrameState;
+  const std::string flat_colour = std::to_string((200 << 16) | (100 << 8) | 50);
+  const std::string bind = "grTexSource(0,4096,3,8,2,3,10)";
+  const std::vector<std::vector<std::string>> per_polygon = {
+      {"grConstantColorValue(" + flat_colour + ")", "grColorCombine(1,0,1,2,0)", "grCullMode(1)"},
+      {"grColorCombine(1,0,0,2,0)", "grCullMode(1)"},
+      {"grConstantColorValue(" + flat_colour + ")", "grColorCombine(3,1,1,1,0)", bind,
+       "grCullMode(1)"},
+      {"grColorCombine(3,1,0,1,0)", bind, "grCullMode(1)"},
+      {"grColorCombine(1,0,0,2,0)", "grCullMode(0)"},
+  };
+  const std::vector<std::string> lines = Lines();
+  size_t at = expected.size();
+  for (const auto& calls : per_polygon) {
+    for (const std::string& call : calls) expected.push_back(call);
+    ASSERT_LT(at + calls.size(), lines.size() + 1);
+    expected.push_back(lines[at + calls.size()]);  // the triangle, checked below
+    at += calls.size() + 1;
+  }
+  EXPECT_EQ(lines, expected);
+  EXPECT_EQ(Calls("guDrawTriangleWithClip").size(), 5u);
+}
+
+TEST_F(SceneRendererTest, ProjectionOfTheWorkedExample) {
+  ASSERT_EQ(ComputeProjection(90.0f, 255, &Projection), 1);
+  EXPECT_NEAR(Projection.tan_half_fov, 1.0f, 1e-6f);
+  EXPECT_NEAR(Projection.scale_x, 5120.0f, 1e-2f);
+  EXPECT_EQ(Projection.scale_y, Projection.scale_x);
+  EXPECT_FLOAT_EQ(Projection.center_x, 5112.0f);
+  EXPECT_FLOAT_EQ(Projection.center_y, 3832.0f);
+  ClipVertexCount = 0;
+  const RecordVertex point = Corner(1, 0, 9);
+  ProjectVertex(&point);
+  ASSERT_EQ(ClipVertexCount, 1);
+  EXPECT_FLOAT_EQ(ClipVertices[0].x, 351.5f);
+  EXPECT_FLOAT_EQ(ClipVertices[0].y, 239.5f);
+  EXPECT_FLOAT_EQ(ClipVertices[0].oow, 0.1f);
+  EXPECT_FLOAT_EQ(ClipVertices[0].tmuvtx[0].oow, 0.1f);
+  // Constant fields preset at start-up are left alone.
+  EXPECT_FLOAT_EQ(ClipVertices[0].z, 1.0f);
+  EXPECT_FLOAT_EQ(ClipVertices[0].a, 255.0f);
+
+  // A smaller, off-centre view keeps square pixels and the screen's centre.
+  ViewWidth = 320;
+  ViewHeight = 100;
+  ASSERT_EQ(ComputeProjection(90.0f, 255, &Projection), 1);
+  EXPECT_NEAR(Projection.scale_x, 2560.0f, 1e-2f);
+  EXPECT_EQ(Projection.scale_y, Projection.scale_x);
+  EXPECT_FLOAT_EQ(Projection.center_x, 5112.0f);
+  // Angles that give no picture.
+  EXPECT_EQ(ComputeProjection(0.0f, 255, &Projection), 0);
+  EXPECT_EQ(ComputeProjection(180.0f, 255, &Projection), 0);
+}
+
+TEST_F(SceneRendererTest, NearPlaneClippingCases) {
+  ASSERT_EQ(ComputeProjection(90.0f, 255, &Projection), 1);
+  // Entirely behind: nothing.
+  PolygonRecord behind = Triangle(0x81, Corner(0, 0, 0.5f), Corner(1, 0, 0.9f), Corner(0, 1, -3));
+  EXPECT_EQ(ClipAndProject(&behind), 0);
+  // Entirely in front, one corner on the plane: unchanged, last corner first.
+  PolygonRecord front = Triangle(0x81, Corner(0, 0, 1), Corner(1, 0, 9), Corner(0, 1, 3));
+  ASSERT_EQ(ClipAndProject(&front), 3);
+  EXPECT_FLOAT_EQ(ClipVertices[0].oow, 0.25f);
+  EXPECT_FLOAT_EQ(ClipVertices[1].oow, 0.5f);
+  EXPECT_FLOAT_EQ(ClipVertices[2].x, 351.5f);
+  // One corner in front: a triangle whose new corners lie on z = 1.
+  PolygonRecord one = Triangle(0x81, Corner(2, 0, 3, 255, 0, 0), Corner(0, 2, 0, 0, 0, 0),
+                               Corner(-2, 0, 0, 0, 0, 0));
+  ASSERT_EQ(ClipAndProject(&one), 3);
+  EXPECT_FLOAT_EQ(ClipVertices[0].oow, 0.5f);
+  EXPECT_FLOAT_EQ(ClipVertices[1].oow, 0.25f);
+  EXPECT_FLOAT_EQ(ClipVertices[2].oow, 0.5f);
+  // Between (-2, 0, 0) and (2, 0, 3) the plane is a third of the way: x = -2/3.
+  EXPECT_FLOAT_EQ(ClipVertices[0].x, 212.8125f);
+  EXPECT_NEAR(ClipVertices[0].r, 85.0f, 1e-3f);
+  // Two corners in front: a quadrilateral, drawn as two triangles.
+  PolygonRecord two = Triangle(0x81, Corner(2, 0, 3), Corner(0, 2, 5), Corner(-2, 0, 0));
+  ASSERT_EQ(ClipAndProject(&two), 4);
+  RenderPolygons(&two, 1, TextureSlots, 90.0f, 255);
+  const std::vector<BoardCall> triangles = Calls("guDrawTriangleWithClip");
+  ASSERT_EQ(triangles.size(), 2u);
+  // A fan around the first corner.
+  EXPECT_EQ(triangles[0].arguments[0], triangles[1].arguments[0]);
+  EXPECT_EQ(triangles[0].arguments[6], triangles[1].arguments[3]);
+}
+
+TEST_F(SceneRendererTest, FadeZeroBlacksOutSmoothPolygonsButNotFlatOnes) {
+  const PolygonRecord polygons[] = {FrontTriangle(0x81), FrontTriangle(0x85), FrontTriangle(0x80)};
+  RenderPolygons(polygons, 3, TextureSlots, 60.0f, 0);
+  const std::vector<BoardCall> triangles = Calls("guDrawTriangleWithClip");
+  ASSERT_EQ(triangles.size(), 3u);
+  for (int t = 0; t < 2; ++t) {
+    for (int corner = 0; corner < 3; ++corner) {
+      for (int channel = 0; channel < 3; ++channel) {
+        EXPECT_EQ(triangles[t].arguments[9 + corner * 5 + channel], 0.0) << t;
+      }
+    }
+  }
+  const std::vector<BoardCall> constant = Calls("grConstantColorValue");
+  ASSERT_EQ(constant.size(), 1u);
+  EXPECT_EQ(constant[0].arguments[0], (200 << 16) | (100 << 8) | 50);
+
+  // At full level the iterated colours are the lit colours.
+  log_.calls.clear();
+  RenderPolygons(polygons, 1, TextureSlots, 60.0f, 255);
+  EXPECT_FLOAT_EQ(Calls("guDrawTriangleWithClip")[0].arguments[9], 200.0f);
+}
+
+TEST_F(SceneRendererTest, TheBufferKeeps16384PolygonsAndDropsUndrawnMaterials) {
+  PolygonCount = 0;
+  const PolygonRecord drawn = FrontTriangle(0x81);
+  const PolygonRecord hidden = FrontTriangle(0x01);
+  EXPECT_EQ(CollectPolygon(&hidden), 1);
+  EXPECT_EQ(PolygonCount, 0);
+  for (int i = 0; i < kPolygonBufferSize; ++i) ASSERT_EQ(CollectPolygon(&drawn), 1);
+  EXPECT_EQ(CollectPolygon(&drawn), 0);
+  EXPECT_EQ(PolygonCount, kPolygonBufferSize);
+  PolygonCount = 0;
+}
+
+TEST_F(SceneRendererTest, DrawSceneFrameMapsProgressToFramesAndEmptySlotsDrawNothing) {
+  TdsScene description;
+  description.frame_count = 100;
+  AddMaterial(&description, "MAT", 3, {255, 255, 255});
+  description.meshes.push_back(SquareFacingMinusY("SQUARE", "MAT"));
+  const int node = AddObjectNode(&description, "SQUARE", {0, 0, 0});
+  description.nodes[node].position.keys.clear();
+  description.nodes[node].position.Add(0, {0, 0, 0}).Add(100, {1, 0, 0});
+  AddCamera(&description, {0, -10, 0}, {0, 0, 0});
+  ScenePtr scene = LoadDescription(description);
+  SceneNode* square = FindNode(scene.get(), "SQUARE");
+  SceneSlots[8] = scene.get();
+  DrawSceneFrame(8, 0, 100, 0.5f);
+  EXPECT_NEAR(square->position.value.x, 0.5f, 1e-5f);
+  EXPECT_EQ(PolygonCount, 2);
+  DrawSceneFrame(8, 100, 0, 0.25f);
+  EXPECT_NEAR(square->position.value.x, 0.75f, 1e-5f);
+  SceneSlots[8] = nullptr;
+
+  for (int32_t slot : {8, -1, 99}) {
+    log_.calls.clear();
+    DrawSceneFrame(slot, 0, 100, 0.5f);
+    EXPECT_EQ(Lines(), kFrameState) << slot;
+    EXPECT_EQ(PolygonCount, 0);
+  }
+}
+
+}  // namespace
