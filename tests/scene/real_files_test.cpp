@@ -110,9 +110,12 @@ std::vector<fs::path> ModelFiles() {
   std::vector<fs::path> files;
   std::error_code code;
   for (const auto& entry : fs::directory_iterator(kModels, code)) {
-    std::string extension = entry.path().extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
-    if (entry.is_regular_file() && extension == ".3ds") files.push_back(entry.path());
+    // 3D Studio files by their main chunk id, whatever their extension.
+    std::ifstream stream(entry.path(), std::ios::binary);
+    char magic[2] = {};
+    if (entry.is_regular_file() && stream.read(magic, 2) && magic[0] == 'M' && magic[1] == 'M') {
+      files.push_back(entry.path());
+    }
   }
   std::sort(files.begin(), files.end());
   return files;
