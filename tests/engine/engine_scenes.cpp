@@ -64,7 +64,9 @@ TdsMesh Cube(const std::string& name, const std::string& material) {
     mesh.vertices.push_back(
         {(i & 1) ? 1.0f : -1.0f, (i & 2) ? 1.0f : -1.0f, (i & 4) ? 1.0f : -1.0f});
   }
-  mesh.mapping.assign(8, MapCoord{0.5f, 0.5f});
+  for (int i = 0; i < 8; ++i) {
+    mesh.mapping.push_back({(i & 1) ? 1.0f : 0.0f, (i & 2) ? 1.0f : 0.0f});
+  }
   // Each side as two triangles whose normal (b - a) x (c - a) points outward.
   const uint16_t sides[6][4] = {{0, 4, 6, 2}, {1, 3, 7, 5}, {0, 1, 5, 4},
                                 {2, 6, 7, 3}, {0, 2, 3, 1}, {4, 5, 7, 6}};

@@ -1,0 +1,48 @@
+// The engine test program's global operator new and delete: plain malloc
+// and free with a counter the tests switch on around a frame.
+#include "engine/allocation_counter.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+namespace {
+std::atomic<bool> counting{false};
+std::atomic<long> allocations{0};
+
+void* Allocate(std::size_t size) {
+  if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1);
+  void* memory = std::malloc(size != 0 ? size : 1);
+  if (memory == nullptr) throw std::bad_alloc();
+  return memory;
+}
+}  // namespace
+
+void StartCountingAllocations() {
+  allocations.store(0);
+  counting.store(true);
+}
+
+long StopCountingAllocations() {
+  counting.store(false);
+  return allocations.load();
+}
+
+void* operator new(std::size_t size) {
+  return Allocate(size);
+}
+void* operator new[](std::size_t size) {
+  return Allocate(size);
+}
+void operator delete(void* memory) noexcept {
+  std::free(memory);
+}
+void operator delete[](void* memory) noexcept {
+  std::free(memory);
+}
+void operator delete(void* memory, std::size_t) noexcept {
+  std::free(memory);
+}
+void operator delete[](void* memory, std::size_t) noexcept {
+  std::free(memory);
+}

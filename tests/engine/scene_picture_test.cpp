@@ -1,0 +1,221 @@
+// Whole frames on the software board: a scene with a hierarchy, a hidden
+// node, every colour-combine case and a floor cut by the near plane, drawn
+// from the 3D Studio bytes to pixels and compared with a golden picture; the
+// board's culling agrees with the evaluation's; a frame allocates nothing.
+// Set VEYRITH_REGENERATE_GOLDEN=1 to rewrite the golden pictures.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "board/board_state.h"
+#include "board/frame_sink.h"
+#include "board/glide.h"
+#include "device/demo_state.h"
+#include "device/device.h"
+#include "engine/allocation_counter.h"
+#include "engine/engine_scenes.h"
+#include "engine/polygon_buffer.h"
+#include "engine/scene_evaluation.h"
+#include "engine/scene_renderer.h"
+#include "engine/texture_upload.h"
+#include "storage/png_file.h"
+
+namespace {
+
+constexpr int kWidth = 320;
+constexpr int kHeight = 240;
+constexpr int kSlot = 8;
+constexpr int kCheckerSide = 64;
+
+class ScenePictureTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    BoardSetFrameSink(&sink_);
+    grGlideInit();
+    grSstSelect(0);
+    ASSERT_TRUE(grSstWinOpen(0, GR_RESOLUTION_320x240, GR_REFRESH_60Hz, GR_COLORFORMAT_ARGB,
+                             GR_ORIGIN_LOWER_LEFT, 2, 1));
+    ScreenWidth = ViewWidth = kWidth;
+    ScreenHeight = ViewHeight = kHeight;
+    for (uint32_t i = 0; i < 256; ++i) {
+      RedShift[i] = i << 16;
+      GreenShift[i] = i << 8;
+      BlueShift[i] = i;
+    }
+    DitherEnabled = 0;
+    FadeLevel = 255;
+    InitRenderVertices();
+    // A checker texture in slot 0: white and blue squares of 8 texels.
+    checker_.resize(kCheckerSide * kCheckerSide);
+    for (int y = 0; y < kCheckerSide; ++y) {
+      for (int x = 0; x < kCheckerSide; ++x) {
+        checker_[y * kCheckerSide + x] = ((x / 8 + y / 8) & 1) ? 0xFFFF : 0x001F;
+      }
+    }
+    TextureSlots[0] = Texture{};
+    TextureSlots[0].image.pixels = checker_.data();
+    TextureSlots[0].image.width = kCheckerSide;
+    TextureSlots[0].image.height = kCheckerSide;
+    TextureMemoryCursor = 0xFFFFFFFFu;
+    ASSERT_EQ(UploadTexture(&TextureSlots[0]), 1);
+  }
+
+  void TearDown() override {
+    SceneSlots[kSlot] = nullptr;
+    TextureSlots[0] = Texture{};
+    grGlideShutdown();
+    BoardSetFrameSink(nullptr);
+  }
+
+  // The back buffer, top row first.
+  static std::vector<uint16_t> Picture() {
+    std::vector<uint16_t> picture(static_cast<size_t>(kWidth) * kHeight);
+    const uint16_t* back = BoardBackBuffer();
+    for (int y = 0; y < kHeight; ++y) {
+      const uint16_t* row = back + static_cast<size_t>(kHeight - 1 - y) * kBoardStridePixels;
+      std::copy(row, row + kWidth, picture.begin() + static_cast<size_t>(y) * kWidth);
+    }
+    return picture;
+  }
+
+  static std::vector<uint16_t> DrawFrame(Scene* scene, int32_t frame) {
+    grBufferClear(0, 0, 0xFFFF);
+    SceneSlots[kSlot] = scene;
+    DrawSceneFrame(kSlot, frame, frame + 1, 0.0f);
+    return Picture();
+  }
+
+  CountingFrameSink sink_;
+  std::vector<uint16_t> checker_;
+};
+
+// Four objects in a row, one per colour-combine case; a child square above
+// the first; a hidden cube that would cover the middle; a lit, textured
+// floor that runs under and behind the camera.
+TdsScene Showcase() {
+  TdsScene scene;
+  scene.frame_count = 40;
+  AddMaterial(&scene, "FLAT", 1, {230, 60, 40});
+  AddMaterial(&scene, "SMOOTH", 3, {60, 220, 80});
+  AddMaterial(&scene, "FLATTEX", 1, {255, 255, 255}, "checker.pcx");
+  AddMaterial(&scene, "SMOOTHTEX", 3, {255, 220, 160}, "checker.pcx");
+  for (TdsMaterial& material : scene.materials) material.ambient = {40, 40, 40};
+
+  scene.meshes.push_back(Cube("FLATCUBE", "FLAT"));
+  scene.meshes.push_back(Cube("SMOOTHCUBE", "SMOOTH"));
+  scene.meshes.push_back(Cube("FLATTEXCUBE", "FLATTEX"));
+  scene.meshes.push_back(Cube("GHOST", "FLAT"));
+  scene.meshes.push_back(SquareFacingMinusY("MOON", "SMOOTH"));
+  TdsMesh floor;
+  floor.name = "FLOOR";
+  floor.vertices = {{-20, -30, -1.5f}, {20, -30, -1.5f}, {20, 20, -1.5f}, {-20, 20, -1.5f}};
+  floor.mapping = {{0, 0}, {8, 0}, {8, 10}, {0, 10}};
+  floor.faces = {{0, 1, 2, 7}, {0, 2, 3, 7}};
+  floor.AssignMaterial("SMOOTHTEX");
+  scene.meshes.push_back(floor);
+
+  const int flat = AddObjectNode(&scene, "FLATCUBE", {-4.5f, 0, 0});
+  scene.nodes[flat].rotation.keys.clear();
+  scene.nodes[flat].rotation.Add(0, {0.0f, {0, 0, 1}}).Add(40, {2.0f, {0, 0, 1}});
+  AddObjectNode(&scene, "MOON", {0, -1.5f, 2.5f}, flat);
+  AddObjectNode(&scene, "SMOOTHCUBE", {-1.5f, 0, 0});
+  const int textured = AddObjectNode(&scene, "FLATTEXCUBE", {1.5f, 0, 0});
+  scene.nodes[textured].rotation.keys.clear();
+  scene.nodes[textured].rotation.Add(0, {0.6f, {1, 1, 0}});
+  const int ghost = AddObjectNode(&scene, "GHOST", {0, -4, 0});
+  scene.nodes[ghost].scale.keys.clear();
+  scene.nodes[ghost].scale.Add(0, {3, 3, 3});
+  scene.nodes[ghost].hide.Add(0, {});
+  AddObjectNode(&scene, "FLOOR", {0, 0, 0});
+
+  TdsLight& light = scene.lights.emplace_back();
+  light.name = "LAMP";
+  const int lamp = scene.AddNode(kNodeLight, "LAMP");
+  scene.nodes[lamp].position.Add(0, {-6, -12, 10});
+  scene.nodes[lamp].colour.Add(0, {0.9f, 0.9f, 0.9f});
+  AddCamera(&scene, {1, -9, 3}, {0, 0, -0.5f}, 75.0f);
+  return scene;
+}
+
+ScenePtr LoadShowcase(const TdsScene& description) {
+  ScenePtr scene = LoadDescription(description);
+  if (scene) {
+    for (int32_t m = 0; m < scene->material_count; ++m) scene->materials[m]->texture_index = 0;
+  }
+  return scene;
+}
+
+void ExpectGolden(const std::vector<uint16_t>& picture, const std::string& name) {
+  const std::string path = std::string(VEYRITH_SOURCE_DIR) + "/tests/data/engine/" + name;
+  std::string error;
+  const char* regenerate = std::getenv("VEYRITH_REGENERATE_GOLDEN");
+  if (regenerate != nullptr && std::string(regenerate) == "1") {
+    ASSERT_TRUE(WritePngRgb565(path, picture.data(), kWidth, kHeight, &error)) << error;
+  }
+  PngPicture golden;
+  ASSERT_TRUE(ReadPng(path, &golden, &error))
+      << error << " (set VEYRITH_REGENERATE_GOLDEN=1 to create it)";
+  ASSERT_EQ(golden.width, kWidth);
+  ASSERT_EQ(golden.height, kHeight);
+  std::vector<uint8_t> rgb(picture.size() * 3);
+  Rgb565ToRgb888(picture.data(), picture.size(), rgb.data());
+  size_t differing = 0;
+  for (size_t i = 0; i < picture.size(); ++i) {
+    if (rgb[i * 3] != golden.pixels[i * 3] || rgb[i * 3 + 1] != golden.pixels[i * 3 + 1] ||
+        rgb[i * 3 + 2] != golden.pixels[i * 3 + 2]) {
+      ++differing;
+    }
+  }
+  EXPECT_EQ(differing, 0u) << name;
+}
+
+size_t LitPixels(const std::vector<uint16_t>& picture) {
+  size_t lit = 0;
+  for (uint16_t pixel : picture) lit += pixel != 0 ? 1 : 0;
+  return lit;
+}
+
+TEST_F(ScenePictureTest, ShowcaseMatchesItsGoldenPictures) {
+  ScenePtr scene = LoadShowcase(Showcase());
+  ASSERT_TRUE(scene);
+  const std::vector<uint16_t> start = DrawFrame(scene.get(), 0);
+  EXPECT_GT(LitPixels(start), static_cast<size_t>(kWidth * kHeight / 3));
+  ExpectGolden(start, "showcase_frame0.png");
+  ExpectGolden(DrawFrame(scene.get(), 20), "showcase_frame20.png");
+}
+
+TEST_F(ScenePictureTest, TheBoardNeverCullsAFaceTheEvaluationKept) {
+  TdsScene description = Showcase();
+  // The camera circles the row, above and below the floor.
+  TdsNode& camera = description.nodes[description.nodes.size() - 2];
+  camera.position.keys.clear();
+  camera.position.Add(0, {1, -9, 3}).Add(10, {9, 1, 2}).Add(20, {-1, 9, -4}).Add(30, {-9, -2, 6});
+  ScenePtr scene = LoadShowcase(description);
+  ASSERT_TRUE(scene);
+  for (int32_t frame = 0; frame <= 30; frame += 5) {
+    const std::vector<uint16_t> culled = DrawFrame(scene.get(), frame);
+    // The same polygons again, each marked two-sided so the board culls none.
+    for (int32_t i = 0; i < PolygonCount; ++i) PolygonBuffer[i].material_flags |= 0x10;
+    grBufferClear(0, 0, 0xFFFF);
+    float fov = 75.0f;
+    RenderPolygons(PolygonBuffer, PolygonCount, TextureSlots, fov, FadeLevel);
+    const std::vector<uint16_t> unculled = Picture();
+    EXPECT_GT(LitPixels(culled), 1000u) << frame;
+    EXPECT_TRUE(culled == unculled) << "frame " << frame;
+  }
+}
+
+TEST_F(ScenePictureTest, AFrameAllocatesNothing) {
+  ScenePtr scene = LoadShowcase(Showcase());
+  ASSERT_TRUE(scene);
+  SceneSlots[kSlot] = scene.get();
+  DrawSceneFrame(kSlot, 0, 40, 0.25f);
+  StartCountingAllocations();
+  for (int i = 0; i < 10; ++i) DrawSceneFrame(kSlot, 0, 40, 0.1f * static_cast<float>(i));
+  EXPECT_EQ(StopCountingAllocations(), 0);
+  EXPECT_GT(PolygonCount, 0);
+}
+
+}  // namespace
