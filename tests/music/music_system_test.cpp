@@ -1,0 +1,299 @@
+// The music system's calling interface: defaults and command-line presets,
+// option errors, format detection, null handles, the setup dialog without a
+// display, and live playback on the silent and WAV outputs paced by the
+// virtual clock.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "music/music_errors.h"
+#include "music/music_options.h"
+#include "music/music_settings.h"
+#include "music/music_system.h"
+#include "music/player.h"
+#include "music/wav_file.h"
+#include "platform/clock.h"
+#include "platform/display.h"
+#include "tiny_s3m.h"
+
+namespace {
+
+std::string TempPath(const std::string& name) {
+  return (std::filesystem::temp_directory_path() /
+          ("veyrith_system_" + std::to_string(::getpid()) + "_" + name))
+      .string();
+}
+
+// Parses arguments as the shell does; returns the last result.
+int Parse(std::vector<std::string> arguments, std::string* error, int* consumed = nullptr) {
+  std::vector<char*> argv;
+  for (std::string& argument : arguments) argv.push_back(argument.data());
+  int index = 0;
+  int result = 1;
+  while (index < static_cast<int>(argv.size()) && result == 1) {
+    result = ParseMusicArgument(static_cast<int>(argv.size()), argv.data(), &index, error);
+  }
+  if (consumed != nullptr) *consumed = index;
+  return result;
+}
+
+class MusicSystemTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ResetMusicPresets(); }
+  void TearDown() override {
+    MusicClose();
+    MusicSetStartTime(0);
+    ResetMusicPresets();
+    platform::ClockUseVirtual(false);
+  }
+};
+
+TEST_F(MusicSystemTest, StartupSetsTheDefaultsThenThePresets) {
+  MusicStartup();
+  const MusicSettings& settings = CurrentMusicSettings();
+  EXPECT_EQ(settings.mixing_rate_hz, 44100);
+  EXPECT_EQ(settings.output_mode, 0);
+  EXPECT_EQ(settings.interpolation, 0);
+  EXPECT_EQ(settings.output_device, -1);
+  EXPECT_EQ(settings.buffer_length_ms, 500);
+  EXPECT_EQ(settings.directsound_buffer_ms, 100);
+  EXPECT_EQ(settings.never_use_directsound, 0);
+  EXPECT_EQ(MusicLastError(), 0);
+
+  std::string error;
+  int consumed = 0;
+  ASSERT_EQ(Parse({"--quality", "very-high", "--rate=22050", "--mono", "--sound", "none",
+                   "--buffer", "200", "--no-setup"},
+                  &error, &consumed),
+            1)
+      << error;
+  EXPECT_EQ(consumed, 9);
+  CurrentMusicSettings().buffer_length_ms = 999;  // startup throws this away
+  MusicStartup();
+  EXPECT_EQ(settings.mixing_rate_hz, 22050);  // the later option wins
+  EXPECT_EQ(settings.interpolation, 1);
+  EXPECT_EQ(settings.output_mode, kOutputModeMono16);
+  EXPECT_EQ(settings.output_device, kOutputDeviceSilent);
+  EXPECT_EQ(settings.buffer_length_ms, 200);
+  EXPECT_EQ(MusicSetupDialog(), 1) << "--no-setup keeps the dialog away";
+  EXPECT_EQ(MusicSetupDialogFailed(), 0);
+}
+
+TEST_F(MusicSystemTest, OptionErrorsNameTheOptionAndTheValue) {
+  struct Case {
+    std::vector<std::string> arguments;
+    const char* in_error;
+  };
+  const Case cases[] = {
+      {{"--rate"}, "--rate: needs a value"}, {{"--rate", "fast"}, "'fast'"},
+      {{"--rate", "3999"}, "'3999'"},        {{"--rate", "96001"}, "'96001'"},
+      {{"--rate=44100x"}, "'44100x'"},       {{"--sound", "loud"}, "'loud'"},
+      {{"--quality", "ultra"}, "'ultra'"},   {{"--buffer", "0"}, "'0'"},
+      {{"--buffer", "-5"}, "'-5'"},          {{"--mono=1"}, "--mono: takes no value"},
+      {{"--sound-file="}, "--sound-file"},
+  };
+  for (const Case& one : cases) {
+    std::string error;
+    EXPECT_EQ(Parse(one.arguments, &error), -1) << one.arguments[0];
+    EXPECT_NE(error.find(one.in_error), std::string::npos) << error;
+  }
+  std::string error;
+  EXPECT_EQ(Parse({"--fullscreen"}, &error), 0) << "not a music option";
+  EXPECT_EQ(Parse({"--rate", "48000"}, &error), 1);
+  EXPECT_NE(std::string(MusicOptionsHelp()).find("--no-setup"), std::string::npos);
+}
+
+TEST_F(MusicSystemTest, OnlyS3MModulesAreLoadedAndOthersAreRefusedByName) {
+  MusicStartup();
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    int code;
+  };
+  std::vector<uint8_t> xm(60, 0);
+  std::memcpy(xm.data(), "Extended Module: song", 21);
+  std::vector<uint8_t> it(60, 0);
+  std::memcpy(it.data(), "IMPM", 4);
+  std::vector<uint8_t> plain(1084, 0);  // a plain module with its "M.K." tag
+  std::memcpy(&plain[1080], "M.K.", 4);
+  std::vector<uint8_t> broken = TinyS3M();
+  broken.resize(100);  // "SCRM" is there, the rest is cut off
+  const Case cases[] = {
+      {"song.xm", xm, kMusicInvalidModule},
+      {"song.it", it, kMusicInvalidModule},
+      {"song.mod", plain, kMusicInvalidModule},
+      {"short.s3m", {'S', 'C'}, kMusicInvalidModule},
+      {"cut.s3m", broken, -1},  // whatever the S3M reader reports
+  };
+  for (const Case& one : cases) {
+    const std::string path = TempPath(one.name);
+    WriteBytes(path, one.bytes);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(MusicLoadModule(path.c_str()), nullptr) << one.name;
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find(path), std::string::npos) << said;
+    if (one.code >= 0) {
+      EXPECT_EQ(MusicLastError(), one.code) << one.name;
+    }
+    EXPECT_NE(MusicLastError(), 0) << one.name;
+    std::remove(path.c_str());
+  }
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(MusicLoadModule(TempPath("missing.s3m").c_str()), nullptr);
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(MusicLastError(), kMusicFileOpenFailed);
+
+  const std::string good = TempPath("good.s3m");
+  WriteBytes(good, TinyS3M());
+  MusicModule* module = MusicLoadModule(good.c_str());
+  ASSERT_NE(module, nullptr);
+  EXPECT_EQ(MusicFreeModule(module), 1);
+  std::remove(good.c_str());
+}
+
+TEST_F(MusicSystemTest, NullHandlesAreHarmless) {
+  std::string error;
+  ASSERT_EQ(Parse({"--sound", "none"}, &error), 1) << error;
+  MusicStartup();
+  ASSERT_EQ(MusicInit(), 1);
+  MusicStartBackgroundPlay(0);
+  const uint32_t handle = MusicPlayModule(nullptr, 0);
+  EXPECT_EQ(handle, 0u);
+  EXPECT_EQ(MusicStopModule(handle), 0);
+  EXPECT_EQ(MusicStopModule(7), 0);
+  EXPECT_EQ(MusicStopModule(0xFFFFFFFFu), 0);
+  EXPECT_EQ(MusicFreeModule(nullptr), 0);
+  PlayStatus status{};
+  EXPECT_EQ(MusicGetPlayStatus(handle, &status), 0);
+  EXPECT_EQ(MusicSongEnded(handle), 0);
+  EXPECT_EQ(MusicStopBackgroundPlay(), 1);
+  EXPECT_EQ(MusicStopBackgroundPlay(), 1);
+  EXPECT_EQ(MusicClose(), 1);
+  EXPECT_EQ(MusicClose(), 1);
+}
+
+TEST_F(MusicSystemTest, DialogWithoutDisplayFailsRatherThanCancels) {
+  const bool was_headless = platform::IsHeadless();
+  platform::SetHeadless(true);
+  MusicStartup();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(MusicSetupDialog(), 0);
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(MusicSetupDialogFailed(), 1);
+  EXPECT_EQ(MusicLastError(), 1);
+  EXPECT_NE(said.find("Music System v1.1.2 Setup"), std::string::npos) << said;
+  EXPECT_NE(said.find("--no-setup"), std::string::npos) << said;
+  MusicSkipSetupDialog(true);
+  EXPECT_EQ(MusicSetupDialog(), 1);
+  EXPECT_EQ(MusicSetupDialogFailed(), 0);
+  platform::SetHeadless(was_headless);
+}
+
+// Waits (real time, bounded) until the play has reached a row.
+PlayStatus WaitForRow(uint32_t handle, int row) {
+  PlayStatus status{};
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (MusicGetPlayStatus(handle, &status) && status.row >= row) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return status;
+}
+
+class LivePlayTest : public MusicSystemTest {
+ protected:
+  void StartSilent(const std::vector<std::string>& extra) {
+    std::vector<std::string> arguments = {"--rate", "8000", "--mono", "--no-setup"};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    std::string error;
+    ASSERT_EQ(Parse(arguments, &error), 1) << error;
+    platform::ClockUseVirtual(true);
+    platform::ClockSetVirtualMs(0);
+    MusicStartup();
+    ASSERT_EQ(MusicSetupDialog(), 1);
+    ASSERT_EQ(MusicInit(), 1);
+    ASSERT_EQ(MusicStartBackgroundPlay(0), 1);
+    WriteBytes(module_path_, TinyS3M());
+    module_ = MusicLoadModule(module_path_.c_str());
+    ASSERT_NE(module_, nullptr);
+  }
+  void TearDown() override {
+    MusicFreeModule(module_);
+    std::remove(module_path_.c_str());
+    MusicSystemTest::TearDown();
+  }
+  std::string module_path_ = TempPath("live.s3m");
+  MusicModule* module_ = nullptr;
+};
+
+TEST_F(LivePlayTest, SilentDeviceTicksThePlayerAtTheTemposPace) {
+  ASSERT_NO_FATAL_FAILURE(StartSilent({"--sound", "none"}));
+  const uint32_t handle = MusicPlayModule(module_, 0);
+  ASSERT_NE(handle, 0u);
+  // One second is 50 ticks at tempo 125. At speed 6 a row is read on every
+  // sixth tick, the first on the sixth: rows 0-7 by tick 48, row 8 not
+  // before tick 54. With the clock standing still the player goes no
+  // further.
+  platform::ClockSetVirtualMs(1000);
+  PlayStatus status = WaitForRow(handle, 7);
+  std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  ASSERT_EQ(MusicGetPlayStatus(handle, &status), 1);
+  EXPECT_EQ(status.position, 0);
+  EXPECT_EQ(status.row, 7);
+  EXPECT_EQ(MusicSongEnded(handle), 0);
+  // Past 7.68 s the song has ended once and is not repeated.
+  platform::ClockSetVirtualMs(8000);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!MusicSongEnded(handle) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  EXPECT_EQ(MusicSongEnded(handle), 1);
+  EXPECT_EQ(MusicStopModule(handle), 1);
+  EXPECT_EQ(MusicStopModule(handle), 0) << "a stopped handle is no longer valid";
+}
+
+TEST_F(LivePlayTest, StartTimeBeginsTheSongLater) {
+  ASSERT_NO_FATAL_FAILURE(StartSilent({"--sound", "none"}));
+  MusicSetStartTime(2.0);  // 100 ticks: row 15 is read on tick 96, row 16 on 102
+  const uint32_t handle = MusicPlayModule(module_, 0);
+  ASSERT_NE(handle, 0u);
+  PlayStatus status{};
+  ASSERT_EQ(MusicGetPlayStatus(handle, &status), 1);
+  EXPECT_EQ(status.row, 15);
+}
+
+TEST_F(LivePlayTest, WavDeviceRecordsWhatPlayedAndFreeStopsThePlay) {
+  const std::string wav_path = TempPath("live.wav");
+  ASSERT_NO_FATAL_FAILURE(StartSilent({"--sound-file", wav_path}));
+  const uint32_t handle = MusicPlayModule(module_, 0);
+  ASSERT_NE(handle, 0u);
+  platform::ClockSetVirtualMs(1000);
+  WaitForRow(handle, 7);
+  // Freeing a module that still plays stops the play first.
+  EXPECT_EQ(MusicFreeModule(module_), 1);
+  module_ = nullptr;
+  EXPECT_EQ(MusicSongEnded(handle), 0);
+  PlayStatus status{};
+  EXPECT_EQ(MusicGetPlayStatus(handle, &status), 0);
+  MusicStopBackgroundPlay();
+  EXPECT_FALSE(std::filesystem::exists(wav_path)) << "visible before it is complete";
+  ASSERT_EQ(MusicClose(), 1);
+  WavData wav;
+  std::string error;
+  ASSERT_TRUE(ReadWavFile(wav_path, &wav, &error)) << error;
+  EXPECT_EQ(wav.rate_hz, 8000);
+  EXPECT_EQ(wav.channels, 1);
+  EXPECT_EQ(wav.samples.size(), 8000u);
+  int64_t energy = 0;
+  for (int16_t sample : wav.samples) energy += sample < 0 ? -sample : sample;
+  EXPECT_GT(energy, 0);
+  std::remove(wav_path.c_str());
+}
+
+}  // namespace
