@@ -1,0 +1,416 @@
+// The S3M reader: header and orders, channels and panning, pattern
+// conversion, instruments and samples, and malformed files.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "music/module.h"
+#include "music/music_errors.h"
+#include "music/s3m_builder.h"
+#include "music/s3m_reader.h"
+
+namespace {
+
+// A module loaded from bytes, freed at the end of the test.
+struct Loaded {
+  Module* module = nullptr;
+  int code = -1;
+  explicit Loaded(const std::vector<uint8_t>& bytes) {
+    code = LoadS3MFromMemory(bytes.data(), bytes.size(), &module);
+  }
+  ~Loaded() { FreeModule(module); }
+};
+
+S3mBuilder OneInstrument() {
+  S3mBuilder builder;
+  builder.samples.push_back(ConstantSample(16));
+  builder.Entry(0, {.row = 0, .channel = 0, .note = 0x40, .instrument = 1});
+  return builder;
+}
+
+// The converted rows of a pattern as (row, entry bytes) for inspection.
+std::vector<std::vector<uint8_t>> Rows(const ModulePattern& pattern) {
+  std::vector<std::vector<uint8_t>> rows(1);
+  const uint8_t* at = pattern.rows;
+  const uint8_t* end = pattern.rows + pattern.size_bytes - kModulePatternHeadBytes;
+  while (at < end) {
+    if (*at == 0) {
+      rows.emplace_back();
+      ++at;
+      continue;
+    }
+    const uint8_t what = *at;
+    const int size = 1 + ((what & 32) ? 2 : 0) + ((what & 64) ? 1 : 0) + ((what & 128) ? 2 : 0);
+    rows.back().insert(rows.back().end(), at, at + size);
+    at += size;
+  }
+  rows.pop_back();  // after the last row's 0
+  return rows;
+}
+
+TEST(S3mReaderHeader, MissingSignatureIsAnInvalidModuleAndBuildsNothing) {
+  std::vector<uint8_t> bytes = OneInstrument().Build();
+  bytes[47] = 'X';
+  Module* module = reinterpret_cast<Module*>(0x1);
+  EXPECT_EQ(LoadS3MFromMemory(bytes.data(), bytes.size(), &module), kMusicInvalidModule);
+  EXPECT_EQ(module, reinterpret_cast<Module*>(0x1));
+  EXPECT_STREQ(MusicErrorText(kMusicInvalidModule), "Invalid module file");
+}
+
+TEST(S3mReaderHeader, FieldsAndFlags) {
+  S3mBuilder builder = OneInstrument();
+  builder.name = "Song Name";
+  builder.speed = 4;
+  builder.tempo = 150;
+  builder.global_volume = 48;
+  builder.flags = 16;
+  Loaded loaded(builder.Build());
+  ASSERT_EQ(loaded.code, 0);
+  const Module& m = *loaded.module;
+  EXPECT_STREQ(m.name, "Song Name");
+  EXPECT_EQ(m.rules, kRulesS3M);
+  EXPECT_EQ(m.restart_position, 0);
+  EXPECT_EQ(m.speed, 4);
+  EXPECT_EQ(m.tempo, 150);
+  EXPECT_EQ(m.master_volume, 48);
+  EXPECT_EQ(m.instrument_count, 1);
+  EXPECT_EQ(m.sample_count, 1);
+  EXPECT_EQ(m.flags, kModuleFlagAmigaLimits);
+
+  // Fast slides: header flag 64, or a tracker version below 0x1320.
+  const struct {
+    uint16_t flags;
+    uint16_t version;
+    uint32_t expected;
+  } cases[] = {{64, 0x1320, kModuleFlagFastSlides},
+               {0, 0x1300, kModuleFlagFastSlides},
+               {0, 0x1320, 0},
+               {80, 0x1320, kModuleFlagFastSlides | kModuleFlagAmigaLimits}};
+  for (const auto& c : cases) {
+    builder.flags = c.flags;
+    builder.tracker_version = c.version;
+    Loaded flagged(builder.Build());
+    ASSERT_EQ(flagged.code, 0);
+    EXPECT_EQ(flagged.module->flags, c.expected) << c.flags << " " << c.version;
+  }
+}
+
+TEST(S3mReaderHeader, OrdersDropTrailingEndsAndKeepMarkers) {
+  S3mBuilder builder = OneInstrument();
+  builder.orders = {0, 1, 254, 1, 255, 255};
+  builder.pattern_count = 2;
+  Loaded loaded(builder.Build());
+  ASSERT_EQ(loaded.code, 0);
+  ASSERT_EQ(loaded.module->song_length, 4);
+  const uint16_t expected[] = {0, 1, kOrderSkip, 1};
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(loaded.module->orders[i], expected[i]);
+  EXPECT_EQ(loaded.module->pattern_count, 2);
+
+  builder.orders = {0, 255, 1};  // an end marker inside the list stays
+  Loaded inner(builder.Build());
+  ASSERT_EQ(inner.code, 0);
+  EXPECT_EQ(inner.module->orders[1], kOrderEndOfSong);
+
+  builder.orders = {255, 255};
+  EXPECT_EQ(Loaded(builder.Build()).code, kMusicInvalidModule);
+  builder.orders = {254};  // no pattern at all: nothing to allocate
+  EXPECT_EQ(Loaded(builder.Build()).code, kMusicInvalidMemoryBlock);
+}
+
+TEST(S3mReaderHeader, PatternsNamedOnlyByOrdersAreBuiltEmpty) {
+  S3mBuilder builder = OneInstrument();
+  builder.orders = {0, 5};
+  builder.pattern_count = 3;
+  builder.zero_pattern_pointer[1] = true;
+  Loaded loaded(builder.Build());
+  ASSERT_EQ(loaded.code, 0);
+  ASSERT_EQ(loaded.module->pattern_count, 6);
+  for (int p = 1; p < 6; ++p) {
+    const ModulePattern& pattern = *loaded.module->patterns[p];
+    EXPECT_EQ(pattern.size_bytes, 72) << p;
+    EXPECT_EQ(pattern.row_count, 64);
+    for (int i = 0; i < 64; ++i) EXPECT_EQ(pattern.rows[i], 0);
+  }
+}
+
+TEST(S3mReaderChannels, PanningFromSettingsAndPanTable) {
+  S3mBuilder builder = OneInstrument();
+  builder.channel_settings[0] = 0;    // left
+  builder.channel_settings[1] = 8;    // right
+  builder.channel_settings[2] = 255;  // disabled
+  builder.channel_settings[3] = 3;
+  Loaded plain(builder.Build());
+  ASSERT_EQ(plain.code, 0);
+  EXPECT_EQ(plain.module->panning[0], 0);
+  EXPECT_EQ(plain.module->panning[1], 128);
+  EXPECT_EQ(plain.module->panning[2], 0);
+
+  SetPanSeparation(32);
+  Loaded narrow(builder.Build());
+  SetPanSeparation(64);
+  ASSERT_EQ(narrow.code, 0);
+  EXPECT_EQ(narrow.module->panning[0], 32);
+  EXPECT_EQ(narrow.module->panning[1], 96);
+
+  const struct {
+    uint8_t setting;
+    uint8_t pan_byte;
+    int expected;
+  } cases[] = {{0, 0x27, 64}, {0, 0x20, 0}, {0, 0x2F, 128}, {0, 0x29, 80},  {0, 0x28, 64},
+               {0, 0x26, 48}, {0, 0x07, 0}, {9, 0x07, 128}, {255, 0x2F, 64}};
+  for (const auto& c : cases) {
+    builder.pan_table = true;
+    builder.channel_settings[3] = c.setting;
+    builder.pan[3] = c.pan_byte;
+    Loaded table(builder.Build());
+    ASSERT_EQ(table.code, 0);
+    EXPECT_EQ(table.module->panning[3], c.expected)
+        << "setting " << int(c.setting) << " pan byte " << int(c.pan_byte);
+  }
+}
+
+TEST(S3mReaderChannels, ChannelCountIsTheSmallerOfEnabledAndUsed) {
+  S3mBuilder builder = OneInstrument();
+  for (int i = 0; i < 32; ++i) builder.channel_settings[i] = i < 8 ? static_cast<uint8_t>(i) : 255;
+  builder.Entry(0, {.row = 1, .channel = 12, .volume = 10});
+  Loaded loaded(builder.Build());
+  ASSERT_EQ(loaded.code, 0);
+  EXPECT_EQ(loaded.module->channel_count, 8);
+  for (const auto& row : Rows(*loaded.module->patterns[0])) {
+    for (uint8_t byte : row) EXPECT_NE(byte & 31, 12);  // the entry was dropped
+  }
+
+  S3mBuilder sparse = OneInstrument();  // data on channel 0 only of 4 enabled
+  Loaded few(sparse.Build());
+  ASSERT_EQ(few.code, 0);
+  EXPECT_EQ(few.module->channel_count, 1);
+}
+
+TEST(S3mReaderPatterns, EntriesAreConvertedToInternalForm) {
+  S3mBuilder builder;
+  builder.samples.assign(2, ConstantSample(16));
+  builder.Entry(0, {.row = 0, .channel = 1, .note = 0x40, .instrument = 2, .volume = 64});
+  builder.Entry(0, {.row = 1, .channel = 0, .note = 0x40, .instrument = 0});
+  builder.Entry(0, {.row = 2, .channel = 0, .note = 200, .instrument = 3});
+  builder.Entry(0, {.row = 3, .channel = 0, .command = 'S', .info = 0xB3});
+  builder.Entry(0, {.row = 4, .channel = 0, .command = 'I', .info = 0x12});
+  builder.Entry(0, {.row = 5, .channel = 0, .volume = 20, .command = 'M', .info = 0x12});
+  builder.Entry(0, {.row = 6, .channel = 0, .command = 'S', .info = 0x31});
+  builder.Entry(0, {.row = 7, .channel = 0, .command = 'D', .info = 0x0F});
+  builder.Entry(0, {.row = 8, .channel = 0, .note = 254});
+  builder.Entry(0, {.row = 9, .channel = 0, .raw_command = 26, .info = 1});
+  builder.Entry(0, {.row = 10, .channel = 0, .command = 'A', .info = 3});
+  Loaded loaded(builder.Build());
+  ASSERT_EQ(loaded.code, 0);
+  const ModulePattern& pattern = *loaded.module->patterns[0];
+  const auto rows = Rows(pattern);
+  ASSERT_EQ(rows.size(), 64u);
+  EXPECT_EQ(rows[0], (std::vector<uint8_t>{32 | 64 | 1, 0x40, 1, 63}));
+  EXPECT_EQ(rows[1], (std::vector<uint8_t>{32, 0x40, 255}));
+  EXPECT_EQ(rows[2], (std::vector<uint8_t>{32, 255, 255}));
+  EXPECT_EQ(rows[3], (std::vector<uint8_t>{128, kCommandPatternLoop, 3}));
+  EXPECT_TRUE(rows[4].empty());  // I is dropped, and the entry with it
+  EXPECT_EQ(rows[5], (std::vector<uint8_t>{64, 20}));
+  EXPECT_TRUE(rows[6].empty());  // S3x is not played
+  EXPECT_EQ(rows[7], (std::vector<uint8_t>{128, kCommandVolumeSlide, 0x0F}));
+  EXPECT_EQ(rows[8], (std::vector<uint8_t>{32, kNoteCut, 255}));
+  EXPECT_TRUE(rows[9].empty());  // Z and above
+  EXPECT_EQ(rows[10], (std::vector<uint8_t>{128, kCommandSetSpeed, 3}));
+  size_t row_bytes = 0;
+  for (const auto& row : rows) row_bytes += row.size() + 1;
+  EXPECT_EQ(pattern.size_bytes, static_cast<int32_t>(8 + row_bytes));
+  // Instrument 2 is used by a pattern, instrument 1 only through "3" (out of range): unused.
+  EXPECT_EQ(loaded.module->instruments[0]->used, 0);
+  EXPECT_EQ(loaded.module->instruments[1]->used, 1);
+}
+
+TEST(S3mReaderPatterns, CommandTableCoversEveryLetter) {
+  const uint8_t expected[26] = {0, 15, 12, 14, 11, 3, 2, 4,  5, 0,  1,  7, 6,
+                                0, 0,  10, 0,  29, 8, 0, 16, 0, 27, 30, 9, 0};
+  S3mBuilder builder = OneInstrument();
+  for (int letter = 1; letter <= 25; ++letter) {
+    if (letter == 19) continue;  // S: from the S table
+    builder.Entry(
+        0,
+        {.row = letter, .channel = 0, .raw_command = static_cast<uint8_t>(letter), .info = 0x42});
+  }
+  const uint8_t s_expected[16] = {0, 0, 0, 0, 0, 0, 0, 0, 20, 0, 0, 19, 24, 25, 26, 0};
+  for (int nibble = 0; nibble < 16; ++nibble) {
+    builder.Entry(0, {.row = 30 + nibble, .channel = 0, .command = 'S', .info = nibble << 4 | 5});
+  }
+  Loaded loaded(builder.Build());
+  ASSERT_EQ(loaded.code, 0);
+  const auto rows = Rows(*loaded.module->patterns[0]);
+  for (int letter = 1; letter <= 25; ++letter) {
+    if (letter == 19) continue;
+    const auto& row = rows[static_cast<size_t>(letter)];
+    if (expected[letter] == 0) {
+      EXPECT_TRUE(row.empty()) << char('A' + letter - 1);
+    } else {
+      EXPECT_EQ(row, (std::vector<uint8_t>{128, expected[letter], 0x42})) << char('A' + letter - 1);
+    }
+  }
+  for (int nibble = 0; nibble < 16; ++nibble) {
+    const auto& row = rows[static_cast<size_t>(30 + nibble)];
+    if (s_expected[nibble] == 0) {
+      EXPECT_TRUE(row.empty()) << nibble;
+    } else {
+      EXPECT_EQ(row, (std::vector<uint8_t>{128, s_expected[nibble], 5})) << nibble;
+    }
+  }
+}
+
+TEST(S3mReaderPatterns, LargePackedPatternsGrowTheBuffers) {
+  // 64 rows of 32 channels with every field: 64 x (32 x 6 + 1) = 12,352
+  // bytes, more than the classic 12,288-byte work buffer.
+  S3mBuilder builder = OneInstrument();
+  for (int i = 0; i < 32; ++i) builder.channel_settings[i] = static_cast<uint8_t>(i % 16);
+  builder.entries_by_pattern[0].clear();
+  for (int row = 0; row < 64; ++row) {
+    for (int channel = 0; channel < 32; ++channel) {
+      builder.Entry(0, {.row = row,
+                        .channel = channel,
+                        .note = 0x30,
+                        .instrument = 1,
+                        .volume = 30,
+                        .command = 'D',
+                        .info = 1});
+    }
+  }
+  Loaded loaded(builder.Build());
+  ASSERT_EQ(loaded.code, 0);
+  EXPECT_EQ(loaded.module->channel_count, 32);
+  EXPECT_EQ(loaded.module->patterns[0]->size_bytes, 8 + 64 * (32 * 6 + 1));
+}
+
+TEST(S3mReaderSamples, LoopsLengthsAndUse) {
+  S3mBuilder builder;
+  BuilderSample looping = ConstantSample(10000);
+  looping.flags = 1;
+  looping.loop_start = 100;
+  looping.loop_end = 8000;
+  BuilderSample flat = ConstantSample(10000);
+  flat.flags = 1;
+  flat.loop_start = 500;
+  flat.loop_end = 500;
+  flat.volume = 40;
+  flat.rate_hz = 22050;
+  BuilderSample unused = ConstantSample(64);
+  unused.paragraph_override = 0xFFFF;  // far beyond the file: must never be read
+  builder.samples = {looping, flat, unused, ConstantSample(0)};
+  builder.Entry(0, {.row = 0, .channel = 0, .note = 0x40, .instrument = 1});
+  builder.Entry(0, {.row = 1, .channel = 0, .note = 0x40, .instrument = 2});
+  builder.Entry(0, {.row = 2, .channel = 0, .note = 0x40, .instrument = 4});
+  Loaded loaded(builder.Build());
+  ASSERT_EQ(loaded.code, 0);
+  const Module& m = *loaded.module;
+  const ModuleSample& a = *m.instruments[0]->sample;
+  EXPECT_EQ(a.length, 8000u);
+  EXPECT_EQ(a.loop_mode, 1);
+  EXPECT_EQ(a.loop_flag, 1);
+  EXPECT_EQ(a.loop_start, 100u);
+  EXPECT_EQ(a.loop_end, 8000u);
+  EXPECT_EQ(a.sample_type, 1);
+  const ModuleSample& b = *m.instruments[1]->sample;
+  EXPECT_EQ(b.length, 10000u);
+  EXPECT_EQ(b.loop_mode, 0);
+  EXPECT_EQ(b.volume, 40);
+  EXPECT_EQ(b.rate_hz, 22050u);
+  EXPECT_EQ(m.instruments[2]->sample, nullptr);
+  EXPECT_EQ(m.instruments[2]->sample_count, 0);
+  EXPECT_EQ(m.samples[2], nullptr);
+  const ModuleSample& empty = *m.instruments[3]->sample;
+  EXPECT_EQ(empty.length, 0u);
+  EXPECT_EQ(empty.sample_type, 0);
+  EXPECT_EQ(empty.data, nullptr);
+  EXPECT_EQ(m.samples[0], m.instruments[0]->sample);
+}
+
+TEST(S3mReaderSamples, StoredFormatsBecomeSigned8Bit) {
+  S3mBuilder builder = OneInstrument();
+  builder.samples[0].bytes = {0x80, 0xFF, 0x00, 0x90};
+  builder.samples[0].length = 4;
+  Loaded unsigned_data(builder.Build());
+  ASSERT_EQ(unsigned_data.code, 0);
+  const int8_t* data = unsigned_data.module->instruments[0]->sample->data;
+  EXPECT_EQ((std::vector<int>{data[0], data[1], data[2], data[3]}),
+            (std::vector<int>{0, 127, -128, 16}));
+
+  builder.sample_format = 1;  // signed: taken as stored
+  Loaded signed_data(builder.Build());
+  ASSERT_EQ(signed_data.code, 0);
+  data = signed_data.module->instruments[0]->sample->data;
+  EXPECT_EQ((std::vector<int>{data[0], data[1], data[2], data[3]}),
+            (std::vector<int>{-128, -1, 0, -112}));
+
+  builder.samples[0].flags = 4;  // 16-bit signed: the high bytes
+  builder.samples[0].bytes = {0x34, 0x12, 0xFF, 0x80, 0x00, 0x7F};
+  builder.samples[0].length = 3;
+  Loaded wide(builder.Build());
+  ASSERT_EQ(wide.code, 0);
+  data = wide.module->instruments[0]->sample->data;
+  ASSERT_EQ(wide.module->instruments[0]->sample->length, 3u);
+  EXPECT_EQ((std::vector<int>{data[0], data[1], data[2]}), (std::vector<int>{0x12, -128, 127}));
+}
+
+TEST(S3mReaderSamples, SamplesBeyondOneMebibyteUseThePointersHighByte) {
+  S3mBuilder builder = OneInstrument();
+  builder.samples[0].bytes = {0xC0, 0xC0, 0xC0, 0xC0};
+  builder.samples[0].length = 4;
+  builder.padding_before_samples = 0x110000;
+  Loaded loaded(builder.Build());
+  ASSERT_EQ(loaded.code, 0);
+  EXPECT_EQ(loaded.module->instruments[0]->sample->data[0], 0x40);
+}
+
+TEST(S3mReaderMalformed, BadCountsAndPointersGiveCodes) {
+  S3mBuilder huge = OneInstrument();
+  huge.samples[0].length = 0x7FFFFFF0;
+  huge.samples[0].bytes.clear();
+  EXPECT_EQ(Loaded(huge.Build()).code, kMusicInvalidInstrument);
+
+  S3mBuilder long_sample = OneInstrument();
+  long_sample.samples[0].length = 1000;  // more than the file holds
+  EXPECT_EQ(Loaded(long_sample.Build()).code, kMusicUnexpectedEndOfFile);
+
+  S3mBuilder no_instruments = OneInstrument();
+  no_instruments.samples.clear();
+  no_instruments.entries_by_pattern[0].clear();
+  EXPECT_EQ(Loaded(no_instruments.Build()).code, kMusicInvalidMemoryBlock);
+
+  std::vector<uint8_t> bytes = OneInstrument().Build();
+  const size_t pattern_pointer = 96 + 1 + 2;
+  bytes[pattern_pointer] = 0xFF;
+  bytes[pattern_pointer + 1] = 0xFF;
+  EXPECT_EQ(Loaded(bytes).code, kMusicFileSeekFailed);
+
+  // A packed pattern whose entries run past its byte count ends there.
+  S3mBuilder cut = OneInstrument();
+  cut.raw_pattern[0] = {0, 0, 32 | 64 | 128 | 0, 0x40, 1};
+  Loaded truncated(cut.Build());
+  ASSERT_EQ(truncated.code, 0);
+  EXPECT_EQ(truncated.module->patterns[0]->size_bytes, 72);
+
+  Module* module = nullptr;
+  EXPECT_EQ(LoadS3M("/nonexistent/music.s3m", &module), kMusicFileOpenFailed);
+  EXPECT_EQ(module, nullptr);
+}
+
+TEST(S3mReaderMalformed, EveryPrefixOfAFileIsAnErrorOrAModule) {
+  S3mBuilder builder;
+  builder.samples = {ConstantSample(48), ConstantSample(32)};  // no padding after them
+  builder.pan_table = true;
+  builder.Entry(0, {.row = 0, .channel = 0, .note = 0x40, .instrument = 1, .volume = 30});
+  builder.Entry(0,
+                {.row = 3, .channel = 2, .note = 0x32, .instrument = 2, .command = 'D', .info = 3});
+  const std::vector<uint8_t> bytes = builder.Build();
+  for (size_t size = 0; size < bytes.size(); ++size) {
+    const std::vector<uint8_t> prefix(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(size));
+    Loaded loaded(prefix);
+    EXPECT_NE(loaded.code, 0) << "prefix of " << size << " bytes";
+    EXPECT_EQ(loaded.module, nullptr);
+  }
+  EXPECT_EQ(Loaded(bytes).code, 0);
+}
+
+}  // namespace
