@@ -1,0 +1,184 @@
+// Milliseconds per frame of the scene engine at 640x480 on one core, split
+// into evaluation (tracks, matrices, culling, lighting, collection) and
+// drawing (render state, projection, clipping and the board's rasteriser).
+// One row per scene of the default content when build/content/demo.dat (or
+// $VEYRITH_CONTENT_DIR/demo.dat) exists, else one generated 20,000-face scene.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "board/frame_sink.h"
+#include "board/glide.h"
+#include "device/demo_state.h"
+#include "device/device.h"
+#include "engine/polygon_buffer.h"
+#include "engine/scene_evaluation.h"
+#include "engine/scene_renderer.h"
+#include "platform/message_box.h"
+#include "scene/tds_reader.h"
+#include "scene/tds_writer.h"
+#include "shell/content_loader.h"
+#include "storage/content_library.h"
+
+namespace {
+
+const char* const kSceneNames[8] = {"intro",        "mainscene",      "mountainworld",
+                                    "mountainhut",  "planet_part1",   "planet_part2",
+                                    "planet_part3", "stonehedge_fire"};
+
+CountingFrameSink& Sink() {
+  static CountingFrameSink sink;
+  return sink;
+}
+
+// A grid of 100 x 100 quads (20,000 faces) rippling in front of a camera,
+// with one light, smooth shading and every face visible.
+Scene* GeneratedScene() {
+  TdsScene description;
+  description.frame_count = 100;
+  TdsMaterial& material = description.materials.emplace_back();
+  material.name = "SKIN";
+  material.diffuse = {200, 180, 160};
+  TdsMesh& mesh = description.meshes.emplace_back();
+  mesh.name = "GRID";
+  constexpr int kSide = 101;
+  for (int y = 0; y < kSide; ++y) {
+    for (int x = 0; x < kSide; ++x) {
+      const float fx = static_cast<float>(x) / 10.0f - 5.0f;
+      const float fz = static_cast<float>(y) / 10.0f - 5.0f;
+      mesh.vertices.push_back({fx, 0.3f * std::sin(fx * 2.0f + fz), fz});
+      mesh.mapping.push_back({fx, fz});
+    }
+  }
+  for (int y = 0; y + 1 < kSide; ++y) {
+    for (int x = 0; x + 1 < kSide; ++x) {
+      const auto v = static_cast<uint16_t>(y * kSide + x);
+      mesh.faces.push_back(
+          {v, static_cast<uint16_t>(v + 1), static_cast<uint16_t>(v + kSide + 1), 7});
+      mesh.faces.push_back(
+          {v, static_cast<uint16_t>(v + kSide + 1), static_cast<uint16_t>(v + kSide), 7});
+    }
+  }
+  mesh.AssignMaterial("SKIN");
+  material.two_sided = true;
+  const int grid = description.AddNode(kNodeObject, "GRID");
+  description.nodes[grid].position.Add(0, {0, 0, 0});
+  description.nodes[grid].rotation.Add(0, {0.0f, {0, 0, 1}}).Add(100, {6.28f, {0, 0, 1}});
+  description.nodes[grid].scale.Add(0, {1, 1, 1});
+  TdsLight& light = description.lights.emplace_back();
+  light.name = "LAMP";
+  const int lamp = description.AddNode(kNodeLight, "LAMP");
+  description.nodes[lamp].position.Add(0, {3, -8, 6});
+  description.nodes[lamp].colour.Add(0, {1, 1, 1});
+  TdsCamera& camera = description.cameras.emplace_back();
+  camera.name = "CAM";
+  const int eye = description.AddNode(kNodeCamera, "CAM");
+  description.nodes[eye].position.Add(0, {0, -9, 4});
+  description.nodes[eye].fov.Add(0, 70.0f);
+  const int target = description.AddNode(kNodeCameraTarget, "CAM");
+  description.nodes[target].position.Add(0, {0, 0, 0});
+  std::vector<uint8_t> bytes;
+  std::string error;
+  if (!WriteTdsFile(description, &bytes, &error)) return nullptr;
+  return LoadSceneFromMemory(bytes.data(), bytes.size());
+}
+
+void OpenScreen() {
+  BoardSetFrameSink(&Sink());
+  DeviceInit();
+  DeviceOpen(GR_RESOLUTION_640x480);
+  DeviceSetViewScale(1.0f);
+}
+
+// Loads the eight scenes and their textures from the default content.
+bool LoadDefaultContent(const std::string& path) {
+  ContentFile = new TFile();
+  ContentFile->SetName(path.c_str());
+  if (!ContentFile->Open(smRead)) return false;
+  ContentLibrary = new TFileLib(ContentFile);
+  if (ContentLibrary->Failed()) return false;
+  if (!LoadSceneSlots() || !CollectAndLoadTextures()) return false;
+  OpenScreen();
+  return DeviceIsOpen() && UploadAllTextures();
+}
+
+int Collect(const PolygonRecord* record) {
+  return CollectPolygon(record);
+}
+
+// Evaluation only, one animation frame further per iteration.
+void EvaluateFrames(benchmark::State& state, int slot) {
+  Scene* scene = SceneSlots[slot];
+  const float frames = static_cast<float>(scene->frame_count > 0 ? scene->frame_count : 1);
+  float frame = 0.0f;
+  float fov = 60.0f;
+  for (auto _ : state) {
+    PolygonCount = 0;
+    EvaluateScene(scene, Collect, frame, &fov);
+    benchmark::DoNotOptimize(PolygonCount);
+    frame = std::fmod(frame + 1.0f, frames);
+  }
+  state.counters["polygons"] = PolygonCount;
+}
+
+// Drawing only: the polygons of one evaluated frame, rendered again.
+void DrawFrames(benchmark::State& state, int slot) {
+  Scene* scene = SceneSlots[slot];
+  float fov = 60.0f;
+  PolygonCount = 0;
+  EvaluateScene(scene, Collect, static_cast<float>(scene->frame_count) * 0.5f, &fov);
+  for (auto _ : state) {
+    ClearFrame();
+    RenderPolygons(PolygonBuffer, PolygonCount, TextureSlots, fov, 255);
+  }
+  state.counters["polygons"] = PolygonCount;
+}
+
+// The whole frame as the timeline draws it.
+void WholeFrames(benchmark::State& state, int slot) {
+  Scene* scene = SceneSlots[slot];
+  const int32_t frames = scene->frame_count > 0 ? scene->frame_count : 1;
+  int32_t frame = 0;
+  for (auto _ : state) {
+    ClearFrame();
+    DrawSceneFrame(slot, frame, frame + 1, 0.0f);
+    frame = (frame + 1) % frames;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  platform::SetMessageBoxDialogs(false);
+  const char* directory = std::getenv("VEYRITH_CONTENT_DIR");
+  const std::string path =
+      std::string(directory != nullptr ? directory : "build/content") + "/demo.dat";
+  std::vector<std::pair<std::string, int>> rows;
+  if (std::filesystem::exists(path) && LoadDefaultContent(path)) {
+    for (int slot = 0; slot < 8; ++slot) rows.push_back({kSceneNames[slot], slot});
+  } else {
+    std::fprintf(stderr, "bench_engine: no default content at %s; using a generated scene\n",
+                 path.c_str());
+    SceneSlots[8] = GeneratedScene();
+    if (SceneSlots[8] == nullptr) return 1;
+    OpenScreen();
+    rows.push_back({"generated_20000_faces", 8});
+  }
+  for (const auto& [name, slot] : rows) {
+    benchmark::RegisterBenchmark(("Evaluate/" + name).c_str(), EvaluateFrames, slot)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("Draw/" + name).c_str(), DrawFrames, slot)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("Frame/" + name).c_str(), WholeFrames, slot)
+        ->Unit(benchmark::kMillisecond);
+  }
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
