@@ -166,6 +166,23 @@ int Mixer::channel_playing(int channel) const {
   return ValidChannel(channel) && voices_[channel].playing ? 1 : 0;
 }
 
+int Mixer::channel_volume(int channel) const {
+  return ValidChannel(channel) ? voices_[channel].volume : 0;
+}
+
+int Mixer::channel_panning(int channel) const {
+  return ValidChannel(channel) ? voices_[channel].panning : 0;
+}
+
+uint32_t Mixer::channel_rate_hz(int channel) const {
+  return ValidChannel(channel) ? voices_[channel].rate_hz : 0;
+}
+
+uint32_t Mixer::channel_position(int channel) const {
+  return ValidChannel(channel) ? static_cast<uint32_t>(voices_[channel].position >> kFractionBits)
+                               : 0;
+}
+
 void Mixer::UpdateGains(Voice& voice) const {
   if (output_mode_ == kMixerMono) {
     voice.gain_left = voice.volume * 64;

@@ -74,8 +74,12 @@ class Mixer {
   // Output frames between two ticks: rate x 100 / update rate + 1, rounded
   // down to an even number.
   int tick_spacing_frames() const { return tick_spacing_frames_; }
-  // 1 while the channel's sample is sounding.
-  int channel_playing(int channel) const;
+  // What a channel holds (tests and status displays); 0 for a bad channel.
+  int channel_playing(int channel) const;  // 1 while its sample sounds
+  int channel_volume(int channel) const;
+  int channel_panning(int channel) const;
+  uint32_t channel_rate_hz(int channel) const;
+  uint32_t channel_position(int channel) const;  // whole frames into the sample
 
  private:
   struct Voice {

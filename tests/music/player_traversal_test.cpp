@@ -1,0 +1,194 @@
+// The player's traversal of a song: ticks and rows, pattern delay, the order
+// list with its markers, jumps, breaks, pattern loops, song end and the
+// play slots.
+#include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
+
+#include "music/music_errors.h"
+#include "music/player_test_harness.h"
+
+namespace {
+
+using Row = std::pair<int, int>;  // order position, row
+
+// Ticks until `count` rows have been read; returns them in order.
+std::vector<Row> RowsRead(PlayerHarness& harness, size_t count, int max_ticks = 20000) {
+  std::vector<Row> rows;
+  uint32_t seen = harness.state->rows_read;
+  for (int tick = 0; tick < max_ticks && rows.size() < count; ++tick) {
+    EXPECT_EQ(harness.Tick(), 0);
+    if (harness.state->rows_read != seen) {
+      seen = harness.state->rows_read;
+      rows.emplace_back(harness.state->status.position, harness.state->status.row);
+    }
+  }
+  return rows;
+}
+
+S3mBuilder TwoChannelSong(int patterns, std::vector<uint8_t> orders) {
+  S3mBuilder builder = OneSampleSong();
+  builder.pattern_count = patterns;
+  builder.orders = std::move(orders);
+  for (int p = 0; p < patterns; ++p) builder.Entry(p, {.row = 0, .channel = 1, .volume = 10});
+  return builder;
+}
+
+TEST(PlayerTraversal, SpeedSetsTicksPerRow) {
+  S3mBuilder builder = TwoChannelSong(1, {0});
+  builder.speed = 6;
+  PlayerHarness harness(builder);
+  ASSERT_TRUE(harness.ready());
+  std::vector<int> rows_after_tick;
+  for (int tick = 0; tick < 13; ++tick) {
+    ASSERT_EQ(harness.Tick(), 0);
+    rows_after_tick.push_back(static_cast<int>(harness.state->rows_read));
+  }
+  // The state starts on tick 0 of no row, so the first row is read on the
+  // sixth tick like every later one; five effect ticks follow each row.
+  EXPECT_EQ(rows_after_tick, (std::vector<int>{0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 2, 2}));
+}
+
+TEST(PlayerTraversal, PatternDelayRepeatsTheRowWithAnExtraEffectPass) {
+  S3mBuilder builder = OneSampleSong();
+  builder.Entry(0, {.row = 0, .channel = 0, .note = 0x40, .instrument = 1});
+  builder.Entry(0, {.row = 1, .channel = 0, .command = 'F', .info = 0x01});
+  builder.Entry(0, {.row = 1, .channel = 1, .command = 'S', .info = 0xE2});
+  PlayerHarness harness(builder);
+  ASSERT_TRUE(harness.ready());
+  ASSERT_EQ(harness.Tick(6), 0);  // row 0
+  EXPECT_EQ(harness.channel(0).period, 1712u);
+  // Row 1 is read on the sixth tick from here, then lasts three row periods
+  // of 6 ticks: 15 effect ticks and an extra pass at the start of the second
+  // and third.
+  ASSERT_EQ(harness.Tick(6 + 17), 0);
+  EXPECT_EQ(harness.state->rows_read, 2u);
+  // 3 x 5 effect ticks plus one extra pass at the start of each repetition.
+  EXPECT_EQ(harness.channel(0).period, 1712u - 17 * 4);
+  ASSERT_EQ(harness.Tick(), 0);
+  EXPECT_EQ(harness.state->rows_read, 3u);
+  EXPECT_EQ(harness.state->status.row, 2);
+}
+
+TEST(PlayerTraversal, JumpAndBreakOnOneRowInBothOrders) {
+  for (bool jump_first : {true, false}) {
+    S3mBuilder builder = TwoChannelSong(6, {0, 1, 2, 3, 4, 5});
+    builder.Entry(0, {.row = 2, .channel = jump_first ? 0 : 1, .command = 'B', .info = 5});
+    builder.Entry(0, {.row = 2, .channel = jump_first ? 1 : 0, .command = 'C', .info = 0x10});
+    PlayerHarness harness(builder);
+    ASSERT_TRUE(harness.ready());
+    const std::vector<Row> rows = RowsRead(harness, 4);
+    const Row expected_next = jump_first ? Row{5, 10} : Row{5, 0};
+    EXPECT_EQ(rows, (std::vector<Row>{{0, 0}, {0, 1}, {0, 2}, expected_next})) << jump_first;
+    EXPECT_EQ(harness.state->loop_count, 0);
+  }
+}
+
+TEST(PlayerTraversal, OrderMarkersAndBreakRows) {
+  S3mBuilder builder = TwoChannelSong(2, {0, 254, 1, 254});
+  builder.Entry(0, {.row = 0, .channel = 0, .command = 'C', .info = 0x99});  // past 99: row 63
+  builder.Entry(1, {.row = 0, .channel = 0, .command = 'C', .info = 0x70});  // row 70: last row
+  PlayerHarness harness(builder, /*loop=*/1);
+  ASSERT_TRUE(harness.ready());
+  EXPECT_EQ(RowsRead(harness, 3), (std::vector<Row>{{0, 0}, {2, 63}, {0, 0}}));
+  EXPECT_EQ(harness.state->loop_count, 1);
+}
+
+TEST(PlayerTraversal, JumpOntoAMarkerMovesToTheNextPattern) {
+  S3mBuilder builder = TwoChannelSong(2, {0, 254, 1});
+  builder.Entry(0, {.row = 1, .channel = 0, .command = 'B', .info = 1});
+  PlayerHarness harness(builder);
+  ASSERT_TRUE(harness.ready());
+  EXPECT_EQ(RowsRead(harness, 3), (std::vector<Row>{{0, 0}, {0, 1}, {2, 0}}));
+  EXPECT_EQ(harness.state->pattern, 1);
+}
+
+TEST(PlayerTraversal, PatternLoopRepeatsFromTheMarkedRow) {
+  S3mBuilder builder = TwoChannelSong(1, {0});
+  builder.Entry(0, {.row = 1, .channel = 0, .command = 'S', .info = 0xB0});
+  builder.Entry(0, {.row = 3, .channel = 0, .command = 'S', .info = 0xB2});
+  // A volume slide's memory must not turn SB0 into a loop count.
+  builder.Entry(0, {.row = 0, .channel = 0, .command = 'D', .info = 0x03});
+  PlayerHarness harness(builder);
+  ASSERT_TRUE(harness.ready());
+  const std::vector<int> rows = [&] {
+    std::vector<int> out;
+    for (const Row& row : RowsRead(harness, 11)) out.push_back(row.second);
+    return out;
+  }();
+  EXPECT_EQ(rows, (std::vector<int>{0, 1, 2, 3, 1, 2, 3, 1, 2, 3, 4}));
+}
+
+TEST(PlayerTraversal, BackwardJumpCountsAPassAndEndsTheSong) {
+  S3mBuilder builder = TwoChannelSong(2, {0, 1});
+  builder.Entry(1, {.row = 1, .channel = 0, .command = 'B', .info = 0});
+  PlayerHarness harness(builder);
+  ASSERT_TRUE(harness.ready());
+  const std::vector<Row> rows = RowsRead(harness, 66);
+  ASSERT_EQ(rows.size(), 66u);
+  EXPECT_EQ(rows[64], Row(1, 0));
+  EXPECT_EQ(rows[65], Row(1, 1));
+  EXPECT_EQ(harness.state->loop_count, 1);
+  EXPECT_EQ(PlayerSongEnded(harness.state), 1);
+}
+
+TEST(PlayerTraversal, SongEndWithoutLoopStopsSendingToTheDevice) {
+  S3mBuilder builder = OneSampleSong();
+  builder.speed = 1;
+  builder.Entry(0, {.row = 0, .channel = 0, .note = 0x40, .instrument = 1});
+  PlayerHarness harness(builder, /*loop=*/0);
+  ASSERT_TRUE(harness.ready());
+  ASSERT_EQ(harness.Tick(63), 0);  // rows 0..62 (speed 1: no lead-in)
+  EXPECT_EQ(harness.state->loop_count, 0);
+  ASSERT_EQ(harness.Tick(), 0);  // row 63: the position passes the end
+  EXPECT_EQ(harness.state->loop_count, 1);
+  harness.mixer.SetVolume(0, 5);  // anything the player sent would overwrite this
+  const uint32_t rows = harness.state->rows_read;
+  ASSERT_EQ(harness.Tick(10), 0);
+  EXPECT_EQ(harness.mixer.channel_volume(0), 5);
+  EXPECT_EQ(harness.state->rows_read, rows);
+
+  PlayerHarness looping(builder, /*loop=*/1);
+  ASSERT_TRUE(looping.ready());
+  ASSERT_EQ(looping.Tick(65), 0);
+  EXPECT_EQ(looping.state->loop_count, 1);
+  EXPECT_EQ(looping.state->rows_read, 65u);
+}
+
+TEST(PlayerTraversal, WalkMeasuresTheSongAtItsTempo) {
+  S3mBuilder builder = TwoChannelSong(1, {0});
+  // 64 rows of 6 ticks of 20 ms, after the 5 lead-in ticks before row 0.
+  EXPECT_NEAR(PlayerWalkSong(PlayerHarness(builder).module, 100000, nullptr, nullptr), 7.78, 1e-9);
+  builder.Entry(0, {.row = 32, .channel = 0, .command = 'T', .info = 250});
+  PlayerHarness faster(builder);
+  // 32 rows at 20 ms per tick, then 32 rows at 10 ms.
+  EXPECT_NEAR(PlayerWalkSong(faster.module, 100000, nullptr, nullptr), 0.1 + 3.84 + 1.92, 1e-9);
+}
+
+TEST(PlayerTraversal, SlotsAndInvalidData) {
+  S3mBuilder builder = TwoChannelSong(1, {0});
+  PlayerHarness harness(builder);
+  ASSERT_TRUE(harness.ready());
+  std::vector<PlayState*> states;
+  int code = 0;
+  while (code == 0) {
+    PlayState* state = nullptr;
+    code = PlayerStart(harness.module, nullptr, 0, &state);
+    if (code == 0) states.push_back(state);
+  }
+  EXPECT_EQ(code, kMusicOutOfResources);
+  EXPECT_EQ(states.size(), static_cast<size_t>(kPlaySlots - 1));  // the harness holds one
+  EXPECT_EQ(PlayerTick(), 0);
+  for (PlayState* state : states) PlayerStop(state);
+
+  // A command number the reader never produces is invalid pattern data.
+  S3mBuilder bad = OneSampleSong();
+  bad.Entry(0, {.row = 0, .channel = 0, .command = 'A', .info = 3});
+  PlayerHarness invalid(bad);
+  ASSERT_TRUE(invalid.ready());
+  invalid.module->patterns[0]->rows[1] = 40;
+  EXPECT_EQ(invalid.Tick(6), kMusicInvalidPatternData);
+}
+
+}  // namespace
