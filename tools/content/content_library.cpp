@@ -1,10 +1,21 @@
-// The members of demo.dat: scenes, textures and effect pictures.
+// The members of demo.dat: the eight scenes under "3ds\", then the
+// textures and the effect pictures under "textures\".
 #include "content/content_build.h"
 #include "content/effect_pictures.h"
+#include "content/scenes.h"
+#include "content/tds_writer.h"
 #include "content/textures.h"
 
 bool MakeLibraryMembers(std::vector<LibraryMember>* members, std::string* error) {
   members->clear();
+  for (const NamedScene& named : BuildAllScenes()) {
+    std::vector<uint8_t> bytes = WriteTds(named.scene, error);
+    if (bytes.empty()) {
+      *error = named.name + ": " + *error;
+      return false;
+    }
+    members->push_back({"3ds\\" + named.name + ".3DS", std::move(bytes)});
+  }
   for (LibraryMember& texture : MakeTextures()) members->push_back(std::move(texture));
   return MakeEffectPictures(members, error);
 }
