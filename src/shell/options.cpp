@@ -7,6 +7,8 @@
 #include <cstring>
 
 #include "music/music_options.h"
+#include "shell/capture.h"
+#include "shell/timeline.h"
 
 namespace {
 
@@ -19,6 +21,47 @@ bool ParseNumber(const char* text, double low, double high, double* value) {
     return false;
   }
   *value = parsed;
+  return true;
+}
+
+// A time in seconds within the demo for an option, or a message saying why not.
+bool ParseDemoTime(const char* option, const char* text, double* seconds, std::string* error) {
+  const double end = Timeline[kTimelineRows - 1].start;
+  if (!ParseNumber(text, 0, end, seconds)) {
+    char limit[32];
+    std::snprintf(limit, sizeof limit, "%g", end);
+    *error = std::string(option) + " needs a demo time in seconds from 0 to " + limit +
+             (text ? std::string(", not '") + text + "'" : std::string());
+    return false;
+  }
+  return true;
+}
+
+// Options that only make sense together, checked once all are read.
+bool CheckCombinations(const ShellOptions& o, std::string* error) {
+  const int modes = (o.headless ? 1 : 0) + (o.screenshot ? 1 : 0) + (o.capture ? 1 : 0);
+  if (modes > 1) {
+    *error = "choose one of --headless, --screenshot and --capture";
+    return false;
+  }
+  if (!o.capture && (o.scale_given || o.from_given || o.to_given)) {
+    *error = "--scale, --from and --to go with --capture";
+    return false;
+  }
+  if (o.start_given && (o.capture || o.screenshot)) {
+    *error = o.capture ? "--start does not go with --capture; use --from T"
+                       : "--start does not go with --screenshot, which has its own time";
+    return false;
+  }
+  const double end = Timeline[kTimelineRows - 1].start;
+  if (o.start_given && o.start_seconds >= end) {
+    *error = "--start must be before the end of the demo";
+    return false;
+  }
+  if (o.capture && o.from_seconds >= (o.to_given ? o.to_seconds : end)) {
+    *error = "--from must be before --to (and before the end of the demo)";
+    return false;
+  }
   return true;
 }
 
@@ -65,6 +108,41 @@ bool ParseShellOptions(int argc, char** argv, ShellOptions* options, std::string
       options->screenshot = true;
       options->screenshot_path = argv[i + 2];
       i += 2;
+    } else if (!std::strcmp(arg, "--start")) {
+      if (!ParseDemoTime("--start", next, &options->start_seconds, error)) return false;
+      options->start_given = true;
+      ++i;
+    } else if (!std::strcmp(arg, "--capture")) {
+      if (!next || !*next) {
+        *error = "--capture needs an output: FILE.mp4, FILE.mkv, FILE.wav or a FOLDER";
+        return false;
+      }
+      if (CaptureKindOf(next) == CaptureKind::kUnknown) {
+        *error = std::string("--capture: '") + next +
+                 "' must end in .mp4 or .mkv (a video), .wav (the music alone), or have no "
+                 "extension (a folder of PNG frames and music.wav)";
+        return false;
+      }
+      options->capture = true;
+      options->capture_path = next;
+      ++i;
+    } else if (!std::strcmp(arg, "--scale")) {
+      double scale;
+      if (!ParseNumber(next, 1, 8, &scale) || scale != std::floor(scale)) {
+        *error = "--scale needs a whole number from 1 to 8";
+        return false;
+      }
+      options->scale = static_cast<int>(scale);
+      options->scale_given = true;
+      ++i;
+    } else if (!std::strcmp(arg, "--from")) {
+      if (!ParseDemoTime("--from", next, &options->from_seconds, error)) return false;
+      options->from_given = true;
+      ++i;
+    } else if (!std::strcmp(arg, "--to")) {
+      if (!ParseDemoTime("--to", next, &options->to_seconds, error)) return false;
+      options->to_given = true;
+      ++i;
     } else {
       int index = i;
       const int music = ParseMusicArgument(argc, argv, &index, error);
@@ -76,7 +154,7 @@ bool ParseShellOptions(int argc, char** argv, ShellOptions* options, std::string
       i = index - 1;
     }
   }
-  return true;
+  return CheckCombinations(*options, error);
 }
 
 void PrintShellHelp() {
@@ -90,6 +168,7 @@ void PrintShellHelp() {
       "Watching:\n"
       "  --fullscreen            fill the screen instead of a window\n"
       "  --window-scale N        open the window N times the 640x480 picture (1-8)\n"
+      "  --start T               begin at demo time T seconds (the music starts there too)\n"
       "  --list-rows             print the schedule (row, start, length, what it shows)\n"
       "\n"
       "Without a window (no display needed, no setup dialog):\n"
@@ -98,6 +177,19 @@ void PrintShellHelp() {
       "  --fps N                 frames per second of the virtual clock (default 60)\n"
       "  --screenshot T FILE.png render the frame at demo time T seconds to FILE.png\n"
       "\n"
+      "Capturing (no display needed; frame k shows demo time T0 + k / fps, and the\n"
+      "music lines up with the pictures sample for sample):\n"
+      "  --capture OUT           render the demo on the virtual clock and write OUT:\n"
+      "                            OUT.mp4, OUT.mkv  H.264 video with the music (needs ffmpeg)\n"
+      "                            OUT.wav           the music alone\n"
+      "                            OUT (no extension) a folder of frame_NNNNNN.png + music.wav\n"
+      "  --fps N                 frames per second of the capture (default 60)\n"
+      "  --scale N               enlarge each frame N times in whole pixels (1-8; 2 gives\n"
+      "                          1280x960, 3 gives 1920x1440)\n"
+      "  --from T, --to T        capture only demo time T0 = --from up to --to (seconds)\n"
+      "  The music is mixed with the sound options below (e.g. --quality very-high).\n"
+      "  Ctrl-C stops a capture and removes what it wrote.\n"
+      "\n"
       "Sound:\n"
       "%s"
       "\n"
@@ -105,8 +197,8 @@ void PrintShellHelp() {
       "  --version               print the version\n"
       "  -h, --help              print this help\n"
       "\n"
-      "Exit status: 0 after the demo ends, a key press, a closed window or a cancelled\n"
-      "setup dialog; 1 after a failure (the message says what went wrong); 2 for a\n"
-      "wrong command line.\n",
+      "Exit status: 0 after the demo ends, a key press, a closed window, a cancelled\n"
+      "setup dialog or a finished capture; 1 after a failure (the message says what\n"
+      "went wrong); 2 for a wrong command line; 130 for a capture stopped with Ctrl-C.\n",
       MusicOptionsHelp());
 }

@@ -15,6 +15,19 @@ struct ShellOptions {
   bool screenshot = false;
   double screenshot_seconds = 0.0;
   std::string screenshot_path;
+  // Watching from part-way: demo time in seconds at which the run begins.
+  bool start_given = false;
+  double start_seconds = 0.0;
+  // Capturing: the output (its extension says what is written), the
+  // enlargement in whole pixels and the part of the demo captured.
+  bool capture = false;
+  std::string capture_path;
+  int scale = 1;
+  bool scale_given = false;
+  double from_seconds = 0.0;
+  bool from_given = false;
+  double to_seconds = 0.0;  // the end of the demo unless given
+  bool to_given = false;
 };
 
 // Parses argv; returns false with a message in *error for a wrong command line.

@@ -7,10 +7,12 @@
 
 #include "board/frame_sink.h"
 #include "music/music_options.h"
+#include "music/music_system.h"
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/message_box.h"
 #include "platform/picture_window.h"
+#include "shell/capture.h"
 #include "shell/demo_program.h"
 #include "shell/options.h"
 #include "shell/shell_state.h"
@@ -27,13 +29,12 @@ void PresetSilentSound() {
   ParseMusicArgument(3, const_cast<char**>(arguments), &index, &ignored);
 }
 
-void EnterHeadless() {
-  platform::SetHeadless(true);
-  platform::SetMessageBoxDialogs(false);
-  platform::ClockUseVirtual(true);
-  platform::ClockSetVirtualMs(0.0);
-  MusicSkipSetupDialog(true);
-  PresetSilentSound();
+// Watching from part-way: the schedule starts at T, and the music is
+// advanced silently to the same point so picture and sound stay in step.
+void StartPartWay(const ShellOptions& options) {
+  if (!options.start_given) return;
+  DemoStartMs = static_cast<uint32_t>(std::llround(options.start_seconds * 1000.0));
+  MusicSetStartTime(DemoStartMs / 1000.0);
 }
 
 struct VirtualClockStep {
@@ -105,8 +106,19 @@ int RunScreenshot(const ShellOptions& options) {
 
 }  // namespace
 
+void EnterHeadless() {
+  platform::SetHeadless(true);
+  platform::SetMessageBoxDialogs(false);
+  platform::ClockUseVirtual(true);
+  platform::ClockSetVirtualMs(0.0);
+  MusicSkipSetupDialog(true);
+  PresetSilentSound();
+}
+
 int RunWithOptions(const ShellOptions& options) {
+  if (options.capture) return RunCapture(options);
   if (options.screenshot) return RunScreenshot(options);
+  StartPartWay(options);
   if (options.headless) return RunHeadless(options);
   platform::PictureWindowOptions window;
   window.fullscreen = options.fullscreen;

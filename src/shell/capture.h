@@ -1,0 +1,74 @@
+// Capturing the demo: the whole schedule, or a part of it, rendered on the
+// virtual clock at a fixed frame rate and written as a video with its music
+// (through ffmpeg), as a folder of numbered PNG frames with music.wav, or as
+// the music alone. Frame k shows demo time start + k / fps (on the demo's
+// millisecond clock), and the music's sample n sounds at start + n / rate,
+// so picture and sound line up exactly.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "board/frame_sink.h"
+
+class CaptureFrameWriter;
+class CaptureProgress;
+struct ShellOptions;
+
+// What the capture's file name asks for.
+enum class CaptureKind {
+  kVideoMp4,       // name.mp4
+  kVideoMatroska,  // name.mkv
+  kFrameFolder,    // a name without extension (or ending in '/'): PNG frames + music.wav
+  kSoundOnly,      // name.wav
+  kUnknown,        // another extension
+};
+CaptureKind CaptureKindOf(const std::string& path);
+
+// Frames k >= 0 whose time from_ms + k x 1000 / fps lies before to_ms.
+long CaptureFrameCount(uint32_t from_ms, uint32_t to_ms, double fps);
+// Sample frames that last exactly as long as frame_count pictures.
+int64_t CaptureSoundFrames(long frame_count, double fps, int rate_hz);
+
+// Set by SIGINT and SIGTERM while a capture runs; the capture then stops at
+// the next frame and removes what it wrote.
+std::atomic<int>& CaptureInterrupted();
+
+// The board's frame sink during a capture: every frame shown at the retrace
+// is enlarged, handed to the writer and counted, then the virtual clock is
+// moved to the next frame's time. After the last frame, on a writer failure
+// or on an interrupt it stops the demo (DemoRunning = 0).
+class CaptureSink final : public FrameSink {
+ public:
+  CaptureSink(CaptureFrameWriter* writer, int width, int height, int scale, long total_frames,
+              double fps, CaptureProgress* progress);
+  bool Open(int width, int height) override;
+  void Present(const uint16_t* pixels, int width, int height, int stride_pixels,
+               int interval) override;
+  void Close() override {}
+
+  long frames_done() const { return frames_done_; }
+  bool failed() const { return !error_.empty(); }
+  const std::string& error() const { return error_; }
+
+ private:
+  void Stop();
+
+  CaptureFrameWriter* writer_;
+  int width_;
+  int height_;
+  int scale_;
+  long total_frames_;
+  double fps_;
+  CaptureProgress* progress_;
+  long frames_done_ = 0;
+  bool stopped_ = false;
+  std::string error_;
+  std::vector<uint8_t> rgb_;
+};
+
+// Runs the capture the options ask for; returns the exit code (0 when the
+// output is complete, 1 after a failure, 130 after an interrupt).
+int RunCapture(const ShellOptions& options);

@@ -1,0 +1,70 @@
+// The picture side of a capture: board frames turned into top-row-first
+// RGB pictures enlarged by whole pixels, and the places those pictures go
+// (a folder of numbered PNG files, the video encoder, or nowhere).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Converts one board frame (RGB 565, memory row 0 at the bottom of the
+// screen, stride in pixels) to 8-bit red, green, blue with the top row
+// first, each pixel repeated scale x scale times. rgb holds
+// (width x scale) x (height x scale) x 3 bytes.
+void ConvertFrameToRgb(const uint16_t* pixels, int width, int height, int stride_pixels, int scale,
+                       uint8_t* rgb);
+
+// Receives the captured pictures in order. Begin comes first; after a
+// failure the writer is abandoned, never finished.
+class CaptureFrameWriter {
+ public:
+  virtual ~CaptureFrameWriter() = default;
+  // Pictures of width x height pixels will follow. False with the reason.
+  virtual bool Begin(int width, int height, std::string* error) = 0;
+  // One picture, width x height x 3 bytes, top row first.
+  virtual bool WriteFrame(const uint8_t* rgb, std::string* error) = 0;
+  // Completes the output and puts it in place. False with the reason.
+  virtual bool Finish(std::string* error) = 0;
+  // Removes everything written so far; the final name is left untouched.
+  virtual void Abandon() = 0;
+};
+
+// Takes every picture and keeps nothing (benchmarks, timing runs).
+class NullFrameWriter final : public CaptureFrameWriter {
+ public:
+  bool Begin(int /*width*/, int /*height*/, std::string* /*error*/) override { return true; }
+  bool WriteFrame(const uint8_t* /*rgb*/, std::string* /*error*/) override {
+    ++frames_;
+    return true;
+  }
+  bool Finish(std::string* /*error*/) override { return true; }
+  void Abandon() override {}
+  long frames() const { return frames_; }
+
+ private:
+  long frames_ = 0;
+};
+
+// Writes frame_000000.png, frame_000001.png ... into a folder that is built
+// under folder + ".part" and renamed to its name by Finish.
+class PngFolderWriter final : public CaptureFrameWriter {
+ public:
+  explicit PngFolderWriter(std::string folder);
+  ~PngFolderWriter() override;
+  bool Begin(int width, int height, std::string* error) override;
+  bool WriteFrame(const uint8_t* rgb, std::string* error) override;
+  bool Finish(std::string* error) override;
+  void Abandon() override;
+
+  // Where files go until Finish: other files of the capture (the sound)
+  // are written here too.
+  const std::string& partial_folder() const { return partial_; }
+  static std::string FrameName(long index);
+
+ private:
+  std::string folder_;
+  std::string partial_;
+  int width_ = 0;
+  int height_ = 0;
+  long frames_ = 0;
+  bool begun_ = false;
+};
