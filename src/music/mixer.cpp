@@ -33,8 +33,10 @@ void MixRun(const int8_t* data, uint64_t& position, uint64_t step, int32_t gain_
       const int32_t s0 = data[index];
       const int32_t fraction = static_cast<int32_t>((at >> 24) & 0xFF);
       const int32_t value = (s0 << 8) + (data[index + 1] - s0) * fraction;
-      left = (value * gain_left) >> 8;
-      right = (value * gain_right) >> 8;
+      // Divided, not shifted: rounding toward zero treats +x and -x alike,
+      // so opposite-phase channels still cancel exactly.
+      left = value * gain_left / 256;
+      right = value * gain_right / 256;
     } else {
       const int32_t value = data[index];
       left = value * gain_left;
@@ -227,8 +229,8 @@ void Mixer::MixVoice(Voice& voice, int32_t* accumulator, int frames) const {
       const int32_t s1 = voice.loop_end != 0 ? voice.data[voice.loop_start] : s0;
       const int32_t fraction = static_cast<int32_t>((voice.position >> 24) & 0xFF);
       const int32_t value = (s0 << 8) + (s1 - s0) * fraction;
-      accumulator[0] += (value * voice.gain_left) >> 8;
-      if (stereo) accumulator[1] += (value * voice.gain_right) >> 8;
+      accumulator[0] += value * voice.gain_left / 256;
+      if (stereo) accumulator[1] += value * voice.gain_right / 256;
       accumulator += frame_values;
       voice.position += voice.step;
       --frames;
@@ -246,6 +248,15 @@ void Mixer::MixVoice(Voice& voice, int32_t* accumulator, int frames) const {
     }
     accumulator += count * frame_values;
     frames -= count;
+  }
+  // Leave the position inside the sample (or its loop) between renders.
+  if (voice.position >= end) {
+    if (voice.loop_end == 0) {
+      voice.playing = false;
+    } else {
+      const uint64_t loop_start = uint64_t{voice.loop_start} << kFractionBits;
+      voice.position = loop_start + (voice.position - loop_start) % (end - loop_start);
+    }
   }
 }
 
