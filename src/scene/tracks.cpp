@@ -237,20 +237,30 @@ void EvalTrack(float frame, Track* track) {
 }
 
 // M := M * Rot(angle, axis) and N := Rot(-angle, axis) * N.
+//
+// Rot(-angle) is exactly the transpose of Rot(angle): negating the angle
+// negates the quaternion's vector part, which swaps the off-diagonal
+// products. Rotation matrices keep row and column 3 at (0, 0, 0, 1), so the
+// 3x3 products below equal the full 4x4 products (up to the sign of a zero
+// element), and a zero
+// angle (an exact identity) changes nothing.
 void ApplyRotation(float angle, Vec3 axis, Matrix4x4* m, Matrix4x4* n) {
+  if (angle == 0.0f) return;
   const AngleAxis forward{angle, axis};
-  const AngleAxis backward{-angle, axis};
   Quaternion quat;
   Matrix4x4 step;
-  Matrix4x4 product;
   QuatFromAngleAxis(&forward, &quat);
   MatFromQuat(&quat, &step);
-  MatMultiply(m, &step, &product);
-  *m = product;
-  QuatFromAngleAxis(&backward, &quat);
-  MatFromQuat(&quat, &step);
-  MatMultiply(&step, n, &product);
-  *n = product;
+  const Matrix4x4 a = *m;
+  const Matrix4x4 b = *n;
+  for (int row = 0; row < 3; ++row) {
+    for (int column = 0; column < 3; ++column) {
+      m->m[row][column] = a.m[row][0] * step.m[0][column] + a.m[row][1] * step.m[1][column] +
+                          a.m[row][2] * step.m[2][column];
+      n->m[row][column] = step.m[0][row] * b.m[0][column] + step.m[1][row] * b.m[1][column] +
+                          step.m[2][row] * b.m[2][column];
+    }
+  }
 }
 
 float SafeRatio(float numerator, float denominator) {

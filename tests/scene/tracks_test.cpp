@@ -235,6 +235,49 @@ TEST(RotationTrack, KeysAndTheirInversesAndContinuity) {
   EXPECT_LT(mid, 0.75f);
 }
 
+// The segment between keys 1 and 2 of four keys about different axes, built
+// step by step with full matrix products: start at key 1, bend by key 1's
+// rotation, the segment's own rotation (key 2), and key 3's rotation.
+TEST(RotationTrack, SegmentComposesThreeWeightedRotations) {
+  const Vec3 axes[4] = {{0, 0, 1}, {1, 0, 0}, {0, 0.6f, 0.8f}, {0, 1, 0}};
+  RotationFixture fixture({{0, 0.0f}, {10, 0.4f}, {30, 0.9f}, {35, -0.3f}}, {0, 0, 1});
+  for (int k = 1; k < 4; ++k) fixture.keys[static_cast<size_t>(k)].relative.axis = axes[k];
+  fixture.keys[1].tcb = {0.2f, 0.1f, -0.3f, 0.0f, 0.0f};
+  fixture.keys[2].tcb = {-0.1f, 0.0f, 0.4f, 0.0f, 0.0f};
+  auto rot = [](float angle, Vec3 axis) {
+    const AngleAxis aa{angle, axis};
+    Quaternion q;
+    QuatFromAngleAxis(&aa, &q);
+    Matrix4x4 r;
+    MatFromQuat(&q, &r);
+    return r;
+  };
+  const float s = 0.25f;  // frame 15: a quarter into the segment, no easing
+  const float s2 = s * s;
+  const float s3 = s2 * s;
+  Matrix4x4 m = fixture.keys[1].rotation;
+  Matrix4x4 next;
+  const TcbParams& t1 = fixture.keys[1].tcb;
+  const float g1 = (1 - t1.tension) * (1 + t1.continuity) * (1 + t1.bias);
+  Matrix4x4 step = rot(g1 * 0.4f * (10.0f / 30.0f) * (s3 - 2 * s2 + s), axes[1]);
+  MatMultiply(&m, &step, &next);
+  step = rot((3 * s2 - 2 * s3) * 0.9f, axes[2]);
+  MatMultiply(&next, &step, &m);
+  const TcbParams& t2 = fixture.keys[2].tcb;
+  const float g2 = (1 - t2.tension) * (1 + t2.continuity) * (1 - t2.bias);
+  step = rot(g2 * -0.3f * (5.0f / 25.0f) * (s3 - s2), axes[3]);
+  MatMultiply(&m, &step, &next);
+  EvalRotationTrack(15.0f, &fixture.track);
+  Matrix4x4 identity_check;
+  MatMultiply(&fixture.track.rotation, &fixture.track.inverse_rotation, &identity_check);
+  for (int r = 0; r < 4; ++r) {
+    for (int c = 0; c < 4; ++c) {
+      EXPECT_NEAR(fixture.track.rotation.m[r][c], next.m[r][c], 1e-6f) << r << " " << c;
+      EXPECT_NEAR(identity_check.m[r][c], r == c ? 1.0f : 0.0f, 1e-5f);
+    }
+  }
+}
+
 TEST(RotationTrack, ZeroAnglesGiveTheIdentityEverywhere) {
   RotationFixture fixture({{0, 0.0f}, {10, 0.0f}, {30, 0.0f}}, {0, 1, 0}, 2);
   for (float frame : {-5.0f, 0.0f, 4.0f, 17.5f, 30.0f, 65.0f}) {
