@@ -31,7 +31,7 @@ struct BoardState {
   std::vector<uint16_t> depth;      // 16-bit depth, 0xFFFF farthest
   int back = 1;                     // index of the back colour buffer
   BoardClipWindow clip;
-  FrameSink* sink = nullptr;        // where frames go while open
+  FrameSink* sink = nullptr;  // where frames go while open
 };
 
 BoardState& Board();

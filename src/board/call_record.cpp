@@ -8,8 +8,12 @@ namespace {
 std::atomic<BoardCallRecorder*> installed{nullptr};
 }  // namespace
 
-void BoardSetCallRecorder(BoardCallRecorder* recorder) { installed.store(recorder); }
-BoardCallRecorder* BoardCallRecorderInstalled() { return installed.load(); }
+void BoardSetCallRecorder(BoardCallRecorder* recorder) {
+  installed.store(recorder);
+}
+BoardCallRecorder* BoardCallRecorderInstalled() {
+  return installed.load();
+}
 
 void BoardRecord(const char* name, std::initializer_list<double> arguments) {
   BoardCallRecorder* recorder = installed.load(std::memory_order_relaxed);

@@ -25,9 +25,17 @@ struct Rgb565Tables {
 
 const Rgb565Tables& Rgb565();
 
-// The table row per column x & 3 for one screen row under a dither mode
-// (GR_DITHER_*): threshold rows for the dithers, kTruncateRow otherwise.
-void DitherRowsFor(int32_t dither_mode, int32_t y, uint8_t rows[4]);
+// A dither mode (GR_DITHER_*) laid out for the pixel pipeline.
+struct DitherPattern {
+  uint8_t rows[4][4];  // table row by (y & 3, x & 3): a threshold, or kTruncateRow
+  // DitherThreshold of eight pixels starting at a column with x & 3 = phase,
+  // by (y & 3, phase); 0 when truncating.
+  alignas(16) int16_t thresholds[4][4][8];
+  uint16_t red_factor;    // for 5-bit red and blue (8192 truncates: v >> 3)
+  uint16_t green_factor;  // for 6-bit green (16384 truncates: v >> 2)
+};
+
+const DitherPattern& DitherPatternFor(int32_t dither_mode);
 
 // One channel value v (0..255) brought to 'levels' (31 or 63) with the
 // threshold m (0..15): floor(v * levels / 255 + (m + 0.5) / 16), with
@@ -35,8 +43,12 @@ void DitherRowsFor(int32_t dither_mode, int32_t y, uint8_t rows[4]);
 // of a level at 255) so that the vector path computes it with 16-bit
 // multiplies. Over the sixteen thresholds the mean stays within 1/32 of a
 // level of v * levels / 255, and 255 maps to the top code at every threshold.
-constexpr uint32_t DitherFactor(uint32_t levels) { return levels == 31 ? 7967u : 16191u; }
-constexpr uint32_t DitherThreshold(uint32_t m) { return (2 * m + 1) * 2048; }
+constexpr uint32_t DitherFactor(uint32_t levels) {
+  return levels == 31 ? 7967u : 16191u;
+}
+constexpr uint32_t DitherThreshold(uint32_t m) {
+  return (2 * m + 1) * 2048;
+}
 constexpr uint16_t DitherChannel(uint32_t v, uint32_t levels, uint32_t m) {
   return static_cast<uint16_t>((v * DitherFactor(levels) + DitherThreshold(m)) >> 16);
 }

@@ -4,8 +4,12 @@
 
 #include "board/board_state.h"
 
-void BoardSetFrameSink(FrameSink* sink) { Board().sink = sink; }
-FrameSink* BoardFrameSink() { return Board().sink; }
+void BoardSetFrameSink(FrameSink* sink) {
+  Board().sink = sink;
+}
+FrameSink* BoardFrameSink() {
+  return Board().sink;
+}
 
 bool CountingFrameSink::Open(int width, int height) {
   open_ = true;

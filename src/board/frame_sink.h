@@ -40,7 +40,7 @@ class CountingFrameSink : public FrameSink {
   bool open() const { return open_; }
   int width() const { return width_; }
   int height() const { return height_; }
-  long frames() const { return frames_; }              // every present
+  long frames() const { return frames_; }                  // every present
   long retrace_frames() const { return retrace_frames_; }  // interval >= 1
   // The last frame presented with interval >= 1, top row first, packed.
   const uint16_t* last_frame() const { return last_.data(); }

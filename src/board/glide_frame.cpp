@@ -73,11 +73,10 @@ void grSstSelect(int board) {
 FxBool grSstWinOpen(FxU32 window, GrScreenResolution_t resolution, GrScreenRefresh_t refresh,
                     GrColorFormat_t format, GrOriginLocation_t origin, int colour_buffers,
                     int aux_buffers) {
-  BoardRecord("grSstWinOpen",
-              {static_cast<double>(window), static_cast<double>(resolution),
-               static_cast<double>(refresh), static_cast<double>(format),
-               static_cast<double>(origin), static_cast<double>(colour_buffers),
-               static_cast<double>(aux_buffers)});
+  BoardRecord("grSstWinOpen", {static_cast<double>(window), static_cast<double>(resolution),
+                               static_cast<double>(refresh), static_cast<double>(format),
+                               static_cast<double>(origin), static_cast<double>(colour_buffers),
+                               static_cast<double>(aux_buffers)});
   BoardState& b = Board();
   if (!b.glide_initialised || b.selected_board != 0) return FXFALSE;
   if (resolution < 0 || resolution >= static_cast<int>(std::size(kResolutions))) return FXFALSE;
@@ -100,8 +99,8 @@ FxBool grSstWinOpen(FxU32 window, GrScreenResolution_t resolution, GrScreenRefre
 }
 
 void grBufferClear(GrColor_t colour, GrAlpha_t alpha, FxU16 depth) {
-  BoardRecord("grBufferClear",
-              {static_cast<double>(colour), static_cast<double>(alpha), static_cast<double>(depth)});
+  BoardRecord("grBufferClear", {static_cast<double>(colour), static_cast<double>(alpha),
+                                static_cast<double>(depth)});
   BoardState& b = Board();
   if (!b.open) return;
   const uint16_t pixel = ArgbTo565(colour);

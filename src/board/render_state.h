@@ -50,6 +50,9 @@ struct BoardRenderState {
   bool clamp_t = false;
   bool mipmapping = false;  // pick a level per pixel group when the texture has several
   BoundTexture texture;
+  // Draw with the portable per-pixel loop even where the vector path
+  // exists; tests use it to check that both give the same pixels.
+  bool portable_pixels = false;
   // Combine settings the board cannot draw are drawn as FUNCTION_LOCAL and
   // counted here, so tests and tools can tell.
   int32_t unsupported_combines = 0;

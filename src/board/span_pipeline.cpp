@@ -12,6 +12,7 @@
 #include "board/depth.h"
 #include "board/glide.h"
 #include "board/span_groups.h"
+#include "board/span_shade_sse2.h"
 #include "board/texture_sampler.h"
 
 namespace {
@@ -71,18 +72,38 @@ int32_t MipmapLevel(const TriangleSetup& t, const BoundTexture& texture, float o
   return std::min(level, texture.level_count - 1);
 }
 
+#if defined(__SSE2__)
+span_sse2::SpanConstants VectorConstants(const TriangleSetup& t, int32_t y, int32_t x_begin) {
+  const BoardRenderState& state = *t.state;
+  span_sse2::SpanConstants c;
+  const DitherPattern& dither = *t.dither;
+  c.dither_threshold =
+      _mm_load_si128(reinterpret_cast<const __m128i*>(dither.thresholds[y & 3][x_begin & 3]));
+  c.red_factor = _mm_set1_epi16(static_cast<int16_t>(dither.red_factor));
+  c.green_factor = _mm_set1_epi16(static_cast<int16_t>(dither.green_factor));
+  c.constant_red = _mm_set1_epi16(t.constant_red);
+  c.constant_green = _mm_set1_epi16(t.constant_green);
+  c.constant_blue = _mm_set1_epi16(t.constant_blue);
+  c.chromakey_red = _mm_set1_epi16(static_cast<int16_t>((state.chromakey_rgb >> 16) & 0xFF));
+  c.chromakey_green = _mm_set1_epi16(static_cast<int16_t>((state.chromakey_rgb >> 8) & 0xFF));
+  c.chromakey_blue = _mm_set1_epi16(static_cast<int16_t>(state.chromakey_rgb & 0xFF));
+  return c;
+}
+#endif
+
 template <bool kIterated, int kTexture, int kDepth>
 void DrawSpan(const TriangleSetup& t, int32_t y, int32_t x_begin, int32_t x_end) {
   const BoardRenderState& state = *t.state;
   const BoundTexture& texture = *t.texture;
   const Rgb565Tables& tables = *t.tables;
-  const uint8_t* dither_row = t.dither_rows[y & 3];
+  const uint8_t* dither_row = t.dither->rows[y & 3];
   uint16_t* colour_row = t.colour + static_cast<std::ptrdiff_t>(y) * t.stride_pixels;
   uint16_t* depth_row =
       kDepth != kNoDepth ? t.depth + static_cast<std::ptrdiff_t>(y) * t.stride_pixels : nullptr;
   const bool depth_write = state.depth_write;
   const bool w_depth = state.depth == DepthSource::kWBuffer;
   const bool chromakey = state.chromakey;
+  const bool portable = state.portable_pixels;
   const bool choose_level = kTexture != kNoTexture && state.mipmapping && texture.level_count > 1;
 
   const double cx = x_begin + 0.5;
@@ -116,6 +137,9 @@ void DrawSpan(const TriangleSetup& t, int32_t y, int32_t x_begin, int32_t x_end)
   addressing.clamp_s = state.clamp_s;
   addressing.clamp_t = state.clamp_t;
 
+#if defined(__SSE2__)
+  const span_sse2::SpanConstants vector = VectorConstants(t, y, x_begin);
+#endif
   PixelGroup g;
   for (int32_t group = x_begin; group < x_end; group += kGroupPixels) {
     const int32_t count = std::min(kGroupPixels, x_end - group);
@@ -142,6 +166,40 @@ void DrawSpan(const TriangleSetup& t, int32_t y, int32_t x_begin, int32_t x_end)
     if constexpr (kIterated) span_groups::Colours(start, offset, &g);
     const uint64_t* texels = addressing.level->texels;
 
+#if defined(__SSE2__)
+    __m128i pass = span_sse2::FirstLanes(count);
+    __m128i new_depth = _mm_setzero_si128();
+    if constexpr (kDepth != kNoDepth) {
+      // Depths biased by -32768 compare as signed 16-bit lanes.
+      const __m128i bias = _mm_set1_epi32(32768);
+      const __m128i sign = _mm_set1_epi16(static_cast<int16_t>(0x8000));
+      const __m128i biased = _mm_packs_epi32(
+          _mm_sub_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(g.depth)), bias),
+          _mm_sub_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(g.depth + 4)), bias));
+      new_depth = _mm_xor_si128(biased, sign);
+      if constexpr (kDepth == kDepthLess) {
+        const __m128i stored = _mm_loadu_si128(reinterpret_cast<const __m128i*>(depth_row + group));
+        pass = _mm_and_si128(pass, _mm_cmplt_epi16(biased, _mm_xor_si128(stored, sign)));
+      } else {
+        alignas(16) int16_t passes[kGroupPixels];
+        for (int i = 0; i < kGroupPixels; ++i) {
+          const bool inside = i < count;
+          passes[i] = inside && DepthPasses(state.depth_function, static_cast<uint16_t>(g.depth[i]),
+                                            depth_row[group + i])
+                          ? -1
+                          : 0;
+        }
+        pass = _mm_and_si128(pass, _mm_load_si128(reinterpret_cast<const __m128i*>(passes)));
+      }
+    }
+    if (_mm_movemask_epi8(pass) == 0) continue;
+    if (!portable) {
+      span_sse2::ShadeGroup<kIterated, kTexture != kNoTexture, kTexture == kBilinearTexture>(
+          vector, g, texels, chromakey, pass, new_depth, colour_row + group,
+          kDepth != kNoDepth && depth_write ? depth_row + group : nullptr);
+      continue;
+    }
+#endif
     for (int i = 0; i < count; ++i) {
       const int32_t x = group + i;
       const auto depth = static_cast<uint16_t>(g.depth[i]);

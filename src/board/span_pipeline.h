@@ -30,9 +30,9 @@ struct TriangleSetup {
   const BoardRenderState* state = nullptr;
   const BoundTexture* texture = nullptr;
   const Rgb565Tables* tables = nullptr;
-  uint8_t dither_rows[4][4] = {};  // table row by (y & 3, x & 3)
-  uint16_t* colour = nullptr;      // back buffer, row 0 at the bottom
-  uint16_t* depth = nullptr;       // null without a depth buffer
+  const DitherPattern* dither = nullptr;
+  uint16_t* colour = nullptr;  // back buffer, row 0 at the bottom
+  uint16_t* depth = nullptr;   // null without a depth buffer
   int32_t stride_pixels = 0;
 };
 

@@ -30,9 +30,21 @@ namespace {
 // are pulled in; it keeps every edge product inside 64 bits.
 constexpr double kSubpixelLimit = 67108864.0;  // 2^26
 
+// floor(numerator / denominator) for denominator > 0. A double quotient
+// lands on or next to the answer (exactly for the usual magnitudes), and
+// the remainder puts it right, without a 64-bit division.
 int64_t FloorDiv(int64_t numerator, int64_t denominator) {
-  int64_t quotient = numerator / denominator;
-  if ((numerator % denominator) != 0 && ((numerator < 0) != (denominator < 0))) --quotient;
+  auto quotient = static_cast<int64_t>(
+      std::floor(static_cast<double>(numerator) / static_cast<double>(denominator)));
+  int64_t remainder = numerator - quotient * denominator;
+  while (remainder < 0) {
+    --quotient;
+    remainder += denominator;
+  }
+  while (remainder >= denominator) {
+    ++quotient;
+    remainder -= denominator;
+  }
   return quotient;
 }
 
@@ -114,12 +126,12 @@ bool ToSubpixel(float coordinate, int64_t* subpixel) {
 
 // The plane through three corner values, with corner positions in pixels.
 ScreenPlane PlaneThrough(const double (&x)[3], const double (&y)[3], double fa, double fb,
-                         double fc, double area) {
+                         double fc, double inverse_area) {
   ScreenPlane plane;
   const double dfb = fb - fa;
   const double dfc = fc - fa;
-  plane.per_x = (dfb * (y[2] - y[0]) - dfc * (y[1] - y[0])) / area;
-  plane.per_y = (dfc * (x[1] - x[0]) - dfb * (x[2] - x[0])) / area;
+  plane.per_x = (dfb * (y[2] - y[0]) - dfc * (y[1] - y[0])) * inverse_area;
+  plane.per_y = (dfc * (x[1] - x[0]) - dfb * (x[2] - x[0])) * inverse_area;
   plane.at_origin = fa - plane.per_x * x[0] - plane.per_y * y[0];
   return plane;
 }
@@ -215,16 +227,16 @@ void DrawClippedTriangle(const GrVertex* a, const GrVertex* b, const GrVertex* c
   TriangleSetup setup;
   const double px[3] = {ax / 16.0, bx / 16.0, cx / 16.0};
   const double py[3] = {ay / 16.0, by / 16.0, cy / 16.0};
-  const double area_pixels = static_cast<double>(std::llabs(area)) / 256.0;
+  const double inverse_area = 256.0 / static_cast<double>(std::llabs(area));
   const auto plane = [&](float fa, float fb, float fc) {
-    return PlaneThrough(px, py, fa, fb, fc, area_pixels);
+    return PlaneThrough(px, py, fa, fb, fc, inverse_area);
   };
   setup.state = &state;
   setup.tables = &Rgb565();
   setup.colour = board.colour[board.back].data();
   setup.depth = board.depth.empty() ? nullptr : board.depth.data();
   setup.stride_pixels = kBoardStridePixels;
-  for (int row = 0; row < 4; ++row) DitherRowsFor(state.dither_mode, row, setup.dither_rows[row]);
+  setup.dither = &DitherPatternFor(state.dither_mode);
   if (state.colour == ColourSource::kIterated) {
     setup.red = plane(a->r, b->r, c->r);
     setup.green = plane(a->g, b->g, c->g);

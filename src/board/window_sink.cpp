@@ -11,7 +11,9 @@ void WindowFrameSink::Present(const uint16_t* pixels, int width, int height, int
   platform::SubmitPicture(pixels, width, height, stride_pixels, interval >= 1);
 }
 
-void WindowFrameSink::Close() { platform::ClosePictureWindow(); }
+void WindowFrameSink::Close() {
+  platform::ClosePictureWindow();
+}
 
 WindowFrameSink& DefaultWindowSink() {
   static WindowFrameSink sink;

@@ -13,7 +13,7 @@
 #include "board/render_state.h"
 
 class BoardTest : public ::testing::Test {
- protected:
+ public:
   static constexpr int kWidth = 320;
   static constexpr int kHeight = 240;
 

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "board_fixture.h"
+#include "checkerboard_scene.h"
 
 namespace {
 
@@ -110,67 +111,13 @@ TEST_F(TextureTest, WrapRepeatsAndClampHoldsTheEdgeTexels) {
 }
 
 // A checkerboard quad leaning away from the viewer: every pixel shows the
-// square that the exact perspective mapping puts there. Pixels within a
-// small margin of a square's border are not judged.
+// square that the exact perspective mapping puts there.
 TEST_F(TextureTest, TiltedCheckerboardFollowsThePerspectiveMapping) {
-  std::vector<uint16_t> checker(64);
-  for (int y = 0; y < 8; ++y) {
-    for (int x = 0; x < 8; ++x) checker[y * 8 + x] = ((x ^ y) & 1) ? 0xFFFF : 0x0000;
-  }
-  UseTexture(checker, GR_LOD_8, GR_ASPECT_1x1);
-  grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_POINT_SAMPLED, GR_TEXTUREFILTER_POINT_SAMPLED);
-  // The plane point for texel coordinates (u, v) in 0..8: a floor that
-  // recedes with v and turns with u. Camera at the origin looking down +z;
-  // screen = 200 x (X / Z, Y / Z) + (160, 60).
-  const auto point = [](double u, double v, double out[3]) {
-    out[0] = -4.0 + u * 1.0 + v * 0.3;
-    out[1] = -1.0 + v * 0.05;
-    out[2] = 2.0 + u * 0.6 + v * 2.0;
-  };
-  const auto project = [&](double u, double v) {
-    double p[3];
-    point(u, v, p);
-    GrVertex vertex = Vertex(static_cast<float>(std::round((200 * p[0] / p[2] + 160) * 16) / 16),
-                             static_cast<float>(std::round((200 * p[1] / p[2] + 60) * 16) / 16),
-                             static_cast<float>(1 / p[2]));
-    vertex.tmuvtx[0].sow = static_cast<float>(u * 32 / p[2]);  // s = 32 per texel
-    vertex.tmuvtx[0].tow = static_cast<float>(v * 32 / p[2]);
-    return vertex;
-  };
-  const GrVertex a = project(0, 0), b = project(8, 0), c = project(8, 8), d = project(0, 8);
-  Draw(a, b, c);
-  Draw(a, c, d);
-  // Texel coordinates at a pixel centre: solve X/Z, Y/Z for u, v (the
-  // plane is linear in u, v, so this is a 2x2 system).
-  int judged = 0, affine_would_differ = 0;
-  for (int y = 0; y < kHeight; ++y) {
-    for (int x = 0; x < kWidth; ++x) {
-      const double sx = (x + 0.5 - 160) / 200, sy = (y + 0.5 - 60) / 200;
-      // X - sx Z = 0 and Y - sy Z = 0 with X, Y, Z linear in u, v.
-      const double a11 = 1.0 - sx * 0.6, a12 = 0.3 - sx * 2.0, b1 = 4.0 + sx * 2.0;
-      const double a21 = 0.0 - sy * 0.6, a22 = 0.05 - sy * 2.0, b2 = 1.0 + sy * 2.0;
-      const double det = a11 * a22 - a12 * a21;
-      const double u = (b1 * a22 - a12 * b2) / det, v = (a11 * b2 - a21 * b1) / det;
-      const double margin = 0.04;
-      if (u < margin || v < margin || u > 8 - margin || v > 8 - margin) continue;
-      if (std::fabs(u - std::round(u)) < margin || std::fabs(v - std::round(v)) < margin) continue;
-      const uint16_t expected = ((static_cast<int>(u) ^ static_cast<int>(v)) & 1) ? 0xFFFF : 0;
-      ASSERT_EQ(Pixel(x, y), expected) << x << "," << y << " u " << u << " v " << v;
-      ++judged;
-      // Where the screen-linear (affine) mapping over the lower triangle
-      // a, b, c would land instead, to show the test can tell them apart.
-      const double area = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
-      const double l1 = ((x + 0.5 - a.x) * (c.y - a.y) - (y + 0.5 - a.y) * (c.x - a.x)) / area;
-      const double l2 = ((b.x - a.x) * (y + 0.5 - a.y) - (b.y - a.y) * (x + 0.5 - a.x)) / area;
-      if (l1 >= 0 && l2 >= 0 && l1 + l2 <= 1) {
-        const double au = 8 * l1 + 8 * l2, av = 8 * l2;
-        const int affine = (static_cast<int>(au) ^ static_cast<int>(av)) & 1;
-        if (affine != ((static_cast<int>(u) ^ static_cast<int>(v)) & 1)) ++affine_would_differ;
-      }
-    }
-  }
-  EXPECT_GT(judged, 5000);
-  EXPECT_GT(affine_would_differ, 300);
+  DrawTiltedCheckerboard();
+  const CheckerboardCheck check = CheckTiltedCheckerboard();
+  EXPECT_EQ(check.wrong, 0);
+  EXPECT_GT(check.judged, 5000);
+  EXPECT_GT(check.affine_would_differ, 300);
 }
 
 }  // namespace
