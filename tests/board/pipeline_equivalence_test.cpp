@@ -1,0 +1,95 @@
+// The vector pixel path and the portable per-pixel loop must draw the same
+// pixels and depths for every combination of colour, texture, depth and
+// dither settings.
+#include <random>
+
+#include "board_fixture.h"
+
+namespace {
+
+class PipelineEquivalenceTest : public BoardTest {
+ protected:
+  struct Frame {
+    std::vector<uint16_t> colour;
+    std::vector<uint16_t> depth;
+  };
+
+  // A fixed random scene of overlapping triangles with varied colour, w and
+  // texture coordinates (some far outside the texture).
+  static Frame DrawScene(bool portable, int variant, uint16_t clear_depth) {
+    RenderState().portable_pixels = portable;
+    grBufferClear(0x101010, 0, clear_depth);
+    std::mt19937 random(static_cast<uint32_t>(variant * 31 + 1));
+    std::uniform_real_distribution<float> position(-20.0f, 200.0f), colour(-40.0f, 300.0f),
+        distance(0.5f, 300.0f), coordinate(-600.0f, 600.0f);
+    for (int n = 0; n < 40; ++n) {
+      GrVertex v[3];
+      for (GrVertex& corner : v) {
+        corner = Coloured(position(random), position(random), colour(random), colour(random),
+                          colour(random));
+        const float w = distance(random);
+        corner.oow = corner.tmuvtx[0].oow = 1 / w;
+        corner.ooz = w * 200.0f;
+        corner.tmuvtx[0].sow = coordinate(random) / w;
+        corner.tmuvtx[0].tow = coordinate(random) / w;
+      }
+      Draw(v[0], v[1], v[2]);
+    }
+    Frame frame;
+    for (int y = 0; y < 200; ++y) {
+      for (int x = 0; x < 200; ++x) {
+        frame.colour.push_back(Pixel(x, y));
+        frame.depth.push_back(Depth(x, y));
+      }
+    }
+    return frame;
+  }
+};
+
+TEST_F(PipelineEquivalenceTest, VectorAndPortablePathsDrawTheSame) {
+  std::vector<uint16_t> texels(32 * 64);
+  for (size_t i = 0; i < texels.size(); ++i)
+    texels[i] = static_cast<uint16_t>(i * 2654435761u >> 7);
+  UseTexture(texels, GR_LOD_64, GR_ASPECT_1x2);
+  grConstantColorValue(0x80C0FF);
+  grChromakeyValue(0x000000);
+  int variant = 0;
+  for (const GrCombineOther_t other : {GR_COMBINE_OTHER_CONSTANT, GR_COMBINE_OTHER_TEXTURE}) {
+    for (const GrCombineLocal_t local : {GR_COMBINE_LOCAL_ITERATED, GR_COMBINE_LOCAL_CONSTANT}) {
+      for (const GrDitherMode_t dither : {GR_DITHER_DISABLE, GR_DITHER_2x2, GR_DITHER_4x4}) {
+        for (const int depth_case : {0, 1, 2, 3}) {
+          ++variant;
+          const bool textured = other == GR_COMBINE_OTHER_TEXTURE;
+          grColorCombine(textured ? GR_COMBINE_FUNCTION_SCALE_OTHER : GR_COMBINE_FUNCTION_LOCAL,
+                         textured ? GR_COMBINE_FACTOR_LOCAL : GR_COMBINE_FACTOR_NONE, local, other,
+                         FXFALSE);
+          grDitherMode(dither);
+          grTexFilterMode(GR_TMU0,
+                          variant % 2 ? GR_TEXTUREFILTER_BILINEAR : GR_TEXTUREFILTER_POINT_SAMPLED,
+                          GR_TEXTUREFILTER_BILINEAR * (variant % 2));
+          grTexClampMode(GR_TMU0, variant % 3 ? GR_TEXTURECLAMP_WRAP : GR_TEXTURECLAMP_CLAMP,
+                         variant % 5 ? GR_TEXTURECLAMP_WRAP : GR_TEXTURECLAMP_CLAMP);
+          grChromakeyMode(variant % 4 == 0 ? GR_CHROMAKEY_ENABLE : GR_CHROMAKEY_DISABLE);
+          grDepthBufferMode(depth_case == 0   ? GR_DEPTHBUFFER_DISABLE
+                            : depth_case == 3 ? GR_DEPTHBUFFER_ZBUFFER
+                                              : GR_DEPTHBUFFER_WBUFFER);
+          grDepthBufferFunction(depth_case == 2 ? GR_CMP_GEQUAL : GR_CMP_LESS);
+          grDepthMask(variant % 7 ? FXTRUE : FXFALSE);
+          // GEQUAL starts from the nearest depth so that pixels pass.
+          const uint16_t clear_depth = depth_case == 2 ? 0 : 0xFFFF;
+          const Frame vector = DrawScene(false, variant, clear_depth);
+          const Frame portable = DrawScene(true, variant, clear_depth);
+          ASSERT_EQ(vector.colour, portable.colour) << "variant " << variant;
+          ASSERT_EQ(vector.depth, portable.depth) << "variant " << variant;
+          // The scene drew something.
+          int changed = 0;
+          for (uint16_t p : vector.colour) changed += p != Pack565(0x10, 0x10, 0x10) ? 1 : 0;
+          ASSERT_GT(changed, 1000) << "variant " << variant;
+        }
+      }
+    }
+  }
+  RenderState().portable_pixels = false;
+}
+
+}  // namespace
