@@ -41,29 +41,51 @@ class ScanlineDecoder {
       std::memmove(line_, line_ + scanline_bytes_, static_cast<size_t>(fill_));
     }
     while (fill_ < scanline_bytes_) {
-      uint8_t c;
-      if (!NextByte(&c)) return nullptr;
-      if (c >= 0xC0) {
-        uint8_t value;
-        if (!NextByte(&value)) return nullptr;
-        const int32_t count = c & 63;
-        std::memset(line_ + fill_, value, static_cast<size_t>(count));
-        fill_ += count;
-      } else {
-        line_[fill_++] = c;
+      // Tokens that lie wholly in the read-ahead buffer are decoded in place;
+      // fill_ < scanline_bytes_ <= 962 leaves room for a 63-byte run.
+      int32_t available;
+      const uint8_t* bytes = stream_->BufferedBytes(&available);
+      int32_t used = 0;
+      while (fill_ < scanline_bytes_ && used + 1 < available) {
+        const uint8_t c = bytes[used];
+        if (c >= 0xC0) {
+          const int32_t count = c & 63;
+          std::memset(line_ + fill_, bytes[used + 1], static_cast<size_t>(count));
+          fill_ += count;
+          used += 2;
+        } else {
+          line_[fill_++] = c;
+          ++used;
+        }
       }
+      stream_->ConsumeBuffered(used);
+      // A token across the buffer's end, or an empty buffer: byte by byte.
+      if (fill_ < scanline_bytes_ && !DecodeTokenSlowly()) return nullptr;
     }
     return line_;
   }
 
  private:
   // Past the end of the member the byte is 0 and decoding goes on; only a
-  // failed stream (the library in error) stops it. The error state can only
-  // change when the buffer is refilled, so it is checked just then.
+  // failed stream (the library in error) stops it.
   bool NextByte(uint8_t* value) {
-    if (stream_->TakeBufferedByte(value)) return true;
     *value = stream_->ReadByte();
     return !stream_->Failed();
+  }
+
+  bool DecodeTokenSlowly() {
+    uint8_t c;
+    if (!NextByte(&c)) return false;
+    if (c < 0xC0) {
+      line_[fill_++] = c;
+      return true;
+    }
+    uint8_t value;
+    if (!NextByte(&value)) return false;
+    const int32_t count = c & 63;
+    std::memset(line_ + fill_, value, static_cast<size_t>(count));
+    fill_ += count;
+    return true;
   }
 
   TBufferedStream* stream_;

@@ -101,15 +101,17 @@ class TBufferedStream : public TStream {
   bool AtEnd() override;
   bool Erase() override;
 
-  // The next buffered byte without a refill: false when the buffer is
-  // exhausted (the caller then falls back to ReadByte). Lets the picture
-  // decoders' inner loops skip the virtual call; the source's error state
-  // cannot change without a refill, so results stay the same.
-  bool TakeBufferedByte(uint8_t* value) {
-    if (index_ >= filled_) return false;
-    *value = buffer_[index_++];
-    return true;
+  // Direct access to the bytes already buffered, for the picture decoders'
+  // inner loops: BufferedBytes gives the next unread bytes and their count
+  // (0 when the buffer is exhausted) without a refill, ConsumeBuffered marks
+  // count of them read. The source's error state can only change when the
+  // buffer is refilled, so a caller that asks Failed() after each ReadByte
+  // sees the same failures as one reading byte by byte.
+  const uint8_t* BufferedBytes(int32_t* count) const {
+    *count = filled_ > index_ ? filled_ - index_ : 0;
+    return buffer_.get() + index_;
   }
+  void ConsumeBuffered(int32_t count) { index_ += count; }
 
  private:
   void Refill();
