@@ -1,0 +1,89 @@
+// Tests of the picture writers: PCX run encoding limits, BMP layout, and PNG
+// round trips through libpng, including failed writes leaving nothing behind.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <vector>
+
+#include "storage/bmp_writer.h"
+#include "storage/pcx_writer.h"
+#include "storage/png_file.h"
+#include "storage/test_files.h"
+
+using storage_test::TempDir;
+
+namespace {
+
+TEST(PcxWriterTest, RunsStayWithinLimitsAndHighBytesAreEscaped) {
+  // One row: 100 x 7, then a single 200, then 5 x 1; width 107 pads to 108.
+  std::vector<uint8_t> row(107, 7);
+  row[100] = 200;
+  for (int i = 101; i < 106; ++i) row[i] = 1;
+  row[106] = 9;
+  uint8_t palette[768] = {};
+  const std::vector<uint8_t> pcx = EncodePcx8(row.data(), 107, 1, palette);
+  ASSERT_EQ(pcx[66] | pcx[67] << 8, 108) << "even bytes per line";
+  const std::vector<uint8_t> data(pcx.begin() + 128, pcx.end() - 769);
+  const std::vector<uint8_t> expected = {0xC0 | 63, 7,    0xC0 | 37, 7, 0xC1,
+                                         200,       0xC5, 1,         9, 0};  // last: pad byte
+  EXPECT_EQ(data, expected);
+  EXPECT_EQ(pcx[pcx.size() - 769], 0x0C) << "palette marker";
+
+  PcxEncodeOptions too_narrow;
+  too_narrow.bytes_per_line = 106;
+  EXPECT_TRUE(EncodePcx8(row.data(), 107, 1, palette, too_narrow).empty());
+  EXPECT_TRUE(EncodePcx8(row.data(), 0, 1, palette).empty());
+}
+
+TEST(BmpWriterTest, RowsAreBottomUpAndPadded) {
+  const uint8_t rgb[2 * 3] = {1, 2, 3, /* second row */ 4, 5, 6};  // 1 x 2
+  const std::vector<uint8_t> bmp = EncodeBmp24(rgb, 1, 2);
+  ASSERT_EQ(bmp.size(), 54u + 2 * 4);
+  EXPECT_EQ(bmp[0], 'B');
+  EXPECT_EQ(bmp[10], 54);
+  EXPECT_EQ(bmp[28], 24);
+  const std::vector<uint8_t> rows(bmp.begin() + 54, bmp.end());
+  EXPECT_EQ(rows, (std::vector<uint8_t>{6, 5, 4, 0, 3, 2, 1, 0}));
+}
+
+TEST(PngFileTest, IndexedAndRgbRoundTrips) {
+  TempDir dir;
+  std::string error;
+  const uint8_t indices[6] = {0, 1, 2, 2, 1, 0};
+  const uint8_t palette[9] = {255, 0, 0, 0, 255, 0, 1, 2, 3};
+  ASSERT_TRUE(WritePngIndexed(dir.File("i.png"), indices, 3, 2, palette, 3, &error)) << error;
+  PngPicture picture;
+  ASSERT_TRUE(ReadPng(dir.File("i.png"), &picture, &error)) << error;
+  EXPECT_TRUE(picture.paletted);
+  EXPECT_EQ(picture.width, 3);
+  EXPECT_EQ(picture.height, 2);
+  EXPECT_EQ(picture.pixels, std::vector<uint8_t>(indices, indices + 6));
+  EXPECT_EQ(picture.palette_rgb888, std::vector<uint8_t>(palette, palette + 9));
+
+  const uint16_t texels[2] = {0xF800, 0x07FF};  // red; green and blue full
+  ASSERT_TRUE(WritePngRgb565(dir.File("t.png"), texels, 2, 1, &error)) << error;
+  ASSERT_TRUE(ReadPng(dir.File("t.png"), &picture, &error)) << error;
+  EXPECT_FALSE(picture.paletted);
+  EXPECT_EQ(picture.pixels, (std::vector<uint8_t>{255, 0, 0, 0, 255, 255}));
+}
+
+TEST(PngFileTest, FailuresNameTheFileAndLeaveNothingBehind) {
+  TempDir dir;
+  std::string error;
+  const uint8_t rgb[3] = {1, 2, 3};
+  EXPECT_FALSE(WritePngRgb888(dir.File("missing/out.png"), rgb, 1, 1, &error));
+  EXPECT_NE(error.find("missing/out.png"), std::string::npos) << error;
+  EXPECT_FALSE(WritePngRgb888(dir.File("zero.png"), rgb, 0, 1, &error));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("zero.png")));
+
+  storage_test::WriteBytes(dir.File("bad.png"), {0x89, 'P', 'N', 'G', 1, 2, 3});
+  PngPicture picture;
+  EXPECT_FALSE(ReadPng(dir.File("bad.png"), &picture, &error));
+  EXPECT_NE(error.find("bad.png"), std::string::npos) << error;
+  EXPECT_FALSE(ReadPng(dir.File("none.png"), &picture, &error));
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    EXPECT_NE(entry.path().extension(), ".part") << entry.path();
+  }
+}
+
+}  // namespace
