@@ -39,7 +39,7 @@ SceneSpec BuildIntroScene() {
                                         0,
                                         "WATER.PCX"});
 
-  AddSkyDome(scene, "StarDome", stars, 3000, 24, 12, false, 4, 8);
+  AddSkyDome(scene, "StarDome", stars, 3000, 24, 12, false, 4, 2);
 
   const size_t ring = AddObject(scene, "RingOuter", -1, {0, 0, 0});
   AddTorus(scene.meshes.back(), {0, 0, 0}, 130, 10, 48, 10, metal, 8, 1);

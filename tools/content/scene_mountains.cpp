@@ -29,7 +29,7 @@ float HollowHeight(float x, float y) {
   const float r = std::sqrt(x * x + y * y);
   const float u = (x / 2400 + 0.5f) * 4, v = (y / 2400 + 0.5f) * 4;
   return (TileFractal(u, v, 4, 4, 0.5f, 503) - 0.5f) * 120 +
-         std::pow(std::fmax(r - 250, 0.0f) / 900, 2.0f) * 500;
+         std::pow(std::fmax(r - 350, 0.0f) / 900, 2.0f) * 260;
 }
 
 int SnowyHollow(float, float, float z, float slope) {

@@ -83,13 +83,14 @@ SceneSpec BuildPlanetScene(int part) {
       scene,
       {"Probe", {30, 30, 30}, {255, 255, 255}, {0, 0, 0}, Shading::kFlat, false, 0, "METAL.BMP"});
 
-  AddSkyDome(scene, "Stars", stars, 9000, 32, 16, false, 4, 8);
+  AddSkyDome(scene, "Stars", stars, 9000, 32, 16, false, 4, 2);
 
   // The planet: 150 x 68 quads, about 20,000 faces, turned to where the
   // shared clock has it.
   const float planet_angle = kPlanetSpin * static_cast<float>(start);
   const size_t planet = AddObject(scene, "Planet", -1, {0, 0, 0});
-  AddSphere(scene.meshes.back(), {0, 0, 0}, 420, 150, 68, surface);
+  // The texture is twice as wide as high: half of v covers it once.
+  AddSphere(scene.meshes.back(), {0, 0, 0}, 420, 150, 68, surface, 1, 0.5f);
   // The ring lies in the planet's mesh, tilted with it.
   MeshSpec& body = scene.meshes.back();
   AddSurface(

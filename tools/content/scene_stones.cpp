@@ -21,6 +21,20 @@ int Meadow(float, float, float, float) {
   return 0;
 }
 
+// A flame plane with its tip at the top (a, b) and its base at the bottom
+// (c, d). The flame texture is eight times taller than wide, so one
+// eighth of u spans it; v runs from just below 0 at the tip to just above
+// -1 at the base, which the reader's negation turns into rows 0..255.
+void AddFlamePlane(MeshSpec& mesh, Vec3f a, Vec3f b, Vec3f c, Vec3f d, int material) {
+  const size_t first = mesh.vertices.size();
+  AddQuad(mesh, a, b, c, d, material);
+  const float u0 = 0.002f, u1 = 0.123f, v_tip = -0.002f, v_base = -0.998f;
+  mesh.mapping[first + 0] = {u0, v_tip};
+  mesh.mapping[first + 1] = {u1, v_tip};
+  mesh.mapping[first + 2] = {u1, v_base};
+  mesh.mapping[first + 3] = {u0, v_base};
+}
+
 constexpr int kStones = 14;
 constexpr float kRingRadius = 230.0f;
 constexpr int kFlames = 6;
@@ -39,7 +53,7 @@ SceneSpec BuildStoneCircleScene() {
                       0,
                       "GRASS.PCX"});
   const int stone = AddMaterial(scene, {"Megalith",
-                                        {22, 22, 30},
+                                        {40, 40, 52},
                                         {255, 250, 240},
                                         {0, 0, 0},
                                         Shading::kFlat,
@@ -74,7 +88,7 @@ SceneSpec BuildStoneCircleScene() {
                                       "STARS.PCX"});
 
   AddTerrain(scene, "Meadow", 40, 3000, 10, MeadowHeight, Meadow);
-  AddSkyDome(scene, "NightDome", sky, 5000, 32, 8, true, 4, 2);
+  AddSkyDome(scene, "NightDome", sky, 5000, 32, 8, true, 4, 1);
 
   AddObject(scene, "Stones", -1, {0, 0, 0});
   MeshSpec& stones = scene.meshes.back();
@@ -121,8 +135,8 @@ SceneSpec BuildStoneCircleScene() {
     MeshSpec& flame = scene.meshes.back();
     const float w = 18 + 8 * LatticeValue(f, 0, 721), h = 70 + 40 * LatticeValue(f, 1, 721);
     // Two crossed planes, seen from both sides.
-    AddQuad(flame, {-w, 0, h}, {w, 0, h}, {w, 0, 0}, {-w, 0, 0}, fire);
-    AddQuad(flame, {0, -w, h}, {0, w, h}, {0, w, 0}, {0, -w, 0}, fire);
+    AddFlamePlane(flame, {-w, 0, h}, {w, 0, h}, {w, 0, 0}, {-w, 0, 0}, fire);
+    AddFlamePlane(flame, {0, -w, h}, {0, w, h}, {0, w, 0}, {0, -w, 0}, fire);
     NodeSpec& n = scene.nodes[node];
     n.scale.mode = TrackMode::kLoop;
     n.scale.keys.clear();
@@ -159,16 +173,17 @@ SceneSpec BuildStoneCircleScene() {
     const float level = 0.65f + 0.45f * LatticeValue(k, 1, 731);
     glow.colour.keys.push_back({frame, Vec3f{1.1f * level, 0.6f * level, 0.18f * level}, {}});
   }
-  AddOmniLight(scene, "Moonlight", {-2500, 3000, 3500}, {0.18f, 0.22f, 0.4f});
+  AddOmniLight(scene, "Moonlight", {-2500, 3000, 3500}, {0.3f, 0.36f, 0.6f});
+  AddOmniLight(scene, "Skyglow", {3000, -2500, 2500}, {0.2f, 0.2f, 0.3f});
 
   // Slowly around the circle at eye height, rising at the end.
   std::vector<CameraKey> path;
   for (int frame = 0; frame <= 600; frame += 50) {
     const float t = static_cast<float>(frame) / 600.0f;
     const float angle = 0.3f + 1.4f * kPi * t;
-    const float radius = 520 - 140 * std::sin(kPi * t);
+    const float radius = 640 - 120 * std::sin(kPi * t);
     const float x = radius * std::cos(angle), y = radius * std::sin(angle);
-    path.push_back({frame, {x, y, MeadowHeight(x, y) + 70 + 260 * t * t}, {0, 0, 60 - 40 * t}});
+    path.push_back({frame, {x, y, MeadowHeight(x, y) + 110 + 300 * t * t}, {0, 0, 60 - 40 * t}});
   }
   AddCamera(scene, path, 62, 0.4f);
   return scene;

@@ -152,8 +152,8 @@ LibraryMember Stars() {
                       {0.5f, 0.35f, 0.4f, 0.6f},
                       {1.0f, 1.0f, 1.0f, 1.0f}},
                      [](int x, int y) {
-                       const float nebula = TileFractal(
-                           static_cast<float>(x) / 64, static_cast<float>(y) / 16, 4, 4, 0.55f, 61);
+                       const float nebula = TileFractal(static_cast<float>(x) / 64,
+                                                        static_cast<float>(y) / 8, 4, 4, 0.55f, 61);
                        float v = std::fmax(0.0f, nebula - 0.45f) * 0.9f;
                        const float star = LatticeValue(x, y, 62);
                        if (star > 0.985f) v = 0.5f + (star - 0.985f) * 33.0f;
@@ -242,7 +242,9 @@ LibraryMember Sky() {
   return ColourTexture(
       "SKY.PCX", 128, 256,
       [](int x, int y, float* c) {
-        const float up = static_cast<float>(y) / 255.0f;  // 0 at the horizon row, 1 at the zenith
+        // Row 0 is the zenith: the demo's reader negates v, so a dome mapped
+        // with v rising from the horizon meets the rows from the bottom up.
+        const float up = 1.0f - static_cast<float>(y) / 255.0f;
         const float cloud =
             TileFractal(static_cast<float>(x) / 32, static_cast<float>(y) / 32, 4, 5, 0.55f, 111);
         c[0] = Mix(0.95f, 0.15f, std::sqrt(up));

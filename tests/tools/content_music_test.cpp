@@ -1,0 +1,227 @@
+// Tests of the default music: the S3M writer, the timing walk, and the
+// composition itself as the demo's player and other players hear it.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "content/content_build.h"
+#include "content/music_score.h"
+#include "content/s3m_timing.h"
+#include "content/s3m_writer.h"
+#include "music/module.h"
+#include "music/music_render.h"
+#include "music/s3m_reader.h"
+
+namespace {
+
+uint32_t U16At(const std::vector<uint8_t>& b, size_t at) {
+  return b[at] | b[at + 1] << 8;
+}
+
+// Two channels, one looped instrument, two patterns.
+S3mModule SmallModule() {
+  S3mModule m;
+  m.name = "test";
+  m.initial_speed = 6;
+  m.initial_tempo = 125;
+  m.channels = {{false, 3}, {true, 12}};
+  S3mInstrument beep;
+  beep.name = "beep";
+  for (int i = 0; i < 100; ++i) beep.data.push_back(static_cast<uint8_t>(i * 2));
+  beep.looped = true;
+  beep.loop_start = 20;
+  beep.loop_end = 100;
+  beep.volume = 50;
+  m.instruments = {beep};
+  m.patterns = {S3mPattern(2), S3mPattern(2)};
+  m.patterns[0].rows[0][1] = {0x40, 1, 32, 'A', 3};
+  m.orders = {0, 1, 0};
+  return m;
+}
+
+TEST(S3mWriter, WritesAModuleThatTheDemosReaderLoads) {
+  std::string error;
+  const std::vector<uint8_t> file = WriteS3m(SmallModule(), &error);
+  ASSERT_FALSE(file.empty()) << error;
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&file[44]), 4), "SCRM");
+  EXPECT_EQ(U16At(file, 32), 4u) << "the order count is padded to an even number";
+  EXPECT_EQ(file[96 + 3], 255) << "with an end marker";
+  EXPECT_EQ(file[53], 252) << "a default pan table follows";
+  const size_t instrument = U16At(file, 96 + 4) * 16;
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&file[instrument + 76]), 4), "SCRS");
+  const size_t sample = U16At(file, instrument + 14) * 16;
+  EXPECT_EQ(file[sample + 10], 20) << "sample bytes are stored as given (unsigned)";
+
+  Module* module = nullptr;
+  ASSERT_EQ(LoadS3MFromMemory(file.data(), file.size(), &module), 0);
+  EXPECT_EQ(module->song_length, 3);
+  EXPECT_EQ(module->pattern_count, 2);
+  EXPECT_EQ(module->channel_count, 2);
+  EXPECT_EQ(module->speed, 6);
+  EXPECT_EQ(module->tempo, 125);
+  EXPECT_EQ(module->panning[0], 24);   // pan byte 3 -> 8 * 3
+  EXPECT_EQ(module->panning[1], 104);  // pan byte 12 -> 128 - 8 * 3
+  ASSERT_NE(module->samples[0], nullptr);
+  EXPECT_EQ(module->samples[0]->loop_start, 20u);
+  EXPECT_EQ(module->samples[0]->loop_end, 100u);
+  EXPECT_EQ(module->samples[0]->rate_hz, 8363u);
+  EXPECT_EQ(module->samples[0]->data[10], 20 - 128) << "re-centred to signed by the reader";
+  FreeModule(module);
+}
+
+TEST(S3mWriter, RefusesDescriptionsThePlayersCannotRead) {
+  struct Case {
+    const char* what;
+    void (*spoil)(S3mModule&);
+  };
+  const Case cases[] = {
+      {"no channels", [](S3mModule& m) { m.channels.clear(); }},
+      {"an order without its pattern", [](S3mModule& m) { m.orders.push_back(7); }},
+      {"a loop past the sample", [](S3mModule& m) { m.instruments[0].loop_end = 101; }},
+      {"a volume above 64", [](S3mModule& m) { m.patterns[0].rows[1][0].volume = 65; }},
+      {"a note past B-9", [](S3mModule& m) { m.patterns[0].rows[1][0].note = 0x4C; }},
+      {"a row wider than the channels", [](S3mModule& m) { m.patterns[1].rows[3].resize(3); }},
+  };
+  for (const Case& c : cases) {
+    S3mModule module = SmallModule();
+    c.spoil(module);
+    std::string error;
+    EXPECT_TRUE(WriteS3m(module, &error).empty()) << c.what;
+    EXPECT_FALSE(error.empty()) << c.what;
+  }
+}
+
+TEST(S3mTiming, FollowsSpeedTempoLoopsDelaysBreaksAndTheJumpBack) {
+  S3mModule m = SmallModule();
+  m.patterns = {S3mPattern(2), S3mPattern(2)};
+  m.orders = {0, 1};
+  auto& p = m.patterns[0].rows;
+  p[0][0] = {S3mCell::kNoNote, 0, S3mCell::kNoVolume, 'A', 3};
+  p[0][1] = {S3mCell::kNoNote, 0, S3mCell::kNoVolume, 'T', 150};  // a row is 0.05 s
+  p[2][0] = {S3mCell::kNoNote, 0, S3mCell::kNoVolume, 'S', 0xB0};
+  p[3][0] = {S3mCell::kNoNote, 0, S3mCell::kNoVolume, 'S', 0xB1};  // rows 2-3 twice
+  p[5][0] = {S3mCell::kNoNote, 0, S3mCell::kNoVolume, 'S', 0xE2};  // row 5 three times
+  p[7][1] = {S3mCell::kNoNote, 0, S3mCell::kNoVolume, 'C', 0};     // 8 rows long
+  m.patterns[1].rows[0][0] = {S3mCell::kNoNote, 0, S3mCell::kNoVolume, 'B', 0};
+  const S3mTiming timing = TimeS3m(m);
+  EXPECT_NEAR(timing.order_start_seconds[1], 12 * 0.05, 1e-9);
+  EXPECT_NEAR(timing.total_seconds, 13 * 0.05, 1e-9) << "the song ends at the jump back";
+}
+
+TEST(DefaultMusic, SectionsBeginOnTheScheduleAndTheSongLasts218Seconds) {
+  S3mModule module;
+  std::string error;
+  ASSERT_TRUE(ComposeMusic(&module, &error)) << error;
+  EXPECT_GE(module.channels.size(), 8u);
+  const S3mTiming timing = TimeS3m(module);
+  EXPECT_NEAR(timing.total_seconds, 218.0, 0.01);
+  for (double start : MusicSectionStarts()) {
+    if (start >= 218) continue;
+    bool found = false;
+    for (double order_start : timing.order_start_seconds)
+      found |= std::fabs(order_start - start) < 0.001;
+    EXPECT_TRUE(found) << "no pattern begins at " << start << " s";
+  }
+}
+
+TEST(DefaultMusic, UsesEveryCommandThePlayerKnows) {
+  S3mModule module;
+  std::string error;
+  ASSERT_TRUE(ComposeMusic(&module, &error)) << error;
+  std::set<std::string> used;
+  for (const S3mPattern& pattern : module.patterns) {
+    for (const auto& row : pattern.rows) {
+      for (const S3mCell& cell : row) {
+        if (cell.command == 0) continue;
+        std::string name(1, cell.command);
+        if (cell.command == 'S') name += "0123456789ABCDEF"[cell.info >> 4];
+        used.insert(name);
+        const int x = cell.info >> 4, y = cell.info & 15;
+        if (cell.command == 'D' && ((y == 15 && x != 0) || (x == 15 && y != 0)))
+          used.insert("Dfine");
+        if ((cell.command == 'E' || cell.command == 'F') && x >= 14) used.insert("EFfine");
+      }
+    }
+  }
+  for (const char* command :
+       {"A", "B", "C", "D",  "Dfine", "E",  "F",  "EFfine", "G", "H", "J", "K",
+        "L", "O", "Q", "S8", "SB",    "SC", "SD", "SE",     "T", "V", "X"}) {
+    EXPECT_TRUE(used.count(command)) << "command " << command << " is never used";
+  }
+}
+
+std::string WriteMusicFile() {
+  std::vector<uint8_t> bytes;
+  std::string error;
+  EXPECT_TRUE(MakeMusicFile(&bytes, &error)) << error;
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("veyrith_content_music_" + std::to_string(getpid()) + ".s3m"))
+                               .string();
+  FILE* file = std::fopen(path.c_str(), "wb");
+  EXPECT_NE(file, nullptr);
+  if (file) {
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+  }
+  return path;
+}
+
+TEST(DefaultMusic, PlaysToItsEndIn218SecondsWithTheDemosPlayer) {
+  const std::string path = WriteMusicFile();
+  MusicRenderer renderer;
+  MusicRenderOptions options;
+  options.rate_hz = 8000;
+  options.channels = 1;
+  std::string error;
+  ASSERT_TRUE(renderer.Open(path.c_str(), options, &error)) << error;
+  std::vector<int16_t> buffer(8000);
+  int peak = 0;
+  for (;;) {
+    const int got = renderer.Render(buffer.data(), 8000, &error);
+    ASSERT_GE(got, 0) << error;
+    if (got == 0) break;
+    for (int i = 0; i < got; ++i)
+      peak = std::max(peak, std::abs(static_cast<int>(buffer[static_cast<size_t>(i)])));
+  }
+  const double seconds = static_cast<double>(renderer.FramesRendered()) / 8000.0;
+  EXPECT_NEAR(seconds, 218.0, 2.0);
+  EXPECT_GT(peak, 3000) << "the music is audible";
+  std::filesystem::remove(path);
+}
+
+TEST(DefaultMusic, OpenMptAgreesOnTheLength) {
+  if (std::system("command -v openmpt123 > /dev/null 2>&1") != 0)
+    GTEST_SKIP() << "openmpt123 is not installed";
+  const std::string path = WriteMusicFile();
+  FILE* pipe = popen(("openmpt123 --info '" + path + "' 2>&1").c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string out;
+  char chunk[1024];
+  size_t got;
+  while ((got = fread(chunk, 1, sizeof chunk, pipe)) > 0) out.append(chunk, got);
+  pclose(pipe);
+  std::filesystem::remove(path);
+  const size_t at = out.find("Duration...: ");
+  ASSERT_NE(at, std::string::npos) << out;
+  int minutes = 0;
+  double seconds = 0;
+  ASSERT_EQ(std::sscanf(out.c_str() + at + 13, "%d:%lf", &minutes, &seconds), 2) << out;
+  EXPECT_NEAR(minutes * 60 + seconds, 218.0, 2.0);
+}
+
+TEST(DefaultMusic, IsTheSameBytesEveryTime) {
+  std::vector<uint8_t> first, second;
+  std::string error;
+  ASSERT_TRUE(MakeMusicFile(&first, &error)) << error;
+  ASSERT_TRUE(MakeMusicFile(&second, &error)) << error;
+  EXPECT_TRUE(first == second);
+}
+
+}  // namespace
