@@ -72,25 +72,6 @@ int32_t MipmapLevel(const TriangleSetup& t, const BoundTexture& texture, float o
   return std::min(level, texture.level_count - 1);
 }
 
-#if defined(__SSE2__)
-span_sse2::SpanConstants VectorConstants(const TriangleSetup& t, int32_t y, int32_t x_begin) {
-  const BoardRenderState& state = *t.state;
-  span_sse2::SpanConstants c;
-  const DitherPattern& dither = *t.dither;
-  c.dither_threshold =
-      _mm_load_si128(reinterpret_cast<const __m128i*>(dither.thresholds[y & 3][x_begin & 3]));
-  c.red_factor = _mm_set1_epi16(static_cast<int16_t>(dither.red_factor));
-  c.green_factor = _mm_set1_epi16(static_cast<int16_t>(dither.green_factor));
-  c.constant_red = _mm_set1_epi16(t.constant_red);
-  c.constant_green = _mm_set1_epi16(t.constant_green);
-  c.constant_blue = _mm_set1_epi16(t.constant_blue);
-  c.chromakey_red = _mm_set1_epi16(static_cast<int16_t>((state.chromakey_rgb >> 16) & 0xFF));
-  c.chromakey_green = _mm_set1_epi16(static_cast<int16_t>((state.chromakey_rgb >> 8) & 0xFF));
-  c.chromakey_blue = _mm_set1_epi16(static_cast<int16_t>(state.chromakey_rgb & 0xFF));
-  return c;
-}
-#endif
-
 template <bool kIterated, int kTexture, int kDepth>
 void DrawSpan(const TriangleSetup& t, int32_t y, int32_t x_begin, int32_t x_end) {
   const BoardRenderState& state = *t.state;
@@ -138,7 +119,8 @@ void DrawSpan(const TriangleSetup& t, int32_t y, int32_t x_begin, int32_t x_end)
   addressing.clamp_t = state.clamp_t;
 
 #if defined(__SSE2__)
-  const span_sse2::SpanConstants vector = VectorConstants(t, y, x_begin);
+  const __m128i dither_threshold =
+      _mm_load_si128(reinterpret_cast<const __m128i*>(t.dither->thresholds[y & 3][x_begin & 3]));
 #endif
   PixelGroup g;
   for (int32_t group = x_begin; group < x_end; group += kGroupPixels) {
@@ -195,7 +177,7 @@ void DrawSpan(const TriangleSetup& t, int32_t y, int32_t x_begin, int32_t x_end)
     if (_mm_movemask_epi8(pass) == 0) continue;
     if (!portable) {
       span_sse2::ShadeGroup<kIterated, kTexture != kNoTexture, kTexture == kBilinearTexture>(
-          vector, g, texels, chromakey, pass, new_depth, colour_row + group,
+          t.vector, dither_threshold, g, texels, chromakey, pass, new_depth, colour_row + group,
           kDepth != kNoDepth && depth_write ? depth_row + group : nullptr);
       continue;
     }
@@ -252,6 +234,23 @@ SpanDrawer ForTexture(int texture, int depth) {
 }
 
 }  // namespace
+
+void PrepareSpanDrawing(TriangleSetup* setup) {
+#if defined(__SSE2__)
+  const BoardRenderState& state = *setup->state;
+  span_sse2::SpanConstants& c = setup->vector;
+  c.red_factor = _mm_set1_epi16(static_cast<int16_t>(setup->dither->red_factor));
+  c.green_factor = _mm_set1_epi16(static_cast<int16_t>(setup->dither->green_factor));
+  c.constant_red = _mm_set1_epi16(setup->constant_red);
+  c.constant_green = _mm_set1_epi16(setup->constant_green);
+  c.constant_blue = _mm_set1_epi16(setup->constant_blue);
+  c.chromakey_red = _mm_set1_epi16(static_cast<int16_t>((state.chromakey_rgb >> 16) & 0xFF));
+  c.chromakey_green = _mm_set1_epi16(static_cast<int16_t>((state.chromakey_rgb >> 8) & 0xFF));
+  c.chromakey_blue = _mm_set1_epi16(static_cast<int16_t>(state.chromakey_rgb & 0xFF));
+#else
+  (void)setup;
+#endif
+}
 
 SpanDrawer SelectSpanDrawer(const BoardRenderState& state, bool has_depth_buffer) {
   int depth = kNoDepth;

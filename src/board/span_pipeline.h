@@ -7,6 +7,7 @@
 
 #include "board/colour_convert.h"
 #include "board/render_state.h"
+#include "board/span_shade_sse2.h"
 
 // A value that varies linearly over the screen: at the pixel point (x, y)
 // it is at_origin + per_x * x + per_y * y.
@@ -34,7 +35,13 @@ struct TriangleSetup {
   uint16_t* colour = nullptr;  // back buffer, row 0 at the bottom
   uint16_t* depth = nullptr;   // null without a depth buffer
   int32_t stride_pixels = 0;
+#if defined(__SSE2__)
+  span_sse2::SpanConstants vector{};  // filled by PrepareSpanDrawing
+#endif
 };
+
+// Fills what the span drawers derive once per triangle from the fields above.
+void PrepareSpanDrawing(TriangleSetup* setup);
 
 // Colours pixels x_begin .. x_end - 1 of row y (all inside the clip window).
 using SpanDrawer = void (*)(const TriangleSetup& setup, int32_t y, int32_t x_begin, int32_t x_end);

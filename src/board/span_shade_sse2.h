@@ -16,10 +16,9 @@
 
 namespace span_sse2 {
 
-// What stays fixed along one span.
+// What stays fixed over one triangle.
 struct SpanConstants {
-  __m128i dither_threshold;  // (2m + 1) x 2048 per pixel, or 0 when truncating
-  __m128i red_factor;        // 65536 x levels / 255 (or 8192, 16384 to truncate)
+  __m128i red_factor;  // 65536 x levels / 255 (or 8192, 16384 to truncate)
   __m128i green_factor;
   __m128i constant_red;  // the colour when not iterated, 16-bit lanes
   __m128i constant_green;
@@ -56,7 +55,8 @@ template <bool kBilinear>
 #if defined(__GNUC__) && !defined(__clang__)
 __attribute__((optimize("no-tree-vectorize")))
 #endif
-inline void FilterTexels(const uint64_t* texels, const PixelGroup& g, uint64_t* filtered) {
+inline void
+FilterTexels(const uint64_t* texels, const PixelGroup& g, uint64_t* filtered) {
   for (int i = 0; i < kGroupPixels; ++i) {
     filtered[i] = kBilinear ? BilinearTexel(texels, g, i) : PointTexel(texels, g, i);
   }
@@ -90,9 +90,9 @@ inline void FetchTexels(const uint64_t* texels, const PixelGroup& g, __m128i* re
 // One group: the pixels group .. group + count - 1 of the rows given.
 // pass holds the lanes that passed the depth test (and lie in the span).
 template <bool kIterated, bool kTextured, bool kBilinear>
-inline void ShadeGroup(const SpanConstants& c, const PixelGroup& g, const uint64_t* texels,
-                       bool chromakey, __m128i pass, __m128i new_depth, uint16_t* colour,
-                       uint16_t* depth) {
+inline void ShadeGroup(const SpanConstants& c, __m128i dither_threshold, const PixelGroup& g,
+                       const uint64_t* texels, bool chromakey, __m128i pass, __m128i new_depth,
+                       uint16_t* colour, uint16_t* depth) {
   __m128i red, green, blue;
   if constexpr (kIterated) {
     const __m128i zero = _mm_setzero_si128();
@@ -119,9 +119,9 @@ inline void ShadeGroup(const SpanConstants& c, const PixelGroup& g, const uint64
                                         _mm_cmpeq_epi16(blue, c.chromakey_blue));
     pass = _mm_andnot_si128(keyed, pass);
   }
-  const __m128i red5 = DitherLanes(red, c.red_factor, c.dither_threshold);
-  const __m128i green6 = DitherLanes(green, c.green_factor, c.dither_threshold);
-  const __m128i blue5 = DitherLanes(blue, c.red_factor, c.dither_threshold);
+  const __m128i red5 = DitherLanes(red, c.red_factor, dither_threshold);
+  const __m128i green6 = DitherLanes(green, c.green_factor, dither_threshold);
+  const __m128i blue5 = DitherLanes(blue, c.red_factor, dither_threshold);
   const __m128i packed =
       _mm_or_si128(_mm_or_si128(_mm_slli_epi16(red5, 11), _mm_slli_epi16(green6, 5)), blue5);
   auto* colour_lanes = reinterpret_cast<__m128i*>(colour);

@@ -248,12 +248,13 @@ void DrawClippedTriangle(const GrVertex* a, const GrVertex* b, const GrVertex* c
     FillConstantColour(state, &setup);
   }
   setup.oow = plane(a->oow, b->oow, c->oow);
-  setup.ooz = plane(a->ooz, b->ooz, c->ooz);
+  if (state.depth == DepthSource::kZBuffer) setup.ooz = plane(a->ooz, b->ooz, c->ooz);
   if (state.textured) {
     setup.sow = plane(a->tmuvtx[0].sow, b->tmuvtx[0].sow, c->tmuvtx[0].sow);
     setup.tow = plane(a->tmuvtx[0].tow, b->tmuvtx[0].tow, c->tmuvtx[0].tow);
     setup.texture = state.texture.level_count > 0 ? &state.texture : &NoTexture();
   }
+  PrepareSpanDrawing(&setup);
   const SpanDrawer draw = SelectSpanDrawer(state, setup.depth != nullptr);
 
   const int64_t y16 = first_row * 16 + 8;
