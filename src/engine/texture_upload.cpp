@@ -11,16 +11,6 @@
 
 namespace {
 
-// Index of the highest set bit; -1 for 0 and below.
-int32_t HighestBit(int32_t value) {
-  int32_t bit = -1;
-  while (value > 0) {
-    value >>= 1;
-    ++bit;
-  }
-  return bit;
-}
-
 struct AspectEntry {
   int32_t ratio_per_mille;  // trunc(width / height x 1000)
   GrAspectRatio_t aspect;
@@ -50,7 +40,7 @@ int32_t UploadTexture(Texture* texture) {
     std::printf("nonsupported aspect ratio (%i x %i)\n", image.width, image.height);
     return 0;
   }
-  const int32_t larger_log2 = std::max(HighestBit(image.width), HighestBit(image.height));
+  const int32_t larger_log2 = std::max(FloorLog2(image.width), FloorLog2(image.height));
   if (larger_log2 > 8) {
     std::printf("nonsupported texture size (%i x %i)\n", image.width, image.height);
     return 0;
