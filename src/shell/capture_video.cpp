@@ -60,7 +60,7 @@ std::vector<std::string> FfmpegArguments(const VideoSettings& settings, int widt
   if (!settings.sound_path.empty()) {
     args.insert(args.end(), {"-i", settings.sound_path, "-map", "0:v", "-map", "1:a"});
   }
-  args.insert(args.end(), {"-c:v", "libx264", "-preset", "medium", "-crf",
+  args.insert(args.end(), {"-c:v", "libx264", "-preset", "fast", "-crf",
                            std::to_string(settings.crf), "-pix_fmt", "yuv420p"});
   if (!settings.sound_path.empty()) {
     if (mp4) {
