@@ -52,6 +52,7 @@ namespace span_groups {
 // Texel coordinates x 16, floored; far-off values are clamped first (they
 // only ever wrap or clamp afterwards).
 inline int32_t FloorToInt(float value) {
+  if (value != value) return 0;  // NaN
   const float clamped = std::clamp(value, -1.0e9f, 1.0e9f);
   const auto truncated = static_cast<int32_t>(clamped);
   return truncated - (clamped < static_cast<float>(truncated) ? 1 : 0);

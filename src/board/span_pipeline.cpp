@@ -23,6 +23,7 @@ enum DepthPath { kNoDepth, kDepthLess, kDepthAnyFunction };
 // Colours are iterated in 12.12 fixed point; the plane value is clamped so
 // that stepping across the widest span cannot overflow.
 int32_t ToColourFixed(double value) {
+  if (std::isnan(value)) return 0;
   const double fixed = std::clamp(value, -131072.0, 131072.0) * 4096.0;
   return static_cast<int32_t>(fixed + (fixed < 0 ? -0.5 : 0.5));
 }
@@ -67,6 +68,7 @@ int32_t MipmapLevel(const TriangleSetup& t, const BoundTexture& texture, float o
   const float rho_squared =
       std::max(ds_dx * ds_dx + dt_dx * dt_dx, ds_dy * ds_dy + dt_dy * dt_dy) * scale * scale;
   if (!(rho_squared > 1.0f)) return 0;
+  if (!(rho_squared < 1.0e30f)) return texture.level_count - 1;
   // Nearest level: round(log2(rho)) = floor((log2(rho^2) + 1) / 2).
   const auto level = static_cast<int32_t>(std::floor((std::log2(rho_squared) + 1.0f) * 0.5f));
   return std::min(level, texture.level_count - 1);

@@ -139,6 +139,7 @@ ScreenPlane PlaneThrough(const double (&x)[3], const double (&y)[3], double fa, 
 // Colour change per pixel in 12.12, limited to 256 levels per pixel so that
 // stepping across a full row cannot overflow.
 int32_t ColourStep(double per_x) {
+  if (std::isnan(per_x)) return 0;
   return static_cast<int32_t>(std::lround(std::clamp(per_x, -256.0, 256.0) * 4096.0));
 }
 
