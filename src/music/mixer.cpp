@@ -1,8 +1,12 @@
 // The software sound device: device operations and the mixing loop.
 //
 // Levels: a voice's gains are volume (0..64) x (64 -/+ panning), so 0..8192
-// per side; a sample frame (-128..127) times its gain is summed into a 32-bit
-// accumulator, which is shifted down by kOutputShift and saturated to 16 bits.
+// per side; a sample frame (-128..127), times 64 when interpolated, times its
+// gain is summed into a 32-bit accumulator: at most 2^26 per channel, so even
+// 32 channels at full scale cannot overflow it. The sum is shifted down by
+// kOutputShift (plus the interpolation's fraction bits) and saturated to 16
+// bits. Only the final shift rounds, so
+// opposite-phase channels cancel exactly.
 // One channel at volume 64 in the centre thus reaches a quarter of full scale,
 // leaving headroom for the other channels. Surround plays the right side in
 // opposite phase.
@@ -19,9 +23,10 @@ namespace {
 constexpr int kChunkFrames = 512;  // accumulator size in frames
 constexpr int kOutputShift = 6;
 constexpr int kFractionBits = 32;
+constexpr int kInterpolationBits = 6;  // plenty between two 8-bit sample frames
 
 template <bool kStereo, bool kInterpolate>
-void MixRun(const int8_t* data, uint64_t& position, uint64_t step, int32_t gain_left,
+void MixRun(const int8_t* __restrict data, uint64_t& position, uint64_t step, int32_t gain_left,
             int32_t gain_right, int32_t* accumulator, int frames) {
   uint64_t at = position;
   for (int i = 0; i < frames; ++i) {
@@ -29,14 +34,12 @@ void MixRun(const int8_t* data, uint64_t& position, uint64_t step, int32_t gain_
     int32_t left;
     int32_t right;
     if constexpr (kInterpolate) {
-      // 8 fraction bits are plenty between two 8-bit sample frames.
       const int32_t s0 = data[index];
-      const int32_t fraction = static_cast<int32_t>((at >> 24) & 0xFF);
-      const int32_t value = (s0 << 8) + (data[index + 1] - s0) * fraction;
-      // Divided, not shifted: rounding toward zero treats +x and -x alike,
-      // so opposite-phase channels still cancel exactly.
-      left = value * gain_left / 256;
-      right = value * gain_right / 256;
+      const auto fraction = static_cast<int32_t>((at >> (kFractionBits - kInterpolationBits)) &
+                                                 ((1 << kInterpolationBits) - 1));
+      const int32_t value = s0 * (1 << kInterpolationBits) + (data[index + 1] - s0) * fraction;
+      left = value * gain_left;
+      right = value * gain_right;
     } else {
       const int32_t value = data[index];
       left = value * gain_left;
@@ -227,10 +230,12 @@ void Mixer::MixVoice(Voice& voice, int32_t* accumulator, int frames) const {
       // holds its value when the sample ends, so the wrap makes no click.
       const int32_t s0 = voice.data[index];
       const int32_t s1 = voice.loop_end != 0 ? voice.data[voice.loop_start] : s0;
-      const int32_t fraction = static_cast<int32_t>((voice.position >> 24) & 0xFF);
-      const int32_t value = (s0 << 8) + (s1 - s0) * fraction;
-      accumulator[0] += value * voice.gain_left / 256;
-      if (stereo) accumulator[1] += value * voice.gain_right / 256;
+      const auto fraction =
+          static_cast<int32_t>((voice.position >> (kFractionBits - kInterpolationBits)) &
+                               ((1 << kInterpolationBits) - 1));
+      const int32_t value = s0 * (1 << kInterpolationBits) + (s1 - s0) * fraction;
+      accumulator[0] += value * voice.gain_left;
+      if (stereo) accumulator[1] += value * voice.gain_right;
       accumulator += frame_values;
       voice.position += voice.step;
       --frames;
@@ -285,9 +290,10 @@ int Mixer::Render(int16_t* out, int frames, TickFunction tick, void* context, in
     const int count = std::min({frames - done, frames_until_tick_, kChunkFrames});
     MixChunk(count);
     int16_t* target = out + done * frame_values;
+    const int shift = kOutputShift + (interpolate_ ? kInterpolationBits : 0);
     const int values = count * frame_values;
     for (int i = 0; i < values; ++i) {
-      const int32_t level = accumulator_[static_cast<size_t>(i)] >> kOutputShift;
+      const int32_t level = accumulator_[static_cast<size_t>(i)] >> shift;
       target[i] = static_cast<int16_t>(std::clamp(level, -32768, 32767));
     }
     done += count;

@@ -1,0 +1,211 @@
+// Renders whole S3M modules (the ones Debian's games ship) to 44.1 kHz
+// 16-bit stereo on one core with our player and mixer, with and without
+// interpolation, and the same modules with libxmp and libopenmpt for
+// comparison. Reports each as times real time and prints the ratios.
+#include <benchmark/benchmark.h>
+#include <xmp.h>
+
+#include <time.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <libopenmpt/libopenmpt.hpp>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "music/mixer.h"
+#include "music/player.h"
+#include "music/s3m_reader.h"
+
+namespace {
+
+constexpr int kRateHz = 44100;
+constexpr int kBufferFrames = 4096;
+
+const char* const kModules[] = {
+    "/usr/share/games/pingus/data/music/gd-giirm.s3m",
+    "/usr/share/pachi/music/credits.s3m",
+    "/usr/share/pachi/music/menu.s3m",
+    "/usr/share/pachi/music/stage1.s3m",
+    "/usr/share/pachi/music/stage3.s3m",
+    "/usr/share/pachi/music/stage4.s3m",
+};
+
+const std::vector<std::vector<uint8_t>>& ModuleFiles() {
+  static const std::vector<std::vector<uint8_t>> files = [] {
+    std::vector<std::vector<uint8_t>> loaded;
+    for (const char* path : kModules) {
+      std::ifstream in(path, std::ios::binary);
+      std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+      if (!bytes.empty()) loaded.push_back(std::move(bytes));
+    }
+    return loaded;
+  }();
+  return files;
+}
+
+// Audio seconds rendered and wall seconds spent, per player and mode.
+std::map<std::string, std::pair<double, double>>& Totals() {
+  static std::map<std::string, std::pair<double, double>> totals;
+  return totals;
+}
+
+struct OurSong {
+  PlayState* state = nullptr;
+};
+
+int TickUntilEnd(void* context) {
+  const PlayState* state = static_cast<OurSong*>(context)->state;
+  const bool reads_row = state->tick + 1 >= state->speed && state->pattern_delay == 0;
+  if (PlayerSongEnded(state) && reads_row) return -1;
+  return PlayerTickState(static_cast<OurSong*>(context)->state);
+}
+
+double RenderOurs(Module* module, int interpolate, std::vector<int16_t>& buffer) {
+  Mixer mixer;
+  mixer.Configure(kRateHz, kMixerStereo, interpolate);
+  PlayerSetDevice(&mixer);
+  OurSong song;
+  PlayerStart(module, nullptr, 1, &song.state);
+  PlayerSetDevice(nullptr);
+  uint64_t frames = 0;
+  for (;;) {
+    int mixed = 0;
+    const int code = mixer.Render(buffer.data(), kBufferFrames, TickUntilEnd, &song, &mixed);
+    frames += static_cast<uint64_t>(mixed);
+    benchmark::DoNotOptimize(buffer.data());
+    if (code != 0) break;
+  }
+  PlayerStop(song.state);
+  return static_cast<double>(frames) / kRateHz;
+}
+
+double RenderXmp(const std::vector<uint8_t>& bytes, int interpolate) {
+  xmp_context context = xmp_create_context();
+  double seconds = 0;
+  if (xmp_load_module_from_memory(context, bytes.data(), static_cast<long>(bytes.size())) == 0) {
+    xmp_start_player(context, kRateHz, 0);
+    xmp_set_player(context, XMP_PLAYER_INTERP,
+                   interpolate ? XMP_INTERP_LINEAR : XMP_INTERP_NEAREST);
+    xmp_frame_info info{};
+    while (xmp_play_frame(context) == 0) {
+      xmp_get_frame_info(context, &info);
+      if (info.loop_count > 0) break;
+      benchmark::DoNotOptimize(info.buffer);
+      seconds += info.buffer_size / 4.0 / kRateHz;
+    }
+    xmp_end_player(context);
+    xmp_release_module(context);
+  }
+  xmp_free_context(context);
+  return seconds;
+}
+
+double RenderOpenmpt(const std::vector<uint8_t>& bytes, int interpolate,
+                     std::vector<int16_t>& buffer) {
+  openmpt::module module(bytes);
+  module.set_render_param(openmpt::module::RENDER_INTERPOLATIONFILTER_LENGTH, interpolate ? 2 : 1);
+  uint64_t frames = 0;
+  for (;;) {
+    const size_t count = module.read_interleaved_stereo(kRateHz, kBufferFrames, buffer.data());
+    if (count == 0) break;
+    benchmark::DoNotOptimize(buffer.data());
+    frames += count;
+  }
+  return static_cast<double>(frames) / kRateHz;
+}
+
+// CPU time of this thread: the machine is shared, so wall time would count
+// other programs' work.
+double ThreadCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+enum class Player { kOurs, kXmp, kOpenmpt };
+
+void BM_RenderModules(benchmark::State& state, Player player, int interpolate) {
+  std::vector<Module*> modules;
+  for (const auto& bytes : ModuleFiles()) {
+    Module* module = nullptr;
+    if (LoadS3MFromMemory(bytes.data(), bytes.size(), &module) == 0) modules.push_back(module);
+  }
+  if (modules.empty()) {
+    state.SkipWithError("no S3M modules installed (pingus-data, pachi-data)");
+    return;
+  }
+  std::vector<int16_t> buffer(2 * kBufferFrames);
+  double audio_seconds = 0;
+  double wall_seconds = 0;  // CPU seconds of this thread
+  for (auto _ : state) {
+    const double start = ThreadCpuSeconds();
+    for (size_t i = 0; i < modules.size(); ++i) {
+      if (player == Player::kOurs) audio_seconds += RenderOurs(modules[i], interpolate, buffer);
+      if (player == Player::kXmp) audio_seconds += RenderXmp(ModuleFiles()[i], interpolate);
+      if (player == Player::kOpenmpt)
+        audio_seconds += RenderOpenmpt(ModuleFiles()[i], interpolate, buffer);
+    }
+    wall_seconds += ThreadCpuSeconds() - start;
+  }
+  for (Module* module : modules) FreeModule(module);
+  state.counters["x_realtime"] = audio_seconds / wall_seconds;  // per CPU second
+  state.counters["audio_s"] = audio_seconds / static_cast<double>(state.iterations());
+  const char* names[] = {"ours", "libxmp", "libopenmpt"};
+  auto& total = Totals()[std::string(names[static_cast<int>(player)]) +
+                         (interpolate ? " linear" : " nearest")];
+  total.first += audio_seconds;
+  total.second += wall_seconds;
+}
+
+BENCHMARK_CAPTURE(BM_RenderModules, ours_nearest, Player::kOurs, 0)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(BM_RenderModules, ours_linear, Player::kOurs, 1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(BM_RenderModules, libxmp_nearest, Player::kXmp, 0)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(BM_RenderModules, libxmp_linear, Player::kXmp, 1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(BM_RenderModules, libopenmpt_nearest, Player::kOpenmpt, 0)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2);
+BENCHMARK_CAPTURE(BM_RenderModules, libopenmpt_linear, Player::kOpenmpt, 1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2);
+
+void PrintRatios() {
+  auto speed = [](const std::string& key) {
+    const auto it = Totals().find(key);
+    return it == Totals().end() || it->second.second <= 0 ? 0.0
+                                                          : it->second.first / it->second.second;
+  };
+  for (const char* mode : {" nearest", " linear"}) {
+    const double ours = speed(std::string("ours") + mode);
+    const double xmp = speed(std::string("libxmp") + mode);
+    const double openmpt = speed(std::string("libopenmpt") + mode);
+    if (ours <= 0) continue;
+    std::printf(
+        "%-8s ours %.0fx real time; libxmp %.0fx (ours/libxmp %.2f); libopenmpt %.0fx "
+        "(ours/libopenmpt %.2f)\n",
+        mode + 1, ours, xmp, xmp > 0 ? ours / xmp : 0.0, openmpt,
+        openmpt > 0 ? ours / openmpt : 0.0);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  PrintRatios();
+  return 0;
+}
