@@ -120,4 +120,36 @@ TEST_F(TextureTest, TiltedCheckerboardFollowsThePerspectiveMapping) {
   EXPECT_GT(check.affine_would_differ, 300);
 }
 
+// Levels white 8x8, red 4x4, green 2x2, blue 1x1: one, two and four texels
+// per pixel pick the nearest level; with mipmapping off the largest level
+// is always used.
+TEST_F(TextureTest, MipmappingPicksTheNearestLevel) {
+  std::vector<uint16_t> levels;
+  levels.insert(levels.end(), 64, 0xFFFF);
+  levels.insert(levels.end(), 16, 0xF800);
+  levels.insert(levels.end(), 4, 0x07E0);
+  levels.insert(levels.end(), 1, 0x001F);
+  GrTexInfo info;
+  info.largeLod = GR_LOD_8;
+  info.smallLod = GR_LOD_1;
+  info.aspectRatio = GR_ASPECT_1x1;
+  info.format = GR_TEXFMT_RGB_565;
+  info.data = levels.data();
+  grTexDownloadMipMap(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
+  grTexSource(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
+  grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_POINT_SAMPLED, GR_TEXTUREFILTER_POINT_SAMPLED);
+  grTexMipMapMode(GR_TMU0, GR_MIPMAP_NEAREST, FXFALSE);
+  TexturedRect(0, 0, 16, 16, 0, 0, 512, 512);    // one texel per pixel
+  TexturedRect(20, 0, 28, 8, 0, 0, 512, 512);    // two
+  TexturedRect(40, 0, 44, 4, 0, 0, 512, 512);    // four
+  TexturedRect(60, 0, 62, 2, 0, 0, 1024, 1024);  // sixteen: past the smallest level
+  EXPECT_EQ(Pixel(5, 5), 0xFFFF);
+  EXPECT_EQ(Pixel(22, 3), 0xF800);
+  EXPECT_EQ(Pixel(41, 1), 0x07E0);
+  EXPECT_EQ(Pixel(60, 0), 0x001F);
+  grTexMipMapMode(GR_TMU0, GR_MIPMAP_DISABLE, FXFALSE);
+  TexturedRect(40, 0, 44, 4, 0, 0, 512, 512);
+  EXPECT_EQ(Pixel(41, 1), 0xFFFF);
+}
+
 }  // namespace
