@@ -10,9 +10,13 @@ namespace {
 std::atomic<bool> counting{false};
 std::atomic<long> allocations{0};
 
-void* Allocate(std::size_t size) {
+void* TryAllocate(std::size_t size) noexcept {
   if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1);
-  void* memory = std::malloc(size != 0 ? size : 1);
+  return std::malloc(size != 0 ? size : 1);
+}
+
+void* Allocate(std::size_t size) {
+  void* memory = TryAllocate(size);
   if (memory == nullptr) throw std::bad_alloc();
   return memory;
 }
@@ -33,6 +37,18 @@ void* operator new(std::size_t size) {
 }
 void* operator new[](std::size_t size) {
   return Allocate(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return TryAllocate(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return TryAllocate(size);
+}
+void operator delete(void* memory, const std::nothrow_t&) noexcept {
+  std::free(memory);
+}
+void operator delete[](void* memory, const std::nothrow_t&) noexcept {
+  std::free(memory);
 }
 void operator delete(void* memory) noexcept {
   std::free(memory);
