@@ -233,6 +233,7 @@ void DrawClippedTriangle(const GrVertex* a, const GrVertex* b, const GrVertex* c
     return PlaneThrough(px, py, fa, fb, fc, inverse_area);
   };
   setup.state = &state;
+  setup.texture = &NoTexture();
   setup.tables = &Rgb565();
   setup.colour = board.colour[board.back].data();
   setup.depth = board.depth.empty() ? nullptr : board.depth.data();
@@ -253,7 +254,7 @@ void DrawClippedTriangle(const GrVertex* a, const GrVertex* b, const GrVertex* c
   if (state.textured) {
     setup.sow = plane(a->tmuvtx[0].sow, b->tmuvtx[0].sow, c->tmuvtx[0].sow);
     setup.tow = plane(a->tmuvtx[0].tow, b->tmuvtx[0].tow, c->tmuvtx[0].tow);
-    setup.texture = state.texture.level_count > 0 ? &state.texture : &NoTexture();
+    if (state.texture.level_count > 0) setup.texture = &state.texture;
   }
   PrepareSpanDrawing(&setup);
   const SpanDrawer draw = SelectSpanDrawer(state, setup.depth != nullptr);
