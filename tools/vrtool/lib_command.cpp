@@ -1,9 +1,11 @@
 // vrtool lib: packs a folder into a file library, lists, extracts and
 // verifies members. Libraries are read through the demo's own TFileLib.
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
