@@ -93,25 +93,26 @@ int BuildCameraView(Vec3 eye, Vec3 target, float roll_degrees, Matrix4x4* view) 
 }
 
 void EvaluateNodeTracks(SceneNode* node, float frame) {
-  if (node == nullptr) return;
-  EvaluateNodeTracks(node->next, frame);
-  EvaluateNodeTracks(node->first_child, frame);
-  EvalHideTrack(frame, &node->hide);
-  EvalVectorTrack(frame, &node->position);
-  EvalRotationTrack(frame, &node->rotation);
-  EvalVectorTrack(frame, &node->scale);
-  if (node->hide.hidden) return;
-  EvalScalarTrack(frame, &node->fov);
-  EvalScalarTrack(frame, &node->roll);
-  EvalVectorTrack(frame, &node->colour);
-  EvalScalarTrack(frame, &node->hotspot);
-  EvalScalarTrack(frame, &node->falloff);
+  // Nodes are independent here, so siblings are walked in a loop: a long
+  // chain of siblings costs no stack.
+  for (; node != nullptr; node = node->next) {
+    EvaluateNodeTracks(node->first_child, frame);
+    EvalHideTrack(frame, &node->hide);
+    EvalVectorTrack(frame, &node->position);
+    EvalRotationTrack(frame, &node->rotation);
+    EvalVectorTrack(frame, &node->scale);
+    if (node->hide.hidden) continue;
+    EvalScalarTrack(frame, &node->fov);
+    EvalScalarTrack(frame, &node->roll);
+    EvalVectorTrack(frame, &node->colour);
+    EvalScalarTrack(frame, &node->hotspot);
+    EvalScalarTrack(frame, &node->falloff);
+  }
 }
 
-void ComputeNodeMatrices(Scene* scene, SceneNode* node, const Matrix4x4* parent) {
-  if (node == nullptr) return;
-  ComputeNodeMatrices(scene, node->next, parent);
+namespace {
 
+void ComputeOneNodeMatrices(Scene* scene, SceneNode* node, const Matrix4x4* parent) {
   Matrix4x4 rotation;
   Vec3 pivot = {0.0f, 0.0f, 0.0f};
   Vec3 scale = {1.0f, 1.0f, 1.0f};
@@ -150,6 +151,13 @@ void ComputeNodeMatrices(Scene* scene, SceneNode* node, const Matrix4x4* parent)
   local.m[3][2] += position.z;
   MatMultiply(&local, parent, &node->object_to_world);
   MatInverseAffine(&node->object_to_world, &node->world_to_object);
+}
+
+}  // namespace
+
+void ComputeNodeMatrices(Scene* scene, SceneNode* node, const Matrix4x4* parent) {
+  // Each node depends only on its parent's matrix: siblings in a loop.
+  for (; node != nullptr; node = node->next) ComputeOneNodeMatrices(scene, node, parent);
 }
 
 void EvaluateScene(Scene* scene, PolygonSink sink, float frame, float* fov_degrees) {

@@ -76,14 +76,12 @@ const Material* FaceMaterial(const Scene* scene, const Face* face) {
   return &scene->default_material;
 }
 
-void TransformAndCull(Scene* scene, SceneNode* node, const ViewSetup* view) {
-  if (node == nullptr) return;
-  TransformAndCull(scene, node->next, view);
-  MatMultiply(&node->object_to_world, &view->view, &node->object_to_camera);
-  TransformAndCull(scene, node->first_child, view);
+namespace {
 
-  const Mesh* mesh = DrawnMesh(node);
-  if (mesh == nullptr) return;
+// Marks the faces seen from the eye and the vertices they use, and moves
+// those vertices into camera space.
+void CullAndTransform(const Scene* scene, SceneNode* node, const Mesh* mesh,
+                      const ViewSetup* view) {
   if (mesh->vertex_count > 0) {
     std::memset(node->vertex_use, 0, sizeof(uint32_t) * static_cast<size_t>(mesh->vertex_count));
   }
@@ -108,13 +106,22 @@ void TransformAndCull(Scene* scene, SceneNode* node, const ViewSetup* view) {
   }
 }
 
-void LightAndEmit(Scene* scene, SceneNode* node, PolygonSink sink, PolygonRecord* record) {
-  if (node == nullptr) return;
-  LightAndEmit(scene, node->next, sink, record);
-  LightAndEmit(scene, node->first_child, sink, record);
+}  // namespace
 
-  const Mesh* mesh = DrawnMesh(node);
-  if (mesh == nullptr) return;
+void TransformAndCull(Scene* scene, SceneNode* node, const ViewSetup* view) {
+  // Nodes are independent here: siblings in a loop, children recursively.
+  for (; node != nullptr; node = node->next) {
+    MatMultiply(&node->object_to_world, &view->view, &node->object_to_camera);
+    TransformAndCull(scene, node->first_child, view);
+    if (const Mesh* mesh = DrawnMesh(node)) CullAndTransform(scene, node, mesh, view);
+  }
+}
+
+namespace {
+
+// Lights the node's visible faces and offers them to the sink in face order.
+void EmitNode(Scene* scene, SceneNode* node, const Mesh* mesh, PolygonSink sink,
+              PolygonRecord* record) {
   if (node->light_work != nullptr) {
     for (int32_t k = 0; k < scene->light_count; ++k) {
       const SceneNode* light_node = scene->lights[k].node;
@@ -153,4 +160,31 @@ void LightAndEmit(Scene* scene, SceneNode* node, PolygonSink sink, PolygonRecord
     }
     if (!sink(record)) return;
   }
+}
+
+// Reverses a chain of siblings in place; returns the new first node.
+SceneNode* ReverseSiblings(SceneNode* node) {
+  SceneNode* reversed = nullptr;
+  while (node != nullptr) {
+    SceneNode* following = node->next;
+    node->next = reversed;
+    reversed = node;
+    node = following;
+  }
+  return reversed;
+}
+
+}  // namespace
+
+void LightAndEmit(Scene* scene, SceneNode* node, PolygonSink sink, PolygonRecord* record) {
+  // Faces go out last sibling first, each node after its children: the
+  // order the collected buffer is drawn in. The chain is walked reversed in
+  // place (and restored) so that long sibling chains need no stack; nothing
+  // else reads the scene while a frame is evaluated.
+  SceneNode* reversed = ReverseSiblings(node);
+  for (SceneNode* current = reversed; current != nullptr; current = current->next) {
+    LightAndEmit(scene, current->first_child, sink, record);
+    if (const Mesh* mesh = DrawnMesh(current)) EmitNode(scene, current, mesh, sink, record);
+  }
+  ReverseSiblings(reversed);
 }

@@ -287,4 +287,26 @@ TEST(SceneEvaluation, ASinkThatStopsSkipsTheRestOfThatNodeOnly) {
   EXPECT_EQ(Evaluate(scene.get(), 0.0f, nullptr, KeepOneThenStop).size(), 2u);
 }
 
+TEST(SceneEvaluation, FacesGoOutLastSiblingFirstAndEachNodeAfterItsChildren) {
+  TdsScene description = FacingSquare();
+  for (const char* name : {"A", "B", "C"}) {
+    description.meshes.push_back(SquareFacingMinusY(name, "MAT"));
+  }
+  AddObjectNode(&description, "A", {0, 1, 0}, 0);
+  AddObjectNode(&description, "B", {0, 2, 0}, 0);
+  AddObjectNode(&description, "C", {0, 3, 0}, 0);
+  ScenePtr scene = LoadDescription(description);
+  const std::vector<PolygonRecord> polygons = Evaluate(scene.get(), 0.0f);
+  ASSERT_EQ(polygons.size(), 8u);
+  const float depths[4] = {13, 12, 11, 10};  // C, B, A, then their parent
+  for (size_t i = 0; i < 8; ++i) EXPECT_NEAR(polygons[i].vertices[0].z, depths[i / 2], 1e-4f);
+  // The sibling chain is left as it was.
+  const SceneNode* child = FindNode(scene.get(), "SQUARE")->first_child;
+  ASSERT_NE(child, nullptr);
+  EXPECT_STREQ(child->name, "A");
+  EXPECT_STREQ(child->next->name, "B");
+  EXPECT_STREQ(child->next->next->name, "C");
+  EXPECT_EQ(child->next->next->next, nullptr);
+}
+
 }  // namespace
