@@ -97,7 +97,13 @@ void LightBumpPicture(const uint8_t* gradient, const uint8_t* light, int32_t lig
       const int32_t g = slope[x];
       const uint32_t u = static_cast<uint32_t>(x - light_x + g);
       const uint32_t v = static_cast<uint32_t>(v_base + g);
-      if (u < kBumpLightSize && v < kBumpLightSize) out[x] = light[v * kBumpLightSize + u];
+      // Negative values wrapped to large ones, so one test covers both
+      // ends of both ranges; outside, the pixel stays black. The masked
+      // index keeps the look-up in the picture either way, so the choice
+      // needs no branch.
+      const bool inside = (u | v) < static_cast<uint32_t>(kBumpLightSize);
+      const uint8_t lit = light[((v & 0xFF) << 8) | (u & 0xFF)];
+      out[x] = inside ? lit : 0;
     }
   }
 }
@@ -113,11 +119,10 @@ void WriteBumpPicture(const uint8_t* work, const uint16_t table[256], uint16_t* 
     uint16_t* upper = reinterpret_cast<uint16_t*>(row_bytes + stride_bytes);
     const uint8_t* in = work + y * kBumpWidth;
     for (int x = 0; x < kBumpWidth; ++x) {
-      const uint16_t c = table[in[x]];
-      lower[2 * x] = c;
-      lower[2 * x + 1] = c;
-      upper[2 * x] = c;
-      upper[2 * x + 1] = c;
+      // Both cells of a row pair in one 32-bit store.
+      const uint32_t pair = table[in[x]] * 0x10001u;
+      std::memcpy(lower + 2 * x, &pair, sizeof pair);
+      std::memcpy(upper + 2 * x, &pair, sizeof pair);
     }
     row_bytes -= 2 * static_cast<std::ptrdiff_t>(stride_bytes);
   }

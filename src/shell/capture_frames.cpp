@@ -10,45 +10,48 @@
 
 namespace {
 
-// 5 and 6 bits widened to 8 by repeating the top bits, so full intensity
-// stays full (31 -> 255) and black stays black.
-struct WideningTables {
-  uint8_t five[32];
-  uint8_t six[64];
-  WideningTables() {
-    for (int v = 0; v < 32; ++v) five[v] = static_cast<uint8_t>((v << 3) | (v >> 2));
-    for (int v = 0; v < 64; ++v) six[v] = static_cast<uint8_t>((v << 2) | (v >> 4));
+// Every RGB 565 value widened to red, green, blue bytes (in memory order,
+// the fourth byte unused). 5 and 6 bits become 8 by repeating their top
+// bits, so full intensity stays full (31 -> 255) and black stays black.
+struct WideningTable {
+  uint32_t rgb[65536];
+  WideningTable() {
+    for (uint32_t t = 0; t < 65536; ++t) {
+      const uint32_t r5 = t >> 11, g6 = (t >> 5) & 63, b5 = t & 31;
+      const uint8_t bytes[4] = {static_cast<uint8_t>((r5 << 3) | (r5 >> 2)),
+                                static_cast<uint8_t>((g6 << 2) | (g6 >> 4)),
+                                static_cast<uint8_t>((b5 << 3) | (b5 >> 2)), 0};
+      std::memcpy(&rgb[t], bytes, 4);
+    }
   }
 };
 
-const WideningTables& Widening() {
-  static const WideningTables tables;
-  return tables;
+const WideningTable& Widening() {
+  static const WideningTable table;
+  return table;
 }
 
 }  // namespace
 
 void ConvertFrameToRgb(const uint16_t* pixels, int width, int height, int stride_pixels, int scale,
                        uint8_t* rgb) {
-  const WideningTables& w = Widening();
-  const size_t out_row_bytes = static_cast<size_t>(width) * scale * 3;
+  const WideningTable& w = Widening();
+  const int out_width = width * scale;
+  const size_t out_row_bytes = static_cast<size_t>(out_width) * 3;
   for (int y = 0; y < height; ++y) {
     // Screen row y (from the top) is memory row height - 1 - y.
     const uint16_t* in = pixels + static_cast<size_t>(height - 1 - y) * stride_pixels;
     uint8_t* out = rgb + static_cast<size_t>(y) * scale * out_row_bytes;
     uint8_t* o = out;
-    for (int x = 0; x < width; ++x) {
-      const unsigned t = in[x];
-      const uint8_t r = w.five[t >> 11];
-      const uint8_t g = w.six[(t >> 5) & 63];
-      const uint8_t b = w.five[t & 31];
-      for (int k = 0; k < scale; ++k) {
-        o[0] = r;
-        o[1] = g;
-        o[2] = b;
-        o += 3;
-      }
+    // Four-byte stores, each overwritten by the next pixel's; the row's
+    // last pixel is stored in three bytes so nothing spills past the row.
+    for (int x = 0; x < width - 1; ++x) {
+      const uint32_t value = w.rgb[in[x]];
+      for (int k = 0; k < scale; ++k, o += 3) std::memcpy(o, &value, 4);
     }
+    const uint32_t last = w.rgb[in[width - 1]];
+    for (int k = 0; k < scale - 1; ++k, o += 3) std::memcpy(o, &last, 4);
+    std::memcpy(o, &last, 3);
     // The enlarged row repeats downward.
     for (int k = 1; k < scale; ++k) std::memcpy(out + k * out_row_bytes, out, out_row_bytes);
   }
