@@ -186,6 +186,38 @@ TEST(FileLibraryTest, AlternatingMembersReadTheirOwnBytes) {
   EXPECT_FALSE(memory.library.Failed());
 }
 
+// Counts the seeks the library asks of its stream.
+class SeekCountingStream : public TMemoryStream {
+ public:
+  explicit SeekCountingStream(const std::vector<uint8_t>& bytes)
+      : TMemoryStream(bytes.data(), static_cast<int32_t>(bytes.size())) {}
+  void Seek(int32_t offset, int32_t origin) override {
+    ++seeks;
+    TMemoryStream::Seek(offset, origin);
+  }
+  int seeks = 0;
+};
+
+TEST(FileLibraryTest, SequentialReadsOfOneMemberCostOneSeek) {
+  const std::vector<uint8_t> bytes = MakeLibrary({{"one", Iota(100)}, {"two", Iota(100, 9)}});
+  SeekCountingStream stream(bytes);
+  stream.Open(smRead);
+  TFileLib library(&stream);
+  ASSERT_FALSE(library.Failed());
+  const int seeks_after_directory = stream.seeks;
+  TFileInLib two(&library);
+  two.SetName("two");
+  ASSERT_TRUE(two.Open(smRead));
+  uint8_t chunk[10];
+  for (int i = 0; i < 10; ++i) ASSERT_EQ(two.Read(chunk, 10, 1), 1);
+  EXPECT_EQ(stream.seeks - seeks_after_directory, 1);
+  EXPECT_EQ(chunk[9], 108);
+  two.Seek(50, soBegin);  // moves the member only; the library seeks on the next read
+  ASSERT_EQ(two.Read(chunk, 10, 1), 1);
+  EXPECT_EQ(chunk[0], 59);
+  EXPECT_EQ(stream.seeks - seeks_after_directory, 2);
+}
+
 TEST(FileLibraryTest, MemberPastTheEndMakesEveryMemberFail) {
   std::vector<uint8_t> bytes = LibraryHead({{"good", 140, 4}, {"long", 140, 50}});
   bytes.insert(bytes.end(), {1, 2, 3, 4});
