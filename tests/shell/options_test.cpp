@@ -1,0 +1,70 @@
+// The command line of captures and part-way starts: what it accepts, and the
+// combinations and values it refuses with a message.
+#include "shell/options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+bool Parse(std::vector<std::string> words, ShellOptions* options, std::string* error) {
+  words.insert(words.begin(), "veyrith");
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  return ParseShellOptions(static_cast<int>(argv.size()), argv.data(), options, error);
+}
+
+TEST(ShellOptions, ACaptureLineSetsItsPart) {
+  ShellOptions options;
+  std::string error;
+  ASSERT_TRUE(
+      Parse({"--capture", "out.mkv", "--scale", "3", "--from", "15", "--to", "20.5", "--fps", "30"},
+            &options, &error))
+      << error;
+  EXPECT_TRUE(options.capture);
+  EXPECT_EQ(options.capture_path, "out.mkv");
+  EXPECT_EQ(options.scale, 3);
+  EXPECT_DOUBLE_EQ(options.from_seconds, 15.0);
+  EXPECT_DOUBLE_EQ(options.to_seconds, 20.5);
+  EXPECT_TRUE(options.to_given);
+  EXPECT_DOUBLE_EQ(options.fps, 30.0);
+
+  ShellOptions start;
+  ASSERT_TRUE(Parse({"--start", "160", "--fullscreen"}, &start, &error)) << error;
+  EXPECT_TRUE(start.start_given);
+  EXPECT_DOUBLE_EQ(start.start_seconds, 160.0);
+}
+
+TEST(ShellOptions, WrongCapturesAreRefusedWithTheReason) {
+  struct Case {
+    std::vector<std::string> words;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {{"--capture", "out.avi"}, ".mp4"},
+      {{"--capture"}, "--capture needs"},
+      {{"--capture", "a.mp4", "--headless"}, "choose one"},
+      {{"--capture", "a.mp4", "--screenshot", "3", "x.png"}, "choose one"},
+      {{"--scale", "2"}, "go with --capture"},
+      {{"--from", "10"}, "go with --capture"},
+      {{"--capture", "a.mp4", "--scale", "1.5"}, "whole number"},
+      {{"--capture", "a.mp4", "--scale", "9"}, "whole number"},
+      {{"--capture", "a.mp4", "--from", "30", "--to", "20"}, "before --to"},
+      {{"--capture", "a.mp4", "--from", "218"}, "before --to"},
+      {{"--capture", "a.mp4", "--to", "300"}, "from 0 to 218"},
+      {{"--capture", "a.mp4", "--from", "-1"}, "from 0 to 218"},
+      {{"--capture", "a.mp4", "--start", "5"}, "--from"},
+      {{"--start", "218"}, "before the end"},
+      {{"--start", "ten"}, "'ten'"},
+  };
+  for (const Case& c : cases) {
+    ShellOptions options;
+    std::string error;
+    EXPECT_FALSE(Parse(c.words, &options, &error)) << c.words[0];
+    EXPECT_NE(error.find(c.reason), std::string::npos) << c.words[0] << ": " << error;
+  }
+}
+
+}  // namespace
