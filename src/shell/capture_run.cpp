@@ -208,9 +208,7 @@ int RunPlan(const CapturePlan& plan) {
   const int width = CaptureMode().width * plan.scale;
   const int height = CaptureMode().height * plan.scale;
   if (plan.kind == CaptureKind::kFrameFolder) {
-    std::string folder = plan.path;
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-    PngFolderWriter writer(folder);
+    PngFolderWriter writer(plan.path);
     // The music goes into the folder while it is being built.
     if (!writer.Begin(width, height, &error)) return Fail(error);
     if (!WriteSound(plan, writer.partial_folder() + "/music.wav", &error)) {
@@ -250,6 +248,8 @@ int RunCapture(const ShellOptions& options) {
                 ": the name must end in .mp4 or .mkv (a video), .wav (the music alone), or "
                 "have no extension (a folder of PNG frames and music.wav)");
   }
+  // "frames/" names the folder "frames".
+  while (plan.path.size() > 1 && plan.path.back() == '/') plan.path.pop_back();
   std::string error;
   if (!CheckOutputPlace(plan, &error)) return Fail(error);
   if ((plan.kind == CaptureKind::kVideoMp4 || plan.kind == CaptureKind::kVideoMatroska) &&
