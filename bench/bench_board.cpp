@@ -280,8 +280,13 @@ class RatioReporter : public benchmark::ConsoleReporter {
       const auto found = run.counters.find("Mpixels_per_s");
       if (found == run.counters.end()) continue;
       const std::string name = run.benchmark_name();
-      if (name == "BM_FillTexturedBilinearDepthDither/3") board_ = found->second.value;
-      if (name == "BM_LlvmpipeTexturedBilinearDepth/3") llvmpipe_ = found->second.value;
+      // Names may carry a suffix such as "/process_time".
+      if (name.rfind("BM_FillTexturedBilinearDepthDither/3", 0) == 0) {
+        board_ = found->second.value;
+      }
+      if (name.rfind("BM_LlvmpipeTexturedBilinearDepth/3", 0) == 0) {
+        llvmpipe_ = found->second.value;
+      }
     }
   }
   void Finalize() override {
