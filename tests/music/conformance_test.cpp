@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "music/mixer.h"
 #include "music/player.h"
 #include "music/s3m_reader.h"
 
@@ -121,6 +122,42 @@ TEST_P(ConformanceTest, RowsAndLengthMatchAnIndependentPlayer) {
   } else {
     EXPECT_NEAR(our_seconds, reference_seconds, reference_seconds * 0.003) << path;
   }
+}
+
+// Ten seconds of each module through the mixer in both modes: playing gives
+// no error, is audible, and the two modes hear the same music (their outputs
+// agree closely).
+TEST_P(ConformanceTest, RendersAudiblyInBothModes) {
+  const std::vector<uint8_t> bytes = ReadBytes(GetParam());
+  if (bytes.empty()) GTEST_SKIP() << GetParam() << " is not installed";
+  Module* module = nullptr;
+  ASSERT_EQ(LoadS3MFromMemory(bytes.data(), bytes.size(), &module), 0);
+  std::vector<int16_t> outputs[2];
+  for (int interpolate : {0, 1}) {
+    Mixer mixer;
+    ASSERT_EQ(mixer.Configure(22050, kMixerStereo, interpolate), 0);
+    PlayerSetDevice(&mixer);
+    PlayState* state = nullptr;
+    ASSERT_EQ(PlayerStart(module, nullptr, 0, &state), 0);
+    PlayerSetDevice(nullptr);
+    outputs[interpolate].resize(2 * 22050 * 10);
+    EXPECT_EQ(mixer.Render(
+                  outputs[interpolate].data(), 22050 * 10,
+                  [](void* s) { return PlayerTickState(static_cast<PlayState*>(s)); }, state),
+              0);
+    PlayerStop(state);
+  }
+  FreeModule(module);
+  double energy = 0;
+  double difference = 0;
+  for (size_t i = 0; i < outputs[0].size(); ++i) {
+    energy += double(outputs[0][i]) * outputs[0][i];
+    const double delta = double(outputs[0][i]) - outputs[1][i];
+    difference += delta * delta;
+  }
+  const double rms = std::sqrt(energy / static_cast<double>(outputs[0].size()));
+  EXPECT_GT(rms, 500.0) << GetParam();
+  EXPECT_LT(difference, energy * 0.25) << GetParam();
 }
 
 INSTANTIATE_TEST_SUITE_P(DebianModules, ConformanceTest, testing::ValuesIn(kModules));
