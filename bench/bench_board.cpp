@@ -189,9 +189,16 @@ void BM_SmallTrianglesTexturedBilinearDepthDither(benchmark::State& state) {
   RunBoard(state, Look::kTexturedBilinearDepthDither, ScreenMesh(cells_x, cells_y, 1));
 }
 
+// Two triangles per screen layer, three layers: the pixel pipeline alone,
+// with next to no setup per triangle or per row.
+void BM_FillTexturedBilinearDepthDitherLargeTriangles(benchmark::State& state) {
+  RunBoard(state, Look::kTexturedBilinearDepthDither, ScreenMesh(1, 1, 3));
+}
+
 BENCHMARK(BM_FillFlat)->Arg(1)->Arg(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FillGouraud)->Arg(1)->Arg(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FillTexturedBilinearDepthDither)->Arg(1)->Arg(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FillTexturedBilinearDepthDitherLargeTriangles)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SmallTrianglesTexturedBilinearDepthDither)
     ->Arg(10)
     ->Arg(25)

@@ -98,23 +98,26 @@ inline __m128i MultiplySmall(__m128i a, __m128i b) {
 
 #endif
 
-inline void InverseW(const SpanStart& s, float first, PixelGroup* g) {
+// lanes (4 or 8): how many pixels of the group are wanted; a group that
+// ends within its first four pixels skips the second half.
+inline void InverseW(const SpanStart& s, float first, int lanes, PixelGroup* g) {
 #if defined(__SSE2__)
-  for (int half = 0; half < kGroupPixels; half += 4) {
+  for (int half = 0; half < lanes; half += 4) {
     const __m128 k = Lanes(first + static_cast<float>(half));
     const __m128 oow = _mm_add_ps(_mm_set1_ps(s.oow), _mm_mul_ps(k, _mm_set1_ps(s.oow_step)));
     _mm_store_ps(g->w + half, _mm_div_ps(_mm_set1_ps(1.0f), oow));
   }
 #else
+  (void)lanes;
   for (int i = 0; i < kGroupPixels; ++i) {
     g->w[i] = 1.0f / (s.oow + (first + static_cast<float>(i)) * s.oow_step);
   }
 #endif
 }
 
-inline void WDepths(PixelGroup* g) {
+inline void WDepths(int lanes, PixelGroup* g) {
 #if defined(__SSE2__)
-  for (int half = 0; half < kGroupPixels; half += 4) {
+  for (int half = 0; half < lanes; half += 4) {
     const __m128i bits = _mm_castps_si128(_mm_load_ps(g->w + half));
     const __m128i near = _mm_cmplt_epi32(bits, _mm_set1_epi32(0x3F800000));
     __m128i depth = _mm_sub_epi32(_mm_srli_epi32(bits, 11), _mm_set1_epi32(127 << 12));
@@ -122,7 +125,9 @@ inline void WDepths(PixelGroup* g) {
     depth = _mm_or_si128(_mm_andnot_si128(far, depth), _mm_and_si128(far, _mm_set1_epi32(0xFFFF)));
     _mm_store_si128(reinterpret_cast<__m128i*>(g->depth + half), _mm_andnot_si128(near, depth));
   }
+  if (lanes == 4) _mm_store_si128(reinterpret_cast<__m128i*>(g->depth + 4), _mm_setzero_si128());
 #else
+  (void)lanes;
   for (int i = 0; i < kGroupPixels; ++i) g->depth[i] = WBufferDepth(g->w[i]);
 #endif
 }
@@ -160,11 +165,11 @@ inline void Colours(const SpanStart& s, int32_t offset, PixelGroup* g) {
 // Texel indices (and for bilinear, the four neighbours and their weights)
 // of the group, after InverseW.
 template <bool kBilinear>
-inline void TexelAddresses(const SpanStart& s, float first, const TextureAddressing& a,
+inline void TexelAddresses(const SpanStart& s, float first, const TextureAddressing& a, int lanes,
                            PixelGroup* g) {
   const TextureLevel& level = *a.level;
 #if defined(__SSE2__)
-  for (int half = 0; half < kGroupPixels; half += 4) {
+  for (int half = 0; half < lanes; half += 4) {
     const __m128 k = Lanes(first + static_cast<float>(half));
     const __m128 w = _mm_load_ps(g->w + half);
     const __m128 scale = _mm_set1_ps(a.scale16);
@@ -200,6 +205,7 @@ inline void TexelAddresses(const SpanStart& s, float first, const TextureAddress
     }
   }
 #else
+  (void)lanes;
   for (int i = 0; i < kGroupPixels; ++i) {
     const float k = first + static_cast<float>(i);
     const int32_t u16 = FloorToInt((s.sow + k * s.sow_step) * g->w[i] * a.scale16 - a.bias16);

@@ -127,10 +127,11 @@ void DrawSpan(const TriangleSetup& t, int32_t y, int32_t x_begin, int32_t x_end)
   PixelGroup g;
   for (int32_t group = x_begin; group < x_end; group += kGroupPixels) {
     const int32_t count = std::min(kGroupPixels, x_end - group);
+    const int lanes = count > 4 ? 8 : 4;
     const int32_t offset = group - x_begin;
     const auto first = static_cast<float>(offset);
     if constexpr (kTexture != kNoTexture || kDepth != kNoDepth)
-      span_groups::InverseW(start, first, &g);
+      span_groups::InverseW(start, first, lanes, &g);
     if constexpr (kTexture != kNoTexture) {
       if (choose_level) {
         addressing.level = &texture.levels[MipmapLevel(
@@ -138,11 +139,12 @@ void DrawSpan(const TriangleSetup& t, int32_t y, int32_t x_begin, int32_t x_end)
             start.tow + first * start.tow_step)];
         addressing.scale16 = addressing.level->texels_per_s_unit * 16.0f;
       }
-      span_groups::TexelAddresses<kTexture == kBilinearTexture>(start, first, addressing, &g);
+      span_groups::TexelAddresses<kTexture == kBilinearTexture>(start, first, addressing, lanes,
+                                                                &g);
     }
     if constexpr (kDepth != kNoDepth) {
       if (w_depth) {
-        span_groups::WDepths(&g);
+        span_groups::WDepths(lanes, &g);
       } else {
         span_groups::ZDepths(start, first, &g);
       }
@@ -179,8 +181,8 @@ void DrawSpan(const TriangleSetup& t, int32_t y, int32_t x_begin, int32_t x_end)
     if (_mm_movemask_epi8(pass) == 0) continue;
     if (!portable) {
       span_sse2::ShadeGroup<kIterated, kTexture != kNoTexture, kTexture == kBilinearTexture>(
-          t.vector, dither_threshold, g, texels, chromakey, pass, new_depth, colour_row + group,
-          kDepth != kNoDepth && depth_write ? depth_row + group : nullptr);
+          t.vector, dither_threshold, g, count, texels, chromakey, pass, new_depth,
+          colour_row + group, kDepth != kNoDepth && depth_write ? depth_row + group : nullptr);
       continue;
     }
 #endif

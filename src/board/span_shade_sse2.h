@@ -56,18 +56,20 @@ template <bool kBilinear>
 __attribute__((optimize("no-tree-vectorize")))
 #endif
 inline void
-FilterTexels(const uint64_t* texels, const PixelGroup& g, uint64_t* filtered) {
-  for (int i = 0; i < kGroupPixels; ++i) {
+FilterTexels(const uint64_t* texels, const PixelGroup& g, int count, uint64_t* filtered) {
+  // Only the pixels of the span: the addresses of the others are not set.
+  for (int i = 0; i < count; ++i) {
     filtered[i] = kBilinear ? BilinearTexel(texels, g, i) : PointTexel(texels, g, i);
   }
+  for (int i = count; i < kGroupPixels; ++i) filtered[i] = 0;
 }
 
 // Texels of the eight pixels, filtered, as three vectors of 16-bit lanes.
 template <bool kBilinear>
-inline void FetchTexels(const uint64_t* texels, const PixelGroup& g, __m128i* red, __m128i* green,
-                        __m128i* blue) {
+inline void FetchTexels(const uint64_t* texels, const PixelGroup& g, int count, __m128i* red,
+                        __m128i* green, __m128i* blue) {
   uint64_t filtered[kGroupPixels];
-  FilterTexels<kBilinear>(texels, g, filtered);
+  FilterTexels<kBilinear>(texels, g, count, filtered);
   // Lanes per pixel: blue, green, red, 0. Transpose to one channel per vector.
   const __m128i pairs[4] = {
       _mm_set_epi64x(static_cast<int64_t>(filtered[1]), static_cast<int64_t>(filtered[0])),
@@ -91,8 +93,8 @@ inline void FetchTexels(const uint64_t* texels, const PixelGroup& g, __m128i* re
 // pass holds the lanes that passed the depth test (and lie in the span).
 template <bool kIterated, bool kTextured, bool kBilinear>
 inline void ShadeGroup(const SpanConstants& c, __m128i dither_threshold, const PixelGroup& g,
-                       const uint64_t* texels, bool chromakey, __m128i pass, __m128i new_depth,
-                       uint16_t* colour, uint16_t* depth) {
+                       int count, const uint64_t* texels, bool chromakey, __m128i pass,
+                       __m128i new_depth, uint16_t* colour, uint16_t* depth) {
   __m128i red, green, blue;
   if constexpr (kIterated) {
     const __m128i zero = _mm_setzero_si128();
@@ -106,7 +108,7 @@ inline void ShadeGroup(const SpanConstants& c, __m128i dither_threshold, const P
   }
   if constexpr (kTextured) {
     __m128i texel_red, texel_green, texel_blue;
-    FetchTexels<kBilinear>(texels, g, &texel_red, &texel_green, &texel_blue);
+    FetchTexels<kBilinear>(texels, g, count, &texel_red, &texel_green, &texel_blue);
     // texel x (colour + 1) / 256: full texel x full colour stays full.
     const __m128i one = _mm_set1_epi16(1);
     red = _mm_srli_epi16(_mm_mullo_epi16(texel_red, _mm_add_epi16(red, one)), 8);
