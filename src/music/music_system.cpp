@@ -251,6 +251,8 @@ uint32_t MusicPlayModule(MusicModule* module, int loop) {
   PlayState* state = nullptr;
   const int code = PlayerStart(module->module, channels.data(), loop, &state);
   if (code != kMusicOk) return static_cast<uint32_t>(Fail(code));
+  bool others_playing = false;
+  for (const PlayState* other : system.plays) others_playing = others_playing || other != nullptr;
   system.plays[handle - 1] = state;
   for (int channel : channels) system.channel_owner[channel] = handle;
   if (system.start_time_s > 0) {
@@ -260,6 +262,12 @@ uint32_t MusicPlayModule(MusicModule* module, int loop) {
     if (skip_code != kMusicOk) {
       MusicFatalError((std::string("Music system: ") + MusicErrorText(skip_code)).c_str());
     }
+  }
+  // Until now the output only held silence: drop it and queue the song's
+  // first sound at once, so it is heard when the demo clock starts.
+  if (!others_playing) {
+    system.output->DropQueued();
+    system.background.FillOutput();
   }
   return handle;
 }

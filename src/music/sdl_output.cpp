@@ -56,6 +56,8 @@ class SdlOutput final : public SoundOutput {
     return true;
   }
 
+  void DropQueued() override { SDL_ClearQueuedAudio(device_); }
+
   bool Close(std::string* /*error*/) override {
     Shut();
     return true;

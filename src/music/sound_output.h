@@ -26,6 +26,10 @@ class SoundOutput {
   virtual bool Write(const int16_t* samples, int frames, std::string* error) = 0;
   // Ends the output (a file is completed). False with the reason in *error.
   virtual bool Close(std::string* error) = 0;
+  // Forgets sound handed over but not heard yet (a sound card's queue of
+  // silence when a song starts), so the song is heard at once rather than
+  // a buffer length late. Clock-paced outputs have nothing queued.
+  virtual void DropQueued() {}
 };
 
 // Milliseconds of a monotonic clock; the silent and file outputs are paced
