@@ -142,7 +142,7 @@ TEST_F(ContentScenesTest, EachMissingSceneFailsWithItsOwnMessage) {
 }
 
 TEST_F(ContentScenesTest, TexturesAreSharedByBaseNameAndFallBackInOrder) {
-  scenes_[0] = SceneUsing({"Wood.PCX", "brick.bmp", "ab"});
+  scenes_[0] = SceneUsing({"Wood.PCX", "brick.bmp", "ab", ""});
   scenes_[3] = SceneUsing({"wOOD.bmp", "gone.pcx", "BRICK.PCX"});
   extra_ = {{"textures\\wood.pcx", Pcx(32, 32, 200)},
             {"textures\\brick.BMP", Bmp(16)},
@@ -150,6 +150,7 @@ TEST_F(ContentScenesTest, TexturesAreSharedByBaseNameAndFallBackInOrder) {
             {"textures\\plasm.pcx", Pcx(4, 4, 100)}};
   OpenLibrary();
   ASSERT_EQ(LoadSceneSlots(), 1);
+  SceneSlots[0]->materials[3]->texture_index = 77;  // no texture map
   ASSERT_EQ(CollectAndLoadTextures(), 1);
   EXPECT_TRUE(Shown().empty());
   ASSERT_EQ(TextureCount, 4);
@@ -167,7 +168,7 @@ TEST_F(ContentScenesTest, TexturesAreSharedByBaseNameAndFallBackInOrder) {
   EXPECT_EQ(TextureSlots[2].image.width, 8);
   EXPECT_EQ(TextureSlots[3].image.width, 4);  // neither: the fallback picture
   // Materials without a texture keep their index.
-  EXPECT_EQ(SceneSlots[1]->material_count, 0);
+  EXPECT_EQ(SceneSlots[0]->materials[3]->texture_index, 77);
 }
 
 TEST_F(ContentScenesTest, UnloadableTexturesAndBrokenBoundsFailTheLoad) {
