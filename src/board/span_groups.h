@@ -138,6 +138,22 @@ inline void ZDepths(const SpanStart& s, float first, PixelGroup* g) {
   }
 }
 
+#if defined(__SSE2__)
+// Colours of the group from 12.12 values of its pixels 0-3 (low) and 4-7
+// (high), which then move on by the group's width. Saturating packs clamp
+// to 0..255 on the way to bytes.
+inline void ColoursFromLanes(__m128i low[3], __m128i high[3], const __m128i step8[3],
+                             PixelGroup* g) {
+  uint8_t* out[3] = {g->red, g->green, g->blue};
+  for (int c = 0; c < 3; ++c) {
+    const __m128i words = _mm_packs_epi32(_mm_srai_epi32(low[c], 12), _mm_srai_epi32(high[c], 12));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out[c]), _mm_packus_epi16(words, words));
+    low[c] = _mm_add_epi32(low[c], step8[c]);
+    high[c] = _mm_add_epi32(high[c], step8[c]);
+  }
+}
+#endif
+
 // Colours of pixels offset .. offset + 7 of the span.
 inline void Colours(const SpanStart& s, int32_t offset, PixelGroup* g) {
 #if defined(__SSE2__)

@@ -124,6 +124,17 @@ void DrawSpan(const TriangleSetup& t, int32_t y, int32_t x_begin, int32_t x_end)
   const __m128i dither_threshold =
       _mm_load_si128(reinterpret_cast<const __m128i*>(t.dither->thresholds[y & 3][x_begin & 3]));
 #endif
+#if defined(__SSE2__)
+  __m128i colour_low[3], colour_high[3];
+  if constexpr (kIterated) {
+    const int32_t starts[3] = {start.red, start.green, start.blue};
+    for (int channel = 0; channel < 3; ++channel) {
+      colour_low[channel] =
+          _mm_add_epi32(_mm_set1_epi32(starts[channel]), t.vector.colour_lanes[channel]);
+      colour_high[channel] = _mm_add_epi32(colour_low[channel], t.vector.colour_step4[channel]);
+    }
+  }
+#endif
   PixelGroup g;
   for (int32_t group = x_begin; group < x_end; group += kGroupPixels) {
     const int32_t count = std::min(kGroupPixels, x_end - group);
@@ -149,7 +160,13 @@ void DrawSpan(const TriangleSetup& t, int32_t y, int32_t x_begin, int32_t x_end)
         span_groups::ZDepths(start, first, &g);
       }
     }
-    if constexpr (kIterated) span_groups::Colours(start, offset, &g);
+    if constexpr (kIterated) {
+#if defined(__SSE2__)
+      span_groups::ColoursFromLanes(colour_low, colour_high, t.vector.colour_step8, &g);
+#else
+      span_groups::Colours(start, offset, &g);
+#endif
+    }
     const uint64_t* texels = addressing.level->texels;
 
 #if defined(__SSE2__)
@@ -251,6 +268,13 @@ void PrepareSpanDrawing(TriangleSetup* setup) {
   c.chromakey_red = _mm_set1_epi16(static_cast<int16_t>((state.chromakey_rgb >> 16) & 0xFF));
   c.chromakey_green = _mm_set1_epi16(static_cast<int16_t>((state.chromakey_rgb >> 8) & 0xFF));
   c.chromakey_blue = _mm_set1_epi16(static_cast<int16_t>(state.chromakey_rgb & 0xFF));
+  const int32_t steps[3] = {setup->red_step, setup->green_step, setup->blue_step};
+  for (int channel = 0; channel < 3; ++channel) {
+    const int32_t step = steps[channel];
+    c.colour_lanes[channel] = _mm_set_epi32(3 * step, 2 * step, step, 0);
+    c.colour_step4[channel] = _mm_set1_epi32(4 * step);
+    c.colour_step8[channel] = _mm_set1_epi32(8 * step);
+  }
 #else
   (void)setup;
 #endif

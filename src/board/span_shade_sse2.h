@@ -26,6 +26,11 @@ struct SpanConstants {
   __m128i chromakey_red;
   __m128i chromakey_green;
   __m128i chromakey_blue;
+  // Iterated colour steps (12.12) of red, green, blue: per lane 0..3, for
+  // four pixels and for eight.
+  __m128i colour_lanes[3];
+  __m128i colour_step4[3];
+  __m128i colour_step8[3];
 };
 
 // floor((v x factor + threshold) / 65536) in 16-bit lanes: the high half of

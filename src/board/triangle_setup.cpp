@@ -120,7 +120,7 @@ bool ToSubpixel(float coordinate, int64_t* subpixel) {
   if (!std::isfinite(coordinate)) return false;
   const double scaled =
       std::clamp(static_cast<double>(coordinate) * 16.0, -kSubpixelLimit, kSubpixelLimit);
-  *subpixel = std::llround(scaled);
+  *subpixel = static_cast<int64_t>(scaled + (scaled < 0 ? -0.5 : 0.5));  // half away from 0
   return true;
 }
 
@@ -140,7 +140,8 @@ ScreenPlane PlaneThrough(const double (&x)[3], const double (&y)[3], double fa, 
 // stepping across a full row cannot overflow.
 int32_t ColourStep(double per_x) {
   if (std::isnan(per_x)) return 0;
-  return static_cast<int32_t>(std::lround(std::clamp(per_x, -256.0, 256.0) * 4096.0));
+  const double fixed = std::clamp(per_x, -256.0, 256.0) * 4096.0;
+  return static_cast<int32_t>(fixed + (fixed < 0 ? -0.5 : 0.5));
 }
 
 void RecordTriangle(const char* name, const GrVertex& a, const GrVertex& b, const GrVertex& c) {
