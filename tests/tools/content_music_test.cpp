@@ -43,6 +43,7 @@ S3mModule SmallModule() {
   m.patterns = {S3mPattern(2), S3mPattern(2)};
   m.patterns[0].rows[0][1] = {0x40, 1, 32, 'A', 3};
   m.orders = {0, 1, 0};
+  m.fast_volume_slides = true;
   return m;
 }
 
@@ -66,6 +67,7 @@ TEST(S3mWriter, WritesAModuleThatTheDemosReaderLoads) {
   EXPECT_EQ(module->channel_count, 2);
   EXPECT_EQ(module->speed, 6);
   EXPECT_EQ(module->tempo, 125);
+  EXPECT_EQ(module->flags & 2u, 2u) << "fast volume slides";
   EXPECT_EQ(module->panning[0], 24);   // pan byte 3 -> 8 * 3
   EXPECT_EQ(module->panning[1], 104);  // pan byte 12 -> 128 - 8 * 3
   ASSERT_NE(module->samples[0], nullptr);

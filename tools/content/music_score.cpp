@@ -333,7 +333,7 @@ void Flight(SongGrid& g) {
   Arpeggio(s, kFlightChords, 26, 1);
   for (int bar = 0; bar + 4 <= 8; bar += 4)
     Melody(g, s.first + bar * kBar, kChLead, kLead, 46, kFlightTheme, true);
-  Melody(g, s.first + 8 * kBar, kChLead, kLead, 46, kMainTheme[1], true);
+  Melody(g, s.first + 8 * kBar, kChLead, kLead, 46, kFlightTheme, true);
   g.Note(s.first + 160, kChLead, S3mCell::kNoteCut, 0);
   // The last bar dives: the bass falls away under a tom run.
   for (int r = 160; r < 176; ++r) g.Effect(s.first + r, kChBass, 'E', r < 168 ? 0x04 : 0xF2);
@@ -471,7 +471,9 @@ bool ComposeMusic(S3mModule* module, std::string* error) {
   module->initial_tempo = 128;
   module->global_volume = 64;
   module->master_volume = 56;
-  module->fast_volume_slides = false;
+  // Volume slides act from a row's first tick on, as in early Scream
+  // Tracker songs: the swells and fades start with their notes.
+  module->fast_volume_slides = true;
   static constexpr uint8_t kPans[kChannelCount] = {7, 8, 11, 4, 7, 3, 7, 12, 8, 5, 10, 6};
   for (int c = 0; c < kChannelCount; ++c) module->channels.push_back({kPans[c] >= 8, kPans[c]});
   module->instruments = SynthesiseInstruments();

@@ -61,7 +61,7 @@ SceneSpec BuildPlanetScene(int part) {
                                         100,
                                         "STARS.PCX"});
   const int surface = AddMaterial(scene, {"Surface",
-                                          {14, 16, 28},
+                                          {26, 30, 48},
                                           {255, 255, 255},
                                           {255, 255, 255},
                                           Shading::kGouraud,
@@ -115,7 +115,7 @@ SceneSpec BuildPlanetScene(int part) {
   AddObject(scene, "MoonB", 1, RotatedZ({-900, 1500, -150}, planet_angle));
   AddSphere(scene.meshes.back(), {0, 0, 0}, 60, 20, 10, moon);
 
-  AddOmniLight(scene, "Star", {-20000, -12000, 6000}, {1.0f, 0.95f, 0.85f});
+  AddOmniLight(scene, "Star", {16000, -15000, 7000}, {1.0f, 0.95f, 0.85f});
   AddOmniLight(scene, "Nebula", {15000, 14000, -4000}, {0.15f, 0.1f, 0.3f});
 
   std::vector<CameraKey> path;
