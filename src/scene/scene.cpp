@@ -64,12 +64,18 @@ void SetDefaultMaterial(Scene* scene) {
   material.diffuse = {255.0f, 255.0f, 255.0f};
 }
 
-// Siblings are released iteratively and children recursively, so a long
-// list of siblings costs no stack; the depth of a tree is bounded by the
-// file's hierarchy values.
+// Iterative, so that a deep hierarchy (a file can nest nodes 32767 levels
+// deep) costs no stack: a node's children are spliced in front of its next
+// sibling before the node itself is released.
 void FreeSceneNode(SceneNode* node) {
   while (node != nullptr) {
-    FreeSceneNode(node->first_child);
+    if (node->first_child != nullptr) {
+      SceneNode* last_child = node->first_child;
+      while (last_child->next != nullptr) last_child = last_child->next;
+      last_child->next = node->next;
+      node->next = node->first_child;
+      node->first_child = nullptr;
+    }
     SceneNode* next = node->next;
     FreeNodeOwned(node);
     node = next;
