@@ -165,6 +165,8 @@ int ApplyRowToChannel(PlayState& state, PlayChannel& channel) {
 int ProcessRow(PlayState& state) {
   state.status = PlayStatus{state.position, state.pattern, state.row};
   if (state.pattern_delay != 0) {
+    // Quirk: the repetitions run the row actions with the info as stored,
+    // without putting the memory in place of a 0.
     for (int32_t i = 0; i < state.channel_count; ++i) {
       PlayChannel& channel = state.channels[i];
       if ((channel.flags & kChannelCommandPresent) == 0) continue;
@@ -310,6 +312,8 @@ int PlayerTickState(PlayState* state) {
   if (state == nullptr || state->stuck) return kMusicOk;
   // Once past its end a song that is not repeated sends nothing more.
   if (state->loop_count > 0 && state->loop_flag == 0) return kMusicOk;
+  // Quirk: a state starts on tick 0 of no row, so the first row is read on
+  // the speed-th tick like every later one (a lead-in of speed - 1 ticks).
   int code;
   if (++state->tick < state->speed) {
     code = RunTickEffects(*state);

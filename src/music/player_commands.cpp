@@ -208,6 +208,8 @@ int StartNote(PlayState& state, PlayChannel& channel) {
   channel.output_period = period;
   if (device == nullptr) return kMusicOk;
   int code = device->PlaySound(channel.device_channel, PeriodToRateHz(period));
+  // Quirk: the offset stays until the next instrument byte, so later notes
+  // without one start at it too.
   if (code == kMusicOk && channel.sample_offset != 0) {
     code = device->SetPosition(channel.device_channel, channel.sample_offset);
   }
