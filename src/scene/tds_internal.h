@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "scene/chunk_reader.h"
 #include "scene/scene.h"
@@ -12,6 +13,9 @@ struct TdsContext {
   Scene* scene;
   SceneLoadError* error;  // may be null
   bool keyframer_seen;    // records may no longer move once nodes link to them
+  // The chain of most recent nodes: [0] the last root, [d + 1] the last child
+  // of [d]. Attaching a node walks this chain instead of the sibling lists.
+  std::vector<SceneNode*> recent_chain;
 };
 
 // Prints to standard output when SceneReaderVerbose is on.

@@ -1,6 +1,7 @@
 // The keyframer section of a 3D Studio file: the header with the animation
 // length, and one node per animated object, light, light target, spotlight,
 // camera and camera target, attached to the hierarchy by its depth value.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -78,33 +79,31 @@ bool LinkNode(TdsContext* context, SceneNode* node) {
 // below 1 other than -1 count as 1).
 bool AttachNode(TdsContext* context, SceneNode* node, int hierarchy) {
   Scene* scene = context->scene;
+  std::vector<SceneNode*>& chain = context->recent_chain;
   if (hierarchy == -1) {
     if (scene->root_count >= kMaxRootNodes) {
       return Fail(context, "more than %i root nodes", kMaxRootNodes);
     }
     scene->roots[scene->root_count++] = node;
+    chain.assign(1, node);
     return true;
   }
   if (scene->root_count == 0) {
     return Fail(context, "keyframer node \"%s\" is a child before any root", node->name);
   }
-  const int depth = hierarchy < 1 ? 1 : hierarchy;
-  SceneNode* parent = scene->roots[scene->root_count - 1];
-  for (int i = 0; i < depth; ++i) {
-    while (parent->next != nullptr) parent = parent->next;
-    if (i + 1 < depth) {
-      if (parent->first_child == nullptr) break;
-      parent = parent->first_child;
-    }
-  }
+  // The parent is the last node at depth (hierarchy - 1) of the chain, or
+  // the chain's deepest node when the chain is shorter.
+  const size_t depth = static_cast<size_t>(hierarchy < 1 ? 1 : hierarchy);
+  const size_t parent_depth = std::min(depth, chain.size()) - 1;
+  SceneNode* parent = chain[parent_depth];
   node->parent = parent;
   if (parent->first_child == nullptr) {
     parent->first_child = node;
   } else {
-    SceneNode* last = parent->first_child;
-    while (last->next != nullptr) last = last->next;
-    last->next = node;
+    chain[parent_depth + 1]->next = node;  // the parent's last child
   }
+  chain.resize(parent_depth + 1);
+  chain.push_back(node);
   return true;
 }
 

@@ -77,7 +77,7 @@ bool ReadMainChunk(TdsContext* context, Chunk* main) {
 Scene* LoadSceneFromMemory(const uint8_t* bytes, size_t size, SceneLoadError* error) {
   if (error != nullptr) error->message[0] = '\0';
   Scene* scene = CreateScene();
-  TdsContext context{scene, error, false};
+  TdsContext context{scene, error, false, {}};
   if (scene == nullptr) {
     Fail(&context, "out of memory");
     return nullptr;
