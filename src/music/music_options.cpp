@@ -128,8 +128,7 @@ int ParseMusicArgument(int argc, char** argv, int* index, std::string* error) {
 }
 
 const char* MusicOptionsHelp() {
-  return "Music:\n"
-         "  --sound default|none  play through the default sound device (the default)\n"
+  return "  --sound default|none  play through the default sound device (the default)\n"
          "                        or play nothing ('No Sound')\n"
          "  --sound-file FILE     write the music to a 16-bit WAV file instead\n"
          "  --quality Q           very-low (22050 Hz), low (32000 Hz), medium (44100 Hz),\n"
