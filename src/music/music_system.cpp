@@ -31,7 +31,6 @@ namespace {
 constexpr int kFreeChannel = 0;
 
 struct MusicSystem {
-  BackgroundPlayer background;
   Mixer mixer;
   std::unique_ptr<SoundOutput> output;
   bool initialised = false;
@@ -40,6 +39,9 @@ struct MusicSystem {
   std::atomic<int> last_error{0};
   int dialog_failed = 0;
   double start_time_s = 0.0;
+  // Last, so that at process exit the thread is stopped before the mixer and
+  // the output it uses are destroyed.
+  BackgroundPlayer background;
 };
 
 MusicSystem& System() {
