@@ -17,8 +17,10 @@ float Length(Vec3f v) {
 
 void AddTriangle(MeshSpec& mesh, uint16_t a, uint16_t b, uint16_t c, int material) {
   const Vec3f& pa = mesh.vertices[a];
-  const Vec3f n = Cross(mesh.vertices[b] - pa, mesh.vertices[c] - pa);
-  if (Length(n) < 1e-6f) return;  // collapsed: no defined side
+  const Vec3f e1 = mesh.vertices[b] - pa, e2 = mesh.vertices[c] - pa;
+  // Collapsed (two corners on one point, as at a sphere's poles, where
+  // rounding leaves slivers): no defined side, so no face.
+  if (Length(Cross(e1, e2)) <= 1e-4f * Length(e1) * Length(e2)) return;
   mesh.faces.push_back({a, b, c});
   mesh.face_materials.push_back(material);
 }

@@ -1,0 +1,221 @@
+// Tests of the generator's 3D Studio writer and geometry: what it writes
+// comes back through the demo's own reader as it was described, faces
+// point outward, and descriptions the format cannot hold are refused.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "content/mesh_shapes.h"
+#include "content/scene_kit.h"
+#include "content/tds_writer.h"
+#include "scene/scene.h"
+#include "scene/tds_reader.h"
+
+namespace {
+
+// A parent with a child and a grandchild, a spotlight with its target, a
+// camera, and a hidden-then-shown object.
+SceneSpec FamilyScene() {
+  SceneSpec scene;
+  scene.frame_count = 100;
+  const int flat = AddMaterial(
+      scene,
+      {"Flat", {10, 20, 30}, {200, 100, 50}, {0, 0, 0}, Shading::kFlat, true, 40, "ROCK.BMP"});
+  const size_t parent = AddObject(scene, "Parent", -1, {1, 2, 3});
+  AddBox(scene.meshes.back(), {-1, -1, -1}, {1, 1, 1}, flat);
+  const size_t child = AddObject(scene, "Child", 1, {4, 5, 6});
+  AddBox(scene.meshes.back(), {-1, -1, -1}, {1, 1, 1}, flat);
+  AddObject(scene, "Grandchild", 2, {7, 8, 9});
+  AddBox(scene.meshes.back(), {-1, -1, -1}, {1, 1, 1}, flat);
+  KeyShape shape;
+  shape.tension = 0.5f;
+  shape.ease_from = 0.25f;
+  scene.nodes[parent].scale.keys = {{0, {1, 1, 1}, shape}, {50, {2, 2, 2}, {}}};
+  scene.nodes[parent].scale.mode = TrackMode::kLoop;
+  SpinTrack(scene.nodes[child], 100, 50, 0.01f, {0, 0, 1}, TrackMode::kRepeat);
+  scene.nodes[child].hide.keys = {{10, 0, {}}, {20, 0, {}}, {30, 0, {}}};
+  LightSpec spot;
+  spot.name = "Spot";
+  spot.spot = true;
+  scene.lights.push_back(spot);
+  NodeSpec target;
+  target.kind = NodeKind::kLightTarget;
+  target.name = "Spot";
+  target.position.keys = {{0, {0, 0, 0}, {}}};
+  scene.nodes.push_back(target);
+  NodeSpec light;
+  light.kind = NodeKind::kSpotlight;
+  light.name = "Spot";
+  light.position.keys = {{0, {0, 0, 50}, {}}};
+  light.colour.keys = {{0, {0.5f, 0.25f, 1}, {}}};
+  scene.nodes.push_back(light);
+  AddCamera(scene, {{0, {0, -100, 0}, {0, 0, 0}}, {99, {0, -50, 10}, {0, 0, 0}}}, 60);
+  return scene;
+}
+
+struct LoadedScene {
+  Scene* scene = nullptr;
+  ~LoadedScene() { FreeScene(scene); }
+};
+
+SceneNode* FindNode(SceneNode* node, const char* name, int type) {
+  for (; node; node = node->next) {
+    if (std::string(node->name) == name && node->type == type) return node;
+    if (SceneNode* found = FindNode(node->first_child, name, type)) return found;
+  }
+  return nullptr;
+}
+
+SceneNode* NodeNamed(Scene* scene, const char* name, int type = kNodeObject) {
+  for (int r = 0; r < scene->root_count; ++r) {
+    if (SceneNode* found = FindNode(scene->roots[r], name, type)) return found;
+  }
+  return nullptr;
+}
+
+TEST(SceneWriter, WhatIsWrittenComesBackThroughTheDemosReader) {
+  std::string error;
+  const std::vector<uint8_t> bytes = WriteTds(FamilyScene(), &error);
+  ASSERT_FALSE(bytes.empty()) << error;
+  LoadedScene loaded{LoadSceneFromMemory(bytes.data(), bytes.size())};
+  Scene* scene = loaded.scene;
+  ASSERT_NE(scene, nullptr);
+  EXPECT_EQ(scene->frame_count, 100);
+  ASSERT_EQ(scene->material_count, 1);
+  const Material* m = scene->materials[0];
+  EXPECT_EQ(m->flags & 0x17u, 0x14u) << "flat, textured, two-sided";
+  EXPECT_FLOAT_EQ(m->self_illumination, 0.4f);
+  EXPECT_FLOAT_EQ(m->ambient.y, 20.0f);
+  EXPECT_STREQ(m->texture_file, "ROCK.BMP");
+
+  SceneNode* parent = NodeNamed(scene, "Parent");
+  SceneNode* child = NodeNamed(scene, "Child");
+  SceneNode* grandchild = NodeNamed(scene, "Grandchild");
+  ASSERT_TRUE(parent && child && grandchild);
+  EXPECT_EQ(child->parent, parent);
+  EXPECT_EQ(grandchild->parent, child);
+  // Positions of children come out as described, whatever the file order.
+  EXPECT_FLOAT_EQ(parent->position.keys[0].value.z, 3.0f);
+  EXPECT_FLOAT_EQ(child->position.keys[0].value.y, 5.0f);
+  EXPECT_FLOAT_EQ(child->position.keys[0].value.z, 6.0f);
+  EXPECT_FLOAT_EQ(grandchild->position.keys[0].value.x, 7.0f);
+  EXPECT_FLOAT_EQ(grandchild->position.keys[0].value.y, 8.0f);
+  EXPECT_FLOAT_EQ(grandchild->position.keys[0].value.z, 9.0f);
+  EXPECT_EQ(parent->scale.flags & kTrackRepeatMask, kTrackModeLoop);
+  EXPECT_FLOAT_EQ(parent->scale.keys[0].tcb.tension, 0.5f);
+  EXPECT_FLOAT_EQ(parent->scale.keys[0].tcb.ease_from, 0.25f);
+  EXPECT_FLOAT_EQ(parent->scale.keys[0].tcb.continuity, 0.0f);
+  EXPECT_EQ(child->rotation.flags & kTrackRepeatMask, kTrackModeRepeat);
+  EXPECT_EQ(child->rotation.key_count, 3);
+  EXPECT_FLOAT_EQ(child->rotation.keys[1].relative.angle, 0.5f);
+  ASSERT_EQ(child->hide.key_count, 3);
+  EXPECT_EQ(child->hide.keys[2].frame, 30);
+
+  ASSERT_EQ(scene->light_count, 1);
+  EXPECT_EQ(scene->lights[0].spot, 1);
+  ASSERT_NE(scene->lights[0].node, nullptr);
+  EXPECT_EQ(scene->lights[0].node->type, kNodeSpotlight) << "the light's own node drives it";
+  EXPECT_NE(NodeNamed(scene, "Spot", kNodeLightTarget), nullptr);
+  ASSERT_EQ(scene->camera_count, 1);
+  EXPECT_NE(scene->cameras[0].node, nullptr);
+  EXPECT_NE(scene->cameras[0].target_node, nullptr);
+  EXPECT_FLOAT_EQ(scene->cameras[0].node->fov.keys[0].value, 60.0f);
+}
+
+TEST(SceneWriter, RefusesWhatTheFormatCannotHold) {
+  struct Case {
+    const char* what;
+    void (*spoil)(SceneSpec&);
+  };
+  const Case cases[] = {
+      {"a face past the vertices", [](SceneSpec& s) { s.meshes[0].faces[0].c = 999; }},
+      {"a face without a material", [](SceneSpec& s) { s.meshes[0].face_materials.pop_back(); }},
+      {"a material that does not exist", [](SceneSpec& s) { s.meshes[0].face_materials[0] = 5; }},
+      {"keys out of order", [](SceneSpec& s) { s.nodes[0].scale.keys[1].frame = 0; }},
+      {"a node animating nothing", [](SceneSpec& s) { s.nodes[1].name = "Nobody"; }},
+      {"a node deeper than its place", [](SceneSpec& s) { s.nodes[1].depth = 2; }},
+      {"a mesh over 65535 vertices",
+       [](SceneSpec& s) {
+         s.meshes[0].vertices.resize(70000);
+         s.meshes[0].mapping.clear();
+       }},
+  };
+  for (const Case& c : cases) {
+    SceneSpec scene = FamilyScene();
+    c.spoil(scene);
+    std::string error;
+    EXPECT_TRUE(WriteTds(scene, &error).empty()) << c.what;
+    EXPECT_FALSE(error.empty()) << c.what;
+  }
+}
+
+Vec3f Cross(Vec3f a, Vec3f b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+float Dot(Vec3f a, Vec3f b) {
+  return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+
+// Every face's normal (b - a) x (c - a) points away from inside(centre).
+void ExpectOutward(const MeshSpec& mesh, Vec3f (*inside)(Vec3f), const char* shape) {
+  ASSERT_EQ(mesh.mapping.size(), mesh.vertices.size()) << shape;
+  ASSERT_FALSE(mesh.faces.empty()) << shape;
+  for (const FaceSpec& f : mesh.faces) {
+    const Vec3f a = mesh.vertices[f.a], b = mesh.vertices[f.b], c = mesh.vertices[f.c];
+    const Vec3f normal = Cross(b - a, c - a);
+    ASSERT_GT(Dot(normal, normal), 0.0f) << shape << ": a collapsed face";
+    const Vec3f centre = (a + b + c) * (1.0f / 3.0f);
+    ASSERT_GT(Dot(normal, centre - inside(centre)), 0.0f) << shape << ": a face points inward";
+  }
+}
+
+TEST(MeshShapes, ClosedShapesFaceOutwardWithoutCollapsedFaces) {
+  MeshSpec sphere, torus, tube, box;
+  AddSphere(sphere, {0, 0, 0}, 10, 16, 8, 0);
+  ExpectOutward(
+      sphere,
+      [](Vec3f) {
+        return Vec3f{0, 0, 0};
+      },
+      "sphere");
+  EXPECT_EQ(sphere.faces.size(), 16u * 8u * 2u - 2u * 16u) << "one triangle less per pole quad";
+  AddTorus(torus, {0, 0, 0}, 20, 5, 24, 8, 0);
+  ExpectOutward(
+      torus,
+      [](Vec3f p) {
+        const float r = std::sqrt(p.x * p.x + p.y * p.y);
+        return Vec3f{p.x / r * 20, p.y / r * 20, 0};
+      },
+      "torus");
+  AddTube(tube, {0, 0, 0}, 10, 0, 30, 8, 0);
+  ExpectOutward(
+      tube,
+      [](Vec3f p) {
+        return Vec3f{0, 0, p.z};
+      },
+      "cone");
+  EXPECT_EQ(tube.faces.size(), 8u) << "a cone loses the triangles at its tip";
+  AddBox(box, {-1, -2, -3}, {1, 2, 3}, 0);
+  ExpectOutward(
+      box,
+      [](Vec3f) {
+        return Vec3f{0, 0, 0};
+      },
+      "box");
+  EXPECT_EQ(box.faces.size(), 12u);
+}
+
+TEST(MeshShapes, SkyDomesFaceTheirCentre) {
+  SceneSpec scene;
+  AddSkyDome(scene, "Dome", 0, 100, 12, 6, true, 1, 1);
+  const MeshSpec& dome = scene.meshes.back();
+  for (const FaceSpec& f : dome.faces) {
+    const Vec3f a = dome.vertices[f.a], b = dome.vertices[f.b], c = dome.vertices[f.c];
+    EXPECT_LT(Dot(Cross(b - a, c - a), a + b + c), 0.0f);
+    EXPECT_GE(std::fmin(a.z, std::fmin(b.z, c.z)), -0.01f) << "the upper half only";
+  }
+}
+
+}  // namespace
