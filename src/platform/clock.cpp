@@ -35,9 +35,15 @@ uint32_t GetTickCount() {
   return static_cast<uint32_t>(static_cast<uint64_t>(ms));
 }
 
-void ClockUseVirtual(bool use_virtual) { State().use_virtual.store(use_virtual); }
-bool ClockIsVirtual() { return State().use_virtual.load(); }
-void ClockSetVirtualMs(double time_ms) { State().virtual_ms.store(time_ms); }
+void ClockUseVirtual(bool use_virtual) {
+  State().use_virtual.store(use_virtual);
+}
+bool ClockIsVirtual() {
+  return State().use_virtual.load();
+}
+void ClockSetVirtualMs(double time_ms) {
+  State().virtual_ms.store(time_ms);
+}
 
 void ClockAdvanceVirtualMs(double delta_ms) {
   std::atomic<double>& v = State().virtual_ms;
@@ -46,8 +52,12 @@ void ClockAdvanceVirtualMs(double delta_ms) {
   }
 }
 
-double ClockVirtualMs() { return State().virtual_ms.load(); }
+double ClockVirtualMs() {
+  return State().virtual_ms.load();
+}
 
-void SleepMs(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void SleepMs(uint32_t ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 }  // namespace platform

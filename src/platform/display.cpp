@@ -14,8 +14,12 @@ std::atomic<bool> video_ok{false};
 
 }  // namespace
 
-void SetHeadless(bool headless) { headless_run.store(headless); }
-bool IsHeadless() { return headless_run.load(); }
+void SetHeadless(bool headless) {
+  headless_run.store(headless);
+}
+bool IsHeadless() {
+  return headless_run.load();
+}
 
 bool DisplayAvailable() {
   std::call_once(video_once, [] {

@@ -15,8 +15,12 @@ std::atomic<bool> dialogs_enabled{true};
 
 }  // namespace
 
-void SetMessageBoxHook(MessageBoxHook hook) { hook_function.store(hook); }
-void SetMessageBoxDialogs(bool enabled) { dialogs_enabled.store(enabled); }
+void SetMessageBoxHook(MessageBoxHook hook) {
+  hook_function.store(hook);
+}
+void SetMessageBoxDialogs(bool enabled) {
+  dialogs_enabled.store(enabled);
+}
 
 void MessageBoxA(void* /*owner*/, const char* text, const char* caption, unsigned /*style*/) {
   const char* shown_text = text ? text : "";

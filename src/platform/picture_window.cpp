@@ -95,7 +95,8 @@ void TranslateEvents() {
   while (SDL_PollEvent(&event)) {
     switch (event.type) {
       case SDL_KEYDOWN:
-        if (!event.key.repeat) PostMessage(kWmKeyDown, static_cast<uintptr_t>(event.key.keysym.sym), 0);
+        if (!event.key.repeat)
+          PostMessage(kWmKeyDown, static_cast<uintptr_t>(event.key.keysym.sym), 0);
         break;
       case SDL_QUIT:
         PostMessage(kWmClose, 0, 0);
@@ -111,7 +112,9 @@ void TranslateEvents() {
 
 }  // namespace
 
-void SetPictureWindowOptions(const PictureWindowOptions& options) { Picture().options = options; }
+void SetPictureWindowOptions(const PictureWindowOptions& options) {
+  Picture().options = options;
+}
 
 bool OpenPictureWindow(int width, int height) {
   PictureWindow& p = Picture();
@@ -124,7 +127,8 @@ bool OpenPictureWindow(int width, int height) {
                               width * scale, height * scale, flags);
   if (!p.window) return false;
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-  p.renderer = SDL_CreateRenderer(p.window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+  p.renderer =
+      SDL_CreateRenderer(p.window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
   if (!p.renderer) p.renderer = SDL_CreateRenderer(p.window, -1, SDL_RENDERER_SOFTWARE);
   if (!p.renderer) {
     ClosePictureWindow();
@@ -167,7 +171,9 @@ void ClosePictureWindow() {
   p.window = nullptr;
 }
 
-bool PictureWindowOpen() { return Picture().window != nullptr; }
+bool PictureWindowOpen() {
+  return Picture().window != nullptr;
+}
 
 void SubmitPicture(const uint16_t* pixels, int width, int height, int stride_pixels, bool wait) {
   PictureWindow& p = Picture();

@@ -141,7 +141,8 @@ DisplayMode CaptureMode() {
 int CapturePictures(const CapturePlan& plan, CaptureFrameWriter* writer, double* seconds) {
   const DisplayMode mode = CaptureMode();
   std::string error;
-  EnterHeadless();
+  // The capture renders its own sound track; nothing plays live meanwhile.
+  EnterHeadless(HeadlessSound::kSilent);
   DemoStartMs = plan.from_ms;
   CaptureProgress progress(plan.frames, isatty(STDERR_FILENO) != 0);
   CaptureSink sink(writer, mode.width, mode.height, plan.scale, plan.frames, plan.fps, &progress);

@@ -151,6 +151,7 @@ bool ParseShellOptions(int argc, char** argv, ShellOptions* options, std::string
         *error = std::string("unknown option '") + arg + "'";
         return false;
       }
+      if (std::strncmp(arg, "--sound", 7) == 0) options->sound_chosen = true;
       i = index - 1;
     }
   }

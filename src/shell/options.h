@@ -8,7 +8,8 @@ struct ShellOptions {
   bool version = false;
   bool list_rows = false;
   bool fullscreen = false;
-  int window_scale = 0;  // 0: chosen from the display
+  int window_scale = 0;       // 0: chosen from the display
+  bool sound_chosen = false;  // --sound or --sound-file was given
   bool headless = false;
   double fps = 60.0;  // virtual clock rate of headless runs
   bool fps_given = false;

@@ -49,7 +49,7 @@ void AdvanceClock(void* context, const CountingFrameSink& /*sink*/, int interval
 }
 
 int RunHeadless(const ShellOptions& options) {
-  EnterHeadless();
+  EnterHeadless(options.sound_chosen ? HeadlessSound::kAsChosen : HeadlessSound::kSilent);
   CountingFrameSink sink;
   VirtualClockStep step{1000.0 / options.fps};
   sink.SetHook(AdvanceClock, &step);
@@ -87,7 +87,7 @@ void TakeScreenshot(void* context, const CountingFrameSink& sink, int interval) 
 }
 
 int RunScreenshot(const ShellOptions& options) {
-  EnterHeadless();
+  EnterHeadless(options.sound_chosen ? HeadlessSound::kAsChosen : HeadlessSound::kSilent);
   DemoStartMs = static_cast<uint32_t>(std::llround(options.screenshot_seconds * 1000.0));
   CountingFrameSink sink;
   Screenshot shot{options.screenshot_path, {}, false};
@@ -106,13 +106,13 @@ int RunScreenshot(const ShellOptions& options) {
 
 }  // namespace
 
-void EnterHeadless() {
+void EnterHeadless(HeadlessSound sound) {
   platform::SetHeadless(true);
   platform::SetMessageBoxDialogs(false);
   platform::ClockUseVirtual(true);
   platform::ClockSetVirtualMs(0.0);
   MusicSkipSetupDialog(true);
-  PresetSilentSound();
+  if (sound == HeadlessSound::kSilent) PresetSilentSound();
 }
 
 int RunWithOptions(const ShellOptions& options) {

@@ -7,6 +7,10 @@ struct ShellOptions;
 // Runs the demo as the options ask; returns the process exit code.
 int RunWithOptions(const ShellOptions& options);
 
+// What a run without a display hears: nothing, or the sound output the
+// command line chose (a WAV file follows the virtual clock).
+enum class HeadlessSound { kSilent, kAsChosen };
+
 // Switches to a run without a display: virtual clock at 0, no dialogs, no
-// setup dialog, silent sound unless the command line chose otherwise.
-void EnterHeadless();
+// setup dialog, and the sound as asked.
+void EnterHeadless(HeadlessSound sound);
