@@ -36,6 +36,88 @@ int SnowyHollow(float, float, float z, float slope) {
   return z > 140 || slope > 0.35f ? 0 : 1;
 }
 
+struct HutMaterials {
+  int logs, roof, door, window, chimney;
+};
+
+void AddHut(SceneSpec& scene, float ground, const HutMaterials& m) {
+  AddObject(scene, "Hut", -1, {0, 0, ground});
+  MeshSpec& hut = scene.meshes.back();
+  AddBox(hut, {-90, -60, -10}, {90, 60, 90}, m.logs);
+  // Gabled roof: two slopes and the two gable ends.
+  const Vec3f e[6] = {{-105, -75, 90}, {105, -75, 90}, {105, 0, 150},
+                      {-105, 0, 150},  {105, 75, 90},  {-105, 75, 90}};
+  AddQuad(hut, e[0], e[1], e[2], e[3], m.roof);
+  AddQuad(hut, e[4], e[5], e[3], e[2], m.roof);
+  AddQuad(hut, {-90, 60, 90}, {-90, -60, 90}, {-90, 0, 150}, {-90, 0, 150}, m.logs);
+  AddQuad(hut, {90, -60, 90}, {90, 60, 90}, {90, 0, 150}, {90, 0, 150}, m.logs);
+  AddQuad(hut, {-25, -61, -10}, {25, -61, -10}, {25, -61, 60}, {-25, -61, 60}, m.door);
+  AddQuad(hut, {40, -61, 25}, {75, -61, 25}, {75, -61, 60}, {40, -61, 60}, m.window);
+  AddQuad(hut, {91, -25, 25}, {91, 25, 25}, {91, 25, 60}, {91, -25, 60}, m.window);
+  AddBox(hut, {45, 10, 100}, {70, 35, 185}, m.chimney);
+}
+
+void AddForest(SceneSpec& scene, int pine) {
+  AddObject(scene, "Forest", -1, {0, 0, 0});
+  MeshSpec& forest = scene.meshes.back();
+  for (int i = 0; i < 36; ++i) {
+    const float angle = 2 * kPi * LatticeValue(i, 0, 511);
+    const float r = 300 + 600 * LatticeValue(i, 1, 511);
+    const float x = r * std::cos(angle), y = r * std::sin(angle);
+    const float tall = 70 + 60 * LatticeValue(i, 2, 511);
+    AddTube(forest, {x, y, HollowHeight(x, y) - 5}, tall * 0.3f, 0, tall, 8, pine, 2, 1);
+  }
+}
+
+void AddHutLights(SceneSpec& scene, float ground) {
+  // Warm light from the window, flickering with the stove inside.
+  const size_t stove =
+      AddOmniLight(scene, "StoveLight", {60, -140, ground + 50}, {0.9f, 0.55f, 0.25f});
+  NodeSpec& stove_node = scene.nodes[stove];
+  stove_node.colour.mode = TrackMode::kLoop;
+  stove_node.colour.keys.clear();
+  for (int k = 0; k <= 12; ++k) {
+    const float flicker = 0.75f + 0.25f * LatticeValue(k % 12, 0, 512);
+    stove_node.colour.keys.push_back(
+        {k * 50, Vec3f{0.9f * flicker, 0.55f * flicker, 0.25f * flicker}, {}});
+  }
+  AddOmniLight(scene, "SkyLight", {-3000, 2000, 4000}, {0.35f, 0.4f, 0.6f});
+
+  // Moonlight: a spotlight aimed by its own target node. The target node
+  // comes first so that the light's own node is the last one linked to it.
+  LightSpec moon;
+  moon.name = "MoonSpot";
+  moon.position = {-900, -1200, 1400};
+  moon.colour = {150, 170, 255};
+  moon.spot = true;
+  moon.spot_target = {0, 0, ground};
+  scene.lights.push_back(moon);
+  NodeSpec target;
+  target.kind = NodeKind::kLightTarget;
+  target.name = "MoonSpot";
+  target.position.keys = {{0, {0, 0, ground}, {}}, {599, {100, 50, ground}, {}}};
+  scene.nodes.push_back(target);
+  NodeSpec spot;
+  spot.kind = NodeKind::kSpotlight;
+  spot.name = "MoonSpot";
+  spot.position.keys = {{0, moon.position, {}}};
+  spot.colour.keys = {{0, {0.45f, 0.5f, 0.75f}, {}}};
+  scene.nodes.push_back(spot);
+}
+
+void AddHutCamera(SceneSpec& scene, float ground) {
+  // Around the hut and down to the lit window.
+  std::vector<CameraKey> path;
+  for (int frame = 0; frame <= 600; frame += 50) {
+    const float t = static_cast<float>(frame) / 600.0f;
+    const float angle = 1.1f * kPi - 1.6f * kPi * t;  // ends before the door
+    const float radius = 700 - 380 * t;
+    const float x = radius * std::cos(angle), y = radius * std::sin(angle);
+    path.push_back({frame, {x, y, HollowHeight(x, y) + 160 - 80 * t}, {0, 0, ground + 60}});
+  }
+  AddCamera(scene, path, 58, 0.6f);
+}
+
 }  // namespace
 
 SceneSpec BuildMountainWorldScene() {
@@ -145,74 +227,9 @@ SceneSpec BuildMountainHutScene() {
   AddSkyDome(scene, "SkyDome", sky, 4000, 20, 8, true, 2, 1);
 
   const float ground = HollowHeight(0, 0);
-  AddObject(scene, "Hut", -1, {0, 0, ground});
-  MeshSpec& hut = scene.meshes.back();
-  AddBox(hut, {-90, -60, -10}, {90, 60, 90}, logs);
-  // Gabled roof: two slopes and the two gable ends.
-  const Vec3f e[6] = {{-105, -75, 90}, {105, -75, 90}, {105, 0, 150},
-                      {-105, 0, 150},  {105, 75, 90},  {-105, 75, 90}};
-  AddQuad(hut, e[0], e[1], e[2], e[3], roof);
-  AddQuad(hut, e[4], e[5], e[3], e[2], roof);
-  AddQuad(hut, {-90, 60, 90}, {-90, -60, 90}, {-90, 0, 150}, {-90, 0, 150}, logs);
-  AddQuad(hut, {90, -60, 90}, {90, 60, 90}, {90, 0, 150}, {90, 0, 150}, logs);
-  AddQuad(hut, {-25, -61, -10}, {25, -61, -10}, {25, -61, 60}, {-25, -61, 60}, door);
-  AddQuad(hut, {40, -61, 25}, {75, -61, 25}, {75, -61, 60}, {40, -61, 60}, window);
-  AddQuad(hut, {91, -25, 25}, {91, 25, 25}, {91, 25, 60}, {91, -25, 60}, window);
-  AddBox(hut, {45, 10, 100}, {70, 35, 185}, chimney);
-
-  AddObject(scene, "Forest", -1, {0, 0, 0});
-  MeshSpec& forest = scene.meshes.back();
-  for (int i = 0; i < 36; ++i) {
-    const float angle = 2 * kPi * LatticeValue(i, 0, 511);
-    const float r = 300 + 600 * LatticeValue(i, 1, 511);
-    const float x = r * std::cos(angle), y = r * std::sin(angle);
-    const float tall = 70 + 60 * LatticeValue(i, 2, 511);
-    AddTube(forest, {x, y, HollowHeight(x, y) - 5}, tall * 0.3f, 0, tall, 8, pine, 2, 1);
-  }
-
-  // Warm light from the window, flickering with the stove inside.
-  const size_t stove =
-      AddOmniLight(scene, "StoveLight", {60, -140, ground + 50}, {0.9f, 0.55f, 0.25f});
-  NodeSpec& stove_node = scene.nodes[stove];
-  stove_node.colour.mode = TrackMode::kLoop;
-  stove_node.colour.keys.clear();
-  for (int k = 0; k <= 12; ++k) {
-    const float flicker = 0.75f + 0.25f * LatticeValue(k % 12, 0, 512);
-    stove_node.colour.keys.push_back(
-        {k * 50, Vec3f{0.9f * flicker, 0.55f * flicker, 0.25f * flicker}, {}});
-  }
-  AddOmniLight(scene, "SkyLight", {-3000, 2000, 4000}, {0.35f, 0.4f, 0.6f});
-
-  // Moonlight: a spotlight aimed by its own target node. The target node
-  // comes first so that the light's own node is the last one linked to it.
-  LightSpec moon;
-  moon.name = "MoonSpot";
-  moon.position = {-900, -1200, 1400};
-  moon.colour = {150, 170, 255};
-  moon.spot = true;
-  moon.spot_target = {0, 0, ground};
-  scene.lights.push_back(moon);
-  NodeSpec target;
-  target.kind = NodeKind::kLightTarget;
-  target.name = "MoonSpot";
-  target.position.keys = {{0, {0, 0, ground}, {}}, {599, {100, 50, ground}, {}}};
-  scene.nodes.push_back(target);
-  NodeSpec spot;
-  spot.kind = NodeKind::kSpotlight;
-  spot.name = "MoonSpot";
-  spot.position.keys = {{0, moon.position, {}}};
-  spot.colour.keys = {{0, {0.45f, 0.5f, 0.75f}, {}}};
-  scene.nodes.push_back(spot);
-
-  // Around the hut and down to the lit window.
-  std::vector<CameraKey> path;
-  for (int frame = 0; frame <= 600; frame += 50) {
-    const float t = static_cast<float>(frame) / 600.0f;
-    const float angle = 1.1f * kPi - 1.6f * kPi * t;  // ends before the door
-    const float radius = 700 - 380 * t;
-    const float x = radius * std::cos(angle), y = radius * std::sin(angle);
-    path.push_back({frame, {x, y, HollowHeight(x, y) + 160 - 80 * t}, {0, 0, ground + 60}});
-  }
-  AddCamera(scene, path, 58, 0.6f);
+  AddHut(scene, ground, {logs, roof, door, window, chimney});
+  AddForest(scene, pine);
+  AddHutLights(scene, ground);
+  AddHutCamera(scene, ground);
   return scene;
 }
