@@ -29,6 +29,8 @@ template <bool kStereo, bool kInterpolate>
 void MixRun(const int8_t* __restrict data, uint64_t& position, uint64_t step, int32_t gain_left,
             int32_t gain_right, int32_t* accumulator, int frames) {
   uint64_t at = position;
+  // Unrolled: the loop body is short and the run's length unknown.
+#pragma GCC unroll 4
   for (int i = 0; i < frames; ++i) {
     const uint32_t index = static_cast<uint32_t>(at >> kFractionBits);
     int32_t left;
