@@ -112,21 +112,16 @@ bool Validate(const S3mModule& module, std::string* error) {
   return false;
 }
 
-}  // namespace
-
-std::vector<uint8_t> WriteS3m(const S3mModule& module, std::string* error) {
-  if (!Validate(module, error)) return {};
-  // The order count is kept even, as Scream Tracker itself does.
-  std::vector<uint8_t> orders = module.orders;
-  if (orders.size() % 2 != 0) orders.push_back(255);
+// The 96-byte header: counts, flags, speed, tempo, volumes and the
+// channel settings.
+std::vector<uint8_t> HeaderBytes(const S3mModule& module, size_t order_count) {
   const size_t instrument_count = module.instruments.size();
   const size_t pattern_count = module.patterns.size();
-
   std::vector<uint8_t> out(kHeaderBytes, 0);
   PutText(out, 0, module.name, 27);
   out[28] = 0x1A;
   out[29] = 16;  // file type: Scream Tracker 3 module
-  PutU16(out, 32, static_cast<uint32_t>(orders.size()));
+  PutU16(out, 32, static_cast<uint32_t>(order_count));
   PutU16(out, 34, static_cast<uint32_t>(instrument_count));
   PutU16(out, 36, static_cast<uint32_t>(pattern_count));
   PutU16(out, 38, module.fast_volume_slides ? 64 : 0);
@@ -149,6 +144,37 @@ std::vector<uint8_t> WriteS3m(const S3mModule& module, std::string* error) {
     }
     out[64 + channel] = setting;
   }
+  return out;
+}
+
+// The 80-byte instrument header at `header`, its sample at `paragraph`.
+void PutInstrumentHeader(std::vector<uint8_t>& out, size_t header, const S3mInstrument& instrument,
+                         uint32_t paragraph) {
+  out[header] = 1;  // sample instrument
+  PutText(out, header + 1, instrument.name.substr(0, 8) + ".SMP", 12);
+  out[header + 13] = static_cast<uint8_t>(paragraph >> 16);
+  PutU16(out, header + 14, paragraph & 0xFFFF);
+  PutU32(out, header + 16, static_cast<uint32_t>(instrument.data.size()));
+  PutU32(out, header + 20, instrument.looped ? instrument.loop_start : 0);
+  PutU32(out, header + 24, instrument.looped ? instrument.loop_end : 0);
+  out[header + 28] = instrument.volume;
+  out[header + 31] = instrument.looped ? 1 : 0;
+  PutU32(out, header + 32, instrument.middle_c_rate_hz);
+  PutText(out, header + 48, instrument.name, 27);
+  std::memcpy(out.data() + header + 76, "SCRS", 4);
+}
+
+}  // namespace
+
+std::vector<uint8_t> WriteS3m(const S3mModule& module, std::string* error) {
+  if (!Validate(module, error)) return {};
+  // The order count is kept even, as Scream Tracker itself does.
+  std::vector<uint8_t> orders = module.orders;
+  if (orders.size() % 2 != 0) orders.push_back(255);
+  const size_t instrument_count = module.instruments.size();
+  const size_t pattern_count = module.patterns.size();
+
+  std::vector<uint8_t> out = HeaderBytes(module, orders.size());
   out.insert(out.end(), orders.begin(), orders.end());
   const size_t instrument_pointers = out.size();
   out.resize(out.size() + 2 * instrument_count + 2 * pattern_count, 0);
@@ -187,18 +213,7 @@ std::vector<uint8_t> WriteS3m(const S3mModule& module, std::string* error) {
       *error = "sample data beyond the first MiB of the module";
       return {};
     }
-    out[header] = 1;  // sample instrument
-    PutText(out, header + 1, instrument.name.substr(0, 8) + ".SMP", 12);
-    out[header + 13] = static_cast<uint8_t>(paragraph >> 16);
-    PutU16(out, header + 14, paragraph & 0xFFFF);
-    PutU32(out, header + 16, static_cast<uint32_t>(instrument.data.size()));
-    PutU32(out, header + 20, instrument.looped ? instrument.loop_start : 0);
-    PutU32(out, header + 24, instrument.looped ? instrument.loop_end : 0);
-    out[header + 28] = instrument.volume;
-    out[header + 31] = instrument.looped ? 1 : 0;
-    PutU32(out, header + 32, instrument.middle_c_rate_hz);
-    PutText(out, header + 48, instrument.name, 27);
-    std::memcpy(out.data() + header + 76, "SCRS", 4);
+    PutInstrumentHeader(out, header, instrument, paragraph);
     out.insert(out.end(), instrument.data.begin(), instrument.data.end());
   }
   AlignToParagraph(out);
