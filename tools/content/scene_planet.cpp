@@ -44,6 +44,55 @@ CameraKey JourneyKey(int frame) {
   return {0, {r * std::cos(a), r * std::sin(a), 300 + 1500 * s}, {-700 * s, 900 * s, 0}};
 }
 
+void AddPlanet(SceneSpec& scene, int surface, int ring, int frames, int start) {
+  // The planet: 150 x 68 quads, about 20,000 faces, turned to where the
+  // shared clock has it.
+  const float planet_angle = kPlanetSpin * static_cast<float>(start);
+  const size_t planet = AddObject(scene, "Planet", -1, {0, 0, 0});
+  // The texture is twice as wide as high: half of v covers it once.
+  AddSphere(scene.meshes.back(), {0, 0, 0}, 420, 150, 68, surface, 1, 0.5f);
+  // The ring is part of the planet's mesh and turns with it.
+  MeshSpec& body = scene.meshes.back();
+  AddSurface(
+      body, 64, 2,
+      [](float u, float v) {
+        const float a = 2 * kPi * u, r = 620 + 260 * v;
+        return Vec3f{r * std::cos(a), r * std::sin(a), 0};
+      },
+      ring, 8, 1);
+  RotateZ(body, 0, planet_angle, {0, 0, 0});
+  SpinTrack(scene.nodes[planet], frames, 20, kPlanetSpin, {0, 0, 1}, TrackMode::kRepeat);
+}
+
+void AddMoons(SceneSpec& scene, int moon, int metal, int frames, int start) {
+  const float planet_angle = kPlanetSpin * static_cast<float>(start);
+  // Moons ride on the planet's node; positions are relative to it.
+  const float moon_angle = kMoonSpin * static_cast<float>(start);
+  const size_t moon1 = AddObject(scene, "MoonA", 1, RotatedZ({1250, 0, 80}, planet_angle));
+  AddSphere(scene.meshes.back(), {0, 0, 0}, 90, 24, 12, moon);
+  RotateZ(scene.meshes.back(), 0, moon_angle, {0, 0, 0});
+  SpinTrack(scene.nodes[moon1], frames, 25, kMoonSpin, {0, 0, 1});
+  AddObject(scene, "Probe", 2, RotatedZ({170, 0, 20}, moon_angle));
+  AddBox(scene.meshes.back(), {-12, -6, -6}, {12, 6, 6}, metal);
+  AddBox(scene.meshes.back(), {-4, -40, -1}, {4, 40, 1}, metal);
+  AddObject(scene, "MoonB", 1, RotatedZ({-900, 1500, -150}, planet_angle));
+  AddSphere(scene.meshes.back(), {0, 0, 0}, 60, 20, 10, moon);
+}
+
+// This part's stretch of the one camera journey.
+void AddJourneyCamera(SceneSpec& scene, int frames, int start) {
+  std::vector<CameraKey> path;
+  for (int frame = 0; frame < frames; frame += 10) {
+    CameraKey key = JourneyKey(start + frame);
+    key.frame = frame;
+    path.push_back(key);
+  }
+  CameraKey last = JourneyKey(start + frames - 1);
+  last.frame = frames - 1;
+  if (path.back().frame != last.frame) path.push_back(last);
+  AddCamera(scene, path, 50);
+}
+
 }  // namespace
 
 SceneSpec BuildPlanetScene(int part) {
@@ -84,49 +133,12 @@ SceneSpec BuildPlanetScene(int part) {
       {"Probe", {30, 30, 30}, {255, 255, 255}, {0, 0, 0}, Shading::kFlat, false, 0, "METAL.BMP"});
 
   AddSkyDome(scene, "Stars", stars, 9000, 32, 16, false, 4, 2);
-
-  // The planet: 150 x 68 quads, about 20,000 faces, turned to where the
-  // shared clock has it.
-  const float planet_angle = kPlanetSpin * static_cast<float>(start);
-  const size_t planet = AddObject(scene, "Planet", -1, {0, 0, 0});
-  // The texture is twice as wide as high: half of v covers it once.
-  AddSphere(scene.meshes.back(), {0, 0, 0}, 420, 150, 68, surface, 1, 0.5f);
-  // The ring lies in the planet's mesh, tilted with it.
-  MeshSpec& body = scene.meshes.back();
-  AddSurface(
-      body, 64, 2,
-      [](float u, float v) {
-        const float a = 2 * kPi * u, r = 620 + 260 * v;
-        return Vec3f{r * std::cos(a), r * std::sin(a), 0};
-      },
-      ring, 8, 1);
-  RotateZ(body, 0, planet_angle, {0, 0, 0});
-  SpinTrack(scene.nodes[planet], frames, 20, kPlanetSpin, {0, 0, 1}, TrackMode::kRepeat);
-
-  // Moons ride on the planet's node; positions are relative to it.
-  const float moon_angle = kMoonSpin * static_cast<float>(start);
-  const size_t moon1 = AddObject(scene, "MoonA", 1, RotatedZ({1250, 0, 80}, planet_angle));
-  AddSphere(scene.meshes.back(), {0, 0, 0}, 90, 24, 12, moon);
-  RotateZ(scene.meshes.back(), 0, moon_angle, {0, 0, 0});
-  SpinTrack(scene.nodes[moon1], frames, 25, kMoonSpin, {0, 0, 1});
-  AddObject(scene, "Probe", 2, RotatedZ({170, 0, 20}, moon_angle));
-  AddBox(scene.meshes.back(), {-12, -6, -6}, {12, 6, 6}, metal);
-  AddBox(scene.meshes.back(), {-4, -40, -1}, {4, 40, 1}, metal);
-  AddObject(scene, "MoonB", 1, RotatedZ({-900, 1500, -150}, planet_angle));
-  AddSphere(scene.meshes.back(), {0, 0, 0}, 60, 20, 10, moon);
+  AddPlanet(scene, surface, ring, frames, start);
+  AddMoons(scene, moon, metal, frames, start);
 
   AddOmniLight(scene, "Star", {16000, -15000, 7000}, {1.0f, 0.95f, 0.85f});
   AddOmniLight(scene, "Nebula", {15000, 14000, -4000}, {0.15f, 0.1f, 0.3f});
 
-  std::vector<CameraKey> path;
-  for (int frame = 0; frame < frames; frame += 10) {
-    CameraKey key = JourneyKey(start + frame);
-    key.frame = frame;
-    path.push_back(key);
-  }
-  CameraKey last = JourneyKey(start + frames - 1);
-  last.frame = frames - 1;
-  if (path.back().frame != last.frame) path.push_back(last);
-  AddCamera(scene, path, 50);
+  AddJourneyCamera(scene, frames, start);
   return scene;
 }
