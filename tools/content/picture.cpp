@@ -30,6 +30,40 @@ struct ColourBox {
   }
 };
 
+// Splits the box with the widest channel at its weighted median until
+// there are 256 boxes or nothing is left to split.
+void MedianCut(std::vector<ColourBox>& boxes, const std::vector<uint32_t>& counts) {
+  while (boxes.size() < 256) {
+    size_t widest = boxes.size();
+    int widest_span = 0, widest_channel = 0;
+    for (size_t b = 0; b < boxes.size(); ++b) {
+      if (boxes[b].colours.size() < 2) continue;
+      int span;
+      const int channel = boxes[b].LongestChannel(&span);
+      if (span > widest_span) widest = b, widest_span = span, widest_channel = channel;
+    }
+    if (widest == boxes.size()) break;
+    ColourBox& box = boxes[widest];
+    std::sort(box.colours.begin(), box.colours.end(), [&](uint16_t a, uint16_t b) {
+      const int ca = box.Channel(a, widest_channel), cb = box.Channel(b, widest_channel);
+      return ca != cb ? ca < cb : a < b;
+    });
+    // Split at the weighted median.
+    uint64_t total = 0, running = 0;
+    for (uint16_t c : box.colours) total += counts[c];
+    size_t split = 1;
+    for (size_t i = 0; i + 1 < box.colours.size(); ++i) {
+      running += counts[box.colours[i]];
+      split = i + 1;
+      if (running * 2 >= total) break;
+    }
+    ColourBox upper;
+    upper.colours.assign(box.colours.begin() + static_cast<long>(split), box.colours.end());
+    box.colours.resize(split);
+    boxes.push_back(std::move(upper));
+  }
+}
+
 }  // namespace
 
 void RgbPicture::Set(int x, int y, float r, float g, float b) {
@@ -65,36 +99,7 @@ IndexedPicture ReduceColours(const RgbPicture& picture) {
   for (uint16_t c = 0; c < 32768; ++c) {
     if (counts[c] != 0) boxes[0].colours.push_back(c);
   }
-  // Split the box with the widest channel until there are 256 boxes.
-  while (boxes.size() < 256) {
-    size_t widest = boxes.size();
-    int widest_span = 0, widest_channel = 0;
-    for (size_t b = 0; b < boxes.size(); ++b) {
-      if (boxes[b].colours.size() < 2) continue;
-      int span;
-      const int channel = boxes[b].LongestChannel(&span);
-      if (span > widest_span) widest = b, widest_span = span, widest_channel = channel;
-    }
-    if (widest == boxes.size()) break;
-    ColourBox& box = boxes[widest];
-    std::sort(box.colours.begin(), box.colours.end(), [&](uint16_t a, uint16_t b) {
-      const int ca = box.Channel(a, widest_channel), cb = box.Channel(b, widest_channel);
-      return ca != cb ? ca < cb : a < b;
-    });
-    // Split at the weighted median.
-    uint64_t total = 0, running = 0;
-    for (uint16_t c : box.colours) total += counts[c];
-    size_t split = 1;
-    for (size_t i = 0; i + 1 < box.colours.size(); ++i) {
-      running += counts[box.colours[i]];
-      split = i + 1;
-      if (running * 2 >= total) break;
-    }
-    ColourBox upper;
-    upper.colours.assign(box.colours.begin() + static_cast<long>(split), box.colours.end());
-    box.colours.resize(split);
-    boxes.push_back(std::move(upper));
-  }
+  MedianCut(boxes, counts);
   IndexedPicture out;
   out.width = picture.width;
   out.height = picture.height;
