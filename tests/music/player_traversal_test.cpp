@@ -120,6 +120,51 @@ TEST(PlayerTraversal, PatternLoopRepeatsFromTheMarkedRow) {
   EXPECT_EQ(rows, (std::vector<int>{0, 1, 2, 3, 1, 2, 3, 1, 2, 3, 4}));
 }
 
+TEST(PlayerTraversal, ZeroInfoOfFlowCommandsIsNotTakenFromMemory) {
+  // C00 after a volume slide with info 05 breaks to row 0, not row 5.
+  S3mBuilder builder = TwoChannelSong(2, {0, 1});
+  builder.Entry(0, {.row = 0, .channel = 0, .command = 'D', .info = 0x05});
+  builder.Entry(0, {.row = 1, .channel = 0, .command = 'C', .info = 0});
+  PlayerHarness harness(builder);
+  ASSERT_TRUE(harness.ready());
+  EXPECT_EQ(RowsRead(harness, 3), (std::vector<Row>{{0, 0}, {0, 1}, {1, 0}}));
+}
+
+TEST(PlayerTraversal, PatternDelayDoesNotRepeatFlowCommands) {
+  // SB2 with SE1 on row 2: the loop runs twice, not once per repetition.
+  S3mBuilder builder = TwoChannelSong(1, {0});
+  builder.Entry(0, {.row = 1, .channel = 0, .command = 'S', .info = 0xB0});
+  builder.Entry(0, {.row = 2, .channel = 0, .command = 'S', .info = 0xB2});
+  builder.Entry(0, {.row = 2, .channel = 1, .command = 'S', .info = 0xE1});
+  PlayerHarness harness(builder);
+  ASSERT_TRUE(harness.ready());
+  std::vector<int> rows;
+  for (const Row& row : RowsRead(harness, 8)) rows.push_back(row.second);
+  EXPECT_EQ(rows, (std::vector<int>{0, 1, 2, 1, 2, 1, 2, 3}));
+}
+
+TEST(PlayerTraversal, UnplayableOrderListsAndTempoZero) {
+  S3mBuilder builder = TwoChannelSong(1, {254, 255, 0});  // position 2 is never reached
+  PlayerHarness stuck(builder);
+  ASSERT_TRUE(stuck.ready());
+  EXPECT_EQ(PlayerSongEnded(stuck.state), 1);
+  EXPECT_EQ(stuck.Tick(20), 0);
+  EXPECT_EQ(stuck.state->rows_read, 0u);
+  EXPECT_EQ(PlayerWalkSong(stuck.module, 1000, nullptr, nullptr), 0.0);
+
+  S3mBuilder skip_first = TwoChannelSong(1, {254, 0});
+  PlayerHarness skipping(skip_first);
+  ASSERT_TRUE(skipping.ready());
+  EXPECT_EQ(PlayerSongEnded(skipping.state), 0);
+  EXPECT_EQ(RowsRead(skipping, 1), (std::vector<Row>{{1, 0}}));
+
+  S3mBuilder no_tempo = TwoChannelSong(1, {0});
+  no_tempo.tempo = 0;  // played at 125 instead of stopping the clock
+  PlayerHarness default_tempo(no_tempo);
+  ASSERT_TRUE(default_tempo.ready());
+  EXPECT_NEAR(PlayerWalkSong(default_tempo.module, 1000, nullptr, nullptr), 7.78, 1e-9);
+}
+
 TEST(PlayerTraversal, BackwardJumpCountsAPassAndEndsTheSong) {
   S3mBuilder builder = TwoChannelSong(2, {0, 1});
   builder.Entry(1, {.row = 1, .channel = 0, .command = 'B', .info = 0});

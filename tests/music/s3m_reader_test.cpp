@@ -331,6 +331,16 @@ TEST(S3mReaderSamples, LoopsLengthsAndUse) {
   EXPECT_EQ(m.samples[0], m.instruments[0]->sample);
 }
 
+TEST(S3mReaderSamples, InstrumentsWithoutSampleDataAreEmpty) {
+  S3mBuilder builder = OneInstrument();
+  builder.samples[0].type = 2;  // an Adlib instrument: its "length" is synthesiser data
+  builder.samples[0].length = 0x00FFFFFF;
+  Loaded loaded(builder.Build());
+  ASSERT_EQ(loaded.code, 0);
+  EXPECT_EQ(loaded.module->instruments[0]->sample->length, 0u);
+  EXPECT_EQ(loaded.module->instruments[0]->sample->data, nullptr);
+}
+
 TEST(S3mReaderSamples, StoredFormatsBecomeSigned8Bit) {
   S3mBuilder builder = OneInstrument();
   builder.samples[0].bytes = {0x80, 0xFF, 0x00, 0x90};
