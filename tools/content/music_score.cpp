@@ -438,6 +438,41 @@ void Closing(SongGrid& g) {
   g.Effect(s.first + 463, kChKick, 'B', 0);
 }
 
+// Checks that every section begins on its second of the schedule and that
+// the song ends with the schedule.
+bool CheckSectionTiming(const S3mModule* module, const std::vector<int>& section_rows,
+                        std::string* error) {
+  const S3mTiming timing = TimeS3m(*module);
+  const std::vector<double>& starts = MusicSectionStarts();
+  size_t order = 0;
+  int row = 0;
+  for (size_t section = 0; section + 1 < starts.size(); ++section) {
+    while (order < module->orders.size() && row < section_rows[section]) {
+      // Orders map back to grid rows through the pattern lengths.
+      const S3mPattern& p = module->patterns[module->orders[order]];
+      int length = S3mPattern::kRows;
+      for (int r = 0; r < S3mPattern::kRows; ++r) {
+        for (const S3mCell& cell : p.rows[static_cast<size_t>(r)]) {
+          if (cell.command == 'C' && length == S3mPattern::kRows) length = r + 1;
+        }
+      }
+      row += length;
+      ++order;
+    }
+    if (order >= module->orders.size() ||
+        std::fabs(timing.order_start_seconds[order] - starts[section]) > 0.001) {
+      *error = "music section " + std::to_string(section) + " does not start at " +
+               std::to_string(starts[section]) + " s";
+      return false;
+    }
+  }
+  if (std::fabs(timing.total_seconds - starts.back()) > 0.001) {
+    *error = "the music lasts " + std::to_string(timing.total_seconds) + " s";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 const std::vector<double>& MusicSectionStarts() {
@@ -478,35 +513,5 @@ bool ComposeMusic(S3mModule* module, std::string* error) {
   for (int c = 0; c < kChannelCount; ++c) module->channels.push_back({kPans[c] >= 8, kPans[c]});
   module->instruments = SynthesiseInstruments();
   if (!grid.Build(module, error)) return false;
-
-  // Check that every section begins on its second of the schedule.
-  const S3mTiming timing = TimeS3m(*module);
-  const std::vector<double>& starts = MusicSectionStarts();
-  size_t order = 0;
-  int row = 0;
-  for (size_t section = 0; section + 1 < starts.size(); ++section) {
-    while (order < module->orders.size() && row < section_rows[section]) {
-      // Orders map back to grid rows through the pattern lengths.
-      const S3mPattern& p = module->patterns[module->orders[order]];
-      int length = S3mPattern::kRows;
-      for (int r = 0; r < S3mPattern::kRows; ++r) {
-        for (const S3mCell& cell : p.rows[static_cast<size_t>(r)]) {
-          if (cell.command == 'C' && length == S3mPattern::kRows) length = r + 1;
-        }
-      }
-      row += length;
-      ++order;
-    }
-    if (order >= module->orders.size() ||
-        std::fabs(timing.order_start_seconds[order] - starts[section]) > 0.001) {
-      *error = "music section " + std::to_string(section) + " does not start at " +
-               std::to_string(starts[section]) + " s";
-      return false;
-    }
-  }
-  if (std::fabs(timing.total_seconds - starts.back()) > 0.001) {
-    *error = "the music lasts " + std::to_string(timing.total_seconds) + " s";
-    return false;
-  }
-  return true;
+  return CheckSectionTiming(module, section_rows, error);
 }
