@@ -158,11 +158,14 @@ SceneSpec BuildStoneCircleScene() {
                       false,
                       0,
                       "GRASS.PCX"});
+  // Smooth-shaded although every face is flat: the board keeps flat-shaded
+  // colours through the fades, and stones this large would stay lit while
+  // the rest of the picture fades out.
   const int stone = AddMaterial(scene, {"Megalith",
                                         {40, 40, 52},
                                         {255, 250, 240},
                                         {0, 0, 0},
-                                        Shading::kFlat,
+                                        Shading::kGouraud,
                                         false,
                                         0,
                                         "STONE.BMP"});
