@@ -2,6 +2,7 @@
 // own reader, player and mixer.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
