@@ -32,6 +32,14 @@ struct BoundTexture {
   int32_t level_count = 0;  // 0 until a valid grTexSource
 };
 
+// Which implementation of the pixel pipeline draws. All give the same
+// pixels and depths; tests pick each in turn to check that.
+enum class PixelPath : uint8_t {
+  kFastest,   // AVX2 where the processor has it and the state allows, else SSE2
+  kSse2,      // the SSE2 group path (x86-64), else the portable loop
+  kPortable,  // the plain per-pixel loop
+};
+
 struct BoardRenderState {
   int32_t cull_mode = 0;  // GR_CULL_*
   ColourSource colour = ColourSource::kIterated;
@@ -50,9 +58,7 @@ struct BoardRenderState {
   bool clamp_t = false;
   bool mipmapping = false;  // pick a level per pixel group when the texture has several
   BoundTexture texture;
-  // Draw with the portable per-pixel loop even where the vector path
-  // exists; tests use it to check that both give the same pixels.
-  bool portable_pixels = false;
+  PixelPath pixel_path = PixelPath::kFastest;
   // Combine settings the board cannot draw are drawn as FUNCTION_LOCAL and
   // counted here, so tests and tools can tell.
   int32_t unsupported_combines = 0;

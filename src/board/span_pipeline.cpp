@@ -20,14 +20,6 @@ namespace {
 enum TexturePath { kNoTexture, kPointTexture, kBilinearTexture };
 enum DepthPath { kNoDepth, kDepthLess, kDepthAnyFunction };
 
-// Colours are iterated in 12.12 fixed point; the plane value is clamped so
-// that stepping across the widest span cannot overflow.
-int32_t ToColourFixed(double value) {
-  if (std::isnan(value)) return 0;
-  const double fixed = std::clamp(value, -131072.0, 131072.0) * 4096.0;
-  return static_cast<int32_t>(fixed + (fixed < 0 ? -0.5 : 0.5));
-}
-
 bool DepthPasses(int32_t function, uint16_t incoming, uint16_t stored) {
   switch (function) {
     case GR_CMP_NEVER:
@@ -48,6 +40,8 @@ bool DepthPasses(int32_t function, uint16_t incoming, uint16_t stored) {
       return true;
   }
 }
+
+}  // namespace
 
 // The mipmap level for a group of pixels: the one whose texels come nearest
 // to one per pixel, from the derivatives of s and t at the group's first
@@ -74,6 +68,8 @@ int32_t MipmapLevel(const TriangleSetup& t, const BoundTexture& texture, float o
   return std::min(level, texture.level_count - 1);
 }
 
+namespace {
+
 template <bool kIterated, int kTexture, int kDepth>
 void DrawSpan(const TriangleSetup& t, int32_t y, int32_t x_begin, int32_t x_end) {
   const BoardRenderState& state = *t.state;
@@ -86,32 +82,11 @@ void DrawSpan(const TriangleSetup& t, int32_t y, int32_t x_begin, int32_t x_end)
   const bool depth_write = state.depth_write;
   const bool w_depth = state.depth == DepthSource::kWBuffer;
   const bool chromakey = state.chromakey;
-  const bool portable = state.portable_pixels;
+  const bool portable = state.pixel_path == PixelPath::kPortable;
   const bool choose_level = kTexture != kNoTexture && state.mipmapping && texture.level_count > 1;
 
-  const double cx = x_begin + 0.5;
-  const double cy = y + 0.5;
-  SpanStart start;
-  if constexpr (kIterated) {
-    start.red = ToColourFixed(t.red.At(cx, cy));
-    start.green = ToColourFixed(t.green.At(cx, cy));
-    start.blue = ToColourFixed(t.blue.At(cx, cy));
-    start.red_step = t.red_step;
-    start.green_step = t.green_step;
-    start.blue_step = t.blue_step;
-  }
-  start.oow = static_cast<float>(t.oow.At(cx, cy));
-  start.oow_step = static_cast<float>(t.oow.per_x);
-  if constexpr (kTexture != kNoTexture) {
-    start.sow = static_cast<float>(t.sow.At(cx, cy));
-    start.sow_step = static_cast<float>(t.sow.per_x);
-    start.tow = static_cast<float>(t.tow.At(cx, cy));
-    start.tow_step = static_cast<float>(t.tow.per_x);
-  }
-  if constexpr (kDepth != kNoDepth) {
-    start.ooz = static_cast<float>(t.ooz.At(cx, cy));
-    start.ooz_step = static_cast<float>(t.ooz.per_x);
-  }
+  const SpanStart start =
+      StartOfSpan(t, y, x_begin, kIterated, kTexture != kNoTexture, kDepth != kNoDepth);
   TextureAddressing addressing;
   addressing.level = &texture.levels[0];
   addressing.scale16 = addressing.level->texels_per_s_unit * 16.0f;
@@ -281,6 +256,9 @@ void PrepareSpanDrawing(TriangleSetup* setup) {
 }
 
 SpanDrawer SelectSpanDrawer(const BoardRenderState& state, bool has_depth_buffer) {
+  if (state.pixel_path == PixelPath::kFastest) {
+    if (const SpanDrawer fastest = SelectSpanDrawerAvx2(state, has_depth_buffer)) return fastest;
+  }
   int depth = kNoDepth;
   if (state.depth != DepthSource::kNone && has_depth_buffer) {
     depth = state.depth_function == GR_CMP_LESS ? kDepthLess : kDepthAnyFunction;

@@ -3,10 +3,13 @@
 // colour a run of pixels of one row.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 #include "board/colour_convert.h"
 #include "board/render_state.h"
+#include "board/span_groups.h"
 #include "board/span_shade_sse2.h"
 
 // A value that varies linearly over the screen: at the pixel point (x, y)
@@ -40,6 +43,48 @@ struct TriangleSetup {
 #endif
 };
 
+// Colours are iterated in 12.12 fixed point; the plane value is clamped so
+// that stepping across the widest span cannot overflow.
+inline int32_t ToColourFixed(double value) {
+  if (std::isnan(value)) return 0;
+  const double fixed = std::clamp(value, -131072.0, 131072.0) * 4096.0;
+  return static_cast<int32_t>(fixed + (fixed < 0 ? -0.5 : 0.5));
+}
+
+// The interpolants at the centre of pixel (x_begin, y) and their steps.
+inline SpanStart StartOfSpan(const TriangleSetup& t, int32_t y, int32_t x_begin, bool iterated,
+                             bool textured, bool depth) {
+  const double cx = x_begin + 0.5;
+  const double cy = y + 0.5;
+  SpanStart start;
+  if (iterated) {
+    start.red = ToColourFixed(t.red.At(cx, cy));
+    start.green = ToColourFixed(t.green.At(cx, cy));
+    start.blue = ToColourFixed(t.blue.At(cx, cy));
+    start.red_step = t.red_step;
+    start.green_step = t.green_step;
+    start.blue_step = t.blue_step;
+  }
+  start.oow = static_cast<float>(t.oow.At(cx, cy));
+  start.oow_step = static_cast<float>(t.oow.per_x);
+  if (textured) {
+    start.sow = static_cast<float>(t.sow.At(cx, cy));
+    start.sow_step = static_cast<float>(t.sow.per_x);
+    start.tow = static_cast<float>(t.tow.At(cx, cy));
+    start.tow_step = static_cast<float>(t.tow.per_x);
+  }
+  if (depth) {
+    start.ooz = static_cast<float>(t.ooz.At(cx, cy));
+    start.ooz_step = static_cast<float>(t.ooz.per_x);
+  }
+  return start;
+}
+
+// The mipmap level for a group of pixels from the interpolants at its first
+// pixel.
+int32_t MipmapLevel(const TriangleSetup& t, const BoundTexture& texture, float oow, float sow,
+                    float tow);
+
 // Fills what the span drawers derive once per triangle from the fields above.
 void PrepareSpanDrawing(TriangleSetup* setup);
 
@@ -48,3 +93,7 @@ using SpanDrawer = void (*)(const TriangleSetup& setup, int32_t y, int32_t x_beg
 
 // The drawer specialised for the state's colour, texture and depth paths.
 SpanDrawer SelectSpanDrawer(const BoardRenderState& state, bool has_depth_buffer);
+
+// The AVX2 drawer for the state (span_avx2.cpp), or null where the processor
+// lacks AVX2 or the state needs a path it does not have.
+SpanDrawer SelectSpanDrawerAvx2(const BoardRenderState& state, bool has_depth_buffer);

@@ -1,8 +1,9 @@
-// The vector pixel path and the portable per-pixel loop must draw the same
-// pixels and depths for every combination of colour, texture, depth and
-// dither settings.
+// The vector pixel paths (AVX2 where the processor has it, SSE2) and the
+// portable per-pixel loop must draw the same pixels and depths for every
+// combination of colour, texture, depth and dither settings.
 #include <random>
 
+#include "board/span_pipeline.h"
 #include "board_fixture.h"
 
 namespace {
@@ -16,8 +17,8 @@ class PipelineEquivalenceTest : public BoardTest {
 
   // A fixed random scene of overlapping triangles with varied colour, w and
   // texture coordinates (some far outside the texture).
-  static Frame DrawScene(bool portable, int variant, uint16_t clear_depth) {
-    RenderState().portable_pixels = portable;
+  static Frame DrawScene(PixelPath path, int variant, uint16_t clear_depth) {
+    RenderState().pixel_path = path;
     grBufferClear(0x101010, 0, clear_depth);
     std::mt19937 random(static_cast<uint32_t>(variant * 31 + 1));
     std::uniform_real_distribution<float> position(-20.0f, 200.0f), colour(-40.0f, 300.0f),
@@ -45,6 +46,24 @@ class PipelineEquivalenceTest : public BoardTest {
     return frame;
   }
 };
+
+// Without this the comparison below could pass by drawing SSE2 twice.
+TEST_F(PipelineEquivalenceTest, FastestPathIsAvx2WhereTheProcessorHasIt) {
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+  if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 on this processor";
+  grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_LOCAL,
+                 GR_COMBINE_LOCAL_ITERATED, GR_COMBINE_OTHER_TEXTURE, FXFALSE);
+  grDepthBufferMode(GR_DEPTHBUFFER_WBUFFER);
+  const SpanDrawer avx2 = SelectSpanDrawerAvx2(RenderState(), true);
+  ASSERT_NE(avx2, nullptr);
+  EXPECT_EQ(SelectSpanDrawer(RenderState(), true), avx2);
+  RenderState().pixel_path = PixelPath::kSse2;
+  EXPECT_NE(SelectSpanDrawer(RenderState(), true), avx2);
+  RenderState().pixel_path = PixelPath::kFastest;
+#else
+  GTEST_SKIP() << "no AVX2 path in this build";
+#endif
+}
 
 TEST_F(PipelineEquivalenceTest, VectorAndPortablePathsDrawTheSame) {
   std::vector<uint16_t> texels(32 * 64);
@@ -77,10 +96,13 @@ TEST_F(PipelineEquivalenceTest, VectorAndPortablePathsDrawTheSame) {
           grDepthMask(variant % 7 ? FXTRUE : FXFALSE);
           // GEQUAL starts from the nearest depth so that pixels pass.
           const uint16_t clear_depth = depth_case == 2 ? 0 : 0xFFFF;
-          const Frame vector = DrawScene(false, variant, clear_depth);
-          const Frame portable = DrawScene(true, variant, clear_depth);
+          const Frame vector = DrawScene(PixelPath::kSse2, variant, clear_depth);
+          const Frame fastest = DrawScene(PixelPath::kFastest, variant, clear_depth);
+          const Frame portable = DrawScene(PixelPath::kPortable, variant, clear_depth);
           ASSERT_EQ(vector.colour, portable.colour) << "variant " << variant;
           ASSERT_EQ(vector.depth, portable.depth) << "variant " << variant;
+          ASSERT_EQ(fastest.colour, portable.colour) << "variant " << variant;
+          ASSERT_EQ(fastest.depth, portable.depth) << "variant " << variant;
           // The scene drew something.
           int changed = 0;
           for (uint16_t p : vector.colour) changed += p != Pack565(0x10, 0x10, 0x10) ? 1 : 0;
@@ -89,7 +111,7 @@ TEST_F(PipelineEquivalenceTest, VectorAndPortablePathsDrawTheSame) {
       }
     }
   }
-  RenderState().portable_pixels = false;
+  RenderState().pixel_path = PixelPath::kFastest;
 }
 
 }  // namespace
