@@ -4,11 +4,9 @@
 set -euo pipefail
 build=${1:-build}
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
-run_ctest() { ctest --test-dir "$build" --output-on-failure -j2 --timeout 600; }
+ctest_command=(ctest --test-dir "$build" --output-on-failure -j2 --timeout 900)
 if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null 2>&1; then
-  export -f run_ctest
-  export build
-  xvfb-run -a -s "-screen 0 1024x768x24" bash -c run_ctest
+  xvfb-run -a -s "-screen 0 1024x768x24" "${ctest_command[@]}"
 else
-  run_ctest
+  "${ctest_command[@]}"
 fi
