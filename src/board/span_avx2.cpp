@@ -113,6 +113,52 @@ inline __m128i ColourWords(__m256i fixed) {
   return _mm_min_epi16(_mm_max_epi16(words, _mm_setzero_si128()), _mm_set1_epi16(255));
 }
 
+// StartOfSpan (span_pipeline.h) for all seven planes at once: each plane is
+// evaluated as at_origin + per_x cx + per_y cy in the same order, colours
+// are clamped, scaled and rounded half away from zero the same way, and the
+// float conversions round to nearest as static_cast does.
+inline SpanStart StartOfSpanAvx2(const TriangleSetup& t, int32_t y, int32_t x_begin) {
+  const __m256d cx = _mm256_set1_pd(x_begin + 0.5);
+  const __m256d cy = _mm256_set1_pd(y + 0.5);
+  const auto plane = [&](int first) {
+    return _mm256_add_pd(_mm256_add_pd(_mm256_load_pd(t.plane_at_origin + first),
+                                       _mm256_mul_pd(_mm256_load_pd(t.plane_per_x + first), cx)),
+                         _mm256_mul_pd(_mm256_load_pd(t.plane_per_y + first), cy));
+  };
+  const __m256d colour_oow = plane(0);     // red, green, blue, oow
+  const __m256d texture_depth = plane(4);  // sow, tow, ooz, unused
+  // ToColourFixed: NaN gives 0.
+  const __m256d known = _mm256_cmp_pd(colour_oow, colour_oow, _CMP_ORD_Q);
+  const __m256d fixed = _mm256_mul_pd(
+      _mm256_min_pd(_mm256_max_pd(_mm256_and_pd(colour_oow, known), _mm256_set1_pd(-131072.0)),
+                    _mm256_set1_pd(131072.0)),
+      _mm256_set1_pd(4096.0));
+  const __m256d sign = _mm256_and_pd(fixed, _mm256_set1_pd(-0.0));
+  const __m128i colours =
+      _mm256_cvttpd_epi32(_mm256_add_pd(fixed, _mm256_or_pd(sign, _mm256_set1_pd(0.5))));
+  alignas(16) int32_t whole[4];
+  alignas(16) float low[4], high[4];
+  _mm_store_si128(reinterpret_cast<__m128i*>(whole), colours);
+  _mm_store_ps(low, _mm256_cvtpd_ps(colour_oow));
+  _mm_store_ps(high, _mm256_cvtpd_ps(texture_depth));
+  SpanStart start;
+  start.red = whole[0];
+  start.green = whole[1];
+  start.blue = whole[2];
+  start.red_step = t.red_step;
+  start.green_step = t.green_step;
+  start.blue_step = t.blue_step;
+  start.oow = low[3];
+  start.oow_step = static_cast<float>(t.oow.per_x);
+  start.sow = high[0];
+  start.sow_step = static_cast<float>(t.sow.per_x);
+  start.tow = high[1];
+  start.tow_step = static_cast<float>(t.tow.per_x);
+  start.ooz = high[2];
+  start.ooz_step = static_cast<float>(t.ooz.per_x);
+  return start;
+}
+
 template <bool kIterated, int kTexture, bool kDepth>
 void DrawSpanAvx2(const TriangleSetup& t, int32_t y, int32_t x_begin, int32_t x_end) {
   constexpr bool kTextured = kTexture != kNoTexture;
@@ -126,7 +172,7 @@ void DrawSpanAvx2(const TriangleSetup& t, int32_t y, int32_t x_begin, int32_t x_
   const bool w_depth = state.depth == DepthSource::kWBuffer;
   const bool chromakey = state.chromakey;
   const bool choose_level = kTextured && state.mipmapping && texture.level_count > 1;
-  const SpanStart start = StartOfSpan(t, y, x_begin, kIterated, kTextured, kDepth);
+  const SpanStart start = StartOfSpanAvx2(t, y, x_begin);
 
   const TextureLevel* level = &texture.levels[0];
   const __m256 bias = _mm256_set1_ps(kBilinear ? 8.0f : 0.0f);

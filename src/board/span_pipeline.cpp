@@ -232,6 +232,13 @@ SpanDrawer ForTexture(int texture, int depth) {
 }  // namespace
 
 void PrepareSpanDrawing(TriangleSetup* setup) {
+  const ScreenPlane* planes[7] = {&setup->red, &setup->green, &setup->blue, &setup->oow,
+                                  &setup->sow, &setup->tow,   &setup->ooz};
+  for (int i = 0; i < 7; ++i) {
+    setup->plane_at_origin[i] = planes[i]->at_origin;
+    setup->plane_per_x[i] = planes[i]->per_x;
+    setup->plane_per_y[i] = planes[i]->per_y;
+  }
 #if defined(__SSE2__)
   const BoardRenderState& state = *setup->state;
   span_sse2::SpanConstants& c = setup->vector;

@@ -38,6 +38,12 @@ struct TriangleSetup {
   uint16_t* colour = nullptr;  // back buffer, row 0 at the bottom
   uint16_t* depth = nullptr;   // null without a depth buffer
   int32_t stride_pixels = 0;
+  // The planes above side by side (red, green, blue, oow, sow, tow, ooz and
+  // an unused lane), so that a span's start evaluates all of them at once;
+  // filled by PrepareSpanDrawing.
+  alignas(32) double plane_at_origin[8] = {};
+  alignas(32) double plane_per_x[8] = {};
+  alignas(32) double plane_per_y[8] = {};
 #if defined(__SSE2__)
   span_sse2::SpanConstants vector{};  // filled by PrepareSpanDrawing
 #endif

@@ -107,13 +107,6 @@ struct EdgeWalker {
       horizontal_step = 16 * dx;
     }
   }
-  void Advance() {
-    if (kind == EdgeKind::kHorizontal) {
-      horizontal_value += horizontal_step;
-    } else {
-      stepper.Advance();
-    }
-  }
 };
 
 bool ToSubpixel(float coordinate, int64_t* subpixel) {
@@ -265,23 +258,39 @@ void DrawClippedTriangle(const GrVertex* a, const GrVertex* b, const GrVertex* c
   edges[0].Start(ax, ay, bx, by, y16);
   edges[1].Start(bx, by, cx, cy, y16);
   edges[2].Start(cx, cy, ax, ay, y16);
-  for (int64_t row = first_row; row <= last_row; ++row) {
-    int64_t begin = clip.min_x;
-    int64_t end = clip.max_x;
-    for (const EdgeWalker& edge : edges) {
-      if (edge.kind == EdgeKind::kLeft) {
-        begin = std::max(begin, edge.stepper.quotient);
-      } else if (edge.kind == EdgeKind::kRight) {
-        end = std::min(end, edge.stepper.quotient + 1);
-      } else if (edge.horizontal_value < 0) {
-        end = begin;
-      }
+  // Sorted by kind, and padded with limits that never bind, so that the row
+  // loop runs without looking at kinds: a triangle has at most two left,
+  // two right and one horizontal edge.
+  const int64_t clip_begin = clip.min_x;
+  const int64_t clip_end = clip.max_x;
+  RowStepper left[2], right[2];
+  left[0].quotient = left[1].quotient = clip_begin;
+  right[0].quotient = right[1].quotient = clip_end - 1;
+  int64_t horizontal_value = 0;
+  int64_t horizontal_step = 0;
+  int left_count = 0, right_count = 0;
+  for (const EdgeWalker& edge : edges) {
+    if (edge.kind == EdgeKind::kLeft) {
+      left[left_count++] = edge.stepper;
+    } else if (edge.kind == EdgeKind::kRight) {
+      right[right_count++] = edge.stepper;
+    } else {
+      horizontal_value = edge.horizontal_value;
+      horizontal_step = edge.horizontal_step;
     }
-    if (begin < end) {
+  }
+  for (int64_t row = first_row; row <= last_row; ++row) {
+    const int64_t begin = std::max({clip_begin, left[0].quotient, left[1].quotient});
+    const int64_t end = std::min({clip_end, right[0].quotient + 1, right[1].quotient + 1});
+    if (begin < end && horizontal_value >= 0) {
       draw(setup, static_cast<int32_t>(row), static_cast<int32_t>(begin),
            static_cast<int32_t>(end));
     }
-    for (EdgeWalker& edge : edges) edge.Advance();
+    left[0].Advance();
+    left[1].Advance();
+    right[0].Advance();
+    right[1].Advance();
+    horizontal_value += horizontal_step;
   }
 }
 
