@@ -1,10 +1,11 @@
-// The pixel pipeline for processors with AVX2, chosen at run time: a group
-// of eight pixels goes from 1/w to the written 565 colour and depth in
-// registers, texels arrive by gathers and are filtered in 16-bit lanes. It
-// computes the same values with the same float operations in the same order
-// as the SSE2 path and the portable loop (span_pipeline.cpp), so all three
-// draw identical pixels and depths. No FMA: a fused multiply-add would round
-// differently.
+// The pixel pipeline for processors with AVX2, chosen at run time. It draws
+// a whole triangle, row by row, with what stays fixed over the triangle set
+// up once; a group of eight pixels goes from 1/w to the written 565 colour
+// and depth in registers, texels arrive by gathers and are filtered in
+// 16-bit lanes. It computes the same values with the same float operations
+// in the same order as the SSE2 path and the portable loop
+// (span_pipeline.cpp), so all three draw identical pixels and depths. No
+// FMA: a fused multiply-add would round differently.
 #include <cstddef>
 #include <cstdint>
 
@@ -25,13 +26,12 @@ namespace {
 enum TexturePath { kNoTexture, kPointTexture, kBilinearTexture };
 
 // floor() of eight values as in span_groups::Floor4: far-off values clamped
-// first, then truncation corrected where it rounded up.
+// first (NaN becomes -1e9 there too); for the clamped values rounding down
+// and converting equals truncating and correcting where it rounded up.
 inline __m256i Floor8(__m256 value) {
   const __m256 clamped =
       _mm256_min_ps(_mm256_max_ps(value, _mm256_set1_ps(-1.0e9f)), _mm256_set1_ps(1.0e9f));
-  const __m256i truncated = _mm256_cvttps_epi32(clamped);
-  const __m256 above = _mm256_cmp_ps(clamped, _mm256_cvtepi32_ps(truncated), _CMP_LT_OQ);
-  return _mm256_add_epi32(truncated, _mm256_castps_si256(above));
+  return _mm256_cvttps_epi32(_mm256_floor_ps(clamped));
 }
 
 inline __m256i WrapOrClamp8(__m256i index, __m256i mask, bool clamp) {
@@ -105,12 +105,21 @@ inline void Transpose(__m256i low, __m256i high, __m256i* blue_red, __m128i* gre
 }
 
 // 12.12 colours of eight pixels to 0..255 in 16-bit lanes (the saturating
-// packs of the SSE2 path, as min and max).
-inline __m128i ColourWords(__m256i fixed) {
-  const __m256i whole = _mm256_srai_epi32(fixed, 12);
-  const __m128i words =
-      _mm_packs_epi32(_mm256_castsi256_si128(whole), _mm256_extracti128_si256(whole, 1));
-  return _mm_min_epi16(_mm_max_epi16(words, _mm_setzero_si128()), _mm_set1_epi16(255));
+// packs of the SSE2 path, then min and max): blue in the low half of
+// *blue_red, red in its high half, green in *green.
+inline void ColourWords(__m256i red, __m256i green, __m256i blue, __m256i* blue_red,
+                        __m128i* green_words) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i top = _mm256_set1_epi16(255);
+  // Packs work within 128-bit halves; the permute puts the quarters in order.
+  const __m256i packed = _mm256_permute4x64_epi64(
+      _mm256_packs_epi32(_mm256_srai_epi32(blue, 12), _mm256_srai_epi32(red, 12)), 0xD8);
+  *blue_red = _mm256_min_epi16(_mm256_max_epi16(packed, zero), top);
+  const __m256i shifted = _mm256_srai_epi32(green, 12);
+  const __m256i green_packed = _mm256_permute4x64_epi64(_mm256_packs_epi32(shifted, shifted), 0xD8);
+  *green_words = _mm_min_epi16(
+      _mm_max_epi16(_mm256_castsi256_si128(green_packed), _mm256_castsi256_si128(zero)),
+      _mm256_castsi256_si128(top));
 }
 
 // StartOfSpan (span_pipeline.h) for all seven planes at once: each plane is
@@ -159,59 +168,101 @@ inline SpanStart StartOfSpanAvx2(const TriangleSetup& t, int32_t y, int32_t x_be
   return start;
 }
 
+// What stays fixed over one triangle, in the form the group loop uses.
+struct TriangleFixed {
+  const BoundTexture* texture;
+  bool depth_write, w_depth, chromakey, clamp_s, clamp_t, choose_level;
+  __m256 bias, oow_step, sow_step, tow_step, ooz_step;
+  __m256i red_lanes, green_lanes, blue_lanes;  // 0..7 steps of each colour
+  __m256i red_step8, green_step8, blue_step8;
+  __m256i red_blue_factor;
+  __m128i green_factor;
+  __m256i constant_blue_red;
+  __m128i constant_green;
+  __m256i key_blue_red;
+  __m128i key_green;
+};
+
+template <bool kIterated, bool kTextured, bool kBilinear, bool kDepth>
+inline TriangleFixed FixedOver(const TriangleSetup& t) {
+  const BoardRenderState& state = *t.state;
+  TriangleFixed f;
+  f.texture = t.texture;
+  f.depth_write = kDepth && state.depth_write;
+  f.w_depth = state.depth == DepthSource::kWBuffer;
+  f.chromakey = state.chromakey;
+  f.clamp_s = state.clamp_s;
+  f.clamp_t = state.clamp_t;
+  f.choose_level = kTextured && state.mipmapping && t.texture->level_count > 1;
+  f.bias = _mm256_set1_ps(kBilinear ? 8.0f : 0.0f);
+  f.oow_step = _mm256_set1_ps(static_cast<float>(t.oow.per_x));
+  f.sow_step = _mm256_set1_ps(static_cast<float>(t.sow.per_x));
+  f.tow_step = _mm256_set1_ps(static_cast<float>(t.tow.per_x));
+  f.ooz_step = _mm256_set1_ps(static_cast<float>(t.ooz.per_x));
+  const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  f.red_lanes = _mm256_mullo_epi32(lanes, _mm256_set1_epi32(t.red_step));
+  f.green_lanes = _mm256_mullo_epi32(lanes, _mm256_set1_epi32(t.green_step));
+  f.blue_lanes = _mm256_mullo_epi32(lanes, _mm256_set1_epi32(t.blue_step));
+  f.red_step8 = _mm256_set1_epi32(8 * t.red_step);
+  f.green_step8 = _mm256_set1_epi32(8 * t.green_step);
+  f.blue_step8 = _mm256_set1_epi32(8 * t.blue_step);
+  f.red_blue_factor = _mm256_set1_epi16(static_cast<int16_t>(t.dither->red_factor));
+  f.green_factor = _mm_set1_epi16(static_cast<int16_t>(t.dither->green_factor));
+  f.constant_blue_red =
+      _mm256_set_m128i(_mm_set1_epi16(t.constant_red), _mm_set1_epi16(t.constant_blue));
+  f.constant_green = _mm_set1_epi16(t.constant_green);
+  f.key_blue_red =
+      _mm256_set_m128i(_mm_set1_epi16(static_cast<int16_t>((state.chromakey_rgb >> 16) & 0xFF)),
+                       _mm_set1_epi16(static_cast<int16_t>(state.chromakey_rgb & 0xFF)));
+  f.key_green = _mm_set1_epi16(static_cast<int16_t>((state.chromakey_rgb >> 8) & 0xFF));
+  return f;
+}
+
+// Pixels x_begin .. x_end - 1 of row y, eight at a time.
 template <bool kIterated, int kTexture, bool kDepth>
-void DrawSpanAvx2(const TriangleSetup& t, int32_t y, int32_t x_begin, int32_t x_end) {
+__attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, const TriangleFixed& f,
+                                                    int32_t y, int32_t x_begin, int32_t x_end) {
   constexpr bool kTextured = kTexture != kNoTexture;
   constexpr bool kBilinear = kTexture == kBilinearTexture;
-  const BoardRenderState& state = *t.state;
-  const BoundTexture& texture = *t.texture;
+  const BoundTexture& texture = *f.texture;
   uint16_t* colour_row = t.colour + static_cast<std::ptrdiff_t>(y) * t.stride_pixels;
   uint16_t* depth_row =
       kDepth ? t.depth + static_cast<std::ptrdiff_t>(y) * t.stride_pixels : nullptr;
-  const bool depth_write = kDepth && state.depth_write;
-  const bool w_depth = state.depth == DepthSource::kWBuffer;
-  const bool chromakey = state.chromakey;
-  const bool choose_level = kTextured && state.mipmapping && texture.level_count > 1;
+  const bool depth_write = f.depth_write;
+  const bool w_depth = f.w_depth;
+  const bool chromakey = f.chromakey;
+  const bool clamp_s = f.clamp_s;
+  const bool clamp_t = f.clamp_t;
+  const bool choose_level = f.choose_level;
   const SpanStart start = StartOfSpanAvx2(t, y, x_begin);
 
   const TextureLevel* level = &texture.levels[0];
-  const __m256 bias = _mm256_set1_ps(kBilinear ? 8.0f : 0.0f);
+  const __m256 bias = f.bias;
   const __m256 oow_start = _mm256_set1_ps(start.oow);
-  const __m256 oow_step = _mm256_set1_ps(start.oow_step);
+  const __m256 oow_step = f.oow_step;
   const __m256 sow_start = _mm256_set1_ps(start.sow);
-  const __m256 sow_step = _mm256_set1_ps(start.sow_step);
+  const __m256 sow_step = f.sow_step;
   const __m256 tow_start = _mm256_set1_ps(start.tow);
-  const __m256 tow_step = _mm256_set1_ps(start.tow_step);
+  const __m256 tow_step = f.tow_step;
   const __m256 ooz_start = _mm256_set1_ps(start.ooz);
-  const __m256 ooz_step = _mm256_set1_ps(start.ooz_step);
+  const __m256 ooz_step = f.ooz_step;
 
-  const __m128i threshold128 =
-      _mm_load_si128(reinterpret_cast<const __m128i*>(t.dither->thresholds[y & 3][x_begin & 3]));
-  const __m256i threshold = _mm256_broadcastsi128_si256(threshold128);
-  const __m256i red_blue_factor = _mm256_set1_epi16(static_cast<int16_t>(t.dither->red_factor));
-  const __m128i green_factor = _mm_set1_epi16(static_cast<int16_t>(t.dither->green_factor));
+  const __m256i threshold = _mm256_broadcastsi128_si256(
+      _mm_load_si128(reinterpret_cast<const __m128i*>(t.dither->thresholds[y & 3][x_begin & 3])));
+  const __m256i red_blue_factor = f.red_blue_factor;
+  const __m128i green_factor = f.green_factor;
 
   __m256i red = _mm256_setzero_si256(), green = red, blue = red;
-  __m256i red_step8 = red, green_step8 = red, blue_step8 = red;
+  const __m256i red_step8 = f.red_step8, green_step8 = f.green_step8, blue_step8 = f.blue_step8;
   if constexpr (kIterated) {
-    const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    red = _mm256_add_epi32(_mm256_set1_epi32(start.red),
-                           _mm256_mullo_epi32(lanes, _mm256_set1_epi32(start.red_step)));
-    green = _mm256_add_epi32(_mm256_set1_epi32(start.green),
-                             _mm256_mullo_epi32(lanes, _mm256_set1_epi32(start.green_step)));
-    blue = _mm256_add_epi32(_mm256_set1_epi32(start.blue),
-                            _mm256_mullo_epi32(lanes, _mm256_set1_epi32(start.blue_step)));
-    red_step8 = _mm256_set1_epi32(8 * start.red_step);
-    green_step8 = _mm256_set1_epi32(8 * start.green_step);
-    blue_step8 = _mm256_set1_epi32(8 * start.blue_step);
+    red = _mm256_add_epi32(_mm256_set1_epi32(start.red), f.red_lanes);
+    green = _mm256_add_epi32(_mm256_set1_epi32(start.green), f.green_lanes);
+    blue = _mm256_add_epi32(_mm256_set1_epi32(start.blue), f.blue_lanes);
   }
-  const __m256i constant_blue_red =
-      _mm256_set_m128i(_mm_set1_epi16(t.constant_red), _mm_set1_epi16(t.constant_blue));
-  const __m128i constant_green = _mm_set1_epi16(t.constant_green);
-  const __m256i key_blue_red =
-      _mm256_set_m128i(_mm_set1_epi16(static_cast<int16_t>((state.chromakey_rgb >> 16) & 0xFF)),
-                       _mm_set1_epi16(static_cast<int16_t>(state.chromakey_rgb & 0xFF)));
-  const __m128i key_green = _mm_set1_epi16(static_cast<int16_t>((state.chromakey_rgb >> 8) & 0xFF));
+  const __m256i constant_blue_red = f.constant_blue_red;
+  const __m128i constant_green = f.constant_green;
+  const __m256i key_blue_red = f.key_blue_red;
+  const __m128i key_green = f.key_green;
   const __m128i lane_numbers = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
 
   __m256 k = _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7);  // pixel offsets in the span
@@ -234,8 +285,7 @@ void DrawSpanAvx2(const TriangleSetup& t, int32_t y, int32_t x_begin, int32_t x_
     __m256i colour_blue_red = constant_blue_red;
     __m128i colour_green = constant_green;
     if constexpr (kIterated) {
-      colour_blue_red = _mm256_set_m128i(ColourWords(red), ColourWords(blue));
-      colour_green = ColourWords(green);
+      ColourWords(red, green, blue, &colour_blue_red, &colour_green);
       red = _mm256_add_epi32(red, red_step8);
       green = _mm256_add_epi32(green, green_step8);
       blue = _mm256_add_epi32(blue, blue_step8);
@@ -262,16 +312,15 @@ void DrawSpanAvx2(const TriangleSetup& t, int32_t y, int32_t x_begin, int32_t x_
       const __m256i width_mask = _mm256_set1_epi32(level->width_mask);
       const __m256i height_mask = _mm256_set1_epi32(level->height_mask);
       const __m128i row_shift = _mm_cvtsi32_si128(level->width_log2);
-      const __m256i x0 = WrapOrClamp8(x, width_mask, state.clamp_s);
-      const __m256i y0 =
-          _mm256_sll_epi32(WrapOrClamp8(y_texel, height_mask, state.clamp_t), row_shift);
+      const __m256i x0 = WrapOrClamp8(x, width_mask, clamp_s);
+      const __m256i y0 = _mm256_sll_epi32(WrapOrClamp8(y_texel, height_mask, clamp_t), row_shift);
       __m256i low, high;
       Gather8(level->texels, _mm256_add_epi32(y0, x0), &low, &high);
       if constexpr (kBilinear) {
         const __m256i one = _mm256_set1_epi32(1);
-        const __m256i x1 = WrapOrClamp8(_mm256_add_epi32(x, one), width_mask, state.clamp_s);
+        const __m256i x1 = WrapOrClamp8(_mm256_add_epi32(x, one), width_mask, clamp_s);
         const __m256i y1 = _mm256_sll_epi32(
-            WrapOrClamp8(_mm256_add_epi32(y_texel, one), height_mask, state.clamp_t), row_shift);
+            WrapOrClamp8(_mm256_add_epi32(y_texel, one), height_mask, clamp_t), row_shift);
         // Weights (16 - fx)(16 - fy), fx (16 - fy), (16 - fx) fy, fx fy,
         // each held in both 16-bit halves of its lane.
         const __m256i fifteen = _mm256_set1_epi32(15);
@@ -286,16 +335,15 @@ void DrawSpanAvx2(const TriangleSetup& t, int32_t y, int32_t x_begin, int32_t x_
         SpreadWeights(_mm256_mullo_epi16(gx2, gy2), &weight_low, &weight_high);
         __m256i sum_low = _mm256_mullo_epi16(low, weight_low);
         __m256i sum_high = _mm256_mullo_epi16(high, weight_high);
-        const __m256i addresses[3] = {_mm256_add_epi32(y0, x1), _mm256_add_epi32(y1, x0),
-                                      _mm256_add_epi32(y1, x1)};
-        const __m256i weights[3] = {_mm256_mullo_epi16(fx2, gy2), _mm256_mullo_epi16(gx2, fy2),
-                                    _mm256_mullo_epi16(fx2, fy2)};
-        for (int n = 0; n < 3; ++n) {
-          Gather8(level->texels, addresses[n], &low, &high);
-          SpreadWeights(weights[n], &weight_low, &weight_high);
+        const auto add_neighbour = [&](__m256i address, __m256i weight) {
+          Gather8(level->texels, address, &low, &high);
+          SpreadWeights(weight, &weight_low, &weight_high);
           sum_low = _mm256_add_epi16(sum_low, _mm256_mullo_epi16(low, weight_low));
           sum_high = _mm256_add_epi16(sum_high, _mm256_mullo_epi16(high, weight_high));
-        }
+        };
+        add_neighbour(_mm256_add_epi32(y0, x1), _mm256_mullo_epi16(fx2, gy2));
+        add_neighbour(_mm256_add_epi32(y1, x0), _mm256_mullo_epi16(gx2, fy2));
+        add_neighbour(_mm256_add_epi32(y1, x1), _mm256_mullo_epi16(fx2, fy2));
         // The weights sum to 256: no lane carries, and the mean is the
         // sum's high byte.
         low = _mm256_srli_epi16(sum_low, 8);
@@ -336,38 +384,64 @@ void DrawSpanAvx2(const TriangleSetup& t, int32_t y, int32_t x_begin, int32_t x_
   }
 }
 
+template <bool kIterated, int kTexture, bool kDepth>
+void DrawTriangleAvx2(const TriangleSetup& t, TriangleRows rows) {
+  const TriangleFixed f =
+      FixedOver<kIterated, kTexture != kNoTexture, kTexture == kBilinearTexture, kDepth>(t);
+  for (int64_t row = rows.first_row; row <= rows.last_row; ++row) {
+    int64_t begin, end;
+    if (rows.Span(&begin, &end)) {
+      SpanAvx2<kIterated, kTexture, kDepth>(t, f, static_cast<int32_t>(row),
+                                            static_cast<int32_t>(begin), static_cast<int32_t>(end));
+    }
+    rows.Advance();
+  }
+}
+
 template <bool kIterated, int kTexture>
-SpanDrawer ForDepth(bool depth) {
-  return depth ? &DrawSpanAvx2<kIterated, kTexture, true>
-               : &DrawSpanAvx2<kIterated, kTexture, false>;
+TriangleDrawer TriangleForDepth(bool depth) {
+  return depth ? &DrawTriangleAvx2<kIterated, kTexture, true>
+               : &DrawTriangleAvx2<kIterated, kTexture, false>;
 }
 
 template <bool kIterated>
-SpanDrawer ForTexture(int texture, bool depth) {
-  if (texture == kBilinearTexture) return ForDepth<kIterated, kBilinearTexture>(depth);
-  if (texture == kPointTexture) return ForDepth<kIterated, kPointTexture>(depth);
-  return ForDepth<kIterated, kNoTexture>(depth);
+TriangleDrawer TriangleForTexture(int texture, bool depth) {
+  if (texture == kBilinearTexture) return TriangleForDepth<kIterated, kBilinearTexture>(depth);
+  if (texture == kPointTexture) return TriangleForDepth<kIterated, kPointTexture>(depth);
+  return TriangleForDepth<kIterated, kNoTexture>(depth);
 }
 
 }  // namespace
 
 #pragma GCC pop_options
 
-SpanDrawer SelectSpanDrawerAvx2(const BoardRenderState& state, bool has_depth_buffer) {
+namespace {
+
+// Whether the AVX2 path can draw the state, with its depth and texture paths.
+bool Avx2Covers(const BoardRenderState& state, bool has_depth_buffer, bool* depth, int* texture) {
   static const bool has_avx2 = __builtin_cpu_supports("avx2");
-  if (!has_avx2) return nullptr;
-  const bool depth = state.depth != DepthSource::kNone && has_depth_buffer;
+  if (!has_avx2) return false;
+  *depth = state.depth != DepthSource::kNone && has_depth_buffer;
+  *texture = kNoTexture;
+  if (state.textured) *texture = state.bilinear ? kBilinearTexture : kPointTexture;
   // Depth functions other than LESS stay with the SSE2 path.
-  if (depth && state.depth_function != GR_CMP_LESS) return nullptr;
+  return !*depth || state.depth_function == GR_CMP_LESS;
+}
+
+}  // namespace
+
+TriangleDrawer SelectTriangleDrawerAvx2(const BoardRenderState& state, bool has_depth_buffer) {
+  if (state.pixel_path != PixelPath::kFastest) return nullptr;
+  bool depth = false;
   int texture = kNoTexture;
-  if (state.textured) texture = state.bilinear ? kBilinearTexture : kPointTexture;
-  if (state.colour == ColourSource::kIterated) return ForTexture<true>(texture, depth);
-  return ForTexture<false>(texture, depth);
+  if (!Avx2Covers(state, has_depth_buffer, &depth, &texture)) return nullptr;
+  if (state.colour == ColourSource::kIterated) return TriangleForTexture<true>(texture, depth);
+  return TriangleForTexture<false>(texture, depth);
 }
 
 #else
 
-SpanDrawer SelectSpanDrawerAvx2(const BoardRenderState&, bool) {
+TriangleDrawer SelectTriangleDrawerAvx2(const BoardRenderState&, bool) {
   return nullptr;
 }
 

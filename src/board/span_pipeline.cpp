@@ -263,9 +263,6 @@ void PrepareSpanDrawing(TriangleSetup* setup) {
 }
 
 SpanDrawer SelectSpanDrawer(const BoardRenderState& state, bool has_depth_buffer) {
-  if (state.pixel_path == PixelPath::kFastest) {
-    if (const SpanDrawer fastest = SelectSpanDrawerAvx2(state, has_depth_buffer)) return fastest;
-  }
   int depth = kNoDepth;
   if (state.depth != DepthSource::kNone && has_depth_buffer) {
     depth = state.depth_function == GR_CMP_LESS ? kDepthLess : kDepthAnyFunction;

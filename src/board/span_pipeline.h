@@ -9,6 +9,7 @@
 
 #include "board/colour_convert.h"
 #include "board/render_state.h"
+#include "board/row_walk.h"
 #include "board/span_groups.h"
 #include "board/span_shade_sse2.h"
 
@@ -100,6 +101,11 @@ using SpanDrawer = void (*)(const TriangleSetup& setup, int32_t y, int32_t x_beg
 // The drawer specialised for the state's colour, texture and depth paths.
 SpanDrawer SelectSpanDrawer(const BoardRenderState& state, bool has_depth_buffer);
 
-// The AVX2 drawer for the state (span_avx2.cpp), or null where the processor
-// lacks AVX2 or the state needs a path it does not have.
-SpanDrawer SelectSpanDrawerAvx2(const BoardRenderState& state, bool has_depth_buffer);
+// Draws every row of a triangle (the same pixels as its span drawer row by
+// row, with what stays fixed over the triangle computed once).
+using TriangleDrawer = void (*)(const TriangleSetup& setup, TriangleRows rows);
+
+// The AVX2 triangle drawer (span_avx2.cpp) for the state, or null where the
+// state asks for another path, the processor lacks AVX2 or the state needs
+// a path it does not have; the triangle is then drawn span by span.
+TriangleDrawer SelectTriangleDrawerAvx2(const BoardRenderState& state, bool has_depth_buffer);

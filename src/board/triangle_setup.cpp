@@ -22,6 +22,7 @@
 #include "board/call_record.h"
 #include "board/glide.h"
 #include "board/render_state.h"
+#include "board/row_walk.h"
 #include "board/span_pipeline.h"
 
 namespace {
@@ -48,31 +49,14 @@ int64_t FloorDiv(int64_t numerator, int64_t denominator) {
   return quotient;
 }
 
-// floor(M / D) of a numerator M that grows by a fixed step each row,
-// followed exactly with a quotient and remainder (D > 0).
-struct RowStepper {
-  int64_t quotient = 0;
-  int64_t remainder = 0;  // 0 <= remainder < denominator
-  int64_t denominator = 1;
-  int64_t step_quotient = 0;
-  int64_t step_remainder = 0;
-
-  void Start(int64_t numerator, int64_t step, int64_t divisor) {
-    denominator = divisor;
-    quotient = FloorDiv(numerator, divisor);
-    remainder = numerator - quotient * divisor;
-    step_quotient = FloorDiv(step, divisor);
-    step_remainder = step - step_quotient * divisor;
-  }
-  void Advance() {
-    quotient += step_quotient;
-    remainder += step_remainder;
-    if (remainder >= denominator) {
-      remainder -= denominator;
-      ++quotient;
-    }
-  }
-};
+// Starts a stepper at floor(numerator / divisor), moving by step each row.
+void StartStepper(RowStepper* stepper, int64_t numerator, int64_t step, int64_t divisor) {
+  stepper->denominator = divisor;
+  stepper->quotient = FloorDiv(numerator, divisor);
+  stepper->remainder = numerator - stepper->quotient * divisor;
+  stepper->step_quotient = FloorDiv(step, divisor);
+  stepper->step_remainder = step - stepper->step_quotient * divisor;
+}
 
 enum class EdgeKind { kLeft, kRight, kHorizontal };
 
@@ -95,11 +79,11 @@ struct EdgeWalker {
       // Left edge, centres on it covered: px >= ceil(-c / (-16 dy)).
       kind = EdgeKind::kLeft;
       const int64_t d = -16 * dy;
-      stepper.Start(-c + d - 1, -16 * dx, d);
+      StartStepper(&stepper, -c + d - 1, -16 * dx, d);
     } else if (dy > 0) {
       // Right edge, centres on it not covered: px <= floor((c - 1) / (16 dy)).
       kind = EdgeKind::kRight;
-      stepper.Start(c - 1, 16 * dx, 16 * dy);
+      StartStepper(&stepper, c - 1, 16 * dx, 16 * dy);
     } else {
       // Top edges (walking left) keep their centres, bottom edges do not.
       kind = EdgeKind::kHorizontal;
@@ -251,46 +235,42 @@ void DrawClippedTriangle(const GrVertex* a, const GrVertex* b, const GrVertex* c
     if (state.texture.level_count > 0) setup.texture = &state.texture;
   }
   PrepareSpanDrawing(&setup);
-  const SpanDrawer draw = SelectSpanDrawer(state, setup.depth != nullptr);
 
   const int64_t y16 = first_row * 16 + 8;
   EdgeWalker edges[3];
   edges[0].Start(ax, ay, bx, by, y16);
   edges[1].Start(bx, by, cx, cy, y16);
   edges[2].Start(cx, cy, ax, ay, y16);
-  // Sorted by kind, and padded with limits that never bind, so that the row
-  // loop runs without looking at kinds: a triangle has at most two left,
-  // two right and one horizontal edge.
-  const int64_t clip_begin = clip.min_x;
-  const int64_t clip_end = clip.max_x;
-  RowStepper left[2], right[2];
-  left[0].quotient = left[1].quotient = clip_begin;
-  right[0].quotient = right[1].quotient = clip_end - 1;
-  int64_t horizontal_value = 0;
-  int64_t horizontal_step = 0;
+  TriangleRows rows;
+  rows.clip_begin = clip.min_x;
+  rows.clip_end = clip.max_x;
+  rows.first_row = first_row;
+  rows.last_row = last_row;
+  rows.left[0].quotient = rows.left[1].quotient = rows.clip_begin;
+  rows.right[0].quotient = rows.right[1].quotient = rows.clip_end - 1;
   int left_count = 0, right_count = 0;
   for (const EdgeWalker& edge : edges) {
     if (edge.kind == EdgeKind::kLeft) {
-      left[left_count++] = edge.stepper;
+      rows.left[left_count++] = edge.stepper;
     } else if (edge.kind == EdgeKind::kRight) {
-      right[right_count++] = edge.stepper;
+      rows.right[right_count++] = edge.stepper;
     } else {
-      horizontal_value = edge.horizontal_value;
-      horizontal_step = edge.horizontal_step;
+      rows.horizontal_value = edge.horizontal_value;
+      rows.horizontal_step = edge.horizontal_step;
     }
   }
+  if (const TriangleDrawer whole = SelectTriangleDrawerAvx2(state, setup.depth != nullptr)) {
+    whole(setup, rows);
+    return;
+  }
+  const SpanDrawer draw = SelectSpanDrawer(state, setup.depth != nullptr);
   for (int64_t row = first_row; row <= last_row; ++row) {
-    const int64_t begin = std::max({clip_begin, left[0].quotient, left[1].quotient});
-    const int64_t end = std::min({clip_end, right[0].quotient + 1, right[1].quotient + 1});
-    if (begin < end && horizontal_value >= 0) {
+    int64_t begin, end;
+    if (rows.Span(&begin, &end)) {
       draw(setup, static_cast<int32_t>(row), static_cast<int32_t>(begin),
            static_cast<int32_t>(end));
     }
-    left[0].Advance();
-    left[1].Advance();
-    right[0].Advance();
-    right[1].Advance();
-    horizontal_value += horizontal_step;
+    rows.Advance();
   }
 }
 
