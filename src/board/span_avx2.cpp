@@ -25,12 +25,49 @@ namespace {
 
 enum TexturePath { kNoTexture, kPointTexture, kBilinearTexture };
 
+// The value, hidden from the optimiser so that it stays one vector (kept in
+// a register or read as a memory operand) instead of being rebuilt from an
+// immediate in every group.
+inline __m256i Opaque(__m256i value) {
+  __asm__("" : "+x"(value));
+  return value;
+}
+
+// The constants of the group loop, built once per triangle.
+struct GroupConstants {
+  __m256i floor_low, floor_high;  // -1e9f, 1e9f
+  __m256i one_float, eight_float;
+  __m256i float_one_bits, w_exponent_bias, depth_max, depth_bias;  // 32-bit lanes
+  __m256i sign16;                                                  // 0x8000 in 16-bit lanes
+  __m256i one32, fifteen32, sixteen16;
+  __m256i top16, one16;
+
+  static GroupConstants Make() {
+    GroupConstants c;
+    c.floor_low = Opaque(_mm256_castps_si256(_mm256_set1_ps(-1.0e9f)));
+    c.floor_high = Opaque(_mm256_castps_si256(_mm256_set1_ps(1.0e9f)));
+    c.one_float = Opaque(_mm256_castps_si256(_mm256_set1_ps(1.0f)));
+    c.eight_float = Opaque(_mm256_castps_si256(_mm256_set1_ps(8.0f)));
+    c.float_one_bits = Opaque(_mm256_set1_epi32(0x3F800000));
+    c.w_exponent_bias = Opaque(_mm256_set1_epi32(127 << 12));
+    c.depth_max = Opaque(_mm256_set1_epi32(0xFFFF));
+    c.depth_bias = Opaque(_mm256_set1_epi32(32768));
+    c.sign16 = Opaque(_mm256_set1_epi16(static_cast<int16_t>(0x8000)));
+    c.one32 = Opaque(_mm256_set1_epi32(1));
+    c.fifteen32 = Opaque(_mm256_set1_epi32(15));
+    c.sixteen16 = Opaque(_mm256_set1_epi16(16));
+    c.top16 = Opaque(_mm256_set1_epi16(255));
+    c.one16 = Opaque(_mm256_set1_epi16(1));
+    return c;
+  }
+};
+
 // floor() of eight values as in span_groups::Floor4: far-off values clamped
 // first (NaN becomes -1e9 there too); for the clamped values rounding down
 // and converting equals truncating and correcting where it rounded up.
-inline __m256i Floor8(__m256 value) {
-  const __m256 clamped =
-      _mm256_min_ps(_mm256_max_ps(value, _mm256_set1_ps(-1.0e9f)), _mm256_set1_ps(1.0e9f));
+inline __m256i Floor8(__m256 value, const GroupConstants& c) {
+  const __m256 clamped = _mm256_min_ps(_mm256_max_ps(value, _mm256_castsi256_ps(c.floor_low)),
+                                       _mm256_castsi256_ps(c.floor_high));
   return _mm256_cvttps_epi32(_mm256_floor_ps(clamped));
 }
 
@@ -41,17 +78,16 @@ inline __m256i WrapOrClamp8(__m256i index, __m256i mask, bool clamp) {
 
 // 16-bit depths of eight 32-bit lanes, biased by -32768 so that they compare
 // as signed lanes (the form the LESS test wants).
-inline __m128i BiasedDepth16(__m256i depth) {
-  const __m256i biased = _mm256_sub_epi32(depth, _mm256_set1_epi32(32768));
+inline __m128i BiasedDepth16(__m256i depth, const GroupConstants& c) {
+  const __m256i biased = _mm256_sub_epi32(depth, c.depth_bias);
   return _mm_packs_epi32(_mm256_castsi256_si128(biased), _mm256_extracti128_si256(biased, 1));
 }
 
-inline __m256i WDepth8(__m256 w) {
+inline __m256i WDepth8(__m256 w, const GroupConstants& c) {
   const __m256i bits = _mm256_castps_si256(w);
-  const __m256i near = _mm256_cmpgt_epi32(_mm256_set1_epi32(0x3F800000), bits);
-  const __m256i depth =
-      _mm256_min_epi32(_mm256_sub_epi32(_mm256_srli_epi32(bits, 11), _mm256_set1_epi32(127 << 12)),
-                       _mm256_set1_epi32(0xFFFF));
+  const __m256i near = _mm256_cmpgt_epi32(c.float_one_bits, bits);
+  const __m256i depth = _mm256_min_epi32(
+      _mm256_sub_epi32(_mm256_srli_epi32(bits, 11), c.w_exponent_bias), c.depth_max);
   return _mm256_andnot_si256(near, depth);
 }
 
@@ -65,11 +101,10 @@ inline __m256i ZDepth8(__m256 ooz) {
 }
 
 // As span_sse2::DitherLanes: floor((v x factor + threshold) / 65536).
-inline __m256i Dither16(__m256i value, __m256i factor, __m256i threshold) {
+inline __m256i Dither16(__m256i value, __m256i factor, __m256i threshold, __m256i sign) {
   const __m256i low = _mm256_mullo_epi16(value, factor);
   const __m256i high = _mm256_mulhi_epu16(value, factor);
   const __m256i sum = _mm256_add_epi16(low, threshold);
-  const __m256i sign = _mm256_set1_epi16(static_cast<int16_t>(0x8000));
   const __m256i carry =
       _mm256_cmpgt_epi16(_mm256_xor_si256(low, sign), _mm256_xor_si256(sum, sign));
   return _mm256_sub_epi16(high, carry);
@@ -107,10 +142,10 @@ inline void Transpose(__m256i low, __m256i high, __m256i* blue_red, __m128i* gre
 // 12.12 colours of eight pixels to 0..255 in 16-bit lanes (the saturating
 // packs of the SSE2 path, then min and max): blue in the low half of
 // *blue_red, red in its high half, green in *green.
-inline void ColourWords(__m256i red, __m256i green, __m256i blue, __m256i* blue_red,
-                        __m128i* green_words) {
+inline void ColourWords(__m256i red, __m256i green, __m256i blue, const GroupConstants& c,
+                        __m256i* blue_red, __m128i* green_words) {
   const __m256i zero = _mm256_setzero_si256();
-  const __m256i top = _mm256_set1_epi16(255);
+  const __m256i top = c.top16;
   // Packs work within 128-bit halves; the permute puts the quarters in order.
   const __m256i packed = _mm256_permute4x64_epi64(
       _mm256_packs_epi32(_mm256_srai_epi32(blue, 12), _mm256_srai_epi32(red, 12)), 0xD8);
@@ -181,6 +216,7 @@ struct TriangleFixed {
   __m128i constant_green;
   __m256i key_blue_red;
   __m128i key_green;
+  GroupConstants c;
 };
 
 template <bool kIterated, bool kTextured, bool kBilinear, bool kDepth>
@@ -215,6 +251,7 @@ inline TriangleFixed FixedOver(const TriangleSetup& t) {
       _mm256_set_m128i(_mm_set1_epi16(static_cast<int16_t>((state.chromakey_rgb >> 16) & 0xFF)),
                        _mm_set1_epi16(static_cast<int16_t>(state.chromakey_rgb & 0xFF)));
   f.key_green = _mm_set1_epi16(static_cast<int16_t>((state.chromakey_rgb >> 8) & 0xFF));
+  f.c = GroupConstants::Make();
   return f;
 }
 
@@ -264,20 +301,22 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
   const __m256i key_blue_red = f.key_blue_red;
   const __m128i key_green = f.key_green;
   const __m128i lane_numbers = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
+  const GroupConstants& c = f.c;
 
   __m256 k = _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7);  // pixel offsets in the span
   for (int32_t group = x_begin; group < x_end; group += kGroupPixels) {
     const int32_t count = x_end - group;
     const __m256 oow = _mm256_add_ps(oow_start, _mm256_mul_ps(k, oow_step));
-    const __m256 w = _mm256_div_ps(_mm256_set1_ps(1.0f), oow);
+    const __m256 w = _mm256_div_ps(_mm256_castsi256_ps(c.one_float), oow);
     __m128i pass = _mm_cmplt_epi16(
         lane_numbers,
         _mm_set1_epi16(static_cast<int16_t>(count < kGroupPixels ? count : kGroupPixels)));
     __m128i new_depth = _mm_setzero_si128();
     if constexpr (kDepth) {
       const __m128i biased = BiasedDepth16(
-          w_depth ? WDepth8(w) : ZDepth8(_mm256_add_ps(ooz_start, _mm256_mul_ps(k, ooz_step))));
-      const __m128i sign = _mm_set1_epi16(static_cast<int16_t>(0x8000));
+          w_depth ? WDepth8(w, c) : ZDepth8(_mm256_add_ps(ooz_start, _mm256_mul_ps(k, ooz_step))),
+          c);
+      const __m128i sign = _mm256_castsi256_si128(c.sign16);
       new_depth = _mm_xor_si128(biased, sign);
       const __m128i stored = _mm_loadu_si128(reinterpret_cast<const __m128i*>(depth_row + group));
       pass = _mm_and_si128(pass, _mm_cmplt_epi16(biased, _mm_xor_si128(stored, sign)));
@@ -285,13 +324,13 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
     __m256i colour_blue_red = constant_blue_red;
     __m128i colour_green = constant_green;
     if constexpr (kIterated) {
-      ColourWords(red, green, blue, &colour_blue_red, &colour_green);
+      ColourWords(red, green, blue, c, &colour_blue_red, &colour_green);
       red = _mm256_add_epi32(red, red_step8);
       green = _mm256_add_epi32(green, green_step8);
       blue = _mm256_add_epi32(blue, blue_step8);
     }
     if (_mm_movemask_epi8(pass) == 0) {
-      k = _mm256_add_ps(k, _mm256_set1_ps(8.0f));
+      k = _mm256_add_ps(k, _mm256_castsi256_ps(c.eight_float));
       continue;
     }
 
@@ -305,8 +344,10 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
       const __m256 scale = _mm256_set1_ps(level->texels_per_s_unit * 16.0f);
       const __m256 sow = _mm256_add_ps(sow_start, _mm256_mul_ps(k, sow_step));
       const __m256 tow = _mm256_add_ps(tow_start, _mm256_mul_ps(k, tow_step));
-      const __m256i u16 = Floor8(_mm256_sub_ps(_mm256_mul_ps(_mm256_mul_ps(sow, w), scale), bias));
-      const __m256i v16 = Floor8(_mm256_sub_ps(_mm256_mul_ps(_mm256_mul_ps(tow, w), scale), bias));
+      const __m256i u16 =
+          Floor8(_mm256_sub_ps(_mm256_mul_ps(_mm256_mul_ps(sow, w), scale), bias), c);
+      const __m256i v16 =
+          Floor8(_mm256_sub_ps(_mm256_mul_ps(_mm256_mul_ps(tow, w), scale), bias), c);
       const __m256i x = _mm256_srai_epi32(u16, 4);
       const __m256i y_texel = _mm256_srai_epi32(v16, 4);
       const __m256i width_mask = _mm256_set1_epi32(level->width_mask);
@@ -317,18 +358,18 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
       __m256i low, high;
       Gather8(level->texels, _mm256_add_epi32(y0, x0), &low, &high);
       if constexpr (kBilinear) {
-        const __m256i one = _mm256_set1_epi32(1);
+        const __m256i one = c.one32;
         const __m256i x1 = WrapOrClamp8(_mm256_add_epi32(x, one), width_mask, clamp_s);
         const __m256i y1 = _mm256_sll_epi32(
             WrapOrClamp8(_mm256_add_epi32(y_texel, one), height_mask, clamp_t), row_shift);
         // Weights (16 - fx)(16 - fy), fx (16 - fy), (16 - fx) fy, fx fy,
         // each held in both 16-bit halves of its lane.
-        const __m256i fifteen = _mm256_set1_epi32(15);
+        const __m256i fifteen = c.fifteen32;
         const __m256i fx = _mm256_and_si256(u16, fifteen);
         const __m256i fy = _mm256_and_si256(v16, fifteen);
         const __m256i fx2 = _mm256_or_si256(fx, _mm256_slli_epi32(fx, 16));
         const __m256i fy2 = _mm256_or_si256(fy, _mm256_slli_epi32(fy, 16));
-        const __m256i sixteen2 = _mm256_set1_epi32(0x00100010);
+        const __m256i sixteen2 = c.sixteen16;
         const __m256i gx2 = _mm256_sub_epi32(sixteen2, fx2);
         const __m256i gy2 = _mm256_sub_epi32(sixteen2, fy2);
         __m256i weight_low, weight_high;
@@ -354,11 +395,11 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
       Transpose(low, high, &texel_blue_red, &texel_green);
       // texel x (colour + 1) / 256: full texel x full colour stays full.
       colour_blue_red = _mm256_srli_epi16(
-          _mm256_mullo_epi16(texel_blue_red,
-                             _mm256_add_epi16(colour_blue_red, _mm256_set1_epi16(1))),
-          8);
+          _mm256_mullo_epi16(texel_blue_red, _mm256_add_epi16(colour_blue_red, c.one16)), 8);
       colour_green = _mm_srli_epi16(
-          _mm_mullo_epi16(texel_green, _mm_add_epi16(colour_green, _mm_set1_epi16(1))), 8);
+          _mm_mullo_epi16(texel_green,
+                          _mm_add_epi16(colour_green, _mm256_castsi256_si128(c.one16))),
+          8);
     }
     if (chromakey) {
       const __m256i same = _mm256_cmpeq_epi16(colour_blue_red, key_blue_red);
@@ -367,9 +408,10 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
           _mm_cmpeq_epi16(colour_green, key_green));
       pass = _mm_andnot_si128(keyed, pass);
     }
-    const __m256i blue_red5 = Dither16(colour_blue_red, red_blue_factor, threshold);
-    const __m128i green6 = _mm256_castsi256_si128(Dither16(
-        _mm256_castsi128_si256(colour_green), _mm256_castsi128_si256(green_factor), threshold));
+    const __m256i blue_red5 = Dither16(colour_blue_red, red_blue_factor, threshold, c.sign16);
+    const __m128i green6 =
+        _mm256_castsi256_si128(Dither16(_mm256_castsi128_si256(colour_green),
+                                        _mm256_castsi128_si256(green_factor), threshold, c.sign16));
     const __m128i packed =
         _mm_or_si128(_mm_or_si128(_mm_slli_epi16(_mm256_extracti128_si256(blue_red5, 1), 11),
                                   _mm_slli_epi16(green6, 5)),
@@ -380,7 +422,7 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
       auto* depth_lanes = reinterpret_cast<__m128i*>(depth_row + group);
       _mm_storeu_si128(depth_lanes, _mm_blendv_epi8(_mm_loadu_si128(depth_lanes), new_depth, pass));
     }
-    k = _mm256_add_ps(k, _mm256_set1_ps(8.0f));
+    k = _mm256_add_ps(k, _mm256_castsi256_ps(c.eight_float));
   }
 }
 
