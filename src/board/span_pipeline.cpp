@@ -231,7 +231,7 @@ SpanDrawer ForTexture(int texture, int depth) {
 
 }  // namespace
 
-void PrepareSpanDrawing(TriangleSetup* setup) {
+void PackPlanes(TriangleSetup* setup) {
   const ScreenPlane* planes[7] = {&setup->red, &setup->green, &setup->blue, &setup->oow,
                                   &setup->sow, &setup->tow,   &setup->ooz};
   for (int i = 0; i < 7; ++i) {
@@ -239,6 +239,10 @@ void PrepareSpanDrawing(TriangleSetup* setup) {
     setup->plane_per_x[i] = planes[i]->per_x;
     setup->plane_per_y[i] = planes[i]->per_y;
   }
+  setup->plane_at_origin[7] = setup->plane_per_x[7] = setup->plane_per_y[7] = 0;
+}
+
+void PrepareSpanDrawing(TriangleSetup* setup) {
 #if defined(__SSE2__)
   const BoardRenderState& state = *setup->state;
   span_sse2::SpanConstants& c = setup->vector;

@@ -41,12 +41,12 @@ struct TriangleSetup {
   int32_t stride_pixels = 0;
   // The planes above side by side (red, green, blue, oow, sow, tow, ooz and
   // an unused lane), so that a span's start evaluates all of them at once;
-  // filled by PrepareSpanDrawing.
-  alignas(32) double plane_at_origin[8] = {};
-  alignas(32) double plane_per_x[8] = {};
-  alignas(32) double plane_per_y[8] = {};
+  // filled by PackPlanes.
+  alignas(32) double plane_at_origin[8];
+  alignas(32) double plane_per_x[8];
+  alignas(32) double plane_per_y[8];
 #if defined(__SSE2__)
-  span_sse2::SpanConstants vector{};  // filled by PrepareSpanDrawing
+  span_sse2::SpanConstants vector;  // filled by PrepareSpanDrawing
 #endif
 };
 
@@ -94,6 +94,9 @@ int32_t MipmapLevel(const TriangleSetup& t, const BoundTexture& texture, float o
 
 // Fills what the span drawers derive once per triangle from the fields above.
 void PrepareSpanDrawing(TriangleSetup* setup);
+
+// Fills the side-by-side planes from the planes (for the triangle drawers).
+void PackPlanes(TriangleSetup* setup);
 
 // Colours pixels x_begin .. x_end - 1 of row y (all inside the clip window).
 using SpanDrawer = void (*)(const TriangleSetup& setup, int32_t y, int32_t x_begin, int32_t x_end);

@@ -234,7 +234,6 @@ void DrawClippedTriangle(const GrVertex* a, const GrVertex* b, const GrVertex* c
     setup.tow = plane(a->tmuvtx[0].tow, b->tmuvtx[0].tow, c->tmuvtx[0].tow);
     if (state.texture.level_count > 0) setup.texture = &state.texture;
   }
-  PrepareSpanDrawing(&setup);
 
   const int64_t y16 = first_row * 16 + 8;
   EdgeWalker edges[3];
@@ -260,9 +259,11 @@ void DrawClippedTriangle(const GrVertex* a, const GrVertex* b, const GrVertex* c
     }
   }
   if (const TriangleDrawer whole = SelectTriangleDrawerAvx2(state, setup.depth != nullptr)) {
+    PackPlanes(&setup);
     whole(setup, rows);
     return;
   }
+  PrepareSpanDrawing(&setup);
   const SpanDrawer draw = SelectSpanDrawer(state, setup.depth != nullptr);
   for (int64_t row = first_row; row <= last_row; ++row) {
     int64_t begin, end;
