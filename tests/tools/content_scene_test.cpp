@@ -1,6 +1,7 @@
-// Tests of the generator's 3D Studio writer and geometry: what it writes
-// comes back through the demo's own reader as it was described, faces
-// point outward, and descriptions the format cannot hold are refused.
+// Tests of the generator's scenes and geometry: a described scene comes back
+// through the demo's own reader as it was described (hierarchy from depths,
+// child positions, tracks, lights and cameras), faces point outward, and
+// descriptions that cannot stand as a scene are refused.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,14 +10,15 @@
 
 #include "content/mesh_shapes.h"
 #include "content/scene_kit.h"
-#include "content/tds_writer.h"
+#include "content/scene_to_tds.h"
 #include "scene/scene.h"
 #include "scene/tds_reader.h"
 
 namespace {
 
-// A parent with a child and a grandchild, a spotlight with its target, a
-// camera, and a hidden-then-shown object.
+// A parent with a child, a grandchild and a second child listed after the
+// grandchild, a spotlight with its target, a camera, and a hidden-then-shown
+// object.
 SceneSpec FamilyScene() {
   SceneSpec scene;
   scene.frame_count = 100;
@@ -28,6 +30,8 @@ SceneSpec FamilyScene() {
   const size_t child = AddObject(scene, "Child", 1, {4, 5, 6});
   AddBox(scene.meshes.back(), {-1, -1, -1}, {1, 1, 1}, flat);
   AddObject(scene, "Grandchild", 2, {7, 8, 9});
+  AddBox(scene.meshes.back(), {-1, -1, -1}, {1, 1, 1}, flat);
+  AddObject(scene, "Sibling", 1, {10, 11, 12});
   AddBox(scene.meshes.back(), {-1, -1, -1}, {1, 1, 1}, flat);
   KeyShape shape;
   shape.tension = 0.5f;
@@ -75,9 +79,9 @@ SceneNode* NodeNamed(Scene* scene, const char* name, int type = kNodeObject) {
   return nullptr;
 }
 
-TEST(SceneWriter, WhatIsWrittenComesBackThroughTheDemosReader) {
+TEST(SceneFile, WhatIsDescribedComesBackThroughTheDemosReader) {
   std::string error;
-  const std::vector<uint8_t> bytes = WriteTds(FamilyScene(), &error);
+  const std::vector<uint8_t> bytes = WriteSceneFile(FamilyScene(), &error);
   ASSERT_FALSE(bytes.empty()) << error;
   LoadedScene loaded{LoadSceneFromMemory(bytes.data(), bytes.size())};
   Scene* scene = loaded.scene;
@@ -93,9 +97,11 @@ TEST(SceneWriter, WhatIsWrittenComesBackThroughTheDemosReader) {
   SceneNode* parent = NodeNamed(scene, "Parent");
   SceneNode* child = NodeNamed(scene, "Child");
   SceneNode* grandchild = NodeNamed(scene, "Grandchild");
-  ASSERT_TRUE(parent && child && grandchild);
+  SceneNode* sibling = NodeNamed(scene, "Sibling");
+  ASSERT_TRUE(parent && child && grandchild && sibling);
   EXPECT_EQ(child->parent, parent);
   EXPECT_EQ(grandchild->parent, child);
+  EXPECT_EQ(sibling->parent, parent) << "a shallower depth climbs back up the tree";
   // Positions of children come out as described, whatever the file order.
   EXPECT_FLOAT_EQ(parent->position.keys[0].value.z, 3.0f);
   EXPECT_FLOAT_EQ(child->position.keys[0].value.y, 5.0f);
@@ -103,6 +109,8 @@ TEST(SceneWriter, WhatIsWrittenComesBackThroughTheDemosReader) {
   EXPECT_FLOAT_EQ(grandchild->position.keys[0].value.x, 7.0f);
   EXPECT_FLOAT_EQ(grandchild->position.keys[0].value.y, 8.0f);
   EXPECT_FLOAT_EQ(grandchild->position.keys[0].value.z, 9.0f);
+  EXPECT_FLOAT_EQ(sibling->position.keys[0].value.y, 11.0f);
+  EXPECT_FLOAT_EQ(sibling->position.keys[0].value.z, 12.0f);
   EXPECT_EQ(parent->scale.flags & kTrackRepeatMask, kTrackModeLoop);
   EXPECT_FLOAT_EQ(parent->scale.keys[0].tcb.tension, 0.5f);
   EXPECT_FLOAT_EQ(parent->scale.keys[0].tcb.ease_from, 0.25f);
@@ -124,19 +132,18 @@ TEST(SceneWriter, WhatIsWrittenComesBackThroughTheDemosReader) {
   EXPECT_FLOAT_EQ(scene->cameras[0].node->fov.keys[0].value, 60.0f);
 }
 
-TEST(SceneWriter, RefusesWhatTheFormatCannotHold) {
+TEST(SceneFile, RefusesWhatCannotStandAsAScene) {
   struct Case {
     const char* what;
     void (*spoil)(SceneSpec&);
   };
   const Case cases[] = {
-      {"a face past the vertices", [](SceneSpec& s) { s.meshes[0].faces[0].c = 999; }},
       {"a face without a material", [](SceneSpec& s) { s.meshes[0].face_materials.pop_back(); }},
       {"a material that does not exist", [](SceneSpec& s) { s.meshes[0].face_materials[0] = 5; }},
       {"keys out of order", [](SceneSpec& s) { s.nodes[0].scale.keys[1].frame = 0; }},
       {"a node animating nothing", [](SceneSpec& s) { s.nodes[1].name = "Nobody"; }},
       {"a node deeper than its place", [](SceneSpec& s) { s.nodes[1].depth = 2; }},
-      {"a mesh over 65535 vertices",
+      {"a mesh over 65535 vertices, refused by the file writer",
        [](SceneSpec& s) {
          s.meshes[0].vertices.resize(70000);
          s.meshes[0].mapping.clear();
@@ -146,7 +153,7 @@ TEST(SceneWriter, RefusesWhatTheFormatCannotHold) {
     SceneSpec scene = FamilyScene();
     c.spoil(scene);
     std::string error;
-    EXPECT_TRUE(WriteTds(scene, &error).empty()) << c.what;
+    EXPECT_TRUE(WriteSceneFile(scene, &error).empty()) << c.what;
     EXPECT_FALSE(error.empty()) << c.what;
   }
 }

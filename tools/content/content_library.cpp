@@ -2,14 +2,14 @@
 // textures and the effect pictures under "textures\".
 #include "content/content_build.h"
 #include "content/effect_pictures.h"
+#include "content/scene_to_tds.h"
 #include "content/scenes.h"
-#include "content/tds_writer.h"
 #include "content/textures.h"
 
 bool MakeLibraryMembers(std::vector<LibraryMember>* members, std::string* error) {
   members->clear();
   for (const NamedScene& named : BuildAllScenes()) {
-    std::vector<uint8_t> bytes = WriteTds(named.scene, error);
+    std::vector<uint8_t> bytes = WriteSceneFile(named.scene, error);
     if (bytes.empty()) {
       *error = named.name + ": " + *error;
       return false;
