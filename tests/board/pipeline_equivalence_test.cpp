@@ -64,10 +64,18 @@ TEST_F(PipelineEquivalenceTest, FastestPathIsAvx2WhereTheProcessorHasIt) {
 }
 
 TEST_F(PipelineEquivalenceTest, VectorAndPortablePathsDrawTheSame) {
-  std::vector<uint16_t> texels(32 * 64);
+  // A full chain of levels, so that variants with mipmapping pick levels.
+  GrTexInfo info;
+  info.largeLod = GR_LOD_64;
+  info.smallLod = GR_LOD_1;
+  info.aspectRatio = GR_ASPECT_1x2;
+  info.format = GR_TEXFMT_RGB_565;
+  std::vector<uint16_t> texels(grTexTextureMemRequired(GR_MIPMAPLEVELMASK_BOTH, &info) / 2);
   for (size_t i = 0; i < texels.size(); ++i)
     texels[i] = static_cast<uint16_t>(i * 2654435761u >> 7);
-  UseTexture(texels, GR_LOD_64, GR_ASPECT_1x2);
+  info.data = texels.data();
+  grTexDownloadMipMap(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
+  grTexSource(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
   grConstantColorValue(0x80C0FF);
   grChromakeyValue(0x000000);
   int variant = 0;
@@ -87,6 +95,8 @@ TEST_F(PipelineEquivalenceTest, VectorAndPortablePathsDrawTheSame) {
           grTexClampMode(GR_TMU0, variant % 3 ? GR_TEXTURECLAMP_WRAP : GR_TEXTURECLAMP_CLAMP,
                          variant % 5 ? GR_TEXTURECLAMP_WRAP : GR_TEXTURECLAMP_CLAMP);
           grChromakeyMode(variant % 4 == 0 ? GR_CHROMAKEY_ENABLE : GR_CHROMAKEY_DISABLE);
+          grTexMipMapMode(GR_TMU0, variant % 3 == 1 ? GR_MIPMAP_NEAREST : GR_MIPMAP_DISABLE,
+                          FXFALSE);
           grDepthBufferMode(depth_case == 0   ? GR_DEPTHBUFFER_DISABLE
                             : depth_case == 3 ? GR_DEPTHBUFFER_ZBUFFER
                                               : GR_DEPTHBUFFER_WBUFFER);
