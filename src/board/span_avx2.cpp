@@ -193,13 +193,9 @@ inline SpanStart StartOfSpanAvx2(const TriangleSetup& t, int32_t y, int32_t x_be
   start.green_step = t.green_step;
   start.blue_step = t.blue_step;
   start.oow = low[3];
-  start.oow_step = static_cast<float>(t.oow.per_x);
   start.sow = high[0];
-  start.sow_step = static_cast<float>(t.sow.per_x);
   start.tow = high[1];
-  start.tow_step = static_cast<float>(t.tow.per_x);
   start.ooz = high[2];
-  start.ooz_step = static_cast<float>(t.ooz.per_x);
   return start;
 }
 
@@ -337,9 +333,13 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
     if constexpr (kTextured) {
       if (choose_level) {
         const auto first = static_cast<float>(group - x_begin);
-        level = &texture.levels[MipmapLevel(t, texture, start.oow + first * start.oow_step,
-                                            start.sow + first * start.sow_step,
-                                            start.tow + first * start.tow_step)];
+        const auto oow_per_x = static_cast<float>(t.oow.per_x);
+        const auto sow_per_x = static_cast<float>(t.sow.per_x);
+        const auto tow_per_x = static_cast<float>(t.tow.per_x);
+        level =
+            &texture
+                 .levels[MipmapLevel(t, texture, start.oow + first * oow_per_x,
+                                     start.sow + first * sow_per_x, start.tow + first * tow_per_x)];
       }
       const __m256 scale = _mm256_set1_ps(level->texels_per_s_unit * 16.0f);
       const __m256 sow = _mm256_add_ps(sow_start, _mm256_mul_ps(k, sow_step));
