@@ -42,6 +42,24 @@ TEST_F(ClipCullTest, TrianglesStayInsideTheClipWindow) {
   }
 }
 
+// Clearing fills whole blocks of pixels at a time; windows of every width
+// near a block's must still stop exactly at their edges.
+TEST_F(ClipCullTest, ClearingStaysInsideTheClipWindow) {
+  for (const int width : {1, 15, 16, 17, 34}) {
+    grClipWindow(0, 0, kWidth, kHeight);
+    grBufferClear(0x000000, 0, 0x1234);
+    grClipWindow(3, 5, 3 + width, 9);
+    grBufferClear(0xFFFFFF, 0, 0xFFFF);
+    for (int y = 0; y < 12; ++y) {
+      for (int x = 0; x < 60; ++x) {
+        const bool inside = x >= 3 && x < 3 + width && y >= 5 && y < 9;
+        ASSERT_EQ(Pixel(x, y), inside ? 0xFFFF : 0) << x << "," << y << " width " << width;
+        ASSERT_EQ(Depth(x, y), inside ? 0xFFFF : 0x1234) << x << "," << y << " width " << width;
+      }
+    }
+  }
+}
+
 // Counter-clockwise on the screen (y up) is positive.
 TEST_F(ClipCullTest, CullModesDropTheirWinding) {
   const GrVertex a = Vertex(10, 10), b = Vertex(50, 10), c = Vertex(10, 50);
