@@ -252,7 +252,10 @@ inline TriangleFixed FixedOver(const TriangleSetup& t) {
 }
 
 // Pixels x_begin .. x_end - 1 of row y, eight at a time.
-template <bool kIterated, int kTexture, bool kDepth>
+// kPlain: the common state, known at compile time: no chroma-key, texture
+// coordinates wrapping, no mipmapping, and with depth, the W-buffer with
+// writes on.
+template <bool kIterated, int kTexture, bool kDepth, bool kPlain>
 __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, const TriangleFixed& f,
                                                     int32_t y, int32_t x_begin, int32_t x_end) {
   constexpr bool kTextured = kTexture != kNoTexture;
@@ -261,12 +264,12 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
   uint16_t* colour_row = t.colour + static_cast<std::ptrdiff_t>(y) * t.stride_pixels;
   uint16_t* depth_row =
       kDepth ? t.depth + static_cast<std::ptrdiff_t>(y) * t.stride_pixels : nullptr;
-  const bool depth_write = f.depth_write;
-  const bool w_depth = f.w_depth;
-  const bool chromakey = f.chromakey;
-  const bool clamp_s = f.clamp_s;
-  const bool clamp_t = f.clamp_t;
-  const bool choose_level = f.choose_level;
+  const bool depth_write = kPlain ? kDepth : f.depth_write;
+  const bool w_depth = kPlain || f.w_depth;
+  const bool chromakey = !kPlain && f.chromakey;
+  const bool clamp_s = !kPlain && f.clamp_s;
+  const bool clamp_t = !kPlain && f.clamp_t;
+  const bool choose_level = !kPlain && f.choose_level;
   const SpanStart start = StartOfSpanAvx2(t, y, x_begin);
 
   const TextureLevel* level = &texture.levels[0];
@@ -426,31 +429,39 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
   }
 }
 
-template <bool kIterated, int kTexture, bool kDepth>
+template <bool kIterated, int kTexture, bool kDepth, bool kPlain>
 void DrawTriangleAvx2(const TriangleSetup& t, TriangleRows rows) {
   const TriangleFixed f =
       FixedOver<kIterated, kTexture != kNoTexture, kTexture == kBilinearTexture, kDepth>(t);
   for (int64_t row = rows.first_row; row <= rows.last_row; ++row) {
     int64_t begin, end;
     if (rows.Span(&begin, &end)) {
-      SpanAvx2<kIterated, kTexture, kDepth>(t, f, static_cast<int32_t>(row),
-                                            static_cast<int32_t>(begin), static_cast<int32_t>(end));
+      SpanAvx2<kIterated, kTexture, kDepth, kPlain>(
+          t, f, static_cast<int32_t>(row), static_cast<int32_t>(begin), static_cast<int32_t>(end));
     }
     rows.Advance();
   }
 }
 
+template <bool kIterated, int kTexture, bool kDepth>
+TriangleDrawer ForPlain(bool plain) {
+  return plain ? &DrawTriangleAvx2<kIterated, kTexture, kDepth, true>
+               : &DrawTriangleAvx2<kIterated, kTexture, kDepth, false>;
+}
+
 template <bool kIterated, int kTexture>
-TriangleDrawer TriangleForDepth(bool depth) {
-  return depth ? &DrawTriangleAvx2<kIterated, kTexture, true>
-               : &DrawTriangleAvx2<kIterated, kTexture, false>;
+TriangleDrawer TriangleForDepth(bool depth, bool plain) {
+  return depth ? ForPlain<kIterated, kTexture, true>(plain)
+               : ForPlain<kIterated, kTexture, false>(plain);
 }
 
 template <bool kIterated>
-TriangleDrawer TriangleForTexture(int texture, bool depth) {
-  if (texture == kBilinearTexture) return TriangleForDepth<kIterated, kBilinearTexture>(depth);
-  if (texture == kPointTexture) return TriangleForDepth<kIterated, kPointTexture>(depth);
-  return TriangleForDepth<kIterated, kNoTexture>(depth);
+TriangleDrawer TriangleForTexture(int texture, bool depth, bool plain) {
+  if (texture == kBilinearTexture) {
+    return TriangleForDepth<kIterated, kBilinearTexture>(depth, plain);
+  }
+  if (texture == kPointTexture) return TriangleForDepth<kIterated, kPointTexture>(depth, plain);
+  return TriangleForDepth<kIterated, kNoTexture>(depth, plain);
 }
 
 }  // namespace
@@ -477,8 +488,13 @@ TriangleDrawer SelectTriangleDrawerAvx2(const BoardRenderState& state, bool has_
   bool depth = false;
   int texture = kNoTexture;
   if (!Avx2Covers(state, has_depth_buffer, &depth, &texture)) return nullptr;
-  if (state.colour == ColourSource::kIterated) return TriangleForTexture<true>(texture, depth);
-  return TriangleForTexture<false>(texture, depth);
+  const bool plain = !state.chromakey && !state.clamp_s && !state.clamp_t &&
+                     !(state.mipmapping && state.texture.level_count > 1) &&
+                     (!depth || (state.depth_write && state.depth == DepthSource::kWBuffer));
+  if (state.colour == ColourSource::kIterated) {
+    return TriangleForTexture<true>(texture, depth, plain);
+  }
+  return TriangleForTexture<false>(texture, depth, plain);
 }
 
 #else
