@@ -35,7 +35,7 @@ extern int32_t DitherEnabled;
 constexpr int kLogoBytes = 640 * 480;
 constexpr int kScrollerTextBytes = 0x50000;  // 320 x 1024
 constexpr int kScreen320Bytes = 320 * 200;
-constexpr int kBumpLightBytes = 0x10000;     // 256 x 256
+constexpr int kBumpLightBytes = 0x10000;  // 256 x 256
 extern uint8_t* LogoPicture;
 extern uint8_t LogoPalette[768];  // 256 x (red, green, blue), each 0..63
 extern uint8_t* ScrollerText;

@@ -39,8 +39,7 @@ DeviceFlags& Flags() {
 
 uint16_t* Lock(GrLock_t type, GrLfbInfo_t* record, int32_t* stride_bytes) {
   record->size = sizeof(GrLfbInfo_t);
-  if (!grLfbLock(type, GR_BUFFER_BACKBUFFER, GR_LFBWRITEMODE_565, GR_ORIGIN_ANY, FXFALSE,
-                 record)) {
+  if (!grLfbLock(type, GR_BUFFER_BACKBUFFER, GR_LFBWRITEMODE_565, GR_ORIGIN_ANY, FXFALSE, record)) {
     return nullptr;
   }
   *stride_bytes = static_cast<int32_t>(record->strideInBytes);
@@ -49,7 +48,9 @@ uint16_t* Lock(GrLock_t type, GrLfbInfo_t* record, int32_t* stride_bytes) {
 
 }  // namespace
 
-void DeviceSetRenderInit(RenderInitFunction function) { Flags().render_init = function; }
+void DeviceSetRenderInit(RenderInitFunction function) {
+  Flags().render_init = function;
+}
 
 void DeviceInit() {
   DeviceFlags& f = Flags();
@@ -87,7 +88,9 @@ void DeviceOpen(int32_t code) {
   f.open = 1;
 }
 
-int DeviceIsOpen() { return Flags().open; }
+int DeviceIsOpen() {
+  return Flags().open;
+}
 
 void DeviceClose() {
   DeviceFlags& f = Flags();
@@ -109,23 +112,41 @@ void DeviceSetViewScale(float factor) {
   ViewHeight = static_cast<int32_t>(static_cast<float>(ScreenHeight) * factor);
 }
 
-void ClearFrame() { grBufferClear(0x00000000, 0, 0xFFFF); }
-void ShowFrame(int interval) { grBufferSwap(interval); }
+void ClearFrame() {
+  grBufferClear(0x00000000, 0, 0xFFFF);
+}
+void ShowFrame(int interval) {
+  grBufferSwap(interval);
+}
 
 uint16_t* LockFrameRead(int32_t* stride_bytes) {
   return Lock(GR_LFB_READ_ONLY, &Flags().read_lock, stride_bytes);
 }
-void UnlockFrameRead() { grLfbUnlock(GR_LFB_READ_ONLY, GR_BUFFER_BACKBUFFER); }
+void UnlockFrameRead() {
+  grLfbUnlock(GR_LFB_READ_ONLY, GR_BUFFER_BACKBUFFER);
+}
 uint16_t* LockFrameWrite(int32_t* stride_bytes) {
   return Lock(GR_LFB_WRITE_ONLY, &Flags().write_lock, stride_bytes);
 }
-void UnlockFrameWrite() { grLfbUnlock(GR_LFB_WRITE_ONLY, GR_BUFFER_BACKBUFFER); }
+void UnlockFrameWrite() {
+  grLfbUnlock(GR_LFB_WRITE_ONLY, GR_BUFFER_BACKBUFFER);
+}
 
-const char* EngineVersion() { return "0.0.4g"; }
-const char* EngineVersionLong() { return "0.0.4g (3Dfx GLIDE version)"; }
-int32_t EngineVersionNumber() { return 0x46700; }
-int ModeCount() { return kModeCount; }
-const DisplayMode* Modes() { return ModeTable; }
+const char* EngineVersion() {
+  return "0.0.4g";
+}
+const char* EngineVersionLong() {
+  return "0.0.4g (3Dfx GLIDE version)";
+}
+int32_t EngineVersionNumber() {
+  return 0x46700;
+}
+int ModeCount() {
+  return kModeCount;
+}
+const DisplayMode* Modes() {
+  return ModeTable;
+}
 
 DisplayMode FindMode(const DisplayMode* table, int count, int32_t width, int32_t height) {
   for (int i = 0; i < count; ++i) {
