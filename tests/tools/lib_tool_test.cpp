@@ -17,18 +17,8 @@ namespace fs = std::filesystem;
 using tool_test::ToolRun;
 using tool_test::Vrtool;
 
-class LibToolTest : public ::testing::Test {
+class LibToolTest : public tool_test::FolderTest {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "veyrith-libtool-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code code;
-    fs::remove_all(dir_, code);
-  }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
   void Write(const std::string& name, const std::string& bytes) {
     fs::create_directories(fs::path(Path(name)).parent_path());
     std::ofstream(Path(name), std::ios::binary) << bytes;
@@ -37,7 +27,6 @@ class LibToolTest : public ::testing::Test {
     std::ifstream in(Path(name), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
-  fs::path dir_;
 };
 
 TEST_F(LibToolTest, PackListExtractVerifyRoundTrip) {

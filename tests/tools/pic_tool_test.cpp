@@ -20,20 +20,8 @@ using tool_test::Vrtool;
 
 const std::string kPictures = std::string(VEYRITH_SOURCE_DIR) + "/tests/data/storage/pictures/";
 
-class PicToolTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "veyrith-pictool-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code code;
-    fs::remove_all(dir_, code);
-  }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-  fs::path dir_;
-};
+// Each test writes its outputs into its own temporary folder.
+using PicToolTest = tool_test::FolderTest;
 
 PngPicture ReadPicture(const std::string& path) {
   PngPicture picture;

@@ -2,10 +2,13 @@
 // output (standard output and standard error together).
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -41,5 +44,22 @@ inline ToolRun Vrtool(const std::vector<std::string>& args) {
   run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return run;
 }
+
+// A test with its own empty temporary folder, removed afterwards.
+class FolderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "veyrith-tooltest-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    std::error_code code;
+    std::filesystem::remove_all(dir_, code);
+  }
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::filesystem::path dir_;
+};
 
 }  // namespace tool_test
