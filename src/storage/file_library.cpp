@@ -144,26 +144,12 @@ void TFileInLib::Close() {
 
 void TFileInLib::Seek(int32_t offset, int32_t origin) {
   if (!library_ || !entry_) return;
-  int64_t target;
-  switch (origin) {
-    case soBegin:
-      target = offset;
-      break;
-    case soCurrent:
-      target = static_cast<int64_t>(position_) + offset;
-      break;
-    case soEnd:
-      target = static_cast<int64_t>(entry_->length) + offset;
-      break;
-    default:
-      error_ = true;
-      return;
-  }
-  if (target < 0 || target > entry_->length) {
+  int32_t target;
+  if (!ResolveSeek(offset, origin, position_, entry_->length, &target)) {
     error_ = true;
     return;
   }
-  position_ = static_cast<int32_t>(target);
+  position_ = target;
 }
 
 int32_t TFileInLib::Read(void* buffer, int32_t item_size, int32_t item_count) {

@@ -330,27 +330,33 @@ bool TMemoryStream::Open(int32_t) {
   return true;
 }
 
-void TMemoryStream::Seek(int32_t offset, int32_t origin) {
-  int64_t target;
+bool ResolveSeek(int32_t offset, int32_t origin, int32_t position, int32_t size, int32_t* target) {
+  int64_t landing;
   switch (origin) {
     case soBegin:
-      target = offset;
+      landing = offset;
       break;
     case soCurrent:
-      target = static_cast<int64_t>(position_) + offset;
+      landing = static_cast<int64_t>(position) + offset;
       break;
     case soEnd:
-      target = static_cast<int64_t>(size_) + offset;
+      landing = static_cast<int64_t>(size) + offset;
       break;
     default:
-      error_ = true;
-      return;
+      return false;
   }
-  if (target < 0 || target > size_) {
+  if (landing < 0 || landing > size) return false;
+  *target = static_cast<int32_t>(landing);
+  return true;
+}
+
+void TMemoryStream::Seek(int32_t offset, int32_t origin) {
+  int32_t target;
+  if (!ResolveSeek(offset, origin, position_, size_, &target)) {
     error_ = true;
     return;
   }
-  position_ = static_cast<int32_t>(target);
+  position_ = target;
 }
 
 int32_t TMemoryStream::Read(void* buffer, int32_t item_size, int32_t item_count) {

@@ -125,6 +125,12 @@ class TBufferedStream : public TStream {
   std::unique_ptr<uint8_t[]> buffer_;
 };
 
+// Where a seek inside a block of size bytes lands: offset from the start
+// (soBegin), the current position (soCurrent) or the end (soEnd). False
+// for another origin or a target outside 0..size, which callers treat as
+// an error that leaves the position where it was.
+bool ResolveSeek(int32_t offset, int32_t origin, int32_t position, int32_t size, int32_t* target);
+
 // A read-only stream over bytes in memory that the caller keeps alive. Used
 // to decode pictures held by the tools and by the fuzzers with the same code
 // that reads library members. Open always succeeds; seeks outside the bytes
