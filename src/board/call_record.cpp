@@ -12,13 +12,7 @@ void BoardSetCallRecorder(BoardCallRecorder* recorder) {
   installed.store(recorder);
 }
 BoardCallRecorder* BoardCallRecorderInstalled() {
-  return installed.load();
-}
-
-void BoardRecord(const char* name, std::initializer_list<double> arguments) {
-  BoardCallRecorder* recorder = installed.load(std::memory_order_relaxed);
-  if (!recorder) return;
-  recorder->Record(BoardCall{name, std::vector<double>(arguments)});
+  return installed.load(std::memory_order_relaxed);
 }
 
 std::vector<std::string> BoardCallLog::Lines() const {

@@ -22,8 +22,14 @@ class BoardCallRecorder {
 void BoardSetCallRecorder(BoardCallRecorder* recorder);
 BoardCallRecorder* BoardCallRecorderInstalled();
 
-// Reports a call when a recorder is installed.
-void BoardRecord(const char* name, std::initializer_list<double> arguments);
+// Reports a call when a recorder is installed. The arguments are converted
+// and copied only then: the calls made per polygon stay cheap.
+template <typename... Arguments>
+void BoardRecord(const char* name, Arguments... arguments) {
+  if (BoardCallRecorder* recorder = BoardCallRecorderInstalled()) {
+    recorder->Record(BoardCall{name, {static_cast<double>(arguments)...}});
+  }
+}
 
 // A recorder that keeps every call, for tests.
 class BoardCallLog : public BoardCallRecorder {

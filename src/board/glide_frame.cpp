@@ -51,12 +51,12 @@ void CloseScreen(BoardState& b) {
 }  // namespace
 
 void grGlideInit() {
-  BoardRecord("grGlideInit", {});
+  BoardRecord("grGlideInit");
   Board().glide_initialised = true;
 }
 
 void grGlideShutdown() {
-  BoardRecord("grGlideShutdown", {});
+  BoardRecord("grGlideShutdown");
   BoardState& b = Board();
   CloseScreen(b);
   b.glide_initialised = false;
@@ -64,7 +64,7 @@ void grGlideShutdown() {
 }
 
 FxBool grSstQueryHardware(GrHwConfiguration* configuration) {
-  BoardRecord("grSstQueryHardware", {});
+  BoardRecord("grSstQueryHardware");
   const bool present =
       platform::IsHeadless() || Board().sink != nullptr || platform::DisplayAvailable();
   if (!configuration) return FXFALSE;
@@ -77,17 +77,17 @@ FxBool grSstQueryHardware(GrHwConfiguration* configuration) {
 }
 
 void grSstSelect(int board) {
-  BoardRecord("grSstSelect", {static_cast<double>(board)});
+  BoardRecord("grSstSelect", board);
   Board().selected_board = board;
 }
 
 FxBool grSstWinOpen(FxU32 window, GrScreenResolution_t resolution, GrScreenRefresh_t refresh,
                     GrColorFormat_t format, GrOriginLocation_t origin, int colour_buffers,
                     int aux_buffers) {
-  BoardRecord("grSstWinOpen", {static_cast<double>(window), static_cast<double>(resolution),
-                               static_cast<double>(refresh), static_cast<double>(format),
-                               static_cast<double>(origin), static_cast<double>(colour_buffers),
-                               static_cast<double>(aux_buffers)});
+  BoardRecord("grSstWinOpen", window, resolution,
+                               refresh, format,
+                               origin, colour_buffers,
+                               aux_buffers);
   BoardState& b = Board();
   if (!b.glide_initialised || b.selected_board != 0) return FXFALSE;
   if (resolution < 0 || resolution >= static_cast<int>(std::size(kResolutions))) return FXFALSE;
@@ -110,8 +110,8 @@ FxBool grSstWinOpen(FxU32 window, GrScreenResolution_t resolution, GrScreenRefre
 }
 
 void grBufferClear(GrColor_t colour, GrAlpha_t alpha, FxU16 depth) {
-  BoardRecord("grBufferClear", {static_cast<double>(colour), static_cast<double>(alpha),
-                                static_cast<double>(depth)});
+  BoardRecord("grBufferClear", colour, alpha,
+                                depth);
   BoardState& b = Board();
   if (!b.open) return;
   const uint16_t pixel = ArgbTo565(colour);
@@ -127,7 +127,7 @@ void grBufferClear(GrColor_t colour, GrAlpha_t alpha, FxU16 depth) {
 }
 
 void grBufferSwap(int interval) {
-  BoardRecord("grBufferSwap", {static_cast<double>(interval)});
+  BoardRecord("grBufferSwap", interval);
   BoardState& b = Board();
   if (!b.open) return;
   b.sink->Present(b.colour[b.back].data(), b.width, b.height, kBoardStridePixels, interval);
@@ -136,9 +136,9 @@ void grBufferSwap(int interval) {
 
 FxBool grLfbLock(GrLock_t type, GrBuffer_t buffer, GrLfbWriteMode_t write_mode,
                  GrOriginLocation_t origin, FxBool pixel_pipeline, GrLfbInfo_t* info) {
-  BoardRecord("grLfbLock", {static_cast<double>(type), static_cast<double>(buffer),
-                            static_cast<double>(write_mode), static_cast<double>(origin),
-                            static_cast<double>(pixel_pipeline)});
+  BoardRecord("grLfbLock", type, buffer,
+                            write_mode, origin,
+                            pixel_pipeline);
   BoardState& b = Board();
   if (!b.open || !info || info->size != static_cast<int32_t>(sizeof(GrLfbInfo_t))) return FXFALSE;
   if (type != GR_LFB_READ_ONLY && type != GR_LFB_WRITE_ONLY) return FXFALSE;
@@ -159,13 +159,13 @@ FxBool grLfbLock(GrLock_t type, GrBuffer_t buffer, GrLfbWriteMode_t write_mode,
 }
 
 FxBool grLfbUnlock(GrLock_t type, GrBuffer_t buffer) {
-  BoardRecord("grLfbUnlock", {static_cast<double>(type), static_cast<double>(buffer)});
+  BoardRecord("grLfbUnlock", type, buffer);
   return Board().open ? FXTRUE : FXFALSE;
 }
 
 void grClipWindow(FxU32 min_x, FxU32 min_y, FxU32 max_x, FxU32 max_y) {
-  BoardRecord("grClipWindow", {static_cast<double>(min_x), static_cast<double>(min_y),
-                               static_cast<double>(max_x), static_cast<double>(max_y)});
+  BoardRecord("grClipWindow", min_x, min_y,
+                               max_x, max_y);
   BoardState& b = Board();
   // Kept inside the screen; an empty window draws and clears nothing.
   const auto clamp = [](FxU32 value, int limit) {

@@ -12,10 +12,6 @@ BoardRenderState& RenderState() {
 
 namespace {
 
-double Arg(int32_t value) {
-  return static_cast<double>(value);
-}
-
 ColourSource LocalSource(GrCombineLocal_t local) {
   return local == GR_COMBINE_LOCAL_CONSTANT ? ColourSource::kConstant : ColourSource::kIterated;
 }
@@ -23,7 +19,7 @@ ColourSource LocalSource(GrCombineLocal_t local) {
 }  // namespace
 
 void grCullMode(GrCullMode_t mode) {
-  BoardRecord("grCullMode", {Arg(mode)});
+  BoardRecord("grCullMode", mode);
   RenderState().cull_mode = mode;
 }
 
@@ -32,7 +28,7 @@ void grCullMode(GrCullMode_t mode) {
 // texture alone and zero. Anything else is drawn as the local colour.
 void grColorCombine(GrCombineFunction_t function, GrCombineFactor_t factor, GrCombineLocal_t local,
                     GrCombineOther_t other, FxBool invert) {
-  BoardRecord("grColorCombine", {Arg(function), Arg(factor), Arg(local), Arg(other), Arg(invert)});
+  BoardRecord("grColorCombine", function, factor, local, other, invert);
   BoardRenderState& s = RenderState();
   s.textured = false;
   s.colour = LocalSource(local);
@@ -54,7 +50,7 @@ void grColorCombine(GrCombineFunction_t function, GrCombineFactor_t factor, GrCo
 }
 
 void grConstantColorValue(GrColor_t colour) {
-  BoardRecord("grConstantColorValue", {static_cast<double>(colour)});
+  BoardRecord("grConstantColorValue", colour);
   BoardRenderState& s = RenderState();
   s.constant_red = static_cast<uint8_t>(colour >> 16);
   s.constant_green = static_cast<uint8_t>(colour >> 8);
@@ -66,33 +62,33 @@ void grConstantColorValue(GrColor_t colour) {
 void grTexCombine(GrChipID_t tmu, GrCombineFunction_t rgb_function, GrCombineFactor_t rgb_factor,
                   GrCombineFunction_t alpha_function, GrCombineFactor_t alpha_factor,
                   FxBool rgb_invert, FxBool alpha_invert) {
-  BoardRecord("grTexCombine", {Arg(tmu), Arg(rgb_function), Arg(rgb_factor), Arg(alpha_function),
-                               Arg(alpha_factor), Arg(rgb_invert), Arg(alpha_invert)});
+  BoardRecord("grTexCombine", tmu, rgb_function, rgb_factor, alpha_function,
+                               alpha_factor, rgb_invert, alpha_invert);
 }
 
 void grTexMipMapMode(GrChipID_t tmu, GrMipMapMode_t mode, FxBool lod_blend) {
-  BoardRecord("grTexMipMapMode", {Arg(tmu), Arg(mode), Arg(lod_blend)});
+  BoardRecord("grTexMipMapMode", tmu, mode, lod_blend);
   if (tmu != GR_TMU0) return;
   RenderState().mipmapping = mode != GR_MIPMAP_DISABLE;
 }
 
 // One filter serves both directions: bilinear when either asks for it.
 void grTexFilterMode(GrChipID_t tmu, GrTextureFilterMode_t minify, GrTextureFilterMode_t magnify) {
-  BoardRecord("grTexFilterMode", {Arg(tmu), Arg(minify), Arg(magnify)});
+  BoardRecord("grTexFilterMode", tmu, minify, magnify);
   if (tmu != GR_TMU0) return;
   RenderState().bilinear =
       minify == GR_TEXTUREFILTER_BILINEAR || magnify == GR_TEXTUREFILTER_BILINEAR;
 }
 
 void grTexClampMode(GrChipID_t tmu, GrTextureClampMode_t s_mode, GrTextureClampMode_t t_mode) {
-  BoardRecord("grTexClampMode", {Arg(tmu), Arg(s_mode), Arg(t_mode)});
+  BoardRecord("grTexClampMode", tmu, s_mode, t_mode);
   if (tmu != GR_TMU0) return;
   RenderState().clamp_s = s_mode == GR_TEXTURECLAMP_CLAMP;
   RenderState().clamp_t = t_mode == GR_TEXTURECLAMP_CLAMP;
 }
 
 void grDepthBufferMode(GrDepthBufferMode_t mode) {
-  BoardRecord("grDepthBufferMode", {Arg(mode)});
+  BoardRecord("grDepthBufferMode", mode);
   DepthSource& depth = RenderState().depth;
   if (mode == GR_DEPTHBUFFER_WBUFFER) {
     depth = DepthSource::kWBuffer;
@@ -104,28 +100,28 @@ void grDepthBufferMode(GrDepthBufferMode_t mode) {
 }
 
 void grDepthBufferFunction(GrCmpFnc_t function) {
-  BoardRecord("grDepthBufferFunction", {Arg(function)});
+  BoardRecord("grDepthBufferFunction", function);
   if (function < GR_CMP_NEVER || function > GR_CMP_ALWAYS) return;
   RenderState().depth_function = function;
 }
 
 void grDepthMask(FxBool enable) {
-  BoardRecord("grDepthMask", {Arg(enable)});
+  BoardRecord("grDepthMask", enable);
   RenderState().depth_write = enable != FXFALSE;
 }
 
 void grDitherMode(GrDitherMode_t mode) {
-  BoardRecord("grDitherMode", {Arg(mode)});
+  BoardRecord("grDitherMode", mode);
   if (mode < GR_DITHER_DISABLE || mode > GR_DITHER_4x4) return;
   RenderState().dither_mode = mode;
 }
 
 void grChromakeyMode(GrChromakeyMode_t mode) {
-  BoardRecord("grChromakeyMode", {Arg(mode)});
+  BoardRecord("grChromakeyMode", mode);
   RenderState().chromakey = mode == GR_CHROMAKEY_ENABLE;
 }
 
 void grChromakeyValue(GrColor_t colour) {
-  BoardRecord("grChromakeyValue", {static_cast<double>(colour)});
+  BoardRecord("grChromakeyValue", colour);
   RenderState().chromakey_rgb = colour & 0xFFFFFF;
 }

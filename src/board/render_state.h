@@ -27,9 +27,21 @@ struct TextureLevel {
   float texels_per_s_unit = 1.0f;  // s and t are 0..256 across the largest level
 };
 
+// What grTexSource was last given, so that binding the same texture again
+// (as a renderer does polygon after polygon) skips working out its levels.
+struct TextureSource {
+  uint32_t start_address = 0;
+  int32_t small_lod = 0;
+  int32_t large_lod = 0;
+  int32_t aspect = 0;
+  int32_t format = 0;
+  bool operator==(const TextureSource&) const = default;
+};
+
 struct BoundTexture {
   TextureLevel levels[9];
   int32_t level_count = 0;  // 0 until a valid grTexSource
+  TextureSource source;     // meaningful while level_count > 0
 };
 
 // Which implementation of the pixel pipeline draws. All give the same

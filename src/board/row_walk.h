@@ -25,13 +25,19 @@ struct RowStepper {
   }
 };
 
-// Left edges give each row's first covered pixel, right edges one before
-// one past its last; unused slots hold limits that never bind (a stepper
-// that does not move), so the walk needs no per-edge kind tests. A
-// horizontal edge covers a row only while its value is >= 0.
+// A triangle's rows are bounded by one left and one right edge at a time:
+// the edge that runs the whole height on one side, and on the other side
+// the lower short edge up to the middle corner, the upper one from there.
+// At the middle corner's own height both short edges give the same limit,
+// so the hand-over row only has to be one whose centre is not below it.
+// A horizontal edge covers a row only while its value is >= 0 (it decides
+// the rows on its own height by the fill rule).
 struct TriangleRows {
-  RowStepper left[2];
-  RowStepper right[2];
+  RowStepper left;       // the first covered pixel of the row
+  RowStepper right;      // one before one past the last covered pixel
+  RowStepper upper;      // the short edge that takes over at switch_row
+  bool upper_is_left = false;
+  int64_t switch_row = 0;  // beyond last_row when no edge takes over
   int64_t horizontal_value = 0;
   int64_t horizontal_step = 0;
   int64_t clip_begin = 0;  // the clip window's columns
@@ -41,15 +47,15 @@ struct TriangleRows {
 
   // The current row's pixels [*begin, *end); false when it has none.
   bool Span(int64_t* begin, int64_t* end) const {
-    *begin = std::max({clip_begin, left[0].quotient, left[1].quotient});
-    *end = std::min({clip_end, right[0].quotient + 1, right[1].quotient + 1});
+    *begin = std::max(clip_begin, left.quotient);
+    *end = std::min(clip_end, right.quotient + 1);
     return *begin < *end && horizontal_value >= 0;
   }
-  void Advance() {
-    left[0].Advance();
-    left[1].Advance();
-    right[0].Advance();
-    right[1].Advance();
+  // Steps from row to row + 1.
+  void Advance(int64_t row) {
+    left.Advance();
+    right.Advance();
     horizontal_value += horizontal_step;
+    if (row + 1 == switch_row) (upper_is_left ? left : right) = upper;
   }
 };

@@ -165,9 +165,9 @@ inline SpanStart StartOfSpanAvx2(const TriangleSetup& t, int32_t y, int32_t x_be
   const __m256d cx = _mm256_set1_pd(x_begin + 0.5);
   const __m256d cy = _mm256_set1_pd(y + 0.5);
   const auto plane = [&](int first) {
-    return _mm256_add_pd(_mm256_add_pd(_mm256_load_pd(t.plane_at_origin + first),
-                                       _mm256_mul_pd(_mm256_load_pd(t.plane_per_x + first), cx)),
-                         _mm256_mul_pd(_mm256_load_pd(t.plane_per_y + first), cy));
+    return _mm256_add_pd(_mm256_add_pd(_mm256_load_pd(t.planes.at_origin + first),
+                                       _mm256_mul_pd(_mm256_load_pd(t.planes.per_x + first), cx)),
+                         _mm256_mul_pd(_mm256_load_pd(t.planes.per_y + first), cy));
   };
   const __m256d colour_oow = plane(0);     // red, green, blue, oow
   const __m256d texture_depth = plane(4);  // sow, tow, ooz, unused
@@ -227,10 +227,10 @@ inline TriangleFixed FixedOver(const TriangleSetup& t) {
   f.clamp_t = state.clamp_t;
   f.choose_level = kTextured && state.mipmapping && t.texture->level_count > 1;
   f.bias = _mm256_set1_ps(kBilinear ? 8.0f : 0.0f);
-  f.oow_step = _mm256_set1_ps(static_cast<float>(t.oow.per_x));
-  f.sow_step = _mm256_set1_ps(static_cast<float>(t.sow.per_x));
-  f.tow_step = _mm256_set1_ps(static_cast<float>(t.tow.per_x));
-  f.ooz_step = _mm256_set1_ps(static_cast<float>(t.ooz.per_x));
+  f.oow_step = _mm256_set1_ps(static_cast<float>(t.planes.per_x[kOowPlane]));
+  f.sow_step = _mm256_set1_ps(static_cast<float>(t.planes.per_x[kSowPlane]));
+  f.tow_step = _mm256_set1_ps(static_cast<float>(t.planes.per_x[kTowPlane]));
+  f.ooz_step = _mm256_set1_ps(static_cast<float>(t.planes.per_x[kOozPlane]));
   const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
   f.red_lanes = _mm256_mullo_epi32(lanes, _mm256_set1_epi32(t.red_step));
   f.green_lanes = _mm256_mullo_epi32(lanes, _mm256_set1_epi32(t.green_step));
@@ -336,9 +336,9 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
     if constexpr (kTextured) {
       if (choose_level) {
         const auto first = static_cast<float>(group - x_begin);
-        const auto oow_per_x = static_cast<float>(t.oow.per_x);
-        const auto sow_per_x = static_cast<float>(t.sow.per_x);
-        const auto tow_per_x = static_cast<float>(t.tow.per_x);
+        const auto oow_per_x = static_cast<float>(t.planes.per_x[kOowPlane]);
+        const auto sow_per_x = static_cast<float>(t.planes.per_x[kSowPlane]);
+        const auto tow_per_x = static_cast<float>(t.planes.per_x[kTowPlane]);
         level =
             &texture
                  .levels[MipmapLevel(t, texture, start.oow + first * oow_per_x,
@@ -439,7 +439,7 @@ void DrawTriangleAvx2(const TriangleSetup& t, TriangleRows rows) {
       SpanAvx2<kIterated, kTexture, kDepth, kPlain>(
           t, f, static_cast<int32_t>(row), static_cast<int32_t>(begin), static_cast<int32_t>(end));
     }
-    rows.Advance();
+    rows.Advance(row);
   }
 }
 

@@ -52,12 +52,12 @@ int32_t MipmapLevel(const TriangleSetup& t, const BoundTexture& texture, float o
   const float w = 1.0f / oow;
   const float s = sow * w;
   const float tt = tow * w;
-  const float oow_dx = static_cast<float>(t.oow.per_x);
-  const float oow_dy = static_cast<float>(t.oow.per_y);
-  const float ds_dx = (static_cast<float>(t.sow.per_x) - s * oow_dx) * w;
-  const float dt_dx = (static_cast<float>(t.tow.per_x) - tt * oow_dx) * w;
-  const float ds_dy = (static_cast<float>(t.sow.per_y) - s * oow_dy) * w;
-  const float dt_dy = (static_cast<float>(t.tow.per_y) - tt * oow_dy) * w;
+  const float oow_dx = static_cast<float>(t.planes.per_x[kOowPlane]);
+  const float oow_dy = static_cast<float>(t.planes.per_y[kOowPlane]);
+  const float ds_dx = (static_cast<float>(t.planes.per_x[kSowPlane]) - s * oow_dx) * w;
+  const float dt_dx = (static_cast<float>(t.planes.per_x[kTowPlane]) - tt * oow_dx) * w;
+  const float ds_dy = (static_cast<float>(t.planes.per_y[kSowPlane]) - s * oow_dy) * w;
+  const float dt_dy = (static_cast<float>(t.planes.per_y[kTowPlane]) - tt * oow_dy) * w;
   const float scale = texture.levels[0].texels_per_s_unit;
   const float rho_squared =
       std::max(ds_dx * ds_dx + dt_dx * dt_dx, ds_dy * ds_dy + dt_dy * dt_dy) * scale * scale;
@@ -230,17 +230,6 @@ SpanDrawer ForTexture(int texture, int depth) {
 }
 
 }  // namespace
-
-void PackPlanes(TriangleSetup* setup) {
-  const ScreenPlane* planes[7] = {&setup->red, &setup->green, &setup->blue, &setup->oow,
-                                  &setup->sow, &setup->tow,   &setup->ooz};
-  for (int i = 0; i < 7; ++i) {
-    setup->plane_at_origin[i] = planes[i]->at_origin;
-    setup->plane_per_x[i] = planes[i]->per_x;
-    setup->plane_per_y[i] = planes[i]->per_y;
-  }
-  setup->plane_at_origin[7] = setup->plane_per_x[7] = setup->plane_per_y[7] = 0;
-}
 
 void PrepareSpanDrawing(TriangleSetup* setup) {
 #if defined(__SSE2__)

@@ -13,19 +13,32 @@
 #include "board/span_groups.h"
 #include "board/span_shade_sse2.h"
 
-// A value that varies linearly over the screen: at the pixel point (x, y)
-// it is at_origin + per_x * x + per_y * y.
-struct ScreenPlane {
-  double at_origin = 0;
-  double per_x = 0;
-  double per_y = 0;
-  double At(double x, double y) const { return at_origin + per_x * x + per_y * y; }
+// The values a triangle iterates, each varying linearly over the screen:
+// colours (0..255 before clamping), 1/w, s/w and t/w of texture unit 0,
+// and ooz. They sit side by side so that a span's start evaluates all of
+// them at once; the eighth lane is unused.
+enum ScreenPlaneIndex {
+  kRedPlane,
+  kGreenPlane,
+  kBluePlane,
+  kOowPlane,
+  kSowPlane,
+  kTowPlane,
+  kOozPlane,
+};
+
+// Plane p at the pixel point (x, y) is at_origin[p] + per_x[p] x + per_y[p] y.
+struct ScreenPlanes {
+  alignas(32) double at_origin[8] = {};
+  alignas(32) double per_x[8] = {};
+  alignas(32) double per_y[8] = {};
+  double At(int plane, double x, double y) const {
+    return at_origin[plane] + per_x[plane] * x + per_y[plane] * y;
+  }
 };
 
 struct TriangleSetup {
-  ScreenPlane red, green, blue;  // 0..255 before clamping
-  ScreenPlane oow, sow, tow;     // 1/w and s/w, t/w of texture unit 0
-  ScreenPlane ooz;
+  ScreenPlanes planes;
   int32_t red_step = 0;  // colour change per pixel along a row, 12.12 fixed point
   int32_t green_step = 0;
   int32_t blue_step = 0;
@@ -39,12 +52,6 @@ struct TriangleSetup {
   uint16_t* colour = nullptr;  // back buffer, row 0 at the bottom
   uint16_t* depth = nullptr;   // null without a depth buffer
   int32_t stride_pixels = 0;
-  // The planes above side by side (red, green, blue, oow, sow, tow, ooz and
-  // an unused lane), so that a span's start evaluates all of them at once;
-  // filled by PackPlanes.
-  alignas(32) double plane_at_origin[8];
-  alignas(32) double plane_per_x[8];
-  alignas(32) double plane_per_y[8];
 #if defined(__SSE2__)
   span_sse2::SpanConstants vector;  // filled by PrepareSpanDrawing
 #endif
@@ -63,26 +70,27 @@ inline SpanStart StartOfSpan(const TriangleSetup& t, int32_t y, int32_t x_begin,
                              bool textured, bool depth) {
   const double cx = x_begin + 0.5;
   const double cy = y + 0.5;
+  const ScreenPlanes& p = t.planes;
   SpanStart start;
   if (iterated) {
-    start.red = ToColourFixed(t.red.At(cx, cy));
-    start.green = ToColourFixed(t.green.At(cx, cy));
-    start.blue = ToColourFixed(t.blue.At(cx, cy));
+    start.red = ToColourFixed(p.At(kRedPlane, cx, cy));
+    start.green = ToColourFixed(p.At(kGreenPlane, cx, cy));
+    start.blue = ToColourFixed(p.At(kBluePlane, cx, cy));
     start.red_step = t.red_step;
     start.green_step = t.green_step;
     start.blue_step = t.blue_step;
   }
-  start.oow = static_cast<float>(t.oow.At(cx, cy));
-  start.oow_step = static_cast<float>(t.oow.per_x);
+  start.oow = static_cast<float>(p.At(kOowPlane, cx, cy));
+  start.oow_step = static_cast<float>(p.per_x[kOowPlane]);
   if (textured) {
-    start.sow = static_cast<float>(t.sow.At(cx, cy));
-    start.sow_step = static_cast<float>(t.sow.per_x);
-    start.tow = static_cast<float>(t.tow.At(cx, cy));
-    start.tow_step = static_cast<float>(t.tow.per_x);
+    start.sow = static_cast<float>(p.At(kSowPlane, cx, cy));
+    start.sow_step = static_cast<float>(p.per_x[kSowPlane]);
+    start.tow = static_cast<float>(p.At(kTowPlane, cx, cy));
+    start.tow_step = static_cast<float>(p.per_x[kTowPlane]);
   }
   if (depth) {
-    start.ooz = static_cast<float>(t.ooz.At(cx, cy));
-    start.ooz_step = static_cast<float>(t.ooz.per_x);
+    start.ooz = static_cast<float>(p.At(kOozPlane, cx, cy));
+    start.ooz_step = static_cast<float>(p.per_x[kOozPlane]);
   }
   return start;
 }
@@ -94,9 +102,6 @@ int32_t MipmapLevel(const TriangleSetup& t, const BoundTexture& texture, float o
 
 // Fills what the span drawers derive once per triangle from the fields above.
 void PrepareSpanDrawing(TriangleSetup* setup);
-
-// Fills the side-by-side planes from the planes (for the triangle drawers).
-void PackPlanes(TriangleSetup* setup);
 
 // Colours pixels x_begin .. x_end - 1 of row y (all inside the clip window).
 using SpanDrawer = void (*)(const TriangleSetup& setup, int32_t y, int32_t x_begin, int32_t x_end);

@@ -28,14 +28,12 @@ uint32_t LevelTexels(const TextureLevelShape& shape) {
 void RecordTextureCall(const char* name, GrChipID_t tmu, FxU32 address, FxU32 even_odd,
                        const GrTexInfo* info) {
   if (!info) {
-    BoardRecord(name, {static_cast<double>(tmu), static_cast<double>(address),
-                       static_cast<double>(even_odd)});
+    BoardRecord(name, tmu, address,
+                       even_odd);
     return;
   }
-  BoardRecord(
-      name, {static_cast<double>(tmu), static_cast<double>(address), static_cast<double>(even_odd),
-             static_cast<double>(info->smallLod), static_cast<double>(info->largeLod),
-             static_cast<double>(info->aspectRatio), static_cast<double>(info->format)});
+  BoardRecord(name, tmu, address, even_odd, info->smallLod, info->largeLod, info->aspectRatio,
+              info->format);
 }
 
 // Whether the texture of this description fits in memory at address.
@@ -84,12 +82,12 @@ uint16_t TextureMemoryTexelAt(uint32_t address) {
 }
 
 FxU32 grTexMinAddress(GrChipID_t tmu) {
-  BoardRecord("grTexMinAddress", {static_cast<double>(tmu)});
+  BoardRecord("grTexMinAddress", tmu);
   return 0;
 }
 
 FxU32 grTexMaxAddress(GrChipID_t tmu) {
-  BoardRecord("grTexMaxAddress", {static_cast<double>(tmu)});
+  BoardRecord("grTexMaxAddress", tmu);
   return kTextureMemoryBytes;
 }
 
@@ -97,13 +95,13 @@ FxU32 grTexMaxAddress(GrChipID_t tmu) {
 // so nothing is split between even and odd levels.
 FxU32 grTexTextureMemRequired(FxU32 even_odd, GrTexInfo* info) {
   if (!info) {
-    BoardRecord("grTexTextureMemRequired", {static_cast<double>(even_odd)});
+    BoardRecord("grTexTextureMemRequired", even_odd);
     return 0;
   }
   BoardRecord("grTexTextureMemRequired",
-              {static_cast<double>(even_odd), static_cast<double>(info->smallLod),
-               static_cast<double>(info->largeLod), static_cast<double>(info->aspectRatio),
-               static_cast<double>(info->format)});
+              even_odd, info->smallLod,
+               info->largeLod, info->aspectRatio,
+               info->format);
   return TextureBytesRequired(*info);
 }
 
@@ -128,8 +126,16 @@ void grTexSource(GrChipID_t tmu, FxU32 start_address, FxU32 even_odd, GrTexInfo*
   RecordTextureCall("grTexSource", tmu, start_address, even_odd, info);
   if (tmu != GR_TMU0) return;
   BoundTexture& bound = RenderState().texture;
+  if (!info) {
+    bound.level_count = 0;
+    return;
+  }
+  const TextureSource source{start_address, info->smallLod, info->largeLod, info->aspectRatio,
+                             info->format};
+  if (bound.level_count > 0 && bound.source == source) return;
   bound.level_count = 0;
-  if (!info || !Fits(start_address, *info)) return;
+  if (!Fits(start_address, *info)) return;
+  bound.source = source;
   uint32_t address = start_address;
   for (GrLOD_t lod = info->largeLod; lod <= info->smallLod; ++lod) {
     TextureLevelShape shape;

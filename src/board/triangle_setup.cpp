@@ -58,40 +58,81 @@ void StartStepper(RowStepper* stepper, int64_t numerator, int64_t step, int64_t 
   stepper->step_remainder = step - stepper->step_quotient * divisor;
 }
 
-enum class EdgeKind { kLeft, kRight, kHorizontal };
-
-// One edge's limit on each row: the first covered pixel (left edges), one
-// past the last covered pixel (right edges), or whether the row is covered
-// at all (horizontal edges).
-struct EdgeWalker {
-  EdgeKind kind = EdgeKind::kLeft;
+// An edge A -> B that is not horizontal: its limit on each row from the row
+// whose centre is at y16. E at pixel column px is c - 16 dy px.
+RowStepper EdgeStepper(int64_t ax, int64_t ay, int64_t bx, int64_t by, int64_t y16) {
+  const int64_t dx = bx - ax;
+  const int64_t dy = by - ay;
+  const int64_t c = dx * (y16 - ay) - dy * (8 - ax);
   RowStepper stepper;
-  int64_t horizontal_value = 0;  // E - threshold at this row; >= 0 covers the row
-  int64_t horizontal_step = 0;
+  if (dy < 0) {
+    // Left edge, centres on it covered: px >= ceil(-c / (-16 dy)).
+    const int64_t d = -16 * dy;
+    StartStepper(&stepper, -c + d - 1, -16 * dx, d);
+  } else {
+    // Right edge, centres on it not covered: px <= floor((c - 1) / (16 dy)).
+    StartStepper(&stepper, c - 1, 16 * dx, 16 * dy);
+  }
+  return stepper;
+}
 
-  // Edge A -> B, first row centre y16.
-  void Start(int64_t ax, int64_t ay, int64_t bx, int64_t by, int64_t y16) {
-    const int64_t dx = bx - ax;
-    const int64_t dy = by - ay;
-    // E at pixel column px is c - 16 dy px.
-    const int64_t c = dx * (y16 - ay) - dy * (8 - ax);
-    if (dy < 0) {
-      // Left edge, centres on it covered: px >= ceil(-c / (-16 dy)).
-      kind = EdgeKind::kLeft;
-      const int64_t d = -16 * dy;
-      StartStepper(&stepper, -c + d - 1, -16 * dx, d);
-    } else if (dy > 0) {
-      // Right edge, centres on it not covered: px <= floor((c - 1) / (16 dy)).
-      kind = EdgeKind::kRight;
-      StartStepper(&stepper, c - 1, 16 * dx, 16 * dy);
+// Sets up the walk of the rows first_row..last_row (filled in) of the
+// triangle with corners (x[i], y[i]) in counter-clockwise order; edge i runs
+// from corner i to corner i + 1. Left edges walk down the screen, right
+// edges up; the side with two edges hands over at the middle corner.
+void SetUpEdges(const int64_t (&x)[3], const int64_t (&y)[3], TriangleRows* rows) {
+  int left[2], right[2];
+  int left_count = 0, right_count = 0;
+  const int64_t y16 = rows->first_row * 16 + 8;
+  for (int i = 0; i < 3; ++i) {
+    const int j = (i + 1) % 3;
+    if (y[j] < y[i]) {
+      left[left_count++] = i;
+    } else if (y[j] > y[i]) {
+      right[right_count++] = i;
     } else {
       // Top edges (walking left) keep their centres, bottom edges do not.
-      kind = EdgeKind::kHorizontal;
-      horizontal_value = c - (dx < 0 ? 0 : 1);
-      horizontal_step = 16 * dx;
+      const int64_t dx = x[j] - x[i];
+      rows->horizontal_value = dx * (y16 - y[i]) - (dx < 0 ? 0 : 1);
+      rows->horizontal_step = 16 * dx;
     }
   }
-};
+  const auto stepper = [&](int edge, int64_t row_centre) {
+    const int next = (edge + 1) % 3;
+    return EdgeStepper(x[edge], y[edge], x[next], y[next], row_centre);
+  };
+  rows->switch_row = rows->last_row + 1;
+  if (left_count == 1 && right_count == 1) {
+    rows->left = stepper(left[0], y16);
+    rows->right = stepper(right[0], y16);
+    return;
+  }
+  // Two edges on one side, meeting at the middle corner: the upper one of
+  // two left edges starts higher, the upper one of two right edges starts
+  // at the middle corner.
+  const bool two_left = left_count == 2;
+  const int* pair = two_left ? left : right;
+  int upper = pair[0], lower = pair[1];
+  if (y[upper] < y[lower]) std::swap(upper, lower);
+  const int64_t middle_y = two_left ? y[(upper + 1) % 3] : y[upper];
+  if (two_left) {
+    rows->right = stepper(right[0], y16);
+  } else {
+    rows->left = stepper(left[0], y16);
+  }
+  RowStepper& side = two_left ? rows->left : rows->right;
+  const int64_t switch_row = FloorDiv(middle_y - 8 + 15, 16);  // first centre not below it
+  if (switch_row <= rows->first_row) {
+    side = stepper(upper, y16);
+    return;
+  }
+  side = stepper(lower, y16);
+  if (switch_row <= rows->last_row) {
+    rows->upper = stepper(upper, switch_row * 16 + 8);
+    rows->upper_is_left = two_left;
+    rows->switch_row = switch_row;
+  }
+}
 
 bool ToSubpixel(float coordinate, int64_t* subpixel) {
   if (!std::isfinite(coordinate)) return false;
@@ -101,16 +142,38 @@ bool ToSubpixel(float coordinate, int64_t* subpixel) {
   return true;
 }
 
-// The plane through three corner values, with corner positions in pixels.
-ScreenPlane PlaneThrough(const double (&x)[3], const double (&y)[3], double fa, double fb,
-                         double fc, double inverse_area) {
-  ScreenPlane plane;
-  const double dfb = fb - fa;
-  const double dfc = fc - fa;
-  plane.per_x = (dfb * (y[2] - y[0]) - dfc * (y[1] - y[0])) * inverse_area;
-  plane.per_y = (dfc * (x[1] - x[0]) - dfb * (x[2] - x[0])) * inverse_area;
-  plane.at_origin = fa - plane.per_x * x[0] - plane.per_y * y[0];
-  return plane;
+// The planes through the corner values of every interpolant at once (corner
+// positions in pixels); each lane is worked out exactly as a plane on its
+// own would be.
+void PlanesThrough(const double (&x)[3], const double (&y)[3], const double (&at_a)[8],
+                   const double (&at_b)[8], const double (&at_c)[8], double inverse_area,
+                   ScreenPlanes* planes) {
+  const double y_b = y[1] - y[0], y_c = y[2] - y[0];
+  const double x_b = x[1] - x[0], x_c = x[2] - x[0];
+  for (int i = 0; i < 8; ++i) {
+    const double dfb = at_b[i] - at_a[i];
+    const double dfc = at_c[i] - at_a[i];
+    planes->per_x[i] = (dfb * y_c - dfc * y_b) * inverse_area;
+    planes->per_y[i] = (dfc * x_b - dfb * x_c) * inverse_area;
+    planes->at_origin[i] = at_a[i] - planes->per_x[i] * x[0] - planes->per_y[i] * y[0];
+  }
+}
+
+// The corner values of the planes the state iterates; the others stay 0.
+void CornerValues(const BoardRenderState& state, const GrVertex& v, double (&values)[8]) {
+  values[kRedPlane] = values[kGreenPlane] = values[kBluePlane] = 0;
+  values[kSowPlane] = values[kTowPlane] = values[kOozPlane] = values[7] = 0;
+  if (state.colour == ColourSource::kIterated) {
+    values[kRedPlane] = v.r;
+    values[kGreenPlane] = v.g;
+    values[kBluePlane] = v.b;
+  }
+  values[kOowPlane] = v.oow;
+  if (state.textured) {
+    values[kSowPlane] = v.tmuvtx[0].sow;
+    values[kTowPlane] = v.tmuvtx[0].tow;
+  }
+  if (state.depth == DepthSource::kZBuffer) values[kOozPlane] = v.ooz;
 }
 
 // Colour change per pixel in 12.12, limited to 256 levels per pixel so that
@@ -122,8 +185,7 @@ int32_t ColourStep(double per_x) {
 }
 
 void RecordTriangle(const char* name, const GrVertex& a, const GrVertex& b, const GrVertex& c) {
-  if (!BoardCallRecorderInstalled()) return;
-  BoardRecord(name, {a.x,
+  BoardRecord(name, a.x,
                      a.y,
                      a.oow,
                      b.x,
@@ -146,7 +208,7 @@ void RecordTriangle(const char* name, const GrVertex& a, const GrVertex& b, cons
                      c.g,
                      c.b,
                      c.tmuvtx[0].sow,
-                     c.tmuvtx[0].tow});
+                     c.tmuvtx[0].tow);
 }
 
 void FillConstantColour(const BoardRenderState& state, TriangleSetup* setup) {
@@ -207,9 +269,11 @@ void DrawClippedTriangle(const GrVertex* a, const GrVertex* b, const GrVertex* c
   const double px[3] = {ax / 16.0, bx / 16.0, cx / 16.0};
   const double py[3] = {ay / 16.0, by / 16.0, cy / 16.0};
   const double inverse_area = 256.0 / static_cast<double>(std::llabs(area));
-  const auto plane = [&](float fa, float fb, float fc) {
-    return PlaneThrough(px, py, fa, fb, fc, inverse_area);
-  };
+  double at_a[8], at_b[8], at_c[8];
+  CornerValues(state, *a, at_a);
+  CornerValues(state, *b, at_b);
+  CornerValues(state, *c, at_c);
+  PlanesThrough(px, py, at_a, at_b, at_c, inverse_area, &setup.planes);
   setup.state = &state;
   setup.texture = &NoTexture();
   setup.tables = &Rgb565();
@@ -218,48 +282,21 @@ void DrawClippedTriangle(const GrVertex* a, const GrVertex* b, const GrVertex* c
   setup.stride_pixels = kBoardStridePixels;
   setup.dither = &DitherPatternFor(state.dither_mode);
   if (state.colour == ColourSource::kIterated) {
-    setup.red = plane(a->r, b->r, c->r);
-    setup.green = plane(a->g, b->g, c->g);
-    setup.blue = plane(a->b, b->b, c->b);
-    setup.red_step = ColourStep(setup.red.per_x);
-    setup.green_step = ColourStep(setup.green.per_x);
-    setup.blue_step = ColourStep(setup.blue.per_x);
+    setup.red_step = ColourStep(setup.planes.per_x[kRedPlane]);
+    setup.green_step = ColourStep(setup.planes.per_x[kGreenPlane]);
+    setup.blue_step = ColourStep(setup.planes.per_x[kBluePlane]);
   } else {
     FillConstantColour(state, &setup);
   }
-  setup.oow = plane(a->oow, b->oow, c->oow);
-  if (state.depth == DepthSource::kZBuffer) setup.ooz = plane(a->ooz, b->ooz, c->ooz);
-  if (state.textured) {
-    setup.sow = plane(a->tmuvtx[0].sow, b->tmuvtx[0].sow, c->tmuvtx[0].sow);
-    setup.tow = plane(a->tmuvtx[0].tow, b->tmuvtx[0].tow, c->tmuvtx[0].tow);
-    if (state.texture.level_count > 0) setup.texture = &state.texture;
-  }
+  if (state.textured && state.texture.level_count > 0) setup.texture = &state.texture;
 
-  const int64_t y16 = first_row * 16 + 8;
-  EdgeWalker edges[3];
-  edges[0].Start(ax, ay, bx, by, y16);
-  edges[1].Start(bx, by, cx, cy, y16);
-  edges[2].Start(cx, cy, ax, ay, y16);
   TriangleRows rows;
   rows.clip_begin = clip.min_x;
   rows.clip_end = clip.max_x;
   rows.first_row = first_row;
   rows.last_row = last_row;
-  rows.left[0].quotient = rows.left[1].quotient = rows.clip_begin;
-  rows.right[0].quotient = rows.right[1].quotient = rows.clip_end - 1;
-  int left_count = 0, right_count = 0;
-  for (const EdgeWalker& edge : edges) {
-    if (edge.kind == EdgeKind::kLeft) {
-      rows.left[left_count++] = edge.stepper;
-    } else if (edge.kind == EdgeKind::kRight) {
-      rows.right[right_count++] = edge.stepper;
-    } else {
-      rows.horizontal_value = edge.horizontal_value;
-      rows.horizontal_step = edge.horizontal_step;
-    }
-  }
+  SetUpEdges({ax, bx, cx}, {ay, by, cy}, &rows);
   if (const TriangleDrawer whole = SelectTriangleDrawerAvx2(state, setup.depth != nullptr)) {
-    PackPlanes(&setup);
     whole(setup, rows);
     return;
   }
@@ -271,7 +308,7 @@ void DrawClippedTriangle(const GrVertex* a, const GrVertex* b, const GrVertex* c
       draw(setup, static_cast<int32_t>(row), static_cast<int32_t>(begin),
            static_cast<int32_t>(end));
     }
-    rows.Advance();
+    rows.Advance(row);
   }
 }
 

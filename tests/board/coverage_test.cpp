@@ -35,15 +35,18 @@ bool CentreCovered(int64_t px, int64_t py, int64_t ax, int64_t ay, int64_t bx, i
   return true;
 }
 
-class CoverageTest : public BoardTest {
- protected:
-  // A corner on the 1/16 grid, given in sixteenths.
-  static GrVertex At16(int64_t x16, int64_t y16) {
-    return Vertex(static_cast<float>(x16) / 16.0f, static_cast<float>(y16) / 16.0f);
-  }
-};
+// A corner on the 1/16 grid, given in sixteenths.
+GrVertex At16(int64_t x16, int64_t y16) {
+  return BoardTest::Vertex(static_cast<float>(x16) / 16.0f, static_cast<float>(y16) / 16.0f);
+}
 
-TEST_F(CoverageTest, PixelsCoveredAreThoseWhoseCentresLieInsideByTheFillRule) {
+using CoverageTest = BoardTest;
+
+// Random triangles against the rule, inside the clip window [x0, x1) x
+// [y0, y1); returns how many pixels the rule covered there.
+int CheckRandomTriangles(int x0, int y0, int x1, int y1) {
+  constexpr int kWidth = BoardTest::kWidth;
+  constexpr int kHeight = BoardTest::kHeight;
   std::mt19937 random(1234);
   // Corners either anywhere on the grid or exactly on pixel centres and
   // pixel corners, so that many edges pass through centres.
@@ -60,18 +63,34 @@ TEST_F(CoverageTest, PixelsCoveredAreThoseWhoseCentresLieInsideByTheFillRule) {
     // Axis-aligned edges every few trials: horizontal and vertical ties.
     if (trial % 5 == 0) c[3] = c[1];
     if (trial % 7 == 0) c[4] = c[0];
-    const std::vector<uint8_t> drawn =
-        CoverageOf(At16(c[0], c[1]), At16(c[2], c[3]), At16(c[4], c[5]));
+    grClipWindow(0, 0, kWidth, kHeight);
+    grBufferClear(0, 0, 0xFFFF);
+    grClipWindow(x0, y0, x1, y1);
+    const std::vector<uint8_t> drawn = BoardTest::CoverageOf(
+        At16(c[0], c[1]), At16(c[2], c[3]), At16(c[4], c[5]));
     for (int y = 0; y < 70; ++y) {
       for (int x = 0; x < 70; ++x) {
-        const bool expected = CentreCovered(x, y, c[0], c[1], c[2], c[3], c[4], c[5]);
-        ASSERT_EQ(drawn[y * kWidth + x] != 0, expected)
+        const bool expected = x >= x0 && x < x1 && y >= y0 && y < y1 &&
+                              CentreCovered(x, y, c[0], c[1], c[2], c[3], c[4], c[5]);
+        EXPECT_EQ(drawn[y * kWidth + x] != 0, expected)
             << "trial " << trial << " pixel " << x << "," << y;
+        if (drawn[y * kWidth + x] != 0 && !expected) return -1;
         covered_pixels += expected ? 1 : 0;
       }
     }
   }
-  EXPECT_GT(covered_pixels, 10000);  // the triangles were not all empty
+  grClipWindow(0, 0, kWidth, kHeight);
+  return covered_pixels;
+}
+
+TEST_F(CoverageTest, PixelsCoveredAreThoseWhoseCentresLieInsideByTheFillRule) {
+  EXPECT_GT(CheckRandomTriangles(0, 0, kWidth, kHeight), 10000);  // not all empty
+}
+
+// A clip window that cuts triangles above, below and between their corners:
+// the rows kept must still be walked from the right edges.
+TEST_F(CoverageTest, ClippedTrianglesKeepTheirPixelsInsideTheWindow) {
+  EXPECT_GT(CheckRandomTriangles(7, 9, 43, 37), 3000);
 }
 
 // A jittered grid of quads over a rectangle whose sides avoid pixel centres;
