@@ -20,6 +20,7 @@ enum class DepthSource : uint8_t {
 
 struct TextureLevel {
   const uint64_t* texels = nullptr;  // expanded texels, see texture_memory.h
+  const uint64_t* quads = nullptr;   // quad texels when they are this level's
   int32_t width_log2 = 0;
   int32_t height_log2 = 0;
   int32_t width_mask = 0;
@@ -35,6 +36,7 @@ struct TextureSource {
   int32_t large_lod = 0;
   int32_t aspect = 0;
   int32_t format = 0;
+  uint32_t generation = 0;  // of texture memory: a download since means look again
   bool operator==(const TextureSource&) const = default;
 };
 

@@ -33,9 +33,9 @@ struct RowStepper {
 // A horizontal edge covers a row only while its value is >= 0 (it decides
 // the rows on its own height by the fill rule).
 struct TriangleRows {
-  RowStepper left;       // the first covered pixel of the row
-  RowStepper right;      // one before one past the last covered pixel
-  RowStepper upper;      // the short edge that takes over at switch_row
+  RowStepper left;   // the first covered pixel of the row
+  RowStepper right;  // one before one past the last covered pixel
+  RowStepper upper;  // the short edge that takes over at switch_row
   bool upper_is_left = false;
   int64_t switch_row = 0;  // beyond last_row when no edge takes over
   int64_t horizontal_value = 0;

@@ -23,7 +23,9 @@
 
 namespace {
 
-enum TexturePath { kNoTexture, kPointTexture, kBilinearTexture };
+// kQuadTexture: bilinear from quad texels (texture_memory.h), one read per
+// sample; the state must wrap and use one level.
+enum TexturePath { kNoTexture, kPointTexture, kBilinearTexture, kQuadTexture };
 
 // The value, hidden from the optimiser so that it stays one vector (kept in
 // a register or read as a memory operand) instead of being rebuilt from an
@@ -41,6 +43,7 @@ struct GroupConstants {
   __m256i sign16;                                                  // 0x8000 in 16-bit lanes
   __m256i one32, fifteen32, sixteen16;
   __m256i top16, one16;
+  __m256i sixteen32, red565, green565, expand5, expand6, pair_order;
 
   static GroupConstants Make() {
     GroupConstants c;
@@ -58,6 +61,12 @@ struct GroupConstants {
     c.sixteen16 = Opaque(_mm256_set1_epi16(16));
     c.top16 = Opaque(_mm256_set1_epi16(255));
     c.one16 = Opaque(_mm256_set1_epi16(1));
+    c.sixteen32 = Opaque(_mm256_set1_epi32(16));
+    c.red565 = Opaque(_mm256_set1_epi16(static_cast<int16_t>(0xF800)));
+    c.green565 = Opaque(_mm256_set1_epi16(static_cast<int16_t>(0xFC00)));
+    c.expand5 = Opaque(_mm256_set1_epi16(264));
+    c.expand6 = Opaque(_mm256_set1_epi16(260));
+    c.pair_order = Opaque(_mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
     return c;
   }
 };
@@ -137,6 +146,53 @@ inline void Transpose(__m256i low, __m256i high, __m256i* blue_red, __m128i* gre
   const __m256i b = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(high, pairs), order);
   *blue_red = _mm256_unpacklo_epi64(a, b);
   *green = _mm256_castsi256_si128(_mm256_unpackhi_epi64(a, b));
+}
+
+// The bilinear samples of eight pixels from their quad texels (pixels 0-3 in
+// low, 4-7 in high) and 1/16-texel positions u16, v16: each channel is
+// widened to 8 bits as ExpandTexel565 does (the top bits repeated, here by
+// a multiply: c5 x 33 / 4 and c6 x 65 / 16), the four texels weighed with
+// the same 4-bit weights and the sums cut to 8 bits as the other paths do.
+// Blue of pixels 0-7 ends in the low half of *blue_red, red in its high
+// half, green in *green.
+inline void BilinearFromQuads(__m256i low, __m256i high, __m256i u16, __m256i v16,
+                              const GroupConstants& c, __m256i* blue_red, __m128i* green) {
+  const __m256i fx = _mm256_and_si256(u16, c.fifteen32);
+  const __m256i fy = _mm256_and_si256(v16, c.fifteen32);
+  const __m256i gx = _mm256_sub_epi32(c.sixteen32, fx);
+  const __m256i gy = _mm256_sub_epi32(c.sixteen32, fy);
+  // Words (16 - fx, fx) times (16 - fy) and times fy: a pixel's weights for
+  // its lower and its upper texel pair.
+  const __m256i across = _mm256_or_si256(gx, _mm256_slli_epi32(fx, 16));
+  const __m256i lower = _mm256_mullo_epi16(across, _mm256_or_si256(gy, _mm256_slli_epi32(gy, 16)));
+  const __m256i upper = _mm256_mullo_epi16(across, _mm256_or_si256(fy, _mm256_slli_epi32(fy, 16)));
+  const __m256i pixels_0145 = _mm256_unpacklo_epi32(lower, upper);
+  const __m256i pixels_2367 = _mm256_unpackhi_epi32(lower, upper);
+  const __m256i weight_low = _mm256_permute2x128_si256(pixels_0145, pixels_2367, 0x20);
+  const __m256i weight_high = _mm256_permute2x128_si256(pixels_0145, pixels_2367, 0x31);
+  // Weighted sums of one channel: pairs by madd, the pairs of a pixel by
+  // hadd, in the order pixels 0 1 4 5 | 2 3 6 7.
+  const auto sums = [&](__m256i channel_low, __m256i channel_high) {
+    return _mm256_hadd_epi32(_mm256_madd_epi16(channel_low, weight_low),
+                             _mm256_madd_epi16(channel_high, weight_high));
+  };
+  const auto blue8 = [&](__m256i q) {
+    return _mm256_mulhi_epu16(_mm256_slli_epi16(q, 11), c.expand5);
+  };
+  const auto green8 = [&](__m256i q) {
+    return _mm256_mulhi_epu16(_mm256_and_si256(_mm256_slli_epi16(q, 5), c.green565), c.expand6);
+  };
+  const auto red8 = [&](__m256i q) {
+    return _mm256_mulhi_epu16(_mm256_and_si256(q, c.red565), c.expand5);
+  };
+  const __m256i blue = sums(blue8(low), blue8(high));
+  const __m256i red = sums(red8(low), red8(high));
+  const __m256i greens = sums(green8(low), green8(high));
+  // The sums stay below 65536: packed to words they keep their value.
+  *blue_red = _mm256_srli_epi16(
+      _mm256_permutevar8x32_epi32(_mm256_packus_epi32(blue, red), c.pair_order), 8);
+  *green = _mm256_castsi256_si128(_mm256_srli_epi16(
+      _mm256_permutevar8x32_epi32(_mm256_packus_epi32(greens, greens), c.pair_order), 8));
 }
 
 // 12.12 colours of eight pixels to 0..255 in 16-bit lanes (the saturating
@@ -259,7 +315,8 @@ template <bool kIterated, int kTexture, bool kDepth, bool kPlain>
 __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, const TriangleFixed& f,
                                                     int32_t y, int32_t x_begin, int32_t x_end) {
   constexpr bool kTextured = kTexture != kNoTexture;
-  constexpr bool kBilinear = kTexture == kBilinearTexture;
+  constexpr bool kBilinear = kTexture == kBilinearTexture || kTexture == kQuadTexture;
+  constexpr bool kQuads = kTexture == kQuadTexture;
   const BoundTexture& texture = *f.texture;
   uint16_t* colour_row = t.colour + static_cast<std::ptrdiff_t>(y) * t.stride_pixels;
   uint16_t* depth_row =
@@ -359,43 +416,48 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
       const __m256i x0 = WrapOrClamp8(x, width_mask, clamp_s);
       const __m256i y0 = _mm256_sll_epi32(WrapOrClamp8(y_texel, height_mask, clamp_t), row_shift);
       __m256i low, high;
-      Gather8(level->texels, _mm256_add_epi32(y0, x0), &low, &high);
-      if constexpr (kBilinear) {
-        const __m256i one = c.one32;
-        const __m256i x1 = WrapOrClamp8(_mm256_add_epi32(x, one), width_mask, clamp_s);
-        const __m256i y1 = _mm256_sll_epi32(
-            WrapOrClamp8(_mm256_add_epi32(y_texel, one), height_mask, clamp_t), row_shift);
-        // Weights (16 - fx)(16 - fy), fx (16 - fy), (16 - fx) fy, fx fy,
-        // each held in both 16-bit halves of its lane.
-        const __m256i fifteen = c.fifteen32;
-        const __m256i fx = _mm256_and_si256(u16, fifteen);
-        const __m256i fy = _mm256_and_si256(v16, fifteen);
-        const __m256i fx2 = _mm256_or_si256(fx, _mm256_slli_epi32(fx, 16));
-        const __m256i fy2 = _mm256_or_si256(fy, _mm256_slli_epi32(fy, 16));
-        const __m256i sixteen2 = c.sixteen16;
-        const __m256i gx2 = _mm256_sub_epi32(sixteen2, fx2);
-        const __m256i gy2 = _mm256_sub_epi32(sixteen2, fy2);
-        __m256i weight_low, weight_high;
-        SpreadWeights(_mm256_mullo_epi16(gx2, gy2), &weight_low, &weight_high);
-        __m256i sum_low = _mm256_mullo_epi16(low, weight_low);
-        __m256i sum_high = _mm256_mullo_epi16(high, weight_high);
-        const auto add_neighbour = [&](__m256i address, __m256i weight) {
-          Gather8(level->texels, address, &low, &high);
-          SpreadWeights(weight, &weight_low, &weight_high);
-          sum_low = _mm256_add_epi16(sum_low, _mm256_mullo_epi16(low, weight_low));
-          sum_high = _mm256_add_epi16(sum_high, _mm256_mullo_epi16(high, weight_high));
-        };
-        add_neighbour(_mm256_add_epi32(y0, x1), _mm256_mullo_epi16(fx2, gy2));
-        add_neighbour(_mm256_add_epi32(y1, x0), _mm256_mullo_epi16(gx2, fy2));
-        add_neighbour(_mm256_add_epi32(y1, x1), _mm256_mullo_epi16(fx2, fy2));
-        // The weights sum to 256: no lane carries, and the mean is the
-        // sum's high byte.
-        low = _mm256_srli_epi16(sum_low, 8);
-        high = _mm256_srli_epi16(sum_high, 8);
-      }
       __m256i texel_blue_red;
       __m128i texel_green;
-      Transpose(low, high, &texel_blue_red, &texel_green);
+      if constexpr (kQuads) {
+        Gather8(level->quads, _mm256_add_epi32(y0, x0), &low, &high);
+        BilinearFromQuads(low, high, u16, v16, c, &texel_blue_red, &texel_green);
+      } else {
+        Gather8(level->texels, _mm256_add_epi32(y0, x0), &low, &high);
+        if constexpr (kBilinear) {
+          const __m256i one = c.one32;
+          const __m256i x1 = WrapOrClamp8(_mm256_add_epi32(x, one), width_mask, clamp_s);
+          const __m256i y1 = _mm256_sll_epi32(
+              WrapOrClamp8(_mm256_add_epi32(y_texel, one), height_mask, clamp_t), row_shift);
+          // Weights (16 - fx)(16 - fy), fx (16 - fy), (16 - fx) fy, fx fy,
+          // each held in both 16-bit halves of its lane.
+          const __m256i fifteen = c.fifteen32;
+          const __m256i fx = _mm256_and_si256(u16, fifteen);
+          const __m256i fy = _mm256_and_si256(v16, fifteen);
+          const __m256i fx2 = _mm256_or_si256(fx, _mm256_slli_epi32(fx, 16));
+          const __m256i fy2 = _mm256_or_si256(fy, _mm256_slli_epi32(fy, 16));
+          const __m256i sixteen2 = c.sixteen16;
+          const __m256i gx2 = _mm256_sub_epi32(sixteen2, fx2);
+          const __m256i gy2 = _mm256_sub_epi32(sixteen2, fy2);
+          __m256i weight_low, weight_high;
+          SpreadWeights(_mm256_mullo_epi16(gx2, gy2), &weight_low, &weight_high);
+          __m256i sum_low = _mm256_mullo_epi16(low, weight_low);
+          __m256i sum_high = _mm256_mullo_epi16(high, weight_high);
+          const auto add_neighbour = [&](__m256i address, __m256i weight) {
+            Gather8(level->texels, address, &low, &high);
+            SpreadWeights(weight, &weight_low, &weight_high);
+            sum_low = _mm256_add_epi16(sum_low, _mm256_mullo_epi16(low, weight_low));
+            sum_high = _mm256_add_epi16(sum_high, _mm256_mullo_epi16(high, weight_high));
+          };
+          add_neighbour(_mm256_add_epi32(y0, x1), _mm256_mullo_epi16(fx2, gy2));
+          add_neighbour(_mm256_add_epi32(y1, x0), _mm256_mullo_epi16(gx2, fy2));
+          add_neighbour(_mm256_add_epi32(y1, x1), _mm256_mullo_epi16(fx2, fy2));
+          // The weights sum to 256: no lane carries, and the mean is the
+          // sum's high byte.
+          low = _mm256_srli_epi16(sum_low, 8);
+          high = _mm256_srli_epi16(sum_high, 8);
+        }
+        Transpose(low, high, &texel_blue_red, &texel_green);
+      }
       // texel x (colour + 1) / 256: full texel x full colour stays full.
       colour_blue_red = _mm256_srli_epi16(
           _mm256_mullo_epi16(texel_blue_red, _mm256_add_epi16(colour_blue_red, c.one16)), 8);
@@ -431,8 +493,8 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
 
 template <bool kIterated, int kTexture, bool kDepth, bool kPlain>
 void DrawTriangleAvx2(const TriangleSetup& t, TriangleRows rows) {
-  const TriangleFixed f =
-      FixedOver<kIterated, kTexture != kNoTexture, kTexture == kBilinearTexture, kDepth>(t);
+  const TriangleFixed f = FixedOver < kIterated, kTexture != kNoTexture,
+                      kTexture == kBilinearTexture || kTexture == kQuadTexture, kDepth > (t);
   for (int64_t row = rows.first_row; row <= rows.last_row; ++row) {
     int64_t begin, end;
     if (rows.Span(&begin, &end)) {
@@ -457,6 +519,11 @@ TriangleDrawer TriangleForDepth(bool depth, bool plain) {
 
 template <bool kIterated>
 TriangleDrawer TriangleForTexture(int texture, bool depth, bool plain) {
+  if (texture == kQuadTexture) {
+    // Quads serve the plain state only.
+    return depth ? &DrawTriangleAvx2<kIterated, kQuadTexture, true, true>
+                 : &DrawTriangleAvx2<kIterated, kQuadTexture, false, true>;
+  }
   if (texture == kBilinearTexture) {
     return TriangleForDepth<kIterated, kBilinearTexture>(depth, plain);
   }
@@ -491,6 +558,10 @@ TriangleDrawer SelectTriangleDrawerAvx2(const BoardRenderState& state, bool has_
   const bool plain = !state.chromakey && !state.clamp_s && !state.clamp_t &&
                      !(state.mipmapping && state.texture.level_count > 1) &&
                      (!depth || (state.depth_write && state.depth == DepthSource::kWBuffer));
+  if (plain && texture == kBilinearTexture && state.texture.level_count > 0 &&
+      state.texture.levels[0].quads) {
+    texture = kQuadTexture;
+  }
   if (state.colour == ColourSource::kIterated) {
     return TriangleForTexture<true>(texture, depth, plain);
   }

@@ -2,6 +2,7 @@
 // for drawing (grTexSource).
 #include "board/texture_memory.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "board/call_record.h"
@@ -11,9 +12,20 @@ namespace {
 
 constexpr uint32_t kTexelCount = kTextureMemoryBytes / 2;
 
+// A texture downloaded whole: its quad texels hold neighbourhoods wrapped
+// by its own level shapes, so they serve a binding of the same description.
+struct Download {
+  uint32_t start_address;
+  uint32_t bytes;
+  int32_t small_lod, large_lod, aspect;
+};
+
 struct TextureMemory {
   std::vector<uint16_t> texels = std::vector<uint16_t>(kTexelCount, 0);
   std::vector<uint64_t> expanded = std::vector<uint64_t>(kTexelCount, 0);
+  std::vector<uint64_t> quads = std::vector<uint64_t>(kTexelCount, 0);
+  std::vector<Download> downloads;  // no two overlap
+  uint32_t generation = 0;          // counts downloads, so bindings can tell
 };
 
 TextureMemory& Memory() {
@@ -28,8 +40,7 @@ uint32_t LevelTexels(const TextureLevelShape& shape) {
 void RecordTextureCall(const char* name, GrChipID_t tmu, FxU32 address, FxU32 even_odd,
                        const GrTexInfo* info) {
   if (!info) {
-    BoardRecord(name, tmu, address,
-                       even_odd);
+    BoardRecord(name, tmu, address, even_odd);
     return;
   }
   BoardRecord(name, tmu, address, even_odd, info->smallLod, info->largeLod, info->aspectRatio,
@@ -98,10 +109,8 @@ FxU32 grTexTextureMemRequired(FxU32 even_odd, GrTexInfo* info) {
     BoardRecord("grTexTextureMemRequired", even_odd);
     return 0;
   }
-  BoardRecord("grTexTextureMemRequired",
-              even_odd, info->smallLod,
-               info->largeLod, info->aspectRatio,
-               info->format);
+  BoardRecord("grTexTextureMemRequired", even_odd, info->smallLod, info->largeLod,
+              info->aspectRatio, info->format);
   return TextureBytesRequired(*info);
 }
 
@@ -115,11 +124,32 @@ void grTexDownloadMipMap(GrChipID_t tmu, FxU32 start_address, FxU32 even_odd, Gr
     TextureLevelShape shape;
     TextureLevelShapeOf(lod, info->aspectRatio, &shape);
     const uint32_t count = LevelTexels(shape);
-    for (uint32_t i = 0; i < count; ++i, ++texel, ++source) {
-      memory.texels[texel] = *source;
-      memory.expanded[texel] = ExpandTexel565(*source);
+    for (uint32_t i = 0; i < count; ++i) {
+      memory.texels[texel + i] = source[i];
+      memory.expanded[texel + i] = ExpandTexel565(source[i]);
     }
+    const uint32_t width_mask = (1u << shape.width_log2) - 1;
+    const uint32_t height_mask = (1u << shape.height_log2) - 1;
+    const auto at = [&](uint32_t x, uint32_t y) {
+      return source[((y & height_mask) << shape.width_log2) + (x & width_mask)];
+    };
+    for (uint32_t y = 0; y <= height_mask; ++y) {
+      for (uint32_t x = 0; x <= width_mask; ++x) {
+        memory.quads[texel + (y << shape.width_log2) + x] =
+            QuadTexel(at(x, y), at(x + 1, y), at(x, y + 1), at(x + 1, y + 1));
+      }
+    }
+    texel += count;
+    source += count;
   }
+  // Quads of textures this one overlaps no longer hold their neighbourhoods.
+  const uint32_t bytes = TextureBytesRequired(*info);
+  std::erase_if(memory.downloads, [&](const Download& d) {
+    return d.start_address < start_address + bytes && start_address < d.start_address + d.bytes;
+  });
+  memory.downloads.push_back(
+      {start_address, bytes, info->smallLod, info->largeLod, info->aspectRatio});
+  ++memory.generation;
 }
 
 void grTexSource(GrChipID_t tmu, FxU32 start_address, FxU32 even_odd, GrTexInfo* info) {
@@ -130,18 +160,25 @@ void grTexSource(GrChipID_t tmu, FxU32 start_address, FxU32 even_odd, GrTexInfo*
     bound.level_count = 0;
     return;
   }
-  const TextureSource source{start_address, info->smallLod, info->largeLod, info->aspectRatio,
-                             info->format};
+  TextureMemory& memory = Memory();
+  const TextureSource source{start_address,     info->smallLod, info->largeLod,
+                             info->aspectRatio, info->format,   memory.generation};
   if (bound.level_count > 0 && bound.source == source) return;
   bound.level_count = 0;
   if (!Fits(start_address, *info)) return;
   bound.source = source;
+  const bool has_quads =
+      std::any_of(memory.downloads.begin(), memory.downloads.end(), [&](const Download& d) {
+        return d.start_address == start_address && d.small_lod == info->smallLod &&
+               d.large_lod == info->largeLod && d.aspect == info->aspectRatio;
+      });
   uint32_t address = start_address;
   for (GrLOD_t lod = info->largeLod; lod <= info->smallLod; ++lod) {
     TextureLevelShape shape;
     TextureLevelShapeOf(lod, info->aspectRatio, &shape);
     TextureLevel& level = bound.levels[bound.level_count++];
     level.texels = ExpandedTexelsAt(address);
+    level.quads = has_quads ? memory.quads.data() + address / 2 : nullptr;
     level.width_log2 = shape.width_log2;
     level.height_log2 = shape.height_log2;
     level.width_mask = (1 << shape.width_log2) - 1;

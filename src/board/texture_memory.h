@@ -2,7 +2,9 @@
 // demo at addresses of its choosing, and beside it the same texels expanded
 // for the sampler. The expanded form keeps each channel in its own 16-bit
 // lane (red bits 32-39, green 16-23, blue 0-7) so that bilinear filtering
-// weighs all three channels with one multiply per texel.
+// weighs all three channels with one multiply per texel. A third copy holds
+// each texel's bilinear neighbourhood (see QuadTexel) for the textures that
+// were downloaded whole.
 #pragma once
 
 #include <cstdint>
@@ -37,6 +39,15 @@ inline uint64_t ExpandTexel565(uint16_t texel) {
   const uint64_t g = (g6 << 2) | (g6 >> 4);
   const uint64_t b = (b5 << 3) | (b5 >> 2);
   return (r << 32) | (g << 16) | b;
+}
+
+// The four texels bilinear filtering reads for a sample whose lower-left
+// texel is (x, y), in 16-bit quarters, lowest first: (x, y), (x + 1, y),
+// (x, y + 1), (x + 1, y + 1), the neighbours wrapped within the level. One
+// read then serves a whole filtered sample.
+inline uint64_t QuadTexel(uint16_t here, uint16_t right, uint16_t above, uint16_t above_right) {
+  return static_cast<uint64_t>(here) | (static_cast<uint64_t>(right) << 16) |
+         (static_cast<uint64_t>(above) << 32) | (static_cast<uint64_t>(above_right) << 48);
 }
 
 // The expanded texel at a byte address of texture memory (even, inside it).

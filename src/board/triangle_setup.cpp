@@ -185,30 +185,9 @@ int32_t ColourStep(double per_x) {
 }
 
 void RecordTriangle(const char* name, const GrVertex& a, const GrVertex& b, const GrVertex& c) {
-  BoardRecord(name, a.x,
-                     a.y,
-                     a.oow,
-                     b.x,
-                     b.y,
-                     b.oow,
-                     c.x,
-                     c.y,
-                     c.oow,
-                     a.r,
-                     a.g,
-                     a.b,
-                     a.tmuvtx[0].sow,
-                     a.tmuvtx[0].tow,
-                     b.r,
-                     b.g,
-                     b.b,
-                     b.tmuvtx[0].sow,
-                     b.tmuvtx[0].tow,
-                     c.r,
-                     c.g,
-                     c.b,
-                     c.tmuvtx[0].sow,
-                     c.tmuvtx[0].tow);
+  BoardRecord(name, a.x, a.y, a.oow, b.x, b.y, b.oow, c.x, c.y, c.oow, a.r, a.g, a.b,
+              a.tmuvtx[0].sow, a.tmuvtx[0].tow, b.r, b.g, b.b, b.tmuvtx[0].sow, b.tmuvtx[0].tow,
+              c.r, c.g, c.b, c.tmuvtx[0].sow, c.tmuvtx[0].tow);
 }
 
 void FillConstantColour(const BoardRenderState& state, TriangleSetup* setup) {

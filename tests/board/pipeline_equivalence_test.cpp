@@ -122,4 +122,53 @@ TEST_F(PipelineEquivalenceTest, VectorAndPortablePathsDrawTheSame) {
   RenderState().pixel_path = PixelPath::kFastest;
 }
 
+// Bilinear filtering reads a texel's neighbourhood prepared at download
+// time, wrapped by the downloaded shape. Bound with another shape, or after
+// a download overwrote part of it, the texture must still draw exactly as
+// the per-texel paths draw it.
+TEST_F(PipelineEquivalenceTest, PreparedNeighbourhoodsServeOnlyTheTextureAsDownloaded) {
+  const auto info_of = [](GrLOD_t lod, GrAspectRatio_t aspect, std::vector<uint16_t>* texels,
+                          uint16_t seed) {
+    GrTexInfo info;
+    info.smallLod = info.largeLod = lod;
+    info.aspectRatio = aspect;
+    info.format = GR_TEXFMT_RGB_565;
+    texels->resize(grTexTextureMemRequired(GR_MIPMAPLEVELMASK_BOTH, &info) / 2);
+    for (size_t i = 0; i < texels->size(); ++i)
+      (*texels)[i] = static_cast<uint16_t>((i + seed) * 2654435761u >> 9);
+    info.data = texels->data();
+    return info;
+  };
+  std::vector<uint16_t> square_texels, wide_texels, other_texels;
+  GrTexInfo square = info_of(GR_LOD_64, GR_ASPECT_1x1, &square_texels, 1);
+  GrTexInfo wide = info_of(GR_LOD_64, GR_ASPECT_2x1, &wide_texels, 2);
+  GrTexInfo other = info_of(GR_LOD_32, GR_ASPECT_1x1, &other_texels, 3);
+  grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_LOCAL,
+                 GR_COMBINE_LOCAL_ITERATED, GR_COMBINE_OTHER_TEXTURE, FXFALSE);
+  grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_BILINEAR, GR_TEXTUREFILTER_BILINEAR);
+  grTexClampMode(GR_TMU0, GR_TEXTURECLAMP_WRAP, GR_TEXTURECLAMP_WRAP);
+  grTexMipMapMode(GR_TMU0, GR_MIPMAP_DISABLE, FXFALSE);
+  grDepthBufferMode(GR_DEPTHBUFFER_WBUFFER);
+  grDepthBufferFunction(GR_CMP_LESS);
+  grDepthMask(FXTRUE);
+  grChromakeyMode(GR_CHROMAKEY_DISABLE);
+  const auto same_on_every_path = [&](GrTexInfo* bound, bool prepared, const char* what) {
+    grTexSource(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, bound);
+    EXPECT_EQ(RenderState().texture.levels[0].quads != nullptr, prepared) << what;
+    const Frame fastest = DrawScene(PixelPath::kFastest, 7, 0xFFFF);
+    const Frame portable = DrawScene(PixelPath::kPortable, 7, 0xFFFF);
+    EXPECT_EQ(fastest.colour, portable.colour) << what;
+    EXPECT_EQ(fastest.depth, portable.depth) << what;
+  };
+  grTexDownloadMipMap(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &square);
+  same_on_every_path(&square, true, "as downloaded");
+  same_on_every_path(&wide, false, "bound with another shape");
+  // A smaller texture written over the middle of the square one.
+  grTexDownloadMipMap(GR_TMU0, 2048, GR_MIPMAPLEVELMASK_BOTH, &other);
+  same_on_every_path(&square, false, "partly overwritten");
+  grTexDownloadMipMap(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &wide);
+  same_on_every_path(&wide, true, "downloaded again with the other shape");
+  RenderState().pixel_path = PixelPath::kFastest;
+}
+
 }  // namespace
