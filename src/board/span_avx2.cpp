@@ -27,15 +27,15 @@ namespace {
 // sample; the state must wrap and use one level.
 enum TexturePath { kNoTexture, kPointTexture, kBilinearTexture, kQuadTexture };
 
-// The value, hidden from the optimiser so that it stays one vector (kept in
-// a register or read as a memory operand) instead of being rebuilt from an
-// immediate in every group.
-inline __m256i Opaque(__m256i value) {
-  __asm__("" : "+x"(value));
-  return value;
+// The pointer, hidden from the optimiser: what is read through it cannot be
+// hoisted out of the loop that launders it.
+template <typename T>
+inline const T* Launder(const T* pointer) {
+  __asm__("" : "+r"(pointer));
+  return pointer;
 }
 
-// The constants of the group loop, built once per triangle.
+// The constants of the group loop, built once and read from memory.
 struct GroupConstants {
   __m256i floor_low, floor_high;  // -1e9f, 1e9f
   __m256i one_float, eight_float;
@@ -47,26 +47,26 @@ struct GroupConstants {
 
   static GroupConstants Make() {
     GroupConstants c;
-    c.floor_low = Opaque(_mm256_castps_si256(_mm256_set1_ps(-1.0e9f)));
-    c.floor_high = Opaque(_mm256_castps_si256(_mm256_set1_ps(1.0e9f)));
-    c.one_float = Opaque(_mm256_castps_si256(_mm256_set1_ps(1.0f)));
-    c.eight_float = Opaque(_mm256_castps_si256(_mm256_set1_ps(8.0f)));
-    c.float_one_bits = Opaque(_mm256_set1_epi32(0x3F800000));
-    c.w_exponent_bias = Opaque(_mm256_set1_epi32(127 << 12));
-    c.depth_max = Opaque(_mm256_set1_epi32(0xFFFF));
-    c.depth_bias = Opaque(_mm256_set1_epi32(32768));
-    c.sign16 = Opaque(_mm256_set1_epi16(static_cast<int16_t>(0x8000)));
-    c.one32 = Opaque(_mm256_set1_epi32(1));
-    c.fifteen32 = Opaque(_mm256_set1_epi32(15));
-    c.sixteen16 = Opaque(_mm256_set1_epi16(16));
-    c.top16 = Opaque(_mm256_set1_epi16(255));
-    c.one16 = Opaque(_mm256_set1_epi16(1));
-    c.sixteen32 = Opaque(_mm256_set1_epi32(16));
-    c.red565 = Opaque(_mm256_set1_epi16(static_cast<int16_t>(0xF800)));
-    c.green565 = Opaque(_mm256_set1_epi16(static_cast<int16_t>(0xFC00)));
-    c.expand5 = Opaque(_mm256_set1_epi16(264));
-    c.expand6 = Opaque(_mm256_set1_epi16(260));
-    c.pair_order = Opaque(_mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+    c.floor_low = _mm256_castps_si256(_mm256_set1_ps(-1.0e9f));
+    c.floor_high = _mm256_castps_si256(_mm256_set1_ps(1.0e9f));
+    c.one_float = _mm256_castps_si256(_mm256_set1_ps(1.0f));
+    c.eight_float = _mm256_castps_si256(_mm256_set1_ps(8.0f));
+    c.float_one_bits = _mm256_set1_epi32(0x3F800000);
+    c.w_exponent_bias = _mm256_set1_epi32(127 << 12);
+    c.depth_max = _mm256_set1_epi32(0xFFFF);
+    c.depth_bias = _mm256_set1_epi32(32768);
+    c.sign16 = _mm256_set1_epi16(static_cast<int16_t>(0x8000));
+    c.one32 = _mm256_set1_epi32(1);
+    c.fifteen32 = _mm256_set1_epi32(15);
+    c.sixteen16 = _mm256_set1_epi16(16);
+    c.top16 = _mm256_set1_epi16(255);
+    c.one16 = _mm256_set1_epi16(1);
+    c.sixteen32 = _mm256_set1_epi32(16);
+    c.red565 = _mm256_set1_epi16(static_cast<int16_t>(0xF800));
+    c.green565 = _mm256_set1_epi16(static_cast<int16_t>(0xFC00));
+    c.expand5 = _mm256_set1_epi16(264);
+    c.expand6 = _mm256_set1_epi16(260);
+    c.pair_order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
     return c;
   }
 };
@@ -268,7 +268,7 @@ struct TriangleFixed {
   __m128i constant_green;
   __m256i key_blue_red;
   __m128i key_green;
-  GroupConstants c;
+  const GroupConstants* c;  // the same for every triangle
 };
 
 template <bool kIterated, bool kTextured, bool kBilinear, bool kDepth>
@@ -303,7 +303,9 @@ inline TriangleFixed FixedOver(const TriangleSetup& t) {
       _mm256_set_m128i(_mm_set1_epi16(static_cast<int16_t>((state.chromakey_rgb >> 16) & 0xFF)),
                        _mm_set1_epi16(static_cast<int16_t>(state.chromakey_rgb & 0xFF)));
   f.key_green = _mm_set1_epi16(static_cast<int16_t>((state.chromakey_rgb >> 8) & 0xFF));
-  f.c = GroupConstants::Make();
+  // Built on first use, which is on a processor with AVX2.
+  static const GroupConstants constants = GroupConstants::Make();
+  f.c = &constants;
   return f;
 }
 
@@ -330,37 +332,43 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
   const SpanStart start = StartOfSpanAvx2(t, y, x_begin);
 
   const TextureLevel* level = &texture.levels[0];
-  const __m256 bias = f.bias;
   const __m256 oow_start = _mm256_set1_ps(start.oow);
-  const __m256 oow_step = f.oow_step;
   const __m256 sow_start = _mm256_set1_ps(start.sow);
-  const __m256 sow_step = f.sow_step;
   const __m256 tow_start = _mm256_set1_ps(start.tow);
-  const __m256 tow_step = f.tow_step;
   const __m256 ooz_start = _mm256_set1_ps(start.ooz);
-  const __m256 ooz_step = f.ooz_step;
 
   const __m256i threshold = _mm256_broadcastsi128_si256(
       _mm_load_si128(reinterpret_cast<const __m128i*>(t.dither->thresholds[y & 3][x_begin & 3])));
-  const __m256i red_blue_factor = f.red_blue_factor;
-  const __m128i green_factor = f.green_factor;
 
   __m256i red = _mm256_setzero_si256(), green = red, blue = red;
-  const __m256i red_step8 = f.red_step8, green_step8 = f.green_step8, blue_step8 = f.blue_step8;
   if constexpr (kIterated) {
     red = _mm256_add_epi32(_mm256_set1_epi32(start.red), f.red_lanes);
     green = _mm256_add_epi32(_mm256_set1_epi32(start.green), f.green_lanes);
     blue = _mm256_add_epi32(_mm256_set1_epi32(start.blue), f.blue_lanes);
   }
-  const __m256i constant_blue_red = f.constant_blue_red;
-  const __m128i constant_green = f.constant_green;
-  const __m256i key_blue_red = f.key_blue_red;
-  const __m128i key_green = f.key_green;
   const __m128i lane_numbers = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
-  const GroupConstants& c = f.c;
 
   __m256 k = _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7);  // pixel offsets in the span
   for (int32_t group = x_begin; group < x_end; group += kGroupPixels) {
+    // The triangle's constants are read as memory operands in every group:
+    // hoisted out of the loop they would not fit the registers and be
+    // copied to the stack for every row.
+    const TriangleFixed& fixed = *Launder(&f);
+    const GroupConstants& c = *fixed.c;
+    const __m256& bias = fixed.bias;
+    const __m256& oow_step = fixed.oow_step;
+    const __m256& sow_step = fixed.sow_step;
+    const __m256& tow_step = fixed.tow_step;
+    const __m256& ooz_step = fixed.ooz_step;
+    const __m256i& red_blue_factor = fixed.red_blue_factor;
+    const __m128i& green_factor = fixed.green_factor;
+    const __m256i& red_step8 = fixed.red_step8;
+    const __m256i& green_step8 = fixed.green_step8;
+    const __m256i& blue_step8 = fixed.blue_step8;
+    const __m256i& constant_blue_red = fixed.constant_blue_red;
+    const __m128i& constant_green = fixed.constant_green;
+    const __m256i& key_blue_red = fixed.key_blue_red;
+    const __m128i& key_green = fixed.key_green;
     const int32_t count = x_end - group;
     const __m256 oow = _mm256_add_ps(oow_start, _mm256_mul_ps(k, oow_step));
     const __m256 w = _mm256_div_ps(_mm256_castsi256_ps(c.one_float), oow);
