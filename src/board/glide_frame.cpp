@@ -84,10 +84,8 @@ void grSstSelect(int board) {
 FxBool grSstWinOpen(FxU32 window, GrScreenResolution_t resolution, GrScreenRefresh_t refresh,
                     GrColorFormat_t format, GrOriginLocation_t origin, int colour_buffers,
                     int aux_buffers) {
-  BoardRecord("grSstWinOpen", window, resolution,
-                               refresh, format,
-                               origin, colour_buffers,
-                               aux_buffers);
+  BoardRecord("grSstWinOpen", window, resolution, refresh, format, origin, colour_buffers,
+              aux_buffers);
   BoardState& b = Board();
   if (!b.glide_initialised || b.selected_board != 0) return FXFALSE;
   if (resolution < 0 || resolution >= static_cast<int>(std::size(kResolutions))) return FXFALSE;
@@ -110,8 +108,7 @@ FxBool grSstWinOpen(FxU32 window, GrScreenResolution_t resolution, GrScreenRefre
 }
 
 void grBufferClear(GrColor_t colour, GrAlpha_t alpha, FxU16 depth) {
-  BoardRecord("grBufferClear", colour, alpha,
-                                depth);
+  BoardRecord("grBufferClear", colour, alpha, depth);
   BoardState& b = Board();
   if (!b.open) return;
   const uint16_t pixel = ArgbTo565(colour);
@@ -136,9 +133,7 @@ void grBufferSwap(int interval) {
 
 FxBool grLfbLock(GrLock_t type, GrBuffer_t buffer, GrLfbWriteMode_t write_mode,
                  GrOriginLocation_t origin, FxBool pixel_pipeline, GrLfbInfo_t* info) {
-  BoardRecord("grLfbLock", type, buffer,
-                            write_mode, origin,
-                            pixel_pipeline);
+  BoardRecord("grLfbLock", type, buffer, write_mode, origin, pixel_pipeline);
   BoardState& b = Board();
   if (!b.open || !info || info->size != static_cast<int32_t>(sizeof(GrLfbInfo_t))) return FXFALSE;
   if (type != GR_LFB_READ_ONLY && type != GR_LFB_WRITE_ONLY) return FXFALSE;
@@ -164,8 +159,7 @@ FxBool grLfbUnlock(GrLock_t type, GrBuffer_t buffer) {
 }
 
 void grClipWindow(FxU32 min_x, FxU32 min_y, FxU32 max_x, FxU32 max_y) {
-  BoardRecord("grClipWindow", min_x, min_y,
-                               max_x, max_y);
+  BoardRecord("grClipWindow", min_x, min_y, max_x, max_y);
   BoardState& b = Board();
   // Kept inside the screen; an empty window draws and clears nothing.
   const auto clamp = [](FxU32 value, int limit) {

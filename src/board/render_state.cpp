@@ -62,8 +62,8 @@ void grConstantColorValue(GrColor_t colour) {
 void grTexCombine(GrChipID_t tmu, GrCombineFunction_t rgb_function, GrCombineFactor_t rgb_factor,
                   GrCombineFunction_t alpha_function, GrCombineFactor_t alpha_factor,
                   FxBool rgb_invert, FxBool alpha_invert) {
-  BoardRecord("grTexCombine", tmu, rgb_function, rgb_factor, alpha_function,
-                               alpha_factor, rgb_invert, alpha_invert);
+  BoardRecord("grTexCombine", tmu, rgb_function, rgb_factor, alpha_function, alpha_factor,
+              rgb_invert, alpha_invert);
 }
 
 void grTexMipMapMode(GrChipID_t tmu, GrMipMapMode_t mode, FxBool lod_blend) {

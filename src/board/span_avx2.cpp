@@ -500,7 +500,8 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
 }
 
 template <bool kIterated, int kTexture, bool kDepth, bool kPlain>
-void DrawTriangleAvx2(const TriangleSetup& t, TriangleRows rows) {
+void DrawTriangleAvx2(const TriangleSetup& t, const TriangleRows& walk) {
+  TriangleRows rows = walk;  // a local walk keeps its steppers in registers
   const TriangleFixed f = FixedOver < kIterated, kTexture != kNoTexture,
                       kTexture == kBilinearTexture || kTexture == kQuadTexture, kDepth > (t);
   for (int64_t row = rows.first_row; row <= rows.last_row; ++row) {

@@ -111,7 +111,7 @@ SpanDrawer SelectSpanDrawer(const BoardRenderState& state, bool has_depth_buffer
 
 // Draws every row of a triangle (the same pixels as its span drawer row by
 // row, with what stays fixed over the triangle computed once).
-using TriangleDrawer = void (*)(const TriangleSetup& setup, TriangleRows rows);
+using TriangleDrawer = void (*)(const TriangleSetup& setup, const TriangleRows& rows);
 
 // The AVX2 triangle drawer (span_avx2.cpp) for the state, or null where the
 // state asks for another path, the processor lacks AVX2 or the state needs

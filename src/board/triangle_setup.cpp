@@ -31,22 +31,15 @@ namespace {
 // are pulled in; it keeps every edge product inside 64 bits.
 constexpr double kSubpixelLimit = 67108864.0;  // 2^26
 
-// floor(numerator / denominator) for denominator > 0. A double quotient
-// lands on or next to the answer (exactly for the usual magnitudes), and
-// the remainder puts it right, without a 64-bit division.
+// floor(numerator / denominator) for denominator > 0.
 int64_t FloorDiv(int64_t numerator, int64_t denominator) {
-  auto quotient = static_cast<int64_t>(
-      std::floor(static_cast<double>(numerator) / static_cast<double>(denominator)));
-  int64_t remainder = numerator - quotient * denominator;
-  while (remainder < 0) {
-    --quotient;
-    remainder += denominator;
-  }
-  while (remainder >= denominator) {
-    ++quotient;
-    remainder -= denominator;
-  }
-  return quotient;
+  const int64_t quotient = numerator / denominator;  // rounds toward zero
+  return numerator % denominator < 0 ? quotient - 1 : quotient;
+}
+
+// floor(value / 16): the pixel row or column of a 1/16-pixel position.
+int64_t FloorSixteenth(int64_t value) {
+  return value >> 4;  // an arithmetic shift rounds down
 }
 
 // Starts a stepper at floor(numerator / divisor), moving by step each row.
@@ -121,7 +114,7 @@ void SetUpEdges(const int64_t (&x)[3], const int64_t (&y)[3], TriangleRows* rows
     rows->left = stepper(left[0], y16);
   }
   RowStepper& side = two_left ? rows->left : rows->right;
-  const int64_t switch_row = FloorDiv(middle_y - 8 + 15, 16);  // first centre not below it
+  const int64_t switch_row = FloorSixteenth(middle_y - 8 + 15);  // first centre not below it
   if (switch_row <= rows->first_row) {
     side = stepper(upper, y16);
     return;
@@ -240,8 +233,8 @@ void DrawClippedTriangle(const GrVertex* a, const GrVertex* b, const GrVertex* c
   const int64_t y_low = std::min({ay, by, cy});
   const int64_t y_high = std::max({ay, by, cy});
   const BoardClipWindow& clip = board.clip;
-  const int64_t first_row = std::max<int64_t>(FloorDiv(y_low - 8 + 15, 16), clip.min_y);
-  const int64_t last_row = std::min<int64_t>(FloorDiv(y_high - 8, 16), clip.max_y - 1);
+  const int64_t first_row = std::max<int64_t>(FloorSixteenth(y_low - 8 + 15), clip.min_y);
+  const int64_t last_row = std::min<int64_t>(FloorSixteenth(y_high - 8), clip.max_y - 1);
   if (first_row > last_row || clip.min_x >= clip.max_x) return;
 
   TriangleSetup setup;
@@ -294,11 +287,13 @@ void DrawClippedTriangle(const GrVertex* a, const GrVertex* b, const GrVertex* c
 }  // namespace
 
 void grDrawTriangle(const GrVertex* a, const GrVertex* b, const GrVertex* c) {
-  if (a && b && c) RecordTriangle("grDrawTriangle", *a, *b, *c);
+  if (a && b && c && BoardCallRecorderInstalled()) RecordTriangle("grDrawTriangle", *a, *b, *c);
   DrawClippedTriangle(a, b, c);
 }
 
 void guDrawTriangleWithClip(const GrVertex* a, const GrVertex* b, const GrVertex* c) {
-  if (a && b && c) RecordTriangle("guDrawTriangleWithClip", *a, *b, *c);
+  if (a && b && c && BoardCallRecorderInstalled()) {
+    RecordTriangle("guDrawTriangleWithClip", *a, *b, *c);
+  }
   DrawClippedTriangle(a, b, c);
 }
