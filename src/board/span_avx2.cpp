@@ -39,8 +39,7 @@ inline const T* Launder(const T* pointer) {
 struct GroupConstants {
   __m256i floor_low, floor_high;  // -1e9f, 1e9f
   __m256i one_float, eight_float;
-  __m256i float_one_bits, w_exponent_bias, depth_max, depth_bias;  // 32-bit lanes
-  __m256i sign16;                                                  // 0x8000 in 16-bit lanes
+  __m256i float_one_bits, w_exponent_bias;  // 32-bit lanes
   __m256i one32, fifteen32, sixteen16;
   __m256i top16, one16;
   __m256i sixteen32, red565, green565, expand5, expand6, pair_order;
@@ -53,9 +52,6 @@ struct GroupConstants {
     c.eight_float = _mm256_castps_si256(_mm256_set1_ps(8.0f));
     c.float_one_bits = _mm256_set1_epi32(0x3F800000);
     c.w_exponent_bias = _mm256_set1_epi32(127 << 12);
-    c.depth_max = _mm256_set1_epi32(0xFFFF);
-    c.depth_bias = _mm256_set1_epi32(32768);
-    c.sign16 = _mm256_set1_epi16(static_cast<int16_t>(0x8000));
     c.one32 = _mm256_set1_epi32(1);
     c.fifteen32 = _mm256_set1_epi32(15);
     c.sixteen16 = _mm256_set1_epi16(16);
@@ -85,18 +81,17 @@ inline __m256i WrapOrClamp8(__m256i index, __m256i mask, bool clamp) {
   return _mm256_min_epi32(_mm256_max_epi32(index, _mm256_setzero_si256()), mask);
 }
 
-// 16-bit depths of eight 32-bit lanes, biased by -32768 so that they compare
-// as signed lanes (the form the LESS test wants).
-inline __m128i BiasedDepth16(__m256i depth, const GroupConstants& c) {
-  const __m256i biased = _mm256_sub_epi32(depth, c.depth_bias);
-  return _mm_packs_epi32(_mm256_castsi256_si128(biased), _mm256_extracti128_si256(biased, 1));
+// Eight 32-bit depths as 16-bit lanes: the unsigned saturating pack keeps
+// 0..0xFFFF and turns the saturated far depths (above it) into 0xFFFF.
+inline __m128i Depth16(__m256i depth) {
+  return _mm_packus_epi32(_mm256_castsi256_si128(depth), _mm256_extracti128_si256(depth, 1));
 }
 
+// WBufferDepth of eight lanes before the saturation Depth16 applies.
 inline __m256i WDepth8(__m256 w, const GroupConstants& c) {
   const __m256i bits = _mm256_castps_si256(w);
   const __m256i near = _mm256_cmpgt_epi32(c.float_one_bits, bits);
-  const __m256i depth = _mm256_min_epi32(
-      _mm256_sub_epi32(_mm256_srli_epi32(bits, 11), c.w_exponent_bias), c.depth_max);
+  const __m256i depth = _mm256_sub_epi32(_mm256_srli_epi32(bits, 11), c.w_exponent_bias);
   return _mm256_andnot_si256(near, depth);
 }
 
@@ -109,14 +104,13 @@ inline __m256i ZDepth8(__m256 ooz) {
   return _mm256_and_si256(positive, _mm256_blendv_epi8(truncated, _mm256_set1_epi32(0xFFFF), far));
 }
 
-// As span_sse2::DitherLanes: floor((v x factor + threshold) / 65536).
-inline __m256i Dither16(__m256i value, __m256i factor, __m256i threshold, __m256i sign) {
-  const __m256i low = _mm256_mullo_epi16(value, factor);
-  const __m256i high = _mm256_mulhi_epu16(value, factor);
-  const __m256i sum = _mm256_add_epi16(low, threshold);
-  const __m256i carry =
-      _mm256_cmpgt_epi16(_mm256_xor_si256(low, sign), _mm256_xor_si256(sum, sign));
-  return _mm256_sub_epi16(high, carry);
+// As DitherChannel: floor((v K + (2m + 1) 2048) / 65536) for v <= 255. The
+// threshold is a whole multiple of 2048, so this equals
+// floor((floor(32 v K / 65536) + 2m + 1) / 32): one 16-bit high multiply.
+// odd holds 2m + 1 (0 when truncating).
+inline __m256i Dither16(__m256i value, __m256i factor, __m256i odd) {
+  const __m256i scaled = _mm256_mulhi_epu16(_mm256_slli_epi16(value, 5), factor);
+  return _mm256_srli_epi16(_mm256_add_epi16(scaled, odd), 5);
 }
 
 // Texels of eight pixels: pixels 0-3 in *low, 4-7 in *high, one expanded
@@ -125,6 +119,19 @@ inline void Gather8(const uint64_t* texels, __m256i address, __m256i* low, __m25
   const auto* base = reinterpret_cast<const long long*>(texels);
   *low = _mm256_i32gather_epi64(base, _mm256_castsi256_si128(address), 8);
   *high = _mm256_i32gather_epi64(base, _mm256_extracti128_si256(address, 1), 8);
+}
+
+// The same as Gather8 by plain loads: on some processors (AMD's among them)
+// eight single loads and inserts are quicker than the gather instructions.
+inline void Load8(const uint64_t* texels, __m256i address, __m256i* low, __m256i* high) {
+  alignas(32) int32_t index[8];
+  _mm256_store_si256(reinterpret_cast<__m256i*>(index), address);
+  const auto pair = [&](int first) {
+    const __m128i one = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(texels + index[first]));
+    return _mm_insert_epi64(one, static_cast<long long>(texels[index[first + 1]]), 1);
+  };
+  *low = _mm256_set_m128i(pair(2), pair(0));
+  *high = _mm256_set_m128i(pair(6), pair(4));
 }
 
 // Eight 32-bit lanes, each holding one value twice (16-bit halves), spread to
@@ -337,8 +344,10 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
   const __m256 tow_start = _mm256_set1_ps(start.tow);
   const __m256 ooz_start = _mm256_set1_ps(start.ooz);
 
-  const __m256i threshold = _mm256_broadcastsi128_si256(
-      _mm_load_si128(reinterpret_cast<const __m128i*>(t.dither->thresholds[y & 3][x_begin & 3])));
+  const __m256i threshold_odd = _mm256_srli_epi16(
+      _mm256_broadcastsi128_si256(_mm_load_si128(
+          reinterpret_cast<const __m128i*>(t.dither->thresholds[y & 3][x_begin & 3]))),
+      11);
 
   __m256i red = _mm256_setzero_si256(), green = red, blue = red;
   if constexpr (kIterated) {
@@ -377,13 +386,12 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
         _mm_set1_epi16(static_cast<int16_t>(count < kGroupPixels ? count : kGroupPixels)));
     __m128i new_depth = _mm_setzero_si128();
     if constexpr (kDepth) {
-      const __m128i biased = BiasedDepth16(
-          w_depth ? WDepth8(w, c) : ZDepth8(_mm256_add_ps(ooz_start, _mm256_mul_ps(k, ooz_step))),
-          c);
-      const __m128i sign = _mm256_castsi256_si128(c.sign16);
-      new_depth = _mm_xor_si128(biased, sign);
+      new_depth = Depth16(w_depth ? WDepth8(w, c)
+                                  : ZDepth8(_mm256_add_ps(ooz_start, _mm256_mul_ps(k, ooz_step))));
       const __m128i stored = _mm_loadu_si128(reinterpret_cast<const __m128i*>(depth_row + group));
-      pass = _mm_and_si128(pass, _mm_cmplt_epi16(biased, _mm_xor_si128(stored, sign)));
+      // LESS: the larger of the two is not the new depth.
+      const __m128i not_less = _mm_cmpeq_epi16(_mm_max_epu16(new_depth, stored), new_depth);
+      pass = _mm_andnot_si128(not_less, pass);
     }
     __m256i colour_blue_red = constant_blue_red;
     __m128i colour_green = constant_green;
@@ -427,7 +435,7 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
       __m256i texel_blue_red;
       __m128i texel_green;
       if constexpr (kQuads) {
-        Gather8(level->quads, _mm256_add_epi32(y0, x0), &low, &high);
+        Load8(level->quads, _mm256_add_epi32(y0, x0), &low, &high);
         BilinearFromQuads(low, high, u16, v16, c, &texel_blue_red, &texel_green);
       } else {
         Gather8(level->texels, _mm256_add_epi32(y0, x0), &low, &high);
@@ -481,10 +489,9 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
           _mm_cmpeq_epi16(colour_green, key_green));
       pass = _mm_andnot_si128(keyed, pass);
     }
-    const __m256i blue_red5 = Dither16(colour_blue_red, red_blue_factor, threshold, c.sign16);
-    const __m128i green6 =
-        _mm256_castsi256_si128(Dither16(_mm256_castsi128_si256(colour_green),
-                                        _mm256_castsi128_si256(green_factor), threshold, c.sign16));
+    const __m256i blue_red5 = Dither16(colour_blue_red, red_blue_factor, threshold_odd);
+    const __m128i green6 = _mm256_castsi256_si128(Dither16(
+        _mm256_castsi128_si256(colour_green), _mm256_castsi128_si256(green_factor), threshold_odd));
     const __m128i packed =
         _mm_or_si128(_mm_or_si128(_mm_slli_epi16(_mm256_extracti128_si256(blue_red5, 1), 11),
                                   _mm_slli_epi16(green6, 5)),
