@@ -15,6 +15,11 @@ BoardCallRecorder* BoardCallRecorderInstalled() {
   return installed.load(std::memory_order_relaxed);
 }
 
+void BoardRecordCall(BoardCallRecorder* recorder, const char* name,
+                     std::initializer_list<double> arguments) {
+  recorder->Record(BoardCall{name, std::vector<double>(arguments)});
+}
+
 std::vector<std::string> BoardCallLog::Lines() const {
   std::vector<std::string> lines;
   lines.reserve(calls.size());

@@ -4,6 +4,7 @@
 // a pointer per call.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -24,10 +25,12 @@ BoardCallRecorder* BoardCallRecorderInstalled();
 
 // Reports a call when a recorder is installed. The arguments are converted
 // and copied only then: the calls made per polygon stay cheap.
+void BoardRecordCall(BoardCallRecorder* recorder, const char* name,
+                     std::initializer_list<double> arguments);
 template <typename... Arguments>
-void BoardRecord(const char* name, Arguments... arguments) {
-  if (BoardCallRecorder* recorder = BoardCallRecorderInstalled()) {
-    recorder->Record(BoardCall{name, {static_cast<double>(arguments)...}});
+inline void BoardRecord(const char* name, Arguments... arguments) {
+  if (BoardCallRecorder* recorder = BoardCallRecorderInstalled()) [[unlikely]] {
+    BoardRecordCall(recorder, name, {static_cast<double>(arguments)...});
   }
 }
 

@@ -17,9 +17,14 @@ constexpr float kPi = 3.14159265359f;
 constexpr float kSubPixels = 16.0f;       // positions carry 4 fractional bits
 constexpr float kSubPixelStep = 0.0625f;  // 1 / kSubPixels
 
-// Truncates a position in 1/16 pixels toward zero and returns pixels.
+// Truncates a position in 1/16 pixels toward zero and returns pixels. From
+// 2^23 on every float is whole already (and NaN stays NaN); below it the
+// integer conversion truncates, without a call into the maths library.
 float SnapToSubPixel(float sixteenths) {
-  return std::trunc(sixteenths) * kSubPixelStep;
+  if (std::fabs(sixteenths) < 8388608.0f) {
+    sixteenths = static_cast<float>(static_cast<int32_t>(sixteenths));
+  }
+  return sixteenths * kSubPixelStep;
 }
 
 void AppendVertex(float x, float y, float w, const RecordVertex& colour_and_map) {
