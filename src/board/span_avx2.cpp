@@ -278,7 +278,8 @@ struct TriangleFixed {
   const GroupConstants* c;  // the same for every triangle
 };
 
-template <bool kIterated, bool kTextured, bool kBilinear, bool kDepth>
+// Members a drawer does not read (by kIterated and kPlain) are left unset.
+template <bool kIterated, bool kTextured, bool kBilinear, bool kDepth, bool kPlain>
 inline TriangleFixed FixedOver(const TriangleSetup& t) {
   const BoardRenderState& state = *t.state;
   TriangleFixed f;
@@ -294,22 +295,27 @@ inline TriangleFixed FixedOver(const TriangleSetup& t) {
   f.sow_step = _mm256_set1_ps(static_cast<float>(t.planes.per_x[kSowPlane]));
   f.tow_step = _mm256_set1_ps(static_cast<float>(t.planes.per_x[kTowPlane]));
   f.ooz_step = _mm256_set1_ps(static_cast<float>(t.planes.per_x[kOozPlane]));
-  const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-  f.red_lanes = _mm256_mullo_epi32(lanes, _mm256_set1_epi32(t.red_step));
-  f.green_lanes = _mm256_mullo_epi32(lanes, _mm256_set1_epi32(t.green_step));
-  f.blue_lanes = _mm256_mullo_epi32(lanes, _mm256_set1_epi32(t.blue_step));
-  f.red_step8 = _mm256_set1_epi32(8 * t.red_step);
-  f.green_step8 = _mm256_set1_epi32(8 * t.green_step);
-  f.blue_step8 = _mm256_set1_epi32(8 * t.blue_step);
+  if constexpr (kIterated) {
+    const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    f.red_lanes = _mm256_mullo_epi32(lanes, _mm256_set1_epi32(t.red_step));
+    f.green_lanes = _mm256_mullo_epi32(lanes, _mm256_set1_epi32(t.green_step));
+    f.blue_lanes = _mm256_mullo_epi32(lanes, _mm256_set1_epi32(t.blue_step));
+    f.red_step8 = _mm256_set1_epi32(8 * t.red_step);
+    f.green_step8 = _mm256_set1_epi32(8 * t.green_step);
+    f.blue_step8 = _mm256_set1_epi32(8 * t.blue_step);
+  } else {
+    f.constant_blue_red =
+        _mm256_set_m128i(_mm_set1_epi16(t.constant_red), _mm_set1_epi16(t.constant_blue));
+    f.constant_green = _mm_set1_epi16(t.constant_green);
+  }
   f.red_blue_factor = _mm256_set1_epi16(static_cast<int16_t>(t.dither->red_factor));
   f.green_factor = _mm_set1_epi16(static_cast<int16_t>(t.dither->green_factor));
-  f.constant_blue_red =
-      _mm256_set_m128i(_mm_set1_epi16(t.constant_red), _mm_set1_epi16(t.constant_blue));
-  f.constant_green = _mm_set1_epi16(t.constant_green);
-  f.key_blue_red =
-      _mm256_set_m128i(_mm_set1_epi16(static_cast<int16_t>((state.chromakey_rgb >> 16) & 0xFF)),
-                       _mm_set1_epi16(static_cast<int16_t>(state.chromakey_rgb & 0xFF)));
-  f.key_green = _mm_set1_epi16(static_cast<int16_t>((state.chromakey_rgb >> 8) & 0xFF));
+  if constexpr (!kPlain) {
+    f.key_blue_red =
+        _mm256_set_m128i(_mm_set1_epi16(static_cast<int16_t>((state.chromakey_rgb >> 16) & 0xFF)),
+                         _mm_set1_epi16(static_cast<int16_t>(state.chromakey_rgb & 0xFF)));
+    f.key_green = _mm_set1_epi16(static_cast<int16_t>((state.chromakey_rgb >> 8) & 0xFF));
+  }
   // Built on first use, which is on a processor with AVX2.
   static const GroupConstants constants = GroupConstants::Make();
   f.c = &constants;
@@ -393,9 +399,12 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
       const __m128i not_less = _mm_cmpeq_epi16(_mm_max_epu16(new_depth, stored), new_depth);
       pass = _mm_andnot_si128(not_less, pass);
     }
-    __m256i colour_blue_red = constant_blue_red;
-    __m128i colour_green = constant_green;
-    if constexpr (kIterated) {
+    __m256i colour_blue_red;
+    __m128i colour_green;
+    if constexpr (!kIterated) {
+      colour_blue_red = constant_blue_red;
+      colour_green = constant_green;
+    } else {
       ColourWords(red, green, blue, c, &colour_blue_red, &colour_green);
       red = _mm256_add_epi32(red, red_step8);
       green = _mm256_add_epi32(green, green_step8);
@@ -509,8 +518,9 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
 template <bool kIterated, int kTexture, bool kDepth, bool kPlain>
 void DrawTriangleAvx2(const TriangleSetup& t, const TriangleRows& walk) {
   TriangleRows rows = walk;  // a local walk keeps its steppers in registers
-  const TriangleFixed f = FixedOver < kIterated, kTexture != kNoTexture,
-                      kTexture == kBilinearTexture || kTexture == kQuadTexture, kDepth > (t);
+  constexpr bool kBilinear = kTexture == kBilinearTexture || kTexture == kQuadTexture;
+  const TriangleFixed f =
+      FixedOver<kIterated, kTexture != kNoTexture, kBilinear, kDepth, kPlain>(t);
   for (int64_t row = rows.first_row; row <= rows.last_row; ++row) {
     int64_t begin, end;
     if (rows.Span(&begin, &end)) {

@@ -235,7 +235,14 @@ void DrawClippedTriangle(const GrVertex* a, const GrVertex* b, const GrVertex* c
   const BoardClipWindow& clip = board.clip;
   const int64_t first_row = std::max<int64_t>(FloorSixteenth(y_low - 8 + 15), clip.min_y);
   const int64_t last_row = std::min<int64_t>(FloorSixteenth(y_high - 8), clip.max_y - 1);
-  if (first_row > last_row || clip.min_x >= clip.max_x) return;
+  if (first_row > last_row) return;
+  // The same for columns: a triangle beside the clip window (or too thin to
+  // reach a pixel centre across) has no row to walk.
+  const int64_t first_column =
+      std::max<int64_t>(FloorSixteenth(std::min({ax, bx, cx}) - 8 + 15), clip.min_x);
+  const int64_t last_column =
+      std::min<int64_t>(FloorSixteenth(std::max({ax, bx, cx}) - 8), clip.max_x - 1);
+  if (first_column > last_column) return;
 
   TriangleSetup setup;
   const double px[3] = {ax / 16.0, bx / 16.0, cx / 16.0};
@@ -248,7 +255,6 @@ void DrawClippedTriangle(const GrVertex* a, const GrVertex* b, const GrVertex* c
   PlanesThrough(px, py, at_a, at_b, at_c, inverse_area, &setup.planes);
   setup.state = &state;
   setup.texture = &NoTexture();
-  setup.tables = &Rgb565();
   setup.colour = board.colour[board.back].data();
   setup.depth = board.depth.empty() ? nullptr : board.depth.data();
   setup.stride_pixels = kBoardStridePixels;
@@ -272,6 +278,7 @@ void DrawClippedTriangle(const GrVertex* a, const GrVertex* b, const GrVertex* c
     whole(setup, rows);
     return;
   }
+  setup.tables = &Rgb565();
   PrepareSpanDrawing(&setup);
   const SpanDrawer draw = SelectSpanDrawer(state, setup.depth != nullptr);
   for (int64_t row = first_row; row <= last_row; ++row) {
