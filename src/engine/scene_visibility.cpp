@@ -60,7 +60,8 @@ const Mesh* DrawnMesh(const SceneNode* node) {
   const Mesh* mesh = static_cast<const Mesh*>(node->object);
   if (mesh == nullptr) return nullptr;
   if (mesh->face_count > 0 && node->face_visibility == nullptr) return nullptr;
-  if (mesh->vertex_count > 0 && (node->vertex_use == nullptr || node->vertex_work == nullptr)) {
+  if (mesh->vertex_count > 0 && (node->vertex_use == nullptr || node->vertex_work == nullptr ||
+                                 node->vertex_light == nullptr)) {
     return nullptr;
   }
   return mesh;
@@ -83,7 +84,9 @@ namespace {
 void CullAndTransform(const Scene* scene, SceneNode* node, const Mesh* mesh,
                       const ViewSetup* view) {
   if (mesh->vertex_count > 0) {
-    std::memset(node->vertex_use, 0, sizeof(uint32_t) * static_cast<size_t>(mesh->vertex_count));
+    const auto count = static_cast<size_t>(mesh->vertex_count);
+    std::memset(node->vertex_use, 0, sizeof(uint32_t) * count);
+    std::memset(node->vertex_light, 0, sizeof(VertexLight) * count);  // lit anew each frame
   }
   const Vec3 eye = TransformPoint(&node->world_to_object, view->eye);
   for (int32_t f = 0; f < mesh->face_count; ++f) {
@@ -119,6 +122,28 @@ void TransformAndCull(Scene* scene, SceneNode* node, const ViewSetup* view) {
 
 namespace {
 
+// A smooth corner's colour depends on its vertex and its face's material
+// only, so a vertex shared by faces of one material is lit once a frame;
+// LightingKey names the material (never 0).
+uint32_t LightingKey(const Scene* scene, const Face& face) {
+  const int32_t number = face.material;
+  const bool own =
+      number >= 0 && number < scene->material_count && scene->materials[number] != nullptr;
+  return own ? static_cast<uint32_t>(number) + 2u : 1u;  // 1: the default material
+}
+
+Colour SmoothColour(const Scene* scene, SceneNode* node, const Mesh* mesh, const Material* material,
+                    uint32_t key, int32_t vertex) {
+  VertexLight& lit = node->vertex_light[vertex];
+  if (lit.material_key != key) {
+    const Colour colour =
+        LightPoint(scene, node, material, mesh->vertices[vertex], mesh->vertex_normals[vertex]);
+    lit.colour = {colour.r, colour.g, colour.b};
+    lit.material_key = key;
+  }
+  return {lit.colour.x, lit.colour.y, lit.colour.z};
+}
+
 // Lights the node's visible faces and offers them to the sink in face order.
 void EmitNode(Scene* scene, SceneNode* node, const Mesh* mesh, PolygonSink sink,
               PolygonRecord* record) {
@@ -145,16 +170,14 @@ void EmitNode(Scene* scene, SceneNode* node, const Mesh* mesh, PolygonSink sink,
                   LightPoint(scene, node, material, mesh->vertices[face.a], face.normal));
     }
     const int32_t corners[3] = {face.a, face.b, face.c};
+    const uint32_t key = LightingKey(scene, face);
     for (int k = 0; k < 3; ++k) {
       const int32_t i = corners[k];
       RecordVertex& slot = record->vertices[k];
       slot.x = node->vertex_work[i].x;
       slot.y = node->vertex_work[i].y;
       slot.z = node->vertex_work[i].z;
-      if (!flat) {
-        StoreColour(&slot,
-                    LightPoint(scene, node, material, mesh->vertices[i], mesh->vertex_normals[i]));
-      }
+      if (!flat) StoreColour(&slot, SmoothColour(scene, node, mesh, material, key, i));
       slot.u = mesh->mapping != nullptr ? mesh->mapping[i].u * 256.0f : 0.0f;
       slot.v = mesh->mapping != nullptr ? mesh->mapping[i].v * 256.0f : 0.0f;
     }

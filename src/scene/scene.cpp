@@ -45,6 +45,7 @@ void FreeNodeOwned(SceneNode* node) {
   std::free(node->light_work);
   std::free(node->face_visibility);
   std::free(node->vertex_use);
+  std::free(node->vertex_light);
   std::free(node);
 }
 

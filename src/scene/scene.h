@@ -190,6 +190,13 @@ enum SceneNodeType : int32_t {
   kNodeCameraTarget = 6,  // Camera
 };
 
+// A vertex's colour as lit for a face of one material, kept within a frame
+// for the other faces of that material that share the vertex.
+struct VertexLight {
+  Vec3 colour;
+  uint32_t material_key;  // 0: not lit in this frame
+};
+
 struct SceneNode {
   SceneNode* next;  // next sibling; null for the last child and for every root
   SceneNode* first_child;
@@ -218,6 +225,7 @@ struct SceneNode {
   Vec3* light_work;           // one per light of the scene
   uint32_t* face_visibility;  // one per mesh face
   uint32_t* vertex_use;       // one per mesh vertex
+  VertexLight* vertex_light;  // one per mesh vertex
 };
 
 struct Scene {

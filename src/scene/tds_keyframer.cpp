@@ -22,7 +22,9 @@ bool AllocateWorkBuffers(SceneNode* node, const Mesh* mesh, int light_count) {
       static_cast<Vec3*>(AllocZeroed(static_cast<size_t>(light_count), sizeof(Vec3)));
   node->face_visibility = static_cast<uint32_t*>(AllocZeroed(faces, sizeof(uint32_t)));
   node->vertex_use = static_cast<uint32_t*>(AllocZeroed(vertices, sizeof(uint32_t)));
-  return (vertices == 0 || (node->vertex_work != nullptr && node->vertex_use != nullptr)) &&
+  node->vertex_light = static_cast<VertexLight*>(AllocZeroed(vertices, sizeof(VertexLight)));
+  return (vertices == 0 || (node->vertex_work != nullptr && node->vertex_use != nullptr &&
+                            node->vertex_light != nullptr)) &&
          (light_count == 0 || node->light_work != nullptr) &&
          (faces == 0 || node->face_visibility != nullptr);
 }

@@ -277,6 +277,49 @@ TEST(SceneEvaluation, LightingAddsCosineWeightedLightsAboveAmbientClampedAt255) 
   EXPECT_NEAR(polygons[0].vertices[0].b, 20.0f * 2.5f, 1e-3f);
 }
 
+// Smooth corners are lit per vertex and material: the vertices the square's
+// two faces share take each face's own material, and a light in front
+// reaches every corner.
+TEST(SceneEvaluation, SharedSmoothVerticesAreLitWithEachFacesOwnMaterial) {
+  TdsScene description;
+  AddMaterial(&description, "FIRST", /*shading=*/3, {100, 100, 100});
+  AddMaterial(&description, "SECOND", /*shading=*/3, {50, 150, 250});
+  description.materials[0].ambient = {10, 20, 30};
+  description.materials[1].ambient = {40, 50, 60};
+  TdsMesh square = SquareFacingMinusY("SQUARE", "");
+  square.material_groups = {{"FIRST", {0}}, {"SECOND", {1}}};
+  description.meshes.push_back(square);
+  AddObjectNode(&description, "SQUARE", {0, 0, 0});
+  AddCamera(&description, {0, -10, 0}, {0, 0, 0});
+  ScenePtr dark = LoadDescription(description);
+  std::vector<PolygonRecord> polygons = Evaluate(dark.get(), 0.0f);
+  ASSERT_EQ(polygons.size(), 2u);
+  for (int k = 0; k < 3; ++k) {
+    EXPECT_FLOAT_EQ(polygons[0].vertices[k].r, 10.0f) << "first face, corner " << k;
+    EXPECT_FLOAT_EQ(polygons[0].vertices[k].b, 30.0f) << "first face, corner " << k;
+    EXPECT_FLOAT_EQ(polygons[1].vertices[k].r, 40.0f) << "second face, corner " << k;
+    EXPECT_FLOAT_EQ(polygons[1].vertices[k].b, 60.0f) << "second face, corner " << k;
+  }
+
+  // A white light far in front: every corner gets about its diffuse colour,
+  // the same on both faces for the same material, and again next frame.
+  TdsLight& front = description.lights.emplace_back();
+  front.name = "FRONT";
+  const int front_node = description.AddNode(kNodeLight, "FRONT");
+  description.nodes[front_node].position.Add(0, {0, -1000, 0});
+  description.nodes[front_node].colour.Add(0, {1, 1, 1});
+  ScenePtr lit = LoadDescription(description);
+  for (int frame = 0; frame < 2; ++frame) {
+    polygons = Evaluate(lit.get(), 0.0f);
+    ASSERT_EQ(polygons.size(), 2u);
+    for (int k = 0; k < 3; ++k) {
+      EXPECT_NEAR(polygons[0].vertices[k].r, 100.0f, 0.01f);
+      EXPECT_NEAR(polygons[1].vertices[k].r, 50.0f, 0.01f);
+      EXPECT_NEAR(polygons[1].vertices[k].b, 250.0f, 0.02f);
+    }
+  }
+}
+
 TEST(SceneEvaluation, ASinkThatStopsSkipsTheRestOfThatNodeOnly) {
   TdsScene description = FacingSquare();
   description.meshes.push_back(SquareFacingMinusY("OTHER", "MAT"));
