@@ -49,7 +49,8 @@ struct BoundTexture {
 // Which implementation of the pixel pipeline draws. All give the same
 // pixels and depths; tests pick each in turn to check that.
 enum class PixelPath : uint8_t {
-  kFastest,   // AVX2 where the processor has it and the state allows, else SSE2
+  kFastest,   // AVX-512 or AVX2 where the processor has it and the state allows, else SSE2
+  kAvx2,      // AVX2 even where AVX-512 is there (else as kSse2)
   kSse2,      // the SSE2 group path (x86-64), else the portable loop
   kPortable,  // the plain per-pixel loop
 };

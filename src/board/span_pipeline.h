@@ -117,3 +117,7 @@ using TriangleDrawer = void (*)(const TriangleSetup& setup, const TriangleRows& 
 // state asks for another path, the processor lacks AVX2 or the state needs
 // a path it does not have; the triangle is then drawn span by span.
 TriangleDrawer SelectTriangleDrawerAvx2(const BoardRenderState& state, bool has_depth_buffer);
+
+// The same drawers built for AVX-512 (span_avx512.cpp), for the fastest
+// path on processors that have it; null otherwise.
+TriangleDrawer SelectTriangleDrawerAvx512(const BoardRenderState& state, bool has_depth_buffer);

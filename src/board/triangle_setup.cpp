@@ -274,7 +274,9 @@ void DrawClippedTriangle(const GrVertex* a, const GrVertex* b, const GrVertex* c
   rows.first_row = first_row;
   rows.last_row = last_row;
   SetUpEdges({ax, bx, cx}, {ay, by, cy}, &rows);
-  if (const TriangleDrawer whole = SelectTriangleDrawerAvx2(state, setup.depth != nullptr)) {
+  TriangleDrawer whole = SelectTriangleDrawerAvx512(state, setup.depth != nullptr);
+  if (!whole) whole = SelectTriangleDrawerAvx2(state, setup.depth != nullptr);
+  if (whole) {
     whole(setup, rows);
     return;
   }

@@ -1,6 +1,6 @@
-// The vector pixel paths (AVX2 where the processor has it, SSE2) and the
-// portable per-pixel loop must draw the same pixels and depths for every
-// combination of colour, texture, depth and dither settings.
+// The vector pixel paths (AVX-512 and AVX2 where the processor has them,
+// SSE2) and the portable per-pixel loop must draw the same pixels and depths
+// for every combination of colour, texture, depth and dither settings.
 #include <random>
 
 #include "board/span_pipeline.h"
@@ -48,12 +48,18 @@ class PipelineEquivalenceTest : public BoardTest {
 };
 
 // Without this the comparison below could pass by drawing SSE2 twice.
-TEST_F(PipelineEquivalenceTest, FastestPathIsAvx2WhereTheProcessorHasIt) {
+TEST_F(PipelineEquivalenceTest, FastestPathIsTheWidestTheProcessorHas) {
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
   if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 on this processor";
   grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_LOCAL,
                  GR_COMBINE_LOCAL_ITERATED, GR_COMBINE_OTHER_TEXTURE, FXFALSE);
   grDepthBufferMode(GR_DEPTHBUFFER_WBUFFER);
+  const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+                      __builtin_cpu_supports("avx512bw");
+  EXPECT_EQ(SelectTriangleDrawerAvx512(RenderState(), true) != nullptr, avx512);
+  EXPECT_NE(SelectTriangleDrawerAvx2(RenderState(), true), nullptr);
+  RenderState().pixel_path = PixelPath::kAvx2;
+  EXPECT_EQ(SelectTriangleDrawerAvx512(RenderState(), true), nullptr);
   EXPECT_NE(SelectTriangleDrawerAvx2(RenderState(), true), nullptr);
   RenderState().pixel_path = PixelPath::kSse2;
   EXPECT_EQ(SelectTriangleDrawerAvx2(RenderState(), true), nullptr);
@@ -106,11 +112,14 @@ TEST_F(PipelineEquivalenceTest, VectorAndPortablePathsDrawTheSame) {
           const uint16_t clear_depth = depth_case == 2 ? 0 : 0xFFFF;
           const Frame vector = DrawScene(PixelPath::kSse2, variant, clear_depth);
           const Frame fastest = DrawScene(PixelPath::kFastest, variant, clear_depth);
+          const Frame avx2 = DrawScene(PixelPath::kAvx2, variant, clear_depth);
           const Frame portable = DrawScene(PixelPath::kPortable, variant, clear_depth);
           ASSERT_EQ(vector.colour, portable.colour) << "variant " << variant;
           ASSERT_EQ(vector.depth, portable.depth) << "variant " << variant;
           ASSERT_EQ(fastest.colour, portable.colour) << "variant " << variant;
           ASSERT_EQ(fastest.depth, portable.depth) << "variant " << variant;
+          ASSERT_EQ(avx2.colour, portable.colour) << "variant " << variant;
+          ASSERT_EQ(avx2.depth, portable.depth) << "variant " << variant;
           // The scene drew something.
           int changed = 0;
           for (uint16_t p : vector.colour) changed += p != Pack565(0x10, 0x10, 0x10) ? 1 : 0;
@@ -155,10 +164,12 @@ TEST_F(PipelineEquivalenceTest, PreparedNeighbourhoodsServeOnlyTheTextureAsDownl
   const auto same_on_every_path = [&](GrTexInfo* bound, bool prepared, const char* what) {
     grTexSource(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, bound);
     EXPECT_EQ(RenderState().texture.levels[0].quads != nullptr, prepared) << what;
-    const Frame fastest = DrawScene(PixelPath::kFastest, 7, 0xFFFF);
     const Frame portable = DrawScene(PixelPath::kPortable, 7, 0xFFFF);
-    EXPECT_EQ(fastest.colour, portable.colour) << what;
-    EXPECT_EQ(fastest.depth, portable.depth) << what;
+    for (const PixelPath path : {PixelPath::kFastest, PixelPath::kAvx2}) {
+      const Frame vector = DrawScene(path, 7, 0xFFFF);
+      EXPECT_EQ(vector.colour, portable.colour) << what;
+      EXPECT_EQ(vector.depth, portable.depth) << what;
+    }
   };
   grTexDownloadMipMap(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &square);
   same_on_every_path(&square, true, "as downloaded");

@@ -1,0 +1,572 @@
+// The triangle drawers of the vector pixel pipeline, compiled twice: by
+// span_avx2.cpp for processors with AVX2 and by span_avx512.cpp with the
+// AVX-512 register file and masked stores (WIDE_MASKED_STORES). Each
+// includes this inside an anonymous namespace, under its target options.
+// A triangle is drawn row by row, with what stays fixed over the triangle
+// set up once; a group of eight pixels goes from 1/w to the written 565
+// colour and depth in registers, texels are filtered in 16-bit lanes. It
+// computes the same values with the same float operations in the same
+// order as the SSE2 path and the portable loop (span_pipeline.cpp), so all
+// of them draw identical pixels and depths. No FMA: a fused multiply-add
+// would round differently.
+
+// kQuadTexture: bilinear from quad texels (texture_memory.h), one read per
+// sample; the state must wrap and use one level.
+enum TexturePath { kNoTexture, kPointTexture, kBilinearTexture, kQuadTexture };
+
+// The pointer, hidden from the optimiser: what is read through it cannot be
+// hoisted out of the loop that launders it.
+template <typename T>
+inline const T* Launder(const T* pointer) {
+  __asm__("" : "+r"(pointer));
+  return pointer;
+}
+
+// The constants of the group loop, built once and read from memory.
+struct GroupConstants {
+  __m256i floor_low, floor_high;  // -1e9f, 1e9f
+  __m256i one_float, eight_float;
+  __m256i float_one_bits, w_exponent_bias;  // 32-bit lanes
+  __m256i one32, fifteen32, sixteen16;
+  __m256i top16, one16;
+  __m256i sixteen32, red565, green565, expand5, expand6, pair_order;
+
+  static GroupConstants Make() {
+    GroupConstants c;
+    c.floor_low = _mm256_castps_si256(_mm256_set1_ps(-1.0e9f));
+    c.floor_high = _mm256_castps_si256(_mm256_set1_ps(1.0e9f));
+    c.one_float = _mm256_castps_si256(_mm256_set1_ps(1.0f));
+    c.eight_float = _mm256_castps_si256(_mm256_set1_ps(8.0f));
+    c.float_one_bits = _mm256_set1_epi32(0x3F800000);
+    c.w_exponent_bias = _mm256_set1_epi32(127 << 12);
+    c.one32 = _mm256_set1_epi32(1);
+    c.fifteen32 = _mm256_set1_epi32(15);
+    c.sixteen16 = _mm256_set1_epi16(16);
+    c.top16 = _mm256_set1_epi16(255);
+    c.one16 = _mm256_set1_epi16(1);
+    c.sixteen32 = _mm256_set1_epi32(16);
+    c.red565 = _mm256_set1_epi16(static_cast<int16_t>(0xF800));
+    c.green565 = _mm256_set1_epi16(static_cast<int16_t>(0xFC00));
+    c.expand5 = _mm256_set1_epi16(264);
+    c.expand6 = _mm256_set1_epi16(260);
+    c.pair_order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+    return c;
+  }
+};
+
+// floor() of eight values as in span_groups::Floor4: far-off values clamped
+// first (NaN becomes -1e9 there too); for the clamped values rounding down
+// and converting equals truncating and correcting where it rounded up.
+inline __m256i Floor8(__m256 value, const GroupConstants& c) {
+  const __m256 clamped = _mm256_min_ps(_mm256_max_ps(value, _mm256_castsi256_ps(c.floor_low)),
+                                       _mm256_castsi256_ps(c.floor_high));
+  return _mm256_cvttps_epi32(_mm256_floor_ps(clamped));
+}
+
+inline __m256i WrapOrClamp8(__m256i index, __m256i mask, bool clamp) {
+  if (!clamp) return _mm256_and_si256(index, mask);
+  return _mm256_min_epi32(_mm256_max_epi32(index, _mm256_setzero_si256()), mask);
+}
+
+// Eight 32-bit depths as 16-bit lanes: the unsigned saturating pack keeps
+// 0..0xFFFF and turns the saturated far depths (above it) into 0xFFFF.
+inline __m128i Depth16(__m256i depth) {
+  return _mm_packus_epi32(_mm256_castsi256_si128(depth), _mm256_extracti128_si256(depth, 1));
+}
+
+// WBufferDepth of eight lanes before the saturation Depth16 applies.
+inline __m256i WDepth8(__m256 w, const GroupConstants& c) {
+  const __m256i bits = _mm256_castps_si256(w);
+  const __m256i near = _mm256_cmpgt_epi32(c.float_one_bits, bits);
+  const __m256i depth = _mm256_sub_epi32(_mm256_srli_epi32(bits, 11), c.w_exponent_bias);
+  return _mm256_andnot_si256(near, depth);
+}
+
+// ZBufferDepth of eight lanes: 0 unless ooz > 0, 0xFFFF from 65535, else
+// truncated.
+inline __m256i ZDepth8(__m256 ooz) {
+  const __m256i positive = _mm256_castps_si256(_mm256_cmp_ps(ooz, _mm256_setzero_ps(), _CMP_GT_OQ));
+  const __m256i far = _mm256_castps_si256(_mm256_cmp_ps(ooz, _mm256_set1_ps(65535.0f), _CMP_GE_OQ));
+  const __m256i truncated = _mm256_cvttps_epi32(_mm256_min_ps(ooz, _mm256_set1_ps(65535.0f)));
+  return _mm256_and_si256(positive, _mm256_blendv_epi8(truncated, _mm256_set1_epi32(0xFFFF), far));
+}
+
+// As DitherChannel: floor((v K + (2m + 1) 2048) / 65536) for v <= 255. The
+// threshold is a whole multiple of 2048, so this equals
+// floor((floor(32 v K / 65536) + 2m + 1) / 32): one 16-bit high multiply.
+// odd holds 2m + 1 (0 when truncating).
+inline __m256i Dither16(__m256i value, __m256i factor, __m256i odd) {
+  const __m256i scaled = _mm256_mulhi_epu16(_mm256_slli_epi16(value, 5), factor);
+  return _mm256_srli_epi16(_mm256_add_epi16(scaled, odd), 5);
+}
+
+// Texels of eight pixels: pixels 0-3 in *low, 4-7 in *high, one expanded
+// texel (channels in 16-bit lanes) per 64-bit lane.
+inline void Gather8(const uint64_t* texels, __m256i address, __m256i* low, __m256i* high) {
+  const auto* base = reinterpret_cast<const long long*>(texels);
+  *low = _mm256_i32gather_epi64(base, _mm256_castsi256_si128(address), 8);
+  *high = _mm256_i32gather_epi64(base, _mm256_extracti128_si256(address, 1), 8);
+}
+
+// The same as Gather8 by plain loads: on some processors (AMD's among them)
+// eight single loads and inserts are quicker than the gather instructions.
+inline void Load8(const uint64_t* texels, __m256i address, __m256i* low, __m256i* high) {
+  alignas(32) int32_t index[8];
+  _mm256_store_si256(reinterpret_cast<__m256i*>(index), address);
+  const auto pair = [&](int first) {
+    const __m128i one = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(texels + index[first]));
+    return _mm_insert_epi64(one, static_cast<long long>(texels[index[first + 1]]), 1);
+  };
+  *low = _mm256_set_m128i(pair(2), pair(0));
+  *high = _mm256_set_m128i(pair(6), pair(4));
+}
+
+// Eight 32-bit lanes, each holding one value twice (16-bit halves), spread to
+// the 64-bit lanes of pixels 0-3 (low) and 4-7 (high) so that every channel
+// lane of a texel meets it.
+inline void SpreadWeights(__m256i weight, __m256i* low, __m256i* high) {
+  *low = _mm256_permutevar8x32_epi32(weight, _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3));
+  *high = _mm256_permutevar8x32_epi32(weight, _mm256_setr_epi32(4, 4, 5, 5, 6, 6, 7, 7));
+}
+
+// From texels in 64-bit lanes (blue, green, red, 0) to one channel per
+// 16-bit lane: blue of pixels 0-7 in the low half of *blue_red, red in its
+// high half, green in *green.
+inline void Transpose(__m256i low, __m256i high, __m256i* blue_red, __m128i* green) {
+  const __m256i pairs = _mm256_setr_epi8(0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, -1, -1, -1, -1, 0,
+                                         1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, -1, -1, -1, -1);
+  const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+  const __m256i a = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(low, pairs), order);
+  const __m256i b = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(high, pairs), order);
+  *blue_red = _mm256_unpacklo_epi64(a, b);
+  *green = _mm256_castsi256_si128(_mm256_unpackhi_epi64(a, b));
+}
+
+// The bilinear samples of eight pixels from their quad texels (pixels 0-3 in
+// low, 4-7 in high) and 1/16-texel positions u16, v16: each channel is
+// widened to 8 bits as ExpandTexel565 does (the top bits repeated, here by
+// a multiply: c5 x 33 / 4 and c6 x 65 / 16), the four texels weighed with
+// the same 4-bit weights and the sums cut to 8 bits as the other paths do.
+// Blue of pixels 0-7 ends in the low half of *blue_red, red in its high
+// half, green in *green.
+inline void BilinearFromQuads(__m256i low, __m256i high, __m256i u16, __m256i v16,
+                              const GroupConstants& c, __m256i* blue_red, __m128i* green) {
+  const __m256i fx = _mm256_and_si256(u16, c.fifteen32);
+  const __m256i fy = _mm256_and_si256(v16, c.fifteen32);
+  const __m256i gx = _mm256_sub_epi32(c.sixteen32, fx);
+  const __m256i gy = _mm256_sub_epi32(c.sixteen32, fy);
+  // Words (16 - fx, fx) times (16 - fy) and times fy: a pixel's weights for
+  // its lower and its upper texel pair.
+  const __m256i across = _mm256_or_si256(gx, _mm256_slli_epi32(fx, 16));
+  const __m256i lower = _mm256_mullo_epi16(across, _mm256_or_si256(gy, _mm256_slli_epi32(gy, 16)));
+  const __m256i upper = _mm256_mullo_epi16(across, _mm256_or_si256(fy, _mm256_slli_epi32(fy, 16)));
+  const __m256i pixels_0145 = _mm256_unpacklo_epi32(lower, upper);
+  const __m256i pixels_2367 = _mm256_unpackhi_epi32(lower, upper);
+  const __m256i weight_low = _mm256_permute2x128_si256(pixels_0145, pixels_2367, 0x20);
+  const __m256i weight_high = _mm256_permute2x128_si256(pixels_0145, pixels_2367, 0x31);
+  // Weighted sums of one channel: pairs by madd, the pairs of a pixel by
+  // hadd, in the order pixels 0 1 4 5 | 2 3 6 7.
+  const auto sums = [&](__m256i channel_low, __m256i channel_high) {
+    return _mm256_hadd_epi32(_mm256_madd_epi16(channel_low, weight_low),
+                             _mm256_madd_epi16(channel_high, weight_high));
+  };
+  const auto blue8 = [&](__m256i q) {
+    return _mm256_mulhi_epu16(_mm256_slli_epi16(q, 11), c.expand5);
+  };
+  const auto green8 = [&](__m256i q) {
+    return _mm256_mulhi_epu16(_mm256_and_si256(_mm256_slli_epi16(q, 5), c.green565), c.expand6);
+  };
+  const auto red8 = [&](__m256i q) {
+    return _mm256_mulhi_epu16(_mm256_and_si256(q, c.red565), c.expand5);
+  };
+  const __m256i blue = sums(blue8(low), blue8(high));
+  const __m256i red = sums(red8(low), red8(high));
+  const __m256i greens = sums(green8(low), green8(high));
+  // The sums stay below 65536: packed to words they keep their value.
+  *blue_red = _mm256_srli_epi16(
+      _mm256_permutevar8x32_epi32(_mm256_packus_epi32(blue, red), c.pair_order), 8);
+  *green = _mm256_castsi256_si128(_mm256_srli_epi16(
+      _mm256_permutevar8x32_epi32(_mm256_packus_epi32(greens, greens), c.pair_order), 8));
+}
+
+// 12.12 colours of eight pixels to 0..255 in 16-bit lanes (the saturating
+// packs of the SSE2 path, then min and max): blue in the low half of
+// *blue_red, red in its high half, green in *green.
+inline void ColourWords(__m256i red, __m256i green, __m256i blue, const GroupConstants& c,
+                        __m256i* blue_red, __m128i* green_words) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i top = c.top16;
+  // Packs work within 128-bit halves; the permute puts the quarters in order.
+  const __m256i packed = _mm256_permute4x64_epi64(
+      _mm256_packs_epi32(_mm256_srai_epi32(blue, 12), _mm256_srai_epi32(red, 12)), 0xD8);
+  *blue_red = _mm256_min_epi16(_mm256_max_epi16(packed, zero), top);
+  const __m256i shifted = _mm256_srai_epi32(green, 12);
+  const __m256i green_packed = _mm256_permute4x64_epi64(_mm256_packs_epi32(shifted, shifted), 0xD8);
+  *green_words = _mm_min_epi16(
+      _mm_max_epi16(_mm256_castsi256_si128(green_packed), _mm256_castsi256_si128(zero)),
+      _mm256_castsi256_si128(top));
+}
+
+// StartOfSpan (span_pipeline.h) for all seven planes at once: each plane is
+// evaluated as at_origin + per_x cx + per_y cy in the same order, colours
+// are clamped, scaled and rounded half away from zero the same way, and the
+// float conversions round to nearest as static_cast does.
+inline SpanStart StartOfSpanAvx2(const TriangleSetup& t, int32_t y, int32_t x_begin) {
+  const __m256d cx = _mm256_set1_pd(x_begin + 0.5);
+  const __m256d cy = _mm256_set1_pd(y + 0.5);
+  const auto plane = [&](int first) {
+    return _mm256_add_pd(_mm256_add_pd(_mm256_load_pd(t.planes.at_origin + first),
+                                       _mm256_mul_pd(_mm256_load_pd(t.planes.per_x + first), cx)),
+                         _mm256_mul_pd(_mm256_load_pd(t.planes.per_y + first), cy));
+  };
+  const __m256d colour_oow = plane(0);     // red, green, blue, oow
+  const __m256d texture_depth = plane(4);  // sow, tow, ooz, unused
+  // ToColourFixed: NaN gives 0.
+  const __m256d known = _mm256_cmp_pd(colour_oow, colour_oow, _CMP_ORD_Q);
+  const __m256d fixed = _mm256_mul_pd(
+      _mm256_min_pd(_mm256_max_pd(_mm256_and_pd(colour_oow, known), _mm256_set1_pd(-131072.0)),
+                    _mm256_set1_pd(131072.0)),
+      _mm256_set1_pd(4096.0));
+  const __m256d sign = _mm256_and_pd(fixed, _mm256_set1_pd(-0.0));
+  const __m128i colours =
+      _mm256_cvttpd_epi32(_mm256_add_pd(fixed, _mm256_or_pd(sign, _mm256_set1_pd(0.5))));
+  alignas(16) int32_t whole[4];
+  alignas(16) float low[4], high[4];
+  _mm_store_si128(reinterpret_cast<__m128i*>(whole), colours);
+  _mm_store_ps(low, _mm256_cvtpd_ps(colour_oow));
+  _mm_store_ps(high, _mm256_cvtpd_ps(texture_depth));
+  SpanStart start;
+  start.red = whole[0];
+  start.green = whole[1];
+  start.blue = whole[2];
+  start.red_step = t.red_step;
+  start.green_step = t.green_step;
+  start.blue_step = t.blue_step;
+  start.oow = low[3];
+  start.sow = high[0];
+  start.tow = high[1];
+  start.ooz = high[2];
+  return start;
+}
+
+// What stays fixed over one triangle, in the form the group loop uses.
+struct TriangleFixed {
+  const BoundTexture* texture;
+  bool depth_write, w_depth, chromakey, clamp_s, clamp_t, choose_level;
+  __m256 bias, oow_step, sow_step, tow_step, ooz_step;
+  __m256i red_lanes, green_lanes, blue_lanes;  // 0..7 steps of each colour
+  __m256i red_step8, green_step8, blue_step8;
+  __m256i red_blue_factor;
+  __m128i green_factor;
+  __m256i constant_blue_red;
+  __m128i constant_green;
+  __m256i key_blue_red;
+  __m128i key_green;
+  const GroupConstants* c;  // the same for every triangle
+};
+
+// Members a drawer does not read (by kIterated and kPlain) are left unset.
+template <bool kIterated, bool kTextured, bool kBilinear, bool kDepth, bool kPlain>
+inline TriangleFixed FixedOver(const TriangleSetup& t) {
+  const BoardRenderState& state = *t.state;
+  TriangleFixed f;
+  f.texture = t.texture;
+  f.depth_write = kDepth && state.depth_write;
+  f.w_depth = state.depth == DepthSource::kWBuffer;
+  f.chromakey = state.chromakey;
+  f.clamp_s = state.clamp_s;
+  f.clamp_t = state.clamp_t;
+  f.choose_level = kTextured && state.mipmapping && t.texture->level_count > 1;
+  f.bias = _mm256_set1_ps(kBilinear ? 8.0f : 0.0f);
+  f.oow_step = _mm256_set1_ps(static_cast<float>(t.planes.per_x[kOowPlane]));
+  f.sow_step = _mm256_set1_ps(static_cast<float>(t.planes.per_x[kSowPlane]));
+  f.tow_step = _mm256_set1_ps(static_cast<float>(t.planes.per_x[kTowPlane]));
+  f.ooz_step = _mm256_set1_ps(static_cast<float>(t.planes.per_x[kOozPlane]));
+  if constexpr (kIterated) {
+    const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    f.red_lanes = _mm256_mullo_epi32(lanes, _mm256_set1_epi32(t.red_step));
+    f.green_lanes = _mm256_mullo_epi32(lanes, _mm256_set1_epi32(t.green_step));
+    f.blue_lanes = _mm256_mullo_epi32(lanes, _mm256_set1_epi32(t.blue_step));
+    f.red_step8 = _mm256_set1_epi32(8 * t.red_step);
+    f.green_step8 = _mm256_set1_epi32(8 * t.green_step);
+    f.blue_step8 = _mm256_set1_epi32(8 * t.blue_step);
+  } else {
+    f.constant_blue_red =
+        _mm256_set_m128i(_mm_set1_epi16(t.constant_red), _mm_set1_epi16(t.constant_blue));
+    f.constant_green = _mm_set1_epi16(t.constant_green);
+  }
+  f.red_blue_factor = _mm256_set1_epi16(static_cast<int16_t>(t.dither->red_factor));
+  f.green_factor = _mm_set1_epi16(static_cast<int16_t>(t.dither->green_factor));
+  if constexpr (!kPlain) {
+    f.key_blue_red =
+        _mm256_set_m128i(_mm_set1_epi16(static_cast<int16_t>((state.chromakey_rgb >> 16) & 0xFF)),
+                         _mm_set1_epi16(static_cast<int16_t>(state.chromakey_rgb & 0xFF)));
+    f.key_green = _mm_set1_epi16(static_cast<int16_t>((state.chromakey_rgb >> 8) & 0xFF));
+  }
+  // Built on first use, which is on a processor with AVX2.
+  static const GroupConstants constants = GroupConstants::Make();
+  f.c = &constants;
+  return f;
+}
+
+// Pixels x_begin .. x_end - 1 of row y, eight at a time.
+// kPlain: the common state, known at compile time: no chroma-key, texture
+// coordinates wrapping, no mipmapping, and with depth, the W-buffer with
+// writes on.
+template <bool kIterated, int kTexture, bool kDepth, bool kPlain>
+__attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, const TriangleFixed& f,
+                                                    int32_t y, int32_t x_begin, int32_t x_end) {
+  constexpr bool kTextured = kTexture != kNoTexture;
+  constexpr bool kBilinear = kTexture == kBilinearTexture || kTexture == kQuadTexture;
+  constexpr bool kQuads = kTexture == kQuadTexture;
+  const BoundTexture& texture = *f.texture;
+  uint16_t* colour_row = t.colour + static_cast<std::ptrdiff_t>(y) * t.stride_pixels;
+  uint16_t* depth_row =
+      kDepth ? t.depth + static_cast<std::ptrdiff_t>(y) * t.stride_pixels : nullptr;
+  const bool depth_write = kPlain ? kDepth : f.depth_write;
+  const bool w_depth = kPlain || f.w_depth;
+  const bool chromakey = !kPlain && f.chromakey;
+  const bool clamp_s = !kPlain && f.clamp_s;
+  const bool clamp_t = !kPlain && f.clamp_t;
+  const bool choose_level = !kPlain && f.choose_level;
+  const SpanStart start = StartOfSpanAvx2(t, y, x_begin);
+
+  const TextureLevel* level = &texture.levels[0];
+  const __m256 oow_start = _mm256_set1_ps(start.oow);
+  const __m256 sow_start = _mm256_set1_ps(start.sow);
+  const __m256 tow_start = _mm256_set1_ps(start.tow);
+  const __m256 ooz_start = _mm256_set1_ps(start.ooz);
+
+  const __m256i threshold_odd = _mm256_srli_epi16(
+      _mm256_broadcastsi128_si256(_mm_load_si128(
+          reinterpret_cast<const __m128i*>(t.dither->thresholds[y & 3][x_begin & 3]))),
+      11);
+
+  __m256i red = _mm256_setzero_si256(), green = red, blue = red;
+  if constexpr (kIterated) {
+    red = _mm256_add_epi32(_mm256_set1_epi32(start.red), f.red_lanes);
+    green = _mm256_add_epi32(_mm256_set1_epi32(start.green), f.green_lanes);
+    blue = _mm256_add_epi32(_mm256_set1_epi32(start.blue), f.blue_lanes);
+  }
+  const __m128i lane_numbers = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
+
+  __m256 k = _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7);  // pixel offsets in the span
+  for (int32_t group = x_begin; group < x_end; group += kGroupPixels) {
+    // The triangle's constants are read as memory operands in every group:
+    // hoisted out of the loop they would not fit the registers and be
+    // copied to the stack for every row.
+    const TriangleFixed& fixed = *Launder(&f);
+    const GroupConstants& c = *fixed.c;
+    const __m256& bias = fixed.bias;
+    const __m256& oow_step = fixed.oow_step;
+    const __m256& sow_step = fixed.sow_step;
+    const __m256& tow_step = fixed.tow_step;
+    const __m256& ooz_step = fixed.ooz_step;
+    const __m256i& red_blue_factor = fixed.red_blue_factor;
+    const __m128i& green_factor = fixed.green_factor;
+    const __m256i& red_step8 = fixed.red_step8;
+    const __m256i& green_step8 = fixed.green_step8;
+    const __m256i& blue_step8 = fixed.blue_step8;
+    const __m256i& constant_blue_red = fixed.constant_blue_red;
+    const __m128i& constant_green = fixed.constant_green;
+    const __m256i& key_blue_red = fixed.key_blue_red;
+    const __m128i& key_green = fixed.key_green;
+    const int32_t count = x_end - group;
+    const __m256 oow = _mm256_add_ps(oow_start, _mm256_mul_ps(k, oow_step));
+    const __m256 w = _mm256_div_ps(_mm256_castsi256_ps(c.one_float), oow);
+    __m128i pass = _mm_cmplt_epi16(
+        lane_numbers,
+        _mm_set1_epi16(static_cast<int16_t>(count < kGroupPixels ? count : kGroupPixels)));
+    __m128i new_depth = _mm_setzero_si128();
+    if constexpr (kDepth) {
+      new_depth = Depth16(w_depth ? WDepth8(w, c)
+                                  : ZDepth8(_mm256_add_ps(ooz_start, _mm256_mul_ps(k, ooz_step))));
+      const __m128i stored = _mm_loadu_si128(reinterpret_cast<const __m128i*>(depth_row + group));
+      // LESS: the larger of the two is not the new depth.
+      const __m128i not_less = _mm_cmpeq_epi16(_mm_max_epu16(new_depth, stored), new_depth);
+      pass = _mm_andnot_si128(not_less, pass);
+    }
+    __m256i colour_blue_red;
+    __m128i colour_green;
+    if constexpr (!kIterated) {
+      colour_blue_red = constant_blue_red;
+      colour_green = constant_green;
+    } else {
+      ColourWords(red, green, blue, c, &colour_blue_red, &colour_green);
+      red = _mm256_add_epi32(red, red_step8);
+      green = _mm256_add_epi32(green, green_step8);
+      blue = _mm256_add_epi32(blue, blue_step8);
+    }
+    if (_mm_movemask_epi8(pass) == 0) {
+      k = _mm256_add_ps(k, _mm256_castsi256_ps(c.eight_float));
+      continue;
+    }
+
+    if constexpr (kTextured) {
+      if (choose_level) {
+        const auto first = static_cast<float>(group - x_begin);
+        const auto oow_per_x = static_cast<float>(t.planes.per_x[kOowPlane]);
+        const auto sow_per_x = static_cast<float>(t.planes.per_x[kSowPlane]);
+        const auto tow_per_x = static_cast<float>(t.planes.per_x[kTowPlane]);
+        level =
+            &texture
+                 .levels[MipmapLevel(t, texture, start.oow + first * oow_per_x,
+                                     start.sow + first * sow_per_x, start.tow + first * tow_per_x)];
+      }
+      const __m256 scale = _mm256_set1_ps(level->texels_per_s_unit * 16.0f);
+      const __m256 sow = _mm256_add_ps(sow_start, _mm256_mul_ps(k, sow_step));
+      const __m256 tow = _mm256_add_ps(tow_start, _mm256_mul_ps(k, tow_step));
+      const __m256i u16 =
+          Floor8(_mm256_sub_ps(_mm256_mul_ps(_mm256_mul_ps(sow, w), scale), bias), c);
+      const __m256i v16 =
+          Floor8(_mm256_sub_ps(_mm256_mul_ps(_mm256_mul_ps(tow, w), scale), bias), c);
+      const __m256i x = _mm256_srai_epi32(u16, 4);
+      const __m256i y_texel = _mm256_srai_epi32(v16, 4);
+      const __m256i width_mask = _mm256_set1_epi32(level->width_mask);
+      const __m256i height_mask = _mm256_set1_epi32(level->height_mask);
+      const __m128i row_shift = _mm_cvtsi32_si128(level->width_log2);
+      const __m256i x0 = WrapOrClamp8(x, width_mask, clamp_s);
+      const __m256i y0 = _mm256_sll_epi32(WrapOrClamp8(y_texel, height_mask, clamp_t), row_shift);
+      __m256i low, high;
+      __m256i texel_blue_red;
+      __m128i texel_green;
+      if constexpr (kQuads) {
+        Load8(level->quads, _mm256_add_epi32(y0, x0), &low, &high);
+        BilinearFromQuads(low, high, u16, v16, c, &texel_blue_red, &texel_green);
+      } else {
+        Gather8(level->texels, _mm256_add_epi32(y0, x0), &low, &high);
+        if constexpr (kBilinear) {
+          const __m256i one = c.one32;
+          const __m256i x1 = WrapOrClamp8(_mm256_add_epi32(x, one), width_mask, clamp_s);
+          const __m256i y1 = _mm256_sll_epi32(
+              WrapOrClamp8(_mm256_add_epi32(y_texel, one), height_mask, clamp_t), row_shift);
+          // Weights (16 - fx)(16 - fy), fx (16 - fy), (16 - fx) fy, fx fy,
+          // each held in both 16-bit halves of its lane.
+          const __m256i fifteen = c.fifteen32;
+          const __m256i fx = _mm256_and_si256(u16, fifteen);
+          const __m256i fy = _mm256_and_si256(v16, fifteen);
+          const __m256i fx2 = _mm256_or_si256(fx, _mm256_slli_epi32(fx, 16));
+          const __m256i fy2 = _mm256_or_si256(fy, _mm256_slli_epi32(fy, 16));
+          const __m256i sixteen2 = c.sixteen16;
+          const __m256i gx2 = _mm256_sub_epi32(sixteen2, fx2);
+          const __m256i gy2 = _mm256_sub_epi32(sixteen2, fy2);
+          __m256i weight_low, weight_high;
+          SpreadWeights(_mm256_mullo_epi16(gx2, gy2), &weight_low, &weight_high);
+          __m256i sum_low = _mm256_mullo_epi16(low, weight_low);
+          __m256i sum_high = _mm256_mullo_epi16(high, weight_high);
+          const auto add_neighbour = [&](__m256i address, __m256i weight) {
+            Gather8(level->texels, address, &low, &high);
+            SpreadWeights(weight, &weight_low, &weight_high);
+            sum_low = _mm256_add_epi16(sum_low, _mm256_mullo_epi16(low, weight_low));
+            sum_high = _mm256_add_epi16(sum_high, _mm256_mullo_epi16(high, weight_high));
+          };
+          add_neighbour(_mm256_add_epi32(y0, x1), _mm256_mullo_epi16(fx2, gy2));
+          add_neighbour(_mm256_add_epi32(y1, x0), _mm256_mullo_epi16(gx2, fy2));
+          add_neighbour(_mm256_add_epi32(y1, x1), _mm256_mullo_epi16(fx2, fy2));
+          // The weights sum to 256: no lane carries, and the mean is the
+          // sum's high byte.
+          low = _mm256_srli_epi16(sum_low, 8);
+          high = _mm256_srli_epi16(sum_high, 8);
+        }
+        Transpose(low, high, &texel_blue_red, &texel_green);
+      }
+      // texel x (colour + 1) / 256: full texel x full colour stays full.
+      colour_blue_red = _mm256_srli_epi16(
+          _mm256_mullo_epi16(texel_blue_red, _mm256_add_epi16(colour_blue_red, c.one16)), 8);
+      colour_green = _mm_srli_epi16(
+          _mm_mullo_epi16(texel_green,
+                          _mm_add_epi16(colour_green, _mm256_castsi256_si128(c.one16))),
+          8);
+    }
+    if (chromakey) {
+      const __m256i same = _mm256_cmpeq_epi16(colour_blue_red, key_blue_red);
+      const __m128i keyed = _mm_and_si128(
+          _mm_and_si128(_mm256_castsi256_si128(same), _mm256_extracti128_si256(same, 1)),
+          _mm_cmpeq_epi16(colour_green, key_green));
+      pass = _mm_andnot_si128(keyed, pass);
+    }
+    const __m256i blue_red5 = Dither16(colour_blue_red, red_blue_factor, threshold_odd);
+    const __m128i green6 = _mm256_castsi256_si128(Dither16(
+        _mm256_castsi128_si256(colour_green), _mm256_castsi128_si256(green_factor), threshold_odd));
+    const __m128i packed =
+        _mm_or_si128(_mm_or_si128(_mm_slli_epi16(_mm256_extracti128_si256(blue_red5, 1), 11),
+                                  _mm_slli_epi16(green6, 5)),
+                     _mm256_castsi256_si128(blue_red5));
+#if defined(WIDE_MASKED_STORES)
+    // Only the passing pixels are written: nothing is read back first.
+    const __mmask8 written = _mm_movepi16_mask(pass);
+    _mm_mask_storeu_epi16(colour_row + group, written, packed);
+    if (depth_write) _mm_mask_storeu_epi16(depth_row + group, written, new_depth);
+#else
+    auto* colour_lanes = reinterpret_cast<__m128i*>(colour_row + group);
+    _mm_storeu_si128(colour_lanes, _mm_blendv_epi8(_mm_loadu_si128(colour_lanes), packed, pass));
+    if (depth_write) {
+      auto* depth_lanes = reinterpret_cast<__m128i*>(depth_row + group);
+      _mm_storeu_si128(depth_lanes, _mm_blendv_epi8(_mm_loadu_si128(depth_lanes), new_depth, pass));
+    }
+#endif
+    k = _mm256_add_ps(k, _mm256_castsi256_ps(c.eight_float));
+  }
+}
+
+template <bool kIterated, int kTexture, bool kDepth, bool kPlain>
+void DrawTriangleAvx2(const TriangleSetup& t, const TriangleRows& walk) {
+  TriangleRows rows = walk;  // a local walk keeps its steppers in registers
+  constexpr bool kBilinear = kTexture == kBilinearTexture || kTexture == kQuadTexture;
+  const TriangleFixed f =
+      FixedOver<kIterated, kTexture != kNoTexture, kBilinear, kDepth, kPlain>(t);
+  for (int64_t row = rows.first_row; row <= rows.last_row; ++row) {
+    int64_t begin, end;
+    if (rows.Span(&begin, &end)) {
+      SpanAvx2<kIterated, kTexture, kDepth, kPlain>(
+          t, f, static_cast<int32_t>(row), static_cast<int32_t>(begin), static_cast<int32_t>(end));
+    }
+    rows.Advance(row);
+  }
+}
+
+template <bool kIterated, int kTexture, bool kDepth>
+TriangleDrawer ForPlain(bool plain) {
+  return plain ? &DrawTriangleAvx2<kIterated, kTexture, kDepth, true>
+               : &DrawTriangleAvx2<kIterated, kTexture, kDepth, false>;
+}
+
+template <bool kIterated, int kTexture>
+TriangleDrawer TriangleForDepth(bool depth, bool plain) {
+  return depth ? ForPlain<kIterated, kTexture, true>(plain)
+               : ForPlain<kIterated, kTexture, false>(plain);
+}
+
+template <bool kIterated>
+TriangleDrawer TriangleForTexture(int texture, bool depth, bool plain) {
+  if (texture == kQuadTexture) {
+    // Quads serve the plain state only.
+    return depth ? &DrawTriangleAvx2<kIterated, kQuadTexture, true, true>
+                 : &DrawTriangleAvx2<kIterated, kQuadTexture, false, true>;
+  }
+  if (texture == kBilinearTexture) {
+    return TriangleForDepth<kIterated, kBilinearTexture>(depth, plain);
+  }
+  if (texture == kPointTexture) return TriangleForDepth<kIterated, kPointTexture>(depth, plain);
+  return TriangleForDepth<kIterated, kNoTexture>(depth, plain);
+}
+
+// The drawer for the state, or null where it needs another path (depth
+// functions other than LESS stay with the SSE2 path).
+TriangleDrawer DrawerFor(const BoardRenderState& state, bool has_depth_buffer) {
+  const bool depth = state.depth != DepthSource::kNone && has_depth_buffer;
+  if (depth && state.depth_function != GR_CMP_LESS) return nullptr;
+  int texture = kNoTexture;
+  if (state.textured) texture = state.bilinear ? kBilinearTexture : kPointTexture;
+  const bool plain = !state.chromakey && !state.clamp_s && !state.clamp_t &&
+                     !(state.mipmapping && state.texture.level_count > 1) &&
+                     (!depth || (state.depth_write && state.depth == DepthSource::kWBuffer));
+  if (plain && texture == kBilinearTexture && state.texture.level_count > 0 &&
+      state.texture.levels[0].quads) {
+    texture = kQuadTexture;
+  }
+  if (state.colour == ColourSource::kIterated) {
+    return TriangleForTexture<true>(texture, depth, plain);
+  }
+  return TriangleForTexture<false>(texture, depth, plain);
+}
