@@ -71,8 +71,58 @@ inline __m256i WrapOrClamp8(__m256i index, __m256i mask, bool clamp) {
 // Eight 32-bit depths as 16-bit lanes: the unsigned saturating pack keeps
 // 0..0xFFFF and turns the saturated far depths (above it) into 0xFFFF.
 inline __m128i Depth16(__m256i depth) {
+#if defined(WIDE_MASKED_STORES)
+  return _mm256_maskz_cvtusepi32_epi16(0xFF,
+                                       depth);  // (the unmasked form trips a compiler warning)
+#else
   return _mm_packus_epi32(_mm256_castsi256_si128(depth), _mm256_extracti128_si256(depth, 1));
+#endif
 }
+
+// Which of a group's eight pixels are still to be written: a mask register
+// with AVX-512, else 16-bit lanes of all ones.
+#if defined(WIDE_MASKED_STORES)
+using PassLanes = __mmask8;
+inline PassLanes FirstPixels(int32_t count) {
+  return static_cast<__mmask8>((1u << (count < 8 ? count : 8)) - 1u);
+}
+// Keeps the pixels whose new depth is LESS than the stored one.
+inline PassLanes KeepNearer(PassLanes pass, __m128i incoming, __m128i stored) {
+  return _mm_mask_cmplt_epu16_mask(pass, incoming, stored);
+}
+// Drops the pixels whose lanes in 'dropped' are all ones.
+inline PassLanes DropLanes(PassLanes pass, __m128i dropped) {
+  return static_cast<__mmask8>(pass & ~_mm_movepi16_mask(dropped));
+}
+inline bool NoPixels(PassLanes pass) {
+  return pass == 0;
+}
+// Writes the passing pixels only: nothing is read back first.
+inline void StorePixels(uint16_t* row, __m128i values, PassLanes pass) {
+  _mm_mask_storeu_epi16(row, pass, values);
+}
+#else
+using PassLanes = __m128i;
+inline PassLanes FirstPixels(int32_t count) {
+  return _mm_cmplt_epi16(_mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7),
+                         _mm_set1_epi16(static_cast<int16_t>(count < 8 ? count : 8)));
+}
+inline PassLanes KeepNearer(PassLanes pass, __m128i incoming, __m128i stored) {
+  // LESS: the larger of the two is not the new depth.
+  const __m128i not_less = _mm_cmpeq_epi16(_mm_max_epu16(incoming, stored), incoming);
+  return _mm_andnot_si128(not_less, pass);
+}
+inline PassLanes DropLanes(PassLanes pass, __m128i dropped) {
+  return _mm_andnot_si128(dropped, pass);
+}
+inline bool NoPixels(PassLanes pass) {
+  return _mm_movemask_epi8(pass) == 0;
+}
+inline void StorePixels(uint16_t* row, __m128i values, PassLanes pass) {
+  auto* lanes = reinterpret_cast<__m128i*>(row);
+  _mm_storeu_si128(lanes, _mm_blendv_epi8(_mm_loadu_si128(lanes), values, pass));
+}
+#endif
 
 // WBufferDepth of eight lanes before the saturation Depth16 applies.
 inline __m256i WDepth8(__m256 w, const GroupConstants& c) {
@@ -348,7 +398,6 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
     green = _mm256_add_epi32(_mm256_set1_epi32(start.green), f.green_lanes);
     blue = _mm256_add_epi32(_mm256_set1_epi32(start.blue), f.blue_lanes);
   }
-  const __m128i lane_numbers = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
 
   __m256 k = _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7);  // pixel offsets in the span
   for (int32_t group = x_begin; group < x_end; group += kGroupPixels) {
@@ -374,17 +423,13 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
     const int32_t count = x_end - group;
     const __m256 oow = _mm256_add_ps(oow_start, _mm256_mul_ps(k, oow_step));
     const __m256 w = _mm256_div_ps(_mm256_castsi256_ps(c.one_float), oow);
-    __m128i pass = _mm_cmplt_epi16(
-        lane_numbers,
-        _mm_set1_epi16(static_cast<int16_t>(count < kGroupPixels ? count : kGroupPixels)));
+    PassLanes pass = FirstPixels(count);
     __m128i new_depth = _mm_setzero_si128();
     if constexpr (kDepth) {
       new_depth = Depth16(w_depth ? WDepth8(w, c)
                                   : ZDepth8(_mm256_add_ps(ooz_start, _mm256_mul_ps(k, ooz_step))));
       const __m128i stored = _mm_loadu_si128(reinterpret_cast<const __m128i*>(depth_row + group));
-      // LESS: the larger of the two is not the new depth.
-      const __m128i not_less = _mm_cmpeq_epi16(_mm_max_epu16(new_depth, stored), new_depth);
-      pass = _mm_andnot_si128(not_less, pass);
+      pass = KeepNearer(pass, new_depth, stored);
     }
     __m256i colour_blue_red;
     __m128i colour_green;
@@ -397,7 +442,7 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
       green = _mm256_add_epi32(green, green_step8);
       blue = _mm256_add_epi32(blue, blue_step8);
     }
-    if (_mm_movemask_epi8(pass) == 0) {
+    if (NoPixels(pass)) {
       k = _mm256_add_ps(k, _mm256_castsi256_ps(c.eight_float));
       continue;
     }
@@ -483,7 +528,7 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
       const __m128i keyed = _mm_and_si128(
           _mm_and_si128(_mm256_castsi256_si128(same), _mm256_extracti128_si256(same, 1)),
           _mm_cmpeq_epi16(colour_green, key_green));
-      pass = _mm_andnot_si128(keyed, pass);
+      pass = DropLanes(pass, keyed);
     }
     const __m256i blue_red5 = Dither16(colour_blue_red, red_blue_factor, threshold_odd);
     const __m128i green6 = _mm256_castsi256_si128(Dither16(
@@ -492,19 +537,8 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
         _mm_or_si128(_mm_or_si128(_mm_slli_epi16(_mm256_extracti128_si256(blue_red5, 1), 11),
                                   _mm_slli_epi16(green6, 5)),
                      _mm256_castsi256_si128(blue_red5));
-#if defined(WIDE_MASKED_STORES)
-    // Only the passing pixels are written: nothing is read back first.
-    const __mmask8 written = _mm_movepi16_mask(pass);
-    _mm_mask_storeu_epi16(colour_row + group, written, packed);
-    if (depth_write) _mm_mask_storeu_epi16(depth_row + group, written, new_depth);
-#else
-    auto* colour_lanes = reinterpret_cast<__m128i*>(colour_row + group);
-    _mm_storeu_si128(colour_lanes, _mm_blendv_epi8(_mm_loadu_si128(colour_lanes), packed, pass));
-    if (depth_write) {
-      auto* depth_lanes = reinterpret_cast<__m128i*>(depth_row + group);
-      _mm_storeu_si128(depth_lanes, _mm_blendv_epi8(_mm_loadu_si128(depth_lanes), new_depth, pass));
-    }
-#endif
+    StorePixels(colour_row + group, packed, pass);
+    if (depth_write) StorePixels(depth_row + group, new_depth, pass);
     k = _mm256_add_ps(k, _mm256_castsi256_ps(c.eight_float));
   }
 }
