@@ -163,6 +163,9 @@ inline void Gather8(const uint64_t* texels, __m256i address, __m256i* low, __m25
 inline void Load8(const uint64_t* texels, __m256i address, __m256i* low, __m256i* high) {
   alignas(32) int32_t index[8];
   _mm256_store_si256(reinterpret_cast<__m256i*>(index), address);
+  // Read back through memory: one store and eight loads are cheaper than the
+  // lane extractions the compiler would otherwise make of it.
+  __asm__("" : "+m"(index));
   const auto pair = [&](int first) {
     const __m128i one = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(texels + index[first]));
     return _mm_insert_epi64(one, static_cast<long long>(texels[index[first + 1]]), 1);
