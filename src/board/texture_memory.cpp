@@ -37,8 +37,10 @@ uint32_t LevelTexels(const TextureLevelShape& shape) {
   return 1u << (shape.width_log2 + shape.height_log2);
 }
 
-void RecordTextureCall(const char* name, GrChipID_t tmu, FxU32 address, FxU32 even_odd,
-                       const GrTexInfo* info) {
+// Called per polygon: the test for a recorder comes first and inline.
+inline void RecordTextureCall(const char* name, GrChipID_t tmu, FxU32 address, FxU32 even_odd,
+                              const GrTexInfo* info) {
+  if (!BoardCallRecorderInstalled()) return;
   if (!info) {
     BoardRecord(name, tmu, address, even_odd);
     return;
