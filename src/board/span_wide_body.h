@@ -315,6 +315,10 @@ struct TriangleFixed {
   __m128i constant_green;
   __m256i key_blue_red;
   __m128i key_green;
+  // Level 0's addressing, for the drawers that never change level (kPlain).
+  __m256 level0_scale;
+  __m256i level0_width_mask, level0_height_mask;
+  __m128i level0_row_shift;
   const GroupConstants* c;  // the same for every triangle
 };
 
@@ -350,6 +354,13 @@ inline TriangleFixed FixedOver(const TriangleSetup& t) {
   }
   f.red_blue_factor = _mm256_set1_epi16(static_cast<int16_t>(t.dither->red_factor));
   f.green_factor = _mm_set1_epi16(static_cast<int16_t>(t.dither->green_factor));
+  if constexpr (kTextured) {
+    const TextureLevel& level = t.texture->levels[0];
+    f.level0_scale = _mm256_set1_ps(level.texels_per_s_unit * 16.0f);
+    f.level0_width_mask = _mm256_set1_epi32(level.width_mask);
+    f.level0_height_mask = _mm256_set1_epi32(level.height_mask);
+    f.level0_row_shift = _mm_cvtsi32_si128(level.width_log2);
+  }
   if constexpr (!kPlain) {
     f.key_blue_red =
         _mm256_set_m128i(_mm_set1_epi16(static_cast<int16_t>((state.chromakey_rgb >> 16) & 0xFF)),
@@ -461,7 +472,8 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
                  .levels[MipmapLevel(t, texture, start.oow + first * oow_per_x,
                                      start.sow + first * sow_per_x, start.tow + first * tow_per_x)];
       }
-      const __m256 scale = _mm256_set1_ps(level->texels_per_s_unit * 16.0f);
+      const __m256 scale =
+          kPlain ? fixed.level0_scale : _mm256_set1_ps(level->texels_per_s_unit * 16.0f);
       const __m256 sow = _mm256_add_ps(sow_start, _mm256_mul_ps(k, sow_step));
       const __m256 tow = _mm256_add_ps(tow_start, _mm256_mul_ps(k, tow_step));
       const __m256i u16 =
@@ -470,9 +482,12 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
           Floor8(_mm256_sub_ps(_mm256_mul_ps(_mm256_mul_ps(tow, w), scale), bias), c);
       const __m256i x = _mm256_srai_epi32(u16, 4);
       const __m256i y_texel = _mm256_srai_epi32(v16, 4);
-      const __m256i width_mask = _mm256_set1_epi32(level->width_mask);
-      const __m256i height_mask = _mm256_set1_epi32(level->height_mask);
-      const __m128i row_shift = _mm_cvtsi32_si128(level->width_log2);
+      const __m256i width_mask =
+          kPlain ? fixed.level0_width_mask : _mm256_set1_epi32(level->width_mask);
+      const __m256i height_mask =
+          kPlain ? fixed.level0_height_mask : _mm256_set1_epi32(level->height_mask);
+      const __m128i row_shift =
+          kPlain ? fixed.level0_row_shift : _mm_cvtsi32_si128(level->width_log2);
       const __m256i x0 = WrapOrClamp8(x, width_mask, clamp_s);
       const __m256i y0 = _mm256_sll_epi32(WrapOrClamp8(y_texel, height_mask, clamp_t), row_shift);
       __m256i low, high;
