@@ -18,9 +18,11 @@ enum class DepthSource : uint8_t {
   kZBuffer,  // ooz iterated linearly, 0..65535
 };
 
+struct QuadTexel;
+
 struct TextureLevel {
   const uint64_t* texels = nullptr;  // expanded texels, see texture_memory.h
-  const uint64_t* quads = nullptr;   // quad texels when they are this level's
+  const QuadTexel* quads = nullptr;  // quad texels when they are this level's
   int32_t width_log2 = 0;
   int32_t height_log2 = 0;
   int32_t width_mask = 0;

@@ -9,6 +9,7 @@
 #include "board/glide.h"
 #include "board/render_state.h"
 #include "board/span_pipeline.h"
+#include "board/texture_memory.h"
 
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 

@@ -29,7 +29,9 @@ struct GroupConstants {
   __m256i float_one_bits, w_exponent_bias;  // 32-bit lanes
   __m256i one32, fifteen32, sixteen16;
   __m256i top16, one16;
-  __m256i sixteen32, red565, green565, expand5, expand6, pair_order;
+  __m256i sixteen32;
+  __m256i pair_spread[4];               // dwords 2j four times, then 2j + 1 four times
+  __m256i blue_red_words, green_words;  // word picks of BilinearFromQuads
 
   static GroupConstants Make() {
     GroupConstants c;
@@ -45,11 +47,12 @@ struct GroupConstants {
     c.top16 = _mm256_set1_epi16(255);
     c.one16 = _mm256_set1_epi16(1);
     c.sixteen32 = _mm256_set1_epi32(16);
-    c.red565 = _mm256_set1_epi16(static_cast<int16_t>(0xF800));
-    c.green565 = _mm256_set1_epi16(static_cast<int16_t>(0xFC00));
-    c.expand5 = _mm256_set1_epi16(264);
-    c.expand6 = _mm256_set1_epi16(260);
-    c.pair_order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+    for (int j = 0; j < 4; ++j) {
+      c.pair_spread[j] =
+          _mm256_setr_epi32(2 * j, 2 * j, 2 * j, 2 * j, 2 * j + 1, 2 * j + 1, 2 * j + 1, 2 * j + 1);
+    }
+    c.blue_red_words = _mm256_setr_epi16(0, 8, 4, 12, 16, 24, 20, 28, 2, 10, 6, 14, 18, 26, 22, 30);
+    c.green_words = _mm256_setr_epi16(1, 9, 5, 13, 17, 25, 21, 29, 1, 9, 5, 13, 17, 25, 21, 29);
     return c;
   }
 };
@@ -158,22 +161,6 @@ inline void Gather8(const uint64_t* texels, __m256i address, __m256i* low, __m25
   *high = _mm256_i32gather_epi64(base, _mm256_extracti128_si256(address, 1), 8);
 }
 
-// The same as Gather8 by plain loads: on some processors (AMD's among them)
-// eight single loads and inserts are quicker than the gather instructions.
-inline void Load8(const uint64_t* texels, __m256i address, __m256i* low, __m256i* high) {
-  alignas(32) int32_t index[8];
-  _mm256_store_si256(reinterpret_cast<__m256i*>(index), address);
-  // Read back through memory: one store and eight loads are cheaper than the
-  // lane extractions the compiler would otherwise make of it.
-  __asm__("" : "+m"(index));
-  const auto pair = [&](int first) {
-    const __m128i one = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(texels + index[first]));
-    return _mm_insert_epi64(one, static_cast<long long>(texels[index[first + 1]]), 1);
-  };
-  *low = _mm256_set_m128i(pair(2), pair(0));
-  *high = _mm256_set_m128i(pair(6), pair(4));
-}
-
 // Eight 32-bit lanes, each holding one value twice (16-bit halves), spread to
 // the 64-bit lanes of pixels 0-3 (low) and 4-7 (high) so that every channel
 // lane of a texel meets it.
@@ -195,51 +182,67 @@ inline void Transpose(__m256i low, __m256i high, __m256i* blue_red, __m128i* gre
   *green = _mm256_castsi256_si128(_mm256_unpackhi_epi64(a, b));
 }
 
-// The bilinear samples of eight pixels from their quad texels (pixels 0-3 in
-// low, 4-7 in high) and 1/16-texel positions u16, v16: each channel is
-// widened to 8 bits as ExpandTexel565 does (the top bits repeated, here by
-// a multiply: c5 x 33 / 4 and c6 x 65 / 16), the four texels weighed with
-// the same 4-bit weights and the sums cut to 8 bits as the other paths do.
-// Blue of pixels 0-7 ends in the low half of *blue_red, red in its high
-// half, green in *green.
-inline void BilinearFromQuads(__m256i low, __m256i high, __m256i u16, __m256i v16,
+// The bilinear samples of eight pixels from their quad texels at address
+// (texture_memory.h) and 1/16-texel positions u16, v16: the same 4-bit
+// weights and sums as the other paths, taken in two steps that round
+// nowhere: each pair along x weighed by (16 - fx, fx) with byte multiplies,
+// then the two pairs by (16 - fy, fy). The sums are cut to 8 bits. Blue of
+// pixels 0-7 ends in the low half of *blue_red, red in its high half, green
+// in *green.
+inline void BilinearFromQuads(const QuadTexel* quads, __m256i address, __m256i u16, __m256i v16,
                               const GroupConstants& c, __m256i* blue_red, __m128i* green) {
+  alignas(32) int32_t index[8];
+  _mm256_store_si256(reinterpret_cast<__m256i*>(index), address);
+  // Read back through memory: one store and eight loads are cheaper than the
+  // lane extractions the compiler would otherwise make of it.
+  __asm__("" : "+m"(index));
   const __m256i fx = _mm256_and_si256(u16, c.fifteen32);
   const __m256i fy = _mm256_and_si256(v16, c.fifteen32);
-  const __m256i gx = _mm256_sub_epi32(c.sixteen32, fx);
-  const __m256i gy = _mm256_sub_epi32(c.sixteen32, fy);
-  // Words (16 - fx, fx) times (16 - fy) and times fy: a pixel's weights for
-  // its lower and its upper texel pair.
-  const __m256i across = _mm256_or_si256(gx, _mm256_slli_epi32(fx, 16));
-  const __m256i lower = _mm256_mullo_epi16(across, _mm256_or_si256(gy, _mm256_slli_epi32(gy, 16)));
-  const __m256i upper = _mm256_mullo_epi16(across, _mm256_or_si256(fy, _mm256_slli_epi32(fy, 16)));
-  const __m256i pixels_0145 = _mm256_unpacklo_epi32(lower, upper);
-  const __m256i pixels_2367 = _mm256_unpackhi_epi32(lower, upper);
-  const __m256i weight_low = _mm256_permute2x128_si256(pixels_0145, pixels_2367, 0x20);
-  const __m256i weight_high = _mm256_permute2x128_si256(pixels_0145, pixels_2367, 0x31);
-  // Weighted sums of one channel: pairs by madd, the pairs of a pixel by
-  // hadd, in the order pixels 0 1 4 5 | 2 3 6 7.
-  const auto sums = [&](__m256i channel_low, __m256i channel_high) {
-    return _mm256_hadd_epi32(_mm256_madd_epi16(channel_low, weight_low),
-                             _mm256_madd_epi16(channel_high, weight_high));
+  // Bytes (16 - fx, fx) twice, and words (16 - fy, fy), in each pixel's lane.
+  const __m256i x_pair =
+      _mm256_or_si256(_mm256_sub_epi32(c.sixteen32, fx), _mm256_slli_epi32(fx, 8));
+  const __m256i x_weights = _mm256_or_si256(x_pair, _mm256_slli_epi32(x_pair, 16));
+  const __m256i y_weights =
+      _mm256_or_si256(_mm256_sub_epi32(c.sixteen32, fy), _mm256_slli_epi32(fy, 16));
+  // Pixels 2j and 2j + 1 in one register: dwords blue, green, red, 0 of each.
+  const auto pair_sums = [&](int j) {
+    const __m256i quad = _mm256_inserti128_si256(
+        _mm256_castsi128_si256(
+            _mm_load_si128(reinterpret_cast<const __m128i*>(quads + index[2 * j]))),
+        _mm_load_si128(reinterpret_cast<const __m128i*>(quads + index[2 * j + 1])), 1);
+    const __m256i spread = c.pair_spread[j];
+    const __m256i rows = _mm256_maddubs_epi16(quad, _mm256_permutevar8x32_epi32(x_weights, spread));
+    return _mm256_madd_epi16(rows, _mm256_permutevar8x32_epi32(y_weights, spread));
   };
-  const auto blue8 = [&](__m256i q) {
-    return _mm256_mulhi_epu16(_mm256_slli_epi16(q, 11), c.expand5);
-  };
-  const auto green8 = [&](__m256i q) {
-    return _mm256_mulhi_epu16(_mm256_and_si256(_mm256_slli_epi16(q, 5), c.green565), c.expand6);
-  };
-  const auto red8 = [&](__m256i q) {
-    return _mm256_mulhi_epu16(_mm256_and_si256(q, c.red565), c.expand5);
-  };
-  const __m256i blue = sums(blue8(low), blue8(high));
-  const __m256i red = sums(red8(low), red8(high));
-  const __m256i greens = sums(green8(low), green8(high));
-  // The sums stay below 65536: packed to words they keep their value.
-  *blue_red = _mm256_srli_epi16(
-      _mm256_permutevar8x32_epi32(_mm256_packus_epi32(blue, red), c.pair_order), 8);
-  *green = _mm256_castsi256_si128(_mm256_srli_epi16(
-      _mm256_permutevar8x32_epi32(_mm256_packus_epi32(greens, greens), c.pair_order), 8));
+  const __m256i sums01 = pair_sums(0), sums23 = pair_sums(1);
+  const __m256i sums45 = pair_sums(2), sums67 = pair_sums(3);
+  // The sums stay below 65536: packed to words they keep their value. Words
+  // (b g r 0) of pixels 0 2 | 1 3 and 4 6 | 5 7, to channel order.
+  const __m256i low = _mm256_packus_epi32(sums01, sums23);
+  const __m256i high = _mm256_packus_epi32(sums45, sums67);
+#if defined(WIDE_MASKED_STORES)
+  *blue_red = _mm256_srli_epi16(_mm256_permutex2var_epi16(low, c.blue_red_words, high), 8);
+  *green = _mm256_castsi256_si128(
+      _mm256_srli_epi16(_mm256_permutex2var_epi16(low, c.green_words, high), 8));
+#else
+  // Per 128-bit half the words are b g r 0 of two pixels (0 2 | 1 3 in low,
+  // 4 6 | 5 7 in high). Gathered to dwords per channel, (b0 b2) (r0 r2)
+  // (g0 g2) | (b1 b3) (r1 r3) (g1 g3), the halves paired up and the words
+  // interleaved, the channels come out in pixel order.
+  const __m256i by_channel =
+      _mm256_setr_epi8(0, 1, 8, 9, 4, 5, 12, 13, 2, 3, 10, 11, -1, -1, -1, -1, 0, 1, 8, 9, 4, 5, 12,
+                       13, 2, 3, 10, 11, -1, -1, -1, -1);
+  const __m256i a = _mm256_shuffle_epi8(low, by_channel);
+  const __m256i b = _mm256_shuffle_epi8(high, by_channel);
+  const __m256i evens = _mm256_permute2x128_si256(a, b, 0x20);  // pixels 0 2, 4 6
+  const __m256i odds = _mm256_permute2x128_si256(a, b, 0x31);   // pixels 1 3, 5 7
+  // Words b0 b1 b2 b3 r0 r1 r2 r3 | b4 .. r7, and g0 g1 g2 g3 - | g4 .. -.
+  const __m256i blue_red_quarters = _mm256_unpacklo_epi16(evens, odds);
+  const __m256i green_quarters = _mm256_unpackhi_epi16(evens, odds);
+  *blue_red = _mm256_srli_epi16(_mm256_permute4x64_epi64(blue_red_quarters, 0xD8), 8);
+  *green =
+      _mm256_castsi256_si128(_mm256_srli_epi16(_mm256_permute4x64_epi64(green_quarters, 0x08), 8));
+#endif
 }
 
 // 12.12 colours of eight pixels to 0..255 in 16-bit lanes (the saturating
@@ -494,8 +497,8 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
       __m256i texel_blue_red;
       __m128i texel_green;
       if constexpr (kQuads) {
-        Load8(level->quads, _mm256_add_epi32(y0, x0), &low, &high);
-        BilinearFromQuads(low, high, u16, v16, c, &texel_blue_red, &texel_green);
+        BilinearFromQuads(level->quads, _mm256_add_epi32(y0, x0), u16, v16, c, &texel_blue_red,
+                          &texel_green);
       } else {
         Gather8(level->texels, _mm256_add_epi32(y0, x0), &low, &high);
         if constexpr (kBilinear) {

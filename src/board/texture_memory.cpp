@@ -23,7 +23,7 @@ struct Download {
 struct TextureMemory {
   std::vector<uint16_t> texels = std::vector<uint16_t>(kTexelCount, 0);
   std::vector<uint64_t> expanded = std::vector<uint64_t>(kTexelCount, 0);
-  std::vector<uint64_t> quads = std::vector<uint64_t>(kTexelCount, 0);
+  std::vector<QuadTexel> quads = std::vector<QuadTexel>(kTexelCount);
   std::vector<Download> downloads;  // no two overlap
   uint32_t generation = 0;          // counts downloads, so bindings can tell
 };
@@ -138,7 +138,7 @@ void grTexDownloadMipMap(GrChipID_t tmu, FxU32 start_address, FxU32 even_odd, Gr
     for (uint32_t y = 0; y <= height_mask; ++y) {
       for (uint32_t x = 0; x <= width_mask; ++x) {
         memory.quads[texel + (y << shape.width_log2) + x] =
-            QuadTexel(at(x, y), at(x + 1, y), at(x, y + 1), at(x + 1, y + 1));
+            MakeQuadTexel(at(x, y), at(x + 1, y), at(x, y + 1), at(x + 1, y + 1));
       }
     }
     texel += count;

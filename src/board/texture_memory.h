@@ -42,12 +42,26 @@ inline uint64_t ExpandTexel565(uint16_t texel) {
 }
 
 // The four texels bilinear filtering reads for a sample whose lower-left
-// texel is (x, y), in 16-bit quarters, lowest first: (x, y), (x + 1, y),
-// (x, y + 1), (x + 1, y + 1), the neighbours wrapped within the level. One
-// read then serves a whole filtered sample.
-inline uint64_t QuadTexel(uint16_t here, uint16_t right, uint16_t above, uint16_t above_right) {
-  return static_cast<uint64_t>(here) | (static_cast<uint64_t>(right) << 16) |
-         (static_cast<uint64_t>(above) << 32) | (static_cast<uint64_t>(above_right) << 48);
+// texel is (x, y): (x, y), (x + 1, y), (x, y + 1), (x + 1, y + 1), the
+// neighbours wrapped within the level, widened to 8 bits a channel as
+// ExpandTexel565 does. Channel by channel, each pair along x side by side
+// (blue of the four, green, red, then four zero bytes), so that one read
+// serves a sample and byte multiplies weigh each pair along x at once.
+struct alignas(16) QuadTexel {
+  uint8_t bytes[16];
+};
+
+inline QuadTexel MakeQuadTexel(uint16_t here, uint16_t right, uint16_t above,
+                               uint16_t above_right) {
+  const uint64_t texels[4] = {ExpandTexel565(here), ExpandTexel565(right), ExpandTexel565(above),
+                              ExpandTexel565(above_right)};
+  QuadTexel quad{};
+  for (int i = 0; i < 4; ++i) {
+    quad.bytes[i] = static_cast<uint8_t>(texels[i]);            // blue
+    quad.bytes[4 + i] = static_cast<uint8_t>(texels[i] >> 16);  // green
+    quad.bytes[8 + i] = static_cast<uint8_t>(texels[i] >> 32);  // red
+  }
+  return quad;
 }
 
 // The expanded texel at a byte address of texture memory (even, inside it).
