@@ -66,8 +66,8 @@ int CheckRandomTriangles(int x0, int y0, int x1, int y1) {
     grClipWindow(0, 0, kWidth, kHeight);
     grBufferClear(0, 0, 0xFFFF);
     grClipWindow(x0, y0, x1, y1);
-    const std::vector<uint8_t> drawn = BoardTest::CoverageOf(
-        At16(c[0], c[1]), At16(c[2], c[3]), At16(c[4], c[5]));
+    const std::vector<uint8_t> drawn =
+        BoardTest::CoverageOf(At16(c[0], c[1]), At16(c[2], c[3]), At16(c[4], c[5]));
     for (int y = 0; y < 70; ++y) {
       for (int x = 0; x < 70; ++x) {
         const bool expected = x >= x0 && x < x1 && y >= y0 && y < y1 &&
