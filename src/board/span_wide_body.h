@@ -188,9 +188,12 @@ inline void Transpose(__m256i low, __m256i high, __m256i* blue_red, __m128i* gre
 // nowhere: each pair along x weighed by (16 - fx, fx) with byte multiplies,
 // then the two pairs by (16 - fy, fy). The sums are cut to 8 bits. Blue of
 // pixels 0-7 ends in the low half of *blue_red, red in its high half, green
-// in *green.
-inline void BilinearFromQuads(const QuadTexel* quads, __m256i address, __m256i u16, __m256i v16,
-                              const GroupConstants& c, __m256i* blue_red, __m128i* green) {
+// in *green. Always inlined: called, it would hand its results back through
+// memory and cost every group a call.
+__attribute__((always_inline)) inline void BilinearFromQuads(const QuadTexel* quads,
+                                                             __m256i address, __m256i u16,
+                                                             __m256i v16, const GroupConstants& c,
+                                                             __m256i* blue_red, __m128i* green) {
   alignas(32) int32_t index[8];
   _mm256_store_si256(reinterpret_cast<__m256i*>(index), address);
   // Read back through memory: one store and eight loads are cheaper than the
