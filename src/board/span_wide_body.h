@@ -30,7 +30,6 @@ struct GroupConstants {
   __m256i one32, fifteen32, sixteen16;
   __m256i top16, one16;
   __m256i sixteen32;
-  __m256i pair_spread[4];               // dwords 2j four times, then 2j + 1 four times
   __m256i blue_red_words, green_words;  // word picks of BilinearFromQuads
 
   static GroupConstants Make() {
@@ -47,12 +46,8 @@ struct GroupConstants {
     c.top16 = _mm256_set1_epi16(255);
     c.one16 = _mm256_set1_epi16(1);
     c.sixteen32 = _mm256_set1_epi32(16);
-    for (int j = 0; j < 4; ++j) {
-      c.pair_spread[j] =
-          _mm256_setr_epi32(2 * j, 2 * j, 2 * j, 2 * j, 2 * j + 1, 2 * j + 1, 2 * j + 1, 2 * j + 1);
-    }
-    c.blue_red_words = _mm256_setr_epi16(0, 8, 4, 12, 16, 24, 20, 28, 2, 10, 6, 14, 18, 26, 22, 30);
-    c.green_words = _mm256_setr_epi16(1, 9, 5, 13, 17, 25, 21, 29, 1, 9, 5, 13, 17, 25, 21, 29);
+    c.blue_red_words = _mm256_setr_epi16(0, 4, 16, 20, 8, 12, 24, 28, 2, 6, 18, 22, 10, 14, 26, 30);
+    c.green_words = _mm256_setr_epi16(1, 5, 17, 21, 9, 13, 25, 29, 1, 5, 17, 21, 9, 13, 25, 29);
     return c;
   }
 };
@@ -207,41 +202,43 @@ __attribute__((always_inline)) inline void BilinearFromQuads(const QuadTexel* qu
   const __m256i x_weights = _mm256_or_si256(x_pair, _mm256_slli_epi32(x_pair, 16));
   const __m256i y_weights =
       _mm256_or_si256(_mm256_sub_epi32(c.sixteen32, fy), _mm256_slli_epi32(fy, 16));
-  // Pixels 2j and 2j + 1 in one register: dwords blue, green, red, 0 of each.
-  const auto pair_sums = [&](int j) {
+  // Pixels j and j + 4 in one register, the one in each 128-bit half where
+  // its weights already are, so that an in-half shuffle spreads them: dwords
+  // blue, green, red, 0 of each.
+  const auto pair_sums = [&](int j, __m256i x_weight, __m256i y_weight) {
     const __m256i quad = _mm256_inserti128_si256(
-        _mm256_castsi128_si256(
-            _mm_load_si128(reinterpret_cast<const __m128i*>(quads + index[2 * j]))),
-        _mm_load_si128(reinterpret_cast<const __m128i*>(quads + index[2 * j + 1])), 1);
-    const __m256i spread = c.pair_spread[j];
-    const __m256i rows = _mm256_maddubs_epi16(quad, _mm256_permutevar8x32_epi32(x_weights, spread));
-    return _mm256_madd_epi16(rows, _mm256_permutevar8x32_epi32(y_weights, spread));
+        _mm256_castsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(quads + index[j]))),
+        _mm_load_si128(reinterpret_cast<const __m128i*>(quads + index[j + 4])), 1);
+    return _mm256_madd_epi16(_mm256_maddubs_epi16(quad, x_weight), y_weight);
   };
-  const __m256i sums01 = pair_sums(0), sums23 = pair_sums(1);
-  const __m256i sums45 = pair_sums(2), sums67 = pair_sums(3);
+  const __m256i sums04 =
+      pair_sums(0, _mm256_shuffle_epi32(x_weights, 0x00), _mm256_shuffle_epi32(y_weights, 0x00));
+  const __m256i sums15 =
+      pair_sums(1, _mm256_shuffle_epi32(x_weights, 0x55), _mm256_shuffle_epi32(y_weights, 0x55));
+  const __m256i sums26 =
+      pair_sums(2, _mm256_shuffle_epi32(x_weights, 0xAA), _mm256_shuffle_epi32(y_weights, 0xAA));
+  const __m256i sums37 =
+      pair_sums(3, _mm256_shuffle_epi32(x_weights, 0xFF), _mm256_shuffle_epi32(y_weights, 0xFF));
   // The sums stay below 65536: packed to words they keep their value. Words
-  // (b g r 0) of pixels 0 2 | 1 3 and 4 6 | 5 7, to channel order.
-  const __m256i low = _mm256_packus_epi32(sums01, sums23);
-  const __m256i high = _mm256_packus_epi32(sums45, sums67);
+  // (b g r 0) of pixels 0 1 | 4 5 and 2 3 | 6 7, to channel order.
+  const __m256i low = _mm256_packus_epi32(sums04, sums15);
+  const __m256i high = _mm256_packus_epi32(sums26, sums37);
 #if defined(WIDE_MASKED_STORES)
   *blue_red = _mm256_srli_epi16(_mm256_permutex2var_epi16(low, c.blue_red_words, high), 8);
   *green = _mm256_castsi256_si128(
       _mm256_srli_epi16(_mm256_permutex2var_epi16(low, c.green_words, high), 8));
 #else
-  // Per 128-bit half the words are b g r 0 of two pixels (0 2 | 1 3 in low,
-  // 4 6 | 5 7 in high). Gathered to dwords per channel, (b0 b2) (r0 r2)
-  // (g0 g2) | (b1 b3) (r1 r3) (g1 g3), the halves paired up and the words
-  // interleaved, the channels come out in pixel order.
+  // Gathered to dwords per channel, each half holds (bx by) (rx ry) (gx gy)
+  // of its two pixels: 0 1 | 4 5 from low, 2 3 | 6 7 from high. Interleaved
+  // by dwords, the channels come out in pixel order.
   const __m256i by_channel =
       _mm256_setr_epi8(0, 1, 8, 9, 4, 5, 12, 13, 2, 3, 10, 11, -1, -1, -1, -1, 0, 1, 8, 9, 4, 5, 12,
                        13, 2, 3, 10, 11, -1, -1, -1, -1);
   const __m256i a = _mm256_shuffle_epi8(low, by_channel);
   const __m256i b = _mm256_shuffle_epi8(high, by_channel);
-  const __m256i evens = _mm256_permute2x128_si256(a, b, 0x20);  // pixels 0 2, 4 6
-  const __m256i odds = _mm256_permute2x128_si256(a, b, 0x31);   // pixels 1 3, 5 7
   // Words b0 b1 b2 b3 r0 r1 r2 r3 | b4 .. r7, and g0 g1 g2 g3 - | g4 .. -.
-  const __m256i blue_red_quarters = _mm256_unpacklo_epi16(evens, odds);
-  const __m256i green_quarters = _mm256_unpackhi_epi16(evens, odds);
+  const __m256i blue_red_quarters = _mm256_unpacklo_epi32(a, b);
+  const __m256i green_quarters = _mm256_unpackhi_epi32(a, b);
   *blue_red = _mm256_srli_epi16(_mm256_permute4x64_epi64(blue_red_quarters, 0xD8), 8);
   *green =
       _mm256_castsi256_si128(_mm256_srli_epi16(_mm256_permute4x64_epi64(green_quarters, 0x08), 8));
