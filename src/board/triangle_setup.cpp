@@ -17,6 +17,7 @@
 // of them claims the centres on it.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "board/board_state.h"
 #include "board/call_record.h"
@@ -135,21 +136,29 @@ bool ToSubpixel(float coordinate, int64_t* subpixel) {
   return true;
 }
 
+// Eight interpolants side by side: every operation works lane by lane, so
+// each lane gets what the same operation on one plane alone would give.
+using PlaneLanes = double __attribute__((vector_size(8 * sizeof(double))));
+
 // The planes through the corner values of every interpolant at once (corner
-// positions in pixels); each lane is worked out exactly as a plane on its
-// own would be.
+// positions in pixels).
 void PlanesThrough(const double (&x)[3], const double (&y)[3], const double (&at_a)[8],
                    const double (&at_b)[8], const double (&at_c)[8], double inverse_area,
                    ScreenPlanes* planes) {
   const double y_b = y[1] - y[0], y_c = y[2] - y[0];
   const double x_b = x[1] - x[0], x_c = x[2] - x[0];
-  for (int i = 0; i < 8; ++i) {
-    const double dfb = at_b[i] - at_a[i];
-    const double dfc = at_c[i] - at_a[i];
-    planes->per_x[i] = (dfb * y_c - dfc * y_b) * inverse_area;
-    planes->per_y[i] = (dfc * x_b - dfb * x_c) * inverse_area;
-    planes->at_origin[i] = at_a[i] - planes->per_x[i] * x[0] - planes->per_y[i] * y[0];
-  }
+  PlaneLanes a, b, c;
+  std::memcpy(&a, at_a, sizeof a);
+  std::memcpy(&b, at_b, sizeof b);
+  std::memcpy(&c, at_c, sizeof c);
+  const PlaneLanes dfb = b - a;
+  const PlaneLanes dfc = c - a;
+  const PlaneLanes per_x = (dfb * y_c - dfc * y_b) * inverse_area;
+  const PlaneLanes per_y = (dfc * x_b - dfb * x_c) * inverse_area;
+  const PlaneLanes at_origin = a - per_x * x[0] - per_y * y[0];
+  std::memcpy(planes->per_x, &per_x, sizeof per_x);
+  std::memcpy(planes->per_y, &per_y, sizeof per_y);
+  std::memcpy(planes->at_origin, &at_origin, sizeof at_origin);
 }
 
 // The corner values of the planes the state iterates; the others stay 0.
