@@ -82,7 +82,8 @@ inline __m128i Depth16(__m256i depth) {
 #if defined(WIDE_MASKED_STORES)
 using PassLanes = __mmask8;
 inline PassLanes FirstPixels(int32_t count) {
-  return static_cast<__mmask8>((1u << (count < 8 ? count : 8)) - 1u);
+  static constexpr uint8_t kFirst[9] = {0x00, 0x01, 0x03, 0x07, 0x0F, 0x1F, 0x3F, 0x7F, 0xFF};
+  return kFirst[count < 8 ? count : 8];
 }
 // Keeps the pixels whose new depth is LESS than the stored one.
 inline PassLanes KeepNearer(PassLanes pass, __m128i incoming, __m128i stored) {
