@@ -14,17 +14,19 @@
 #include "board/span_shade_sse2.h"
 
 // The values a triangle iterates, each varying linearly over the screen:
-// colours (0..255 before clamping), 1/w, s/w and t/w of texture unit 0,
-// and ooz. They sit side by side so that a span's start evaluates all of
-// them at once; the eighth lane is unused.
+// colours (0..255 before clamping), ooz, 1/w, s/w and t/w of texture unit 0.
+// They sit side by side so that a span's start evaluates all of them at
+// once, in the order a GrVertex holds them from r on, so that a corner's
+// values are one read; the lane of alpha is not iterated.
 enum ScreenPlaneIndex {
   kRedPlane,
   kGreenPlane,
   kBluePlane,
+  kOozPlane,
+  kAlphaPlane,  // always 0
   kOowPlane,
   kSowPlane,
   kTowPlane,
-  kOozPlane,
 };
 
 // Plane p at the pixel point (x, y) is at_origin[p] + per_x[p] x + per_y[p] y.

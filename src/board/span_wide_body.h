@@ -276,12 +276,12 @@ inline SpanStart StartOfSpanAvx2(const TriangleSetup& t, int32_t y, int32_t x_be
                                        _mm256_mul_pd(_mm256_load_pd(t.planes.per_x + first), cx)),
                          _mm256_mul_pd(_mm256_load_pd(t.planes.per_y + first), cy));
   };
-  const __m256d colour_oow = plane(0);     // red, green, blue, oow
-  const __m256d texture_depth = plane(4);  // sow, tow, ooz, unused
+  const __m256d colour_ooz = plane(kRedPlane);     // red, green, blue, ooz
+  const __m256d oow_texture = plane(kAlphaPlane);  // alpha (unused), oow, sow, tow
   // ToColourFixed: NaN gives 0.
-  const __m256d known = _mm256_cmp_pd(colour_oow, colour_oow, _CMP_ORD_Q);
+  const __m256d known = _mm256_cmp_pd(colour_ooz, colour_ooz, _CMP_ORD_Q);
   const __m256d fixed = _mm256_mul_pd(
-      _mm256_min_pd(_mm256_max_pd(_mm256_and_pd(colour_oow, known), _mm256_set1_pd(-131072.0)),
+      _mm256_min_pd(_mm256_max_pd(_mm256_and_pd(colour_ooz, known), _mm256_set1_pd(-131072.0)),
                     _mm256_set1_pd(131072.0)),
       _mm256_set1_pd(4096.0));
   const __m256d sign = _mm256_and_pd(fixed, _mm256_set1_pd(-0.0));
@@ -290,8 +290,8 @@ inline SpanStart StartOfSpanAvx2(const TriangleSetup& t, int32_t y, int32_t x_be
   alignas(16) int32_t whole[4];
   alignas(16) float low[4], high[4];
   _mm_store_si128(reinterpret_cast<__m128i*>(whole), colours);
-  _mm_store_ps(low, _mm256_cvtpd_ps(colour_oow));
-  _mm_store_ps(high, _mm256_cvtpd_ps(texture_depth));
+  _mm_store_ps(low, _mm256_cvtpd_ps(colour_ooz));
+  _mm_store_ps(high, _mm256_cvtpd_ps(oow_texture));
   SpanStart start;
   start.red = whole[0];
   start.green = whole[1];
@@ -299,10 +299,10 @@ inline SpanStart StartOfSpanAvx2(const TriangleSetup& t, int32_t y, int32_t x_be
   start.red_step = t.red_step;
   start.green_step = t.green_step;
   start.blue_step = t.blue_step;
-  start.oow = low[3];
-  start.sow = high[0];
-  start.tow = high[1];
-  start.ooz = high[2];
+  start.ooz = low[3];
+  start.oow = high[1];
+  start.sow = high[2];
+  start.tow = high[3];
   return start;
 }
 

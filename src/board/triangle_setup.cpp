@@ -17,6 +17,7 @@
 // of them claims the centres on it.
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 
 #include "board/board_state.h"
@@ -139,18 +140,48 @@ bool ToSubpixel(float coordinate, int64_t* subpixel) {
 // Eight interpolants side by side: every operation works lane by lane, so
 // each lane gets what the same operation on one plane alone would give.
 using PlaneLanes = double __attribute__((vector_size(8 * sizeof(double))));
+using PlaneBits = uint64_t __attribute__((vector_size(8 * sizeof(uint64_t))));
+using CornerFloats = float __attribute__((vector_size(8 * sizeof(float))));
+
+// A corner's values in plane order lie in the vertex from r to the first
+// texture unit's t/w.
+static_assert(offsetof(GrVertex, g) == offsetof(GrVertex, r) + kGreenPlane * sizeof(float));
+static_assert(offsetof(GrVertex, b) == offsetof(GrVertex, r) + kBluePlane * sizeof(float));
+static_assert(offsetof(GrVertex, ooz) == offsetof(GrVertex, r) + kOozPlane * sizeof(float));
+static_assert(offsetof(GrVertex, a) == offsetof(GrVertex, r) + kAlphaPlane * sizeof(float));
+static_assert(offsetof(GrVertex, oow) == offsetof(GrVertex, r) + kOowPlane * sizeof(float));
+static_assert(offsetof(GrVertex, tmuvtx) + offsetof(GrTmuVertex, sow) ==
+              offsetof(GrVertex, r) + kSowPlane * sizeof(float));
+static_assert(offsetof(GrVertex, tmuvtx) + offsetof(GrTmuVertex, tow) ==
+              offsetof(GrVertex, r) + kTowPlane * sizeof(float));
+
+// All ones in the lanes of the planes the state iterates; the others are 0.
+void IteratedPlanes(const BoardRenderState& state, PlaneBits* lanes) {
+  const uint64_t all = ~uint64_t{0};
+  const uint64_t colour = state.colour == ColourSource::kIterated ? all : 0;
+  const uint64_t texture = state.textured ? all : 0;
+  const uint64_t depth = state.depth == DepthSource::kZBuffer ? all : 0;
+  *lanes = PlaneBits{colour, colour, colour, depth, 0, all, texture, texture};
+}
+
+// The corner values of the iterated planes, the others 0.
+void CornerValues(const GrVertex& v, const PlaneBits& iterated, PlaneLanes* values) {
+  CornerFloats corner;
+  std::memcpy(&corner, reinterpret_cast<const char*>(&v) + offsetof(GrVertex, r), sizeof corner);
+  const PlaneLanes wide = __builtin_convertvector(corner, PlaneLanes);
+  PlaneBits bits;
+  std::memcpy(&bits, &wide, sizeof bits);
+  bits &= iterated;
+  std::memcpy(values, &bits, sizeof bits);
+}
 
 // The planes through the corner values of every interpolant at once (corner
 // positions in pixels).
-void PlanesThrough(const double (&x)[3], const double (&y)[3], const double (&at_a)[8],
-                   const double (&at_b)[8], const double (&at_c)[8], double inverse_area,
+void PlanesThrough(const double (&x)[3], const double (&y)[3], const PlaneLanes& a,
+                   const PlaneLanes& b, const PlaneLanes& c, double inverse_area,
                    ScreenPlanes* planes) {
   const double y_b = y[1] - y[0], y_c = y[2] - y[0];
   const double x_b = x[1] - x[0], x_c = x[2] - x[0];
-  PlaneLanes a, b, c;
-  std::memcpy(&a, at_a, sizeof a);
-  std::memcpy(&b, at_b, sizeof b);
-  std::memcpy(&c, at_c, sizeof c);
   const PlaneLanes dfb = b - a;
   const PlaneLanes dfc = c - a;
   const PlaneLanes per_x = (dfb * y_c - dfc * y_b) * inverse_area;
@@ -159,23 +190,6 @@ void PlanesThrough(const double (&x)[3], const double (&y)[3], const double (&at
   std::memcpy(planes->per_x, &per_x, sizeof per_x);
   std::memcpy(planes->per_y, &per_y, sizeof per_y);
   std::memcpy(planes->at_origin, &at_origin, sizeof at_origin);
-}
-
-// The corner values of the planes the state iterates; the others stay 0.
-void CornerValues(const BoardRenderState& state, const GrVertex& v, double (&values)[8]) {
-  values[kRedPlane] = values[kGreenPlane] = values[kBluePlane] = 0;
-  values[kSowPlane] = values[kTowPlane] = values[kOozPlane] = values[7] = 0;
-  if (state.colour == ColourSource::kIterated) {
-    values[kRedPlane] = v.r;
-    values[kGreenPlane] = v.g;
-    values[kBluePlane] = v.b;
-  }
-  values[kOowPlane] = v.oow;
-  if (state.textured) {
-    values[kSowPlane] = v.tmuvtx[0].sow;
-    values[kTowPlane] = v.tmuvtx[0].tow;
-  }
-  if (state.depth == DepthSource::kZBuffer) values[kOozPlane] = v.ooz;
 }
 
 // Colour change per pixel in 12.12, limited to 256 levels per pixel so that
@@ -257,10 +271,12 @@ void DrawClippedTriangle(const GrVertex* a, const GrVertex* b, const GrVertex* c
   const double px[3] = {ax / 16.0, bx / 16.0, cx / 16.0};
   const double py[3] = {ay / 16.0, by / 16.0, cy / 16.0};
   const double inverse_area = 256.0 / static_cast<double>(std::llabs(area));
-  double at_a[8], at_b[8], at_c[8];
-  CornerValues(state, *a, at_a);
-  CornerValues(state, *b, at_b);
-  CornerValues(state, *c, at_c);
+  PlaneBits iterated;
+  IteratedPlanes(state, &iterated);
+  PlaneLanes at_a, at_b, at_c;
+  CornerValues(*a, iterated, &at_a);
+  CornerValues(*b, iterated, &at_b);
+  CornerValues(*c, iterated, &at_c);
   PlanesThrough(px, py, at_a, at_b, at_c, inverse_area, &setup.planes);
   setup.state = &state;
   setup.texture = &NoTexture();
