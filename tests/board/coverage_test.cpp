@@ -93,6 +93,48 @@ TEST_F(CoverageTest, ClippedTrianglesKeepTheirPixelsInsideTheWindow) {
   EXPECT_GT(CheckRandomTriangles(7, 9, 43, 37), 3000);
 }
 
+// Triangles a pixel or two across, corners often on pixel centres and
+// corners: many cover no centre at all, some just one. The pixels drawn are
+// exactly those the rule covers, no more anywhere on the screen.
+TEST_F(CoverageTest, TinyTrianglesCoverExactlyTheCentresInsideThem) {
+  std::mt19937 random(99);
+  std::uniform_int_distribution<int64_t> base(4, 40);
+  std::uniform_int_distribution<int64_t> offset(-12, 36);  // sixteenths from a pixel corner
+  std::uniform_int_distribution<int> snap(0, 2);
+  int empty_triangles = 0;
+  int covered_pixels = 0;
+  for (int trial = 0; trial < 1000; ++trial) {
+    const int64_t origin[2] = {base(random) * 16, base(random) * 16};
+    int64_t c[6];
+    for (int k = 0; k < 6; ++k) {
+      // Half the corners on half pixels: centres and corners, where ties are.
+      const int64_t step = offset(random);
+      c[k] = origin[k % 2] + (snap(random) == 0 ? step : step / 8 * 8);
+    }
+    if (trial % 5 == 0) c[3] = c[1];
+    if (trial % 7 == 0) c[4] = c[0];
+    const std::vector<uint8_t> drawn =
+        CoverageOf(At16(c[0], c[1]), At16(c[2], c[3]), At16(c[4], c[5]));
+    int expected_count = 0;
+    for (int64_t y = origin[1] / 16 - 2; y <= origin[1] / 16 + 4; ++y) {
+      for (int64_t x = origin[0] / 16 - 2; x <= origin[0] / 16 + 4; ++x) {
+        const bool expected = CentreCovered(x, y, c[0], c[1], c[2], c[3], c[4], c[5]);
+        EXPECT_EQ(drawn[y * kWidth + x] != 0, expected)
+            << "trial " << trial << " pixel " << x << "," << y;
+        expected_count += expected ? 1 : 0;
+      }
+    }
+    int drawn_count = 0;
+    for (const uint8_t pixel : drawn) drawn_count += pixel;
+    ASSERT_EQ(drawn_count, expected_count) << "trial " << trial;
+    empty_triangles += expected_count == 0 ? 1 : 0;
+    covered_pixels += expected_count;
+  }
+  // Both kinds were drawn plenty.
+  EXPECT_GT(empty_triangles, 100);
+  EXPECT_GT(covered_pixels, 500);
+}
+
 // A jittered grid of quads over a rectangle whose sides avoid pixel centres;
 // each quad is two triangles, alternately split along either diagonal and
 // drawn in either winding. Every centre inside the rectangle must be hit by
