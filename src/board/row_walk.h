@@ -7,13 +7,15 @@
 #include <cstdint>
 
 // floor(M / D) of a numerator M that grows by a fixed step each row,
-// followed exactly with a quotient and remainder (D > 0).
+// followed exactly with a quotient and remainder (D > 0). Plain values,
+// like the walk below: the triangle setup fills in every one of them (no
+// defaults, which would be written once more for every triangle).
 struct RowStepper {
-  int64_t quotient = 0;
-  int64_t remainder = 0;  // 0 <= remainder < denominator
-  int64_t denominator = 1;
-  int64_t step_quotient = 0;
-  int64_t step_remainder = 0;
+  int64_t quotient;
+  int64_t remainder;  // 0 <= remainder < denominator
+  int64_t denominator;
+  int64_t step_quotient;
+  int64_t step_remainder;
 
   void Advance() {
     quotient += step_quotient;
@@ -36,14 +38,14 @@ struct TriangleRows {
   RowStepper left;   // the first covered pixel of the row
   RowStepper right;  // one before one past the last covered pixel
   RowStepper upper;  // the short edge that takes over at switch_row
-  bool upper_is_left = false;
-  int64_t switch_row = 0;  // beyond last_row when no edge takes over
-  int64_t horizontal_value = 0;
-  int64_t horizontal_step = 0;
-  int64_t clip_begin = 0;  // the clip window's columns
-  int64_t clip_end = 0;
-  int64_t first_row = 0;
-  int64_t last_row = -1;
+  bool upper_is_left;
+  int64_t switch_row;  // beyond last_row when no edge takes over
+  int64_t horizontal_value;
+  int64_t horizontal_step;
+  int64_t clip_begin;  // the clip window's columns
+  int64_t clip_end;
+  int64_t first_row;
+  int64_t last_row;
 
   // The current row's pixels [*begin, *end); false when it has none.
   bool Span(int64_t* begin, int64_t* end) const {

@@ -30,10 +30,12 @@ enum ScreenPlaneIndex {
 };
 
 // Plane p at the pixel point (x, y) is at_origin[p] + per_x[p] x + per_y[p] y.
+// The triangle setup writes every lane, so there are no defaults to write
+// first.
 struct ScreenPlanes {
-  alignas(32) double at_origin[8] = {};
-  alignas(32) double per_x[8] = {};
-  alignas(32) double per_y[8] = {};
+  alignas(32) double at_origin[8];
+  alignas(32) double per_x[8];
+  alignas(32) double per_y[8];
   double At(int plane, double x, double y) const {
     return at_origin[plane] + per_x[plane] * x + per_y[plane] * y;
   }

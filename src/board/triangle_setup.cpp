@@ -54,28 +54,33 @@ void StartStepper(RowStepper* stepper, int64_t numerator, int64_t step, int64_t 
 }
 
 // An edge A -> B that is not horizontal: its limit on each row from the row
-// whose centre is at y16. E at pixel column px is c - 16 dy px.
-RowStepper EdgeStepper(int64_t ax, int64_t ay, int64_t bx, int64_t by, int64_t y16) {
+// whose centre is at y16. E at pixel column px is c - 16 dy px. Filled in
+// where it is kept (a copy of the five values would cost as much again).
+void StartEdgeStepper(int64_t ax, int64_t ay, int64_t bx, int64_t by, int64_t y16,
+                      RowStepper* stepper) {
   const int64_t dx = bx - ax;
   const int64_t dy = by - ay;
   const int64_t c = dx * (y16 - ay) - dy * (8 - ax);
-  RowStepper stepper;
   if (dy < 0) {
     // Left edge, centres on it covered: px >= ceil(-c / (-16 dy)).
     const int64_t d = -16 * dy;
-    StartStepper(&stepper, -c + d - 1, -16 * dx, d);
+    StartStepper(stepper, -c + d - 1, -16 * dx, d);
   } else {
     // Right edge, centres on it not covered: px <= floor((c - 1) / (16 dy)).
-    StartStepper(&stepper, c - 1, 16 * dx, 16 * dy);
+    StartStepper(stepper, c - 1, 16 * dx, 16 * dy);
   }
-  return stepper;
 }
 
 // Sets up the walk of the rows first_row..last_row (filled in) of the
 // triangle with corners (x[i], y[i]) in counter-clockwise order; edge i runs
 // from corner i to corner i + 1. Left edges walk down the screen, right
-// edges up; the side with two edges hands over at the middle corner.
+// edges up; the side with two edges hands over at the middle corner. Every
+// member of the walk but the rows and the clip window is set here.
 void SetUpEdges(const int64_t (&x)[3], const int64_t (&y)[3], TriangleRows* rows) {
+  rows->horizontal_value = 0;
+  rows->horizontal_step = 0;
+  rows->upper = {0, 0, 1, 0, 0};  // not taken over to unless set below
+  rows->upper_is_left = false;
   int left[2], right[2];
   int left_count = 0, right_count = 0;
   const int64_t y16 = rows->first_row * 16 + 8;
@@ -92,14 +97,14 @@ void SetUpEdges(const int64_t (&x)[3], const int64_t (&y)[3], TriangleRows* rows
       rows->horizontal_step = 16 * dx;
     }
   }
-  const auto stepper = [&](int edge, int64_t row_centre) {
+  const auto start = [&](int edge, int64_t row_centre, RowStepper* stepper) {
     const int next = (edge + 1) % 3;
-    return EdgeStepper(x[edge], y[edge], x[next], y[next], row_centre);
+    StartEdgeStepper(x[edge], y[edge], x[next], y[next], row_centre, stepper);
   };
   rows->switch_row = rows->last_row + 1;
   if (left_count == 1 && right_count == 1) {
-    rows->left = stepper(left[0], y16);
-    rows->right = stepper(right[0], y16);
+    start(left[0], y16, &rows->left);
+    start(right[0], y16, &rows->right);
     return;
   }
   // Two edges on one side, meeting at the middle corner: the upper one of
@@ -111,19 +116,19 @@ void SetUpEdges(const int64_t (&x)[3], const int64_t (&y)[3], TriangleRows* rows
   if (y[upper] < y[lower]) std::swap(upper, lower);
   const int64_t middle_y = two_left ? y[(upper + 1) % 3] : y[upper];
   if (two_left) {
-    rows->right = stepper(right[0], y16);
+    start(right[0], y16, &rows->right);
   } else {
-    rows->left = stepper(left[0], y16);
+    start(left[0], y16, &rows->left);
   }
-  RowStepper& side = two_left ? rows->left : rows->right;
+  RowStepper* side = two_left ? &rows->left : &rows->right;
   const int64_t switch_row = FloorSixteenth(middle_y - 8 + 15);  // first centre not below it
   if (switch_row <= rows->first_row) {
-    side = stepper(upper, y16);
+    start(upper, y16, side);
     return;
   }
-  side = stepper(lower, y16);
+  start(lower, y16, side);
   if (switch_row <= rows->last_row) {
-    rows->upper = stepper(upper, switch_row * 16 + 8);
+    start(upper, switch_row * 16 + 8, &rows->upper);
     rows->upper_is_left = two_left;
     rows->switch_row = switch_row;
   }
@@ -137,11 +142,20 @@ bool ToSubpixel(float coordinate, int64_t* subpixel) {
   return true;
 }
 
-// Eight interpolants side by side: every operation works lane by lane, so
-// each lane gets what the same operation on one plane alone would give.
-using PlaneLanes = double __attribute__((vector_size(8 * sizeof(double))));
-using PlaneBits = uint64_t __attribute__((vector_size(8 * sizeof(uint64_t))));
-using CornerFloats = float __attribute__((vector_size(8 * sizeof(float))));
+// The eight interpolants are worked on two at a time, in vectors of the
+// baseline instruction set: every operation works lane by lane, so each
+// lane gets what the same operation on one plane alone would give.
+using PlanePair = double __attribute__((vector_size(2 * sizeof(double))));
+using PlanePairBits = uint64_t __attribute__((vector_size(2 * sizeof(uint64_t))));
+using CornerPair = float __attribute__((vector_size(2 * sizeof(float))));
+constexpr int kPlanePairs = 4;
+
+struct PlaneValues {
+  PlanePair pairs[kPlanePairs];  // planes 2k and 2k + 1
+};
+struct PlaneMask {
+  PlanePairBits pairs[kPlanePairs];
+};
 
 // A corner's values in plane order lie in the vertex from r to the first
 // texture unit's t/w.
@@ -156,40 +170,52 @@ static_assert(offsetof(GrVertex, tmuvtx) + offsetof(GrTmuVertex, tow) ==
               offsetof(GrVertex, r) + kTowPlane * sizeof(float));
 
 // All ones in the lanes of the planes the state iterates; the others are 0.
-void IteratedPlanes(const BoardRenderState& state, PlaneBits* lanes) {
+PlaneMask IteratedPlanes(const BoardRenderState& state) {
   const uint64_t all = ~uint64_t{0};
   const uint64_t colour = state.colour == ColourSource::kIterated ? all : 0;
   const uint64_t texture = state.textured ? all : 0;
   const uint64_t depth = state.depth == DepthSource::kZBuffer ? all : 0;
-  *lanes = PlaneBits{colour, colour, colour, depth, 0, all, texture, texture};
+  PlaneMask mask;
+  mask.pairs[0] = PlanePairBits{colour, colour};  // red, green
+  mask.pairs[1] = PlanePairBits{colour, depth};   // blue, ooz
+  mask.pairs[2] = PlanePairBits{0, all};          // alpha, oow
+  mask.pairs[3] = PlanePairBits{texture, texture};
+  return mask;
 }
 
 // The corner values of the iterated planes, the others 0.
-void CornerValues(const GrVertex& v, const PlaneBits& iterated, PlaneLanes* values) {
-  CornerFloats corner;
-  std::memcpy(&corner, reinterpret_cast<const char*>(&v) + offsetof(GrVertex, r), sizeof corner);
-  const PlaneLanes wide = __builtin_convertvector(corner, PlaneLanes);
-  PlaneBits bits;
-  std::memcpy(&bits, &wide, sizeof bits);
-  bits &= iterated;
-  std::memcpy(values, &bits, sizeof bits);
+PlaneValues CornerValues(const GrVertex& v, const PlaneMask& iterated) {
+  const char* first = reinterpret_cast<const char*>(&v) + offsetof(GrVertex, r);
+  PlaneValues values;
+  for (int k = 0; k < kPlanePairs; ++k) {
+    CornerPair corner;
+    std::memcpy(&corner, first + k * sizeof corner, sizeof corner);
+    const PlanePair wide = __builtin_convertvector(corner, PlanePair);
+    PlanePairBits bits;
+    std::memcpy(&bits, &wide, sizeof bits);
+    bits &= iterated.pairs[k];
+    std::memcpy(&values.pairs[k], &bits, sizeof bits);
+  }
+  return values;
 }
 
 // The planes through the corner values of every interpolant at once (corner
 // positions in pixels).
-void PlanesThrough(const double (&x)[3], const double (&y)[3], const PlaneLanes& a,
-                   const PlaneLanes& b, const PlaneLanes& c, double inverse_area,
+void PlanesThrough(const double (&x)[3], const double (&y)[3], const PlaneValues& a,
+                   const PlaneValues& b, const PlaneValues& c, double inverse_area,
                    ScreenPlanes* planes) {
   const double y_b = y[1] - y[0], y_c = y[2] - y[0];
   const double x_b = x[1] - x[0], x_c = x[2] - x[0];
-  const PlaneLanes dfb = b - a;
-  const PlaneLanes dfc = c - a;
-  const PlaneLanes per_x = (dfb * y_c - dfc * y_b) * inverse_area;
-  const PlaneLanes per_y = (dfc * x_b - dfb * x_c) * inverse_area;
-  const PlaneLanes at_origin = a - per_x * x[0] - per_y * y[0];
-  std::memcpy(planes->per_x, &per_x, sizeof per_x);
-  std::memcpy(planes->per_y, &per_y, sizeof per_y);
-  std::memcpy(planes->at_origin, &at_origin, sizeof at_origin);
+  for (int k = 0; k < kPlanePairs; ++k) {
+    const PlanePair dfb = b.pairs[k] - a.pairs[k];
+    const PlanePair dfc = c.pairs[k] - a.pairs[k];
+    const PlanePair per_x = (dfb * y_c - dfc * y_b) * inverse_area;
+    const PlanePair per_y = (dfc * x_b - dfb * x_c) * inverse_area;
+    const PlanePair at_origin = a.pairs[k] - per_x * x[0] - per_y * y[0];
+    std::memcpy(planes->per_x + 2 * k, &per_x, sizeof per_x);
+    std::memcpy(planes->per_y + 2 * k, &per_y, sizeof per_y);
+    std::memcpy(planes->at_origin + 2 * k, &at_origin, sizeof at_origin);
+  }
 }
 
 // Colour change per pixel in 12.12, limited to 256 levels per pixel so that
@@ -271,13 +297,9 @@ void DrawClippedTriangle(const GrVertex* a, const GrVertex* b, const GrVertex* c
   const double px[3] = {ax / 16.0, bx / 16.0, cx / 16.0};
   const double py[3] = {ay / 16.0, by / 16.0, cy / 16.0};
   const double inverse_area = 256.0 / static_cast<double>(std::llabs(area));
-  PlaneBits iterated;
-  IteratedPlanes(state, &iterated);
-  PlaneLanes at_a, at_b, at_c;
-  CornerValues(*a, iterated, &at_a);
-  CornerValues(*b, iterated, &at_b);
-  CornerValues(*c, iterated, &at_c);
-  PlanesThrough(px, py, at_a, at_b, at_c, inverse_area, &setup.planes);
+  const PlaneMask iterated = IteratedPlanes(state);
+  PlanesThrough(px, py, CornerValues(*a, iterated), CornerValues(*b, iterated),
+                CornerValues(*c, iterated), inverse_area, &setup.planes);
   setup.state = &state;
   setup.texture = &NoTexture();
   setup.colour = board.colour[board.back].data();
