@@ -187,6 +187,7 @@ PlaneMask IteratedPlanes(const BoardRenderState& state) {
 PlaneValues CornerValues(const GrVertex& v, const PlaneMask& iterated) {
   const char* first = reinterpret_cast<const char*>(&v) + offsetof(GrVertex, r);
   PlaneValues values;
+#pragma GCC unroll 4
   for (int k = 0; k < kPlanePairs; ++k) {
     CornerPair corner;
     std::memcpy(&corner, first + k * sizeof corner, sizeof corner);
@@ -206,6 +207,7 @@ void PlanesThrough(const double (&x)[3], const double (&y)[3], const PlaneValues
                    ScreenPlanes* planes) {
   const double y_b = y[1] - y[0], y_c = y[2] - y[0];
   const double x_b = x[1] - x[0], x_c = x[2] - x[0];
+#pragma GCC unroll 4
   for (int k = 0; k < kPlanePairs; ++k) {
     const PlanePair dfb = b.pairs[k] - a.pairs[k];
     const PlanePair dfc = c.pairs[k] - a.pairs[k];
