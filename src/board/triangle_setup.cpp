@@ -77,6 +77,9 @@ void StartEdgeStepper(int64_t ax, int64_t ay, int64_t bx, int64_t by, int64_t y1
 // edges up; the side with two edges hands over at the middle corner. Every
 // member of the walk but the rows and the clip window is set here.
 void SetUpEdges(const int64_t (&x)[3], const int64_t (&y)[3], TriangleRows* rows) {
+  // The corner after each: a table, as the compiler would otherwise divide
+  // by three at run time where the edge is not known.
+  static constexpr int kNext[3] = {1, 2, 0};
   rows->horizontal_value = 0;
   rows->horizontal_step = 0;
   rows->upper = {0, 0, 1, 0, 0};  // not taken over to unless set below
@@ -85,7 +88,7 @@ void SetUpEdges(const int64_t (&x)[3], const int64_t (&y)[3], TriangleRows* rows
   int left_count = 0, right_count = 0;
   const int64_t y16 = rows->first_row * 16 + 8;
   for (int i = 0; i < 3; ++i) {
-    const int j = (i + 1) % 3;
+    const int j = kNext[i];
     if (y[j] < y[i]) {
       left[left_count++] = i;
     } else if (y[j] > y[i]) {
@@ -98,7 +101,7 @@ void SetUpEdges(const int64_t (&x)[3], const int64_t (&y)[3], TriangleRows* rows
     }
   }
   const auto start = [&](int edge, int64_t row_centre, RowStepper* stepper) {
-    const int next = (edge + 1) % 3;
+    const int next = kNext[edge];
     StartEdgeStepper(x[edge], y[edge], x[next], y[next], row_centre, stepper);
   };
   rows->switch_row = rows->last_row + 1;
@@ -114,7 +117,7 @@ void SetUpEdges(const int64_t (&x)[3], const int64_t (&y)[3], TriangleRows* rows
   const int* pair = two_left ? left : right;
   int upper = pair[0], lower = pair[1];
   if (y[upper] < y[lower]) std::swap(upper, lower);
-  const int64_t middle_y = two_left ? y[(upper + 1) % 3] : y[upper];
+  const int64_t middle_y = two_left ? y[kNext[upper]] : y[upper];
   if (two_left) {
     start(right[0], y16, &rows->right);
   } else {
