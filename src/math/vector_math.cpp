@@ -69,10 +69,6 @@ void MatInverseAffine(const Matrix4x4* matrix, Matrix4x4* result) {
   r[3][3] = 1.0f;
 }
 
-float Vec3Length(Vec3 a) {
-  return std::sqrt(Vec3Dot(a, a));
-}
-
 Vec3 TransformPoint(const Matrix4x4* matrix, Vec3 p) {
   const float(&m)[4][4] = matrix->m;
   return {p.x * m[0][0] + p.y * m[1][0] + p.z * m[2][0] + m[3][0],

@@ -8,6 +8,8 @@
 // through a caller-supplied pointer and never allocates.
 #pragma once
 
+#include <cmath>
+
 struct Vec3 {
   float x;
   float y;
@@ -62,7 +64,9 @@ inline float Vec3Dot(Vec3 a, Vec3 b) {
 inline Vec3 Vec3Cross(Vec3 a, Vec3 b) {
   return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
-float Vec3Length(Vec3 a);
+inline float Vec3Length(Vec3 a) {
+  return std::sqrt(Vec3Dot(a, a));
+}
 // (x, y, z, 1) * M.
 Vec3 TransformPoint(const Matrix4x4* matrix, Vec3 point);
 // (x, y, z, 0) * M: directions ignore the translation row.
