@@ -34,7 +34,11 @@ struct BoardState {
   FrameSink* sink = nullptr;  // where frames go while open
 };
 
-BoardState& Board();
+// Inline: the triangle setup asks for it with every triangle.
+inline BoardState& Board() {
+  static BoardState board;
+  return board;
+}
 
 // The back colour buffer, or null when no screen is open.
 uint16_t* BoardBackBuffer();

@@ -4,15 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
-namespace {
-std::atomic<BoardCallRecorder*> installed{nullptr};
-}  // namespace
-
 void BoardSetCallRecorder(BoardCallRecorder* recorder) {
-  installed.store(recorder);
-}
-BoardCallRecorder* BoardCallRecorderInstalled() {
-  return installed.load(std::memory_order_relaxed);
+  InstalledBoardCallRecorder.store(recorder);
 }
 
 void BoardRecordCall(BoardCallRecorder* recorder, const char* name,

@@ -4,6 +4,7 @@
 // a pointer per call.
 #pragma once
 
+#include <atomic>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -19,9 +20,15 @@ class BoardCallRecorder {
   virtual void Record(const BoardCall& call) = 0;
 };
 
+// The recorder in use, null when none is: read with every call, so the
+// test is inline.
+inline std::atomic<BoardCallRecorder*> InstalledBoardCallRecorder{nullptr};
+
 // Null stops recording.
 void BoardSetCallRecorder(BoardCallRecorder* recorder);
-BoardCallRecorder* BoardCallRecorderInstalled();
+inline BoardCallRecorder* BoardCallRecorderInstalled() {
+  return InstalledBoardCallRecorder.load(std::memory_order_relaxed);
+}
 
 // Reports a call when a recorder is installed. The arguments are converted
 // and copied only then: the calls made per polygon stay cheap.

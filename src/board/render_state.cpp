@@ -5,11 +5,6 @@
 #include "board/call_record.h"
 #include "board/glide.h"
 
-BoardRenderState& RenderState() {
-  static BoardRenderState state;
-  return state;
-}
-
 namespace {
 
 ColourSource LocalSource(GrCombineLocal_t local) {

@@ -81,4 +81,8 @@ struct BoardRenderState {
   int32_t unsupported_combines = 0;
 };
 
-BoardRenderState& RenderState();
+// Inline: every state call and every triangle reads it.
+inline BoardRenderState& RenderState() {
+  static BoardRenderState state;
+  return state;
+}
