@@ -100,6 +100,14 @@ inline bool NoPixels(PassLanes pass) {
 inline void StorePixels(uint16_t* row, __m128i values, PassLanes pass) {
   _mm_mask_storeu_epi16(row, pass, values);
 }
+// Lanes 0-3 of first and 4-7 of second as one group's passing pixels.
+inline PassLanes JoinHalves(PassLanes first, PassLanes second) {
+  return static_cast<__mmask8>((first & 0x0F) | (second << 4));
+}
+// The upper four lanes moved down to the lower four.
+inline PassLanes UpperHalf(PassLanes pass) {
+  return static_cast<__mmask8>(pass >> 4);
+}
 #else
 using PassLanes = __m128i;
 inline PassLanes FirstPixels(int32_t count) {
@@ -120,6 +128,12 @@ inline bool NoPixels(PassLanes pass) {
 inline void StorePixels(uint16_t* row, __m128i values, PassLanes pass) {
   auto* lanes = reinterpret_cast<__m128i*>(row);
   _mm_storeu_si128(lanes, _mm_blendv_epi8(_mm_loadu_si128(lanes), values, pass));
+}
+inline PassLanes JoinHalves(PassLanes first, PassLanes second) {
+  return _mm_unpacklo_epi64(first, second);
+}
+inline PassLanes UpperHalf(PassLanes pass) {
+  return _mm_srli_si128(pass, 8);
 }
 #endif
 
@@ -565,12 +579,152 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
   }
 }
 
+// first in lanes 0-3, second in lanes 4-7.
+inline __m256 Halves(float first, float second) {
+  return _mm256_set_m128(_mm_set1_ps(second), _mm_set1_ps(first));
+}
+// The same for 12.12 colours, each moved on by steps 0-3 (lanes 0-3 of
+// lanes, which hold steps 0-7).
+inline __m256i HalvesStepped(int32_t first, int32_t second, __m256i lanes) {
+  return _mm256_add_epi32(_mm256_set_m128i(_mm_set1_epi32(second), _mm_set1_epi32(first)),
+                          _mm256_permute4x64_epi64(lanes, 0x44));
+}
+
+// The spans of two neighbouring rows of at most four pixels each, as one
+// group: lanes 0-3 are pixels x_begin[0] on of row y[0], lanes 4-7 pixels
+// x_begin[1] on of row y[1]. Each lane computes what it computes as one of
+// the first four pixels of its own row's group, from the same start and
+// with the same operations, so the pixels and depths are the same; only
+// the group is shared. For the plain state with quad texels, the common
+// state of small triangles.
+template <bool kIterated, bool kDepth>
+__attribute__((always_inline)) inline void PairedSpansAvx2(const TriangleSetup& t,
+                                                           const TriangleFixed& f,
+                                                           const int32_t (&y)[2],
+                                                           const int32_t (&x_begin)[2],
+                                                           const int32_t (&x_end)[2]) {
+  const GroupConstants& c = *f.c;
+  const SpanStart start[2] = {StartOfSpanAvx2(t, y[0], x_begin[0]),
+                              StartOfSpanAvx2(t, y[1], x_begin[1])};
+  const __m256 k = _mm256_setr_ps(0, 1, 2, 3, 0, 1, 2, 3);
+  uint16_t* colour[2];
+  uint16_t* depth[2] = {nullptr, nullptr};
+  for (int i = 0; i < 2; ++i) {
+    const std::ptrdiff_t offset = static_cast<std::ptrdiff_t>(y[i]) * t.stride_pixels + x_begin[i];
+    colour[i] = t.colour + offset;
+    if constexpr (kDepth) depth[i] = t.depth + offset;
+  }
+
+  const __m256 oow =
+      _mm256_add_ps(Halves(start[0].oow, start[1].oow), _mm256_mul_ps(k, f.oow_step));
+  const __m256 w = _mm256_div_ps(_mm256_castsi256_ps(c.one_float), oow);
+  PassLanes pass =
+      JoinHalves(FirstPixels(x_end[0] - x_begin[0]), FirstPixels(x_end[1] - x_begin[1]));
+  __m128i new_depth = _mm_setzero_si128();
+  if constexpr (kDepth) {
+    new_depth = Depth16(WDepth8(w, c));
+    const __m128i stored =
+        _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(depth[0])),
+                           _mm_loadl_epi64(reinterpret_cast<const __m128i*>(depth[1])));
+    pass = KeepNearer(pass, new_depth, stored);
+  }
+  if (NoPixels(pass)) return;
+
+  __m256i colour_blue_red;
+  __m128i colour_green;
+  if constexpr (!kIterated) {
+    colour_blue_red = f.constant_blue_red;
+    colour_green = f.constant_green;
+  } else {
+    ColourWords(HalvesStepped(start[0].red, start[1].red, f.red_lanes),
+                HalvesStepped(start[0].green, start[1].green, f.green_lanes),
+                HalvesStepped(start[0].blue, start[1].blue, f.blue_lanes), c, &colour_blue_red,
+                &colour_green);
+  }
+
+  const __m256 sow =
+      _mm256_add_ps(Halves(start[0].sow, start[1].sow), _mm256_mul_ps(k, f.sow_step));
+  const __m256 tow =
+      _mm256_add_ps(Halves(start[0].tow, start[1].tow), _mm256_mul_ps(k, f.tow_step));
+  const __m256i u16 =
+      Floor8(_mm256_sub_ps(_mm256_mul_ps(_mm256_mul_ps(sow, w), f.level0_scale), f.bias), c);
+  const __m256i v16 =
+      Floor8(_mm256_sub_ps(_mm256_mul_ps(_mm256_mul_ps(tow, w), f.level0_scale), f.bias), c);
+  const __m256i x0 = _mm256_and_si256(_mm256_srai_epi32(u16, 4), f.level0_width_mask);
+  const __m256i y0 = _mm256_sll_epi32(
+      _mm256_and_si256(_mm256_srai_epi32(v16, 4), f.level0_height_mask), f.level0_row_shift);
+  __m256i texel_blue_red;
+  __m128i texel_green;
+  BilinearFromQuads(f.texture->levels[0].quads, _mm256_add_epi32(y0, x0), u16, v16, c,
+                    &texel_blue_red, &texel_green);
+  colour_blue_red = _mm256_srli_epi16(
+      _mm256_mullo_epi16(texel_blue_red, _mm256_add_epi16(colour_blue_red, c.one16)), 8);
+  colour_green = _mm_srli_epi16(
+      _mm_mullo_epi16(texel_green, _mm_add_epi16(colour_green, _mm256_castsi256_si128(c.one16))),
+      8);
+
+  // The dither thresholds of each row's first four pixels.
+  const auto* thresholds = t.dither->thresholds;
+  const __m128i row_thresholds = _mm_unpacklo_epi64(
+      _mm_load_si128(reinterpret_cast<const __m128i*>(thresholds[y[0] & 3][x_begin[0] & 3])),
+      _mm_load_si128(reinterpret_cast<const __m128i*>(thresholds[y[1] & 3][x_begin[1] & 3])));
+  const __m256i threshold_odd = _mm256_srli_epi16(_mm256_broadcastsi128_si256(row_thresholds), 11);
+  const __m256i blue_red5 = Dither16(colour_blue_red, f.red_blue_factor, threshold_odd);
+  const __m128i green6 = _mm256_castsi256_si128(Dither16(
+      _mm256_castsi128_si256(colour_green), _mm256_castsi128_si256(f.green_factor), threshold_odd));
+  const __m128i packed =
+      _mm_or_si128(_mm_or_si128(_mm_slli_epi16(_mm256_extracti128_si256(blue_red5, 1), 11),
+                                _mm_slli_epi16(green6, 5)),
+                   _mm256_castsi256_si128(blue_red5));
+  StorePixels(colour[0], packed, JoinHalves(pass, FirstPixels(0)));
+  StorePixels(colour[1], _mm_srli_si128(packed, 8), UpperHalf(pass));
+  if constexpr (kDepth) {
+    StorePixels(depth[0], new_depth, JoinHalves(pass, FirstPixels(0)));
+    StorePixels(depth[1], _mm_srli_si128(new_depth, 8), UpperHalf(pass));
+  }
+}
+
+// The walk of a plain triangle with quad texels: where a row and the next
+// both span at most four pixels, the two share one group.
+template <bool kIterated, bool kDepth>
+void DrawPairedRows(const TriangleSetup& t, const TriangleFixed& f, TriangleRows& rows) {
+  int64_t row = rows.first_row;
+  while (row <= rows.last_row) {
+    int64_t begin, end;
+    const bool covered = rows.Span(&begin, &end);
+    rows.Advance(row);
+    if (!covered) {
+      ++row;
+      continue;
+    }
+    if (end - begin <= 4 && row < rows.last_row) {
+      int64_t next_begin, next_end;
+      if (rows.Span(&next_begin, &next_end) && next_end - next_begin <= 4) {
+        const int32_t y[2] = {static_cast<int32_t>(row), static_cast<int32_t>(row + 1)};
+        const int32_t x_begin[2] = {static_cast<int32_t>(begin), static_cast<int32_t>(next_begin)};
+        const int32_t x_end[2] = {static_cast<int32_t>(end), static_cast<int32_t>(next_end)};
+        PairedSpansAvx2<kIterated, kDepth>(t, f, y, x_begin, x_end);
+        rows.Advance(row + 1);
+        row += 2;
+        continue;
+      }
+    }
+    SpanAvx2<kIterated, kQuadTexture, kDepth, true>(
+        t, f, static_cast<int32_t>(row), static_cast<int32_t>(begin), static_cast<int32_t>(end));
+    ++row;
+  }
+}
+
 template <bool kIterated, int kTexture, bool kDepth, bool kPlain>
 void DrawTriangleAvx2(const TriangleSetup& t, const TriangleRows& walk) {
   TriangleRows rows = walk;  // a local walk keeps its steppers in registers
   constexpr bool kBilinear = kTexture == kBilinearTexture || kTexture == kQuadTexture;
   const TriangleFixed f =
       FixedOver<kIterated, kTexture != kNoTexture, kBilinear, kDepth, kPlain>(t);
+  if constexpr (kTexture == kQuadTexture && kPlain) {
+    DrawPairedRows<kIterated, kDepth>(t, f, rows);
+    return;
+  }
   for (int64_t row = rows.first_row; row <= rows.last_row; ++row) {
     int64_t begin, end;
     if (rows.Span(&begin, &end)) {

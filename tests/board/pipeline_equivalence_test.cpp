@@ -131,6 +131,81 @@ TEST_F(PipelineEquivalenceTest, VectorAndPortablePathsDrawTheSame) {
   RenderState().pixel_path = PixelPath::kFastest;
 }
 
+// Small triangles are drawn with two short neighbouring rows in one group
+// of pixels: each row must still come out exactly as drawn on its own,
+// with depth passing in one row and failing in the other, spans starting
+// at every dither phase and on the screen's first row and column.
+TEST_F(PipelineEquivalenceTest, ShortNeighbouringRowsDrawAsTheirOwnRows) {
+  GrTexInfo info;
+  info.smallLod = info.largeLod = GR_LOD_64;
+  info.aspectRatio = GR_ASPECT_1x1;
+  info.format = GR_TEXFMT_RGB_565;
+  std::vector<uint16_t> texels(64 * 64);
+  for (size_t i = 0; i < texels.size(); ++i)
+    texels[i] = static_cast<uint16_t>(i * 2654435761u >> 11);
+  info.data = texels.data();
+  grTexDownloadMipMap(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
+  grTexSource(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
+  ASSERT_NE(RenderState().texture.levels[0].quads, nullptr);
+  grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_BILINEAR, GR_TEXTUREFILTER_BILINEAR);
+  grTexClampMode(GR_TMU0, GR_TEXTURECLAMP_WRAP, GR_TEXTURECLAMP_WRAP);
+  grTexMipMapMode(GR_TMU0, GR_MIPMAP_DISABLE, FXFALSE);
+  grDepthBufferMode(GR_DEPTHBUFFER_WBUFFER);
+  grDepthBufferFunction(GR_CMP_LESS);
+  grDepthMask(FXTRUE);
+  grChromakeyMode(GR_CHROMAKEY_DISABLE);
+  grDitherMode(GR_DITHER_4x4);
+  grConstantColorValue(0xC08040);
+  const auto draw = [](PixelPath path, int seed) {
+    RenderState().pixel_path = path;
+    grBufferClear(0x101010, 0, 0xFFFF);
+    std::mt19937 random(static_cast<uint32_t>(seed));
+    std::uniform_real_distribution<float> place(-3.0f, 60.0f), size(0.0f, 7.0f),
+        colour(0.0f, 255.0f), distance(1.0f, 40.0f), coordinate(-300.0f, 300.0f);
+    for (int n = 0; n < 3000; ++n) {
+      const float x = place(random), y = place(random);
+      GrVertex v[3];
+      for (int i = 0; i < 3; ++i) {
+        // Corners anywhere in a small box: rows widen and narrow either way.
+        v[i] = Coloured(x + size(random), y + size(random), colour(random), colour(random),
+                        colour(random));
+        const float w = distance(random);
+        v[i].oow = v[i].tmuvtx[0].oow = 1 / w;
+        v[i].tmuvtx[0].sow = coordinate(random) / w;
+        v[i].tmuvtx[0].tow = coordinate(random) / w;
+      }
+      Draw(v[0], v[1], v[2]);
+    }
+    Frame frame;
+    for (int y = 0; y < 64; ++y) {
+      for (int x = 0; x < 64; ++x) {
+        frame.colour.push_back(Pixel(x, y));
+        frame.depth.push_back(Depth(x, y));
+      }
+    }
+    return frame;
+  };
+  for (const GrCombineLocal_t local : {GR_COMBINE_LOCAL_ITERATED, GR_COMBINE_LOCAL_CONSTANT}) {
+    grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_LOCAL, local,
+                   GR_COMBINE_OTHER_TEXTURE, FXFALSE);
+    for (const int seed : {1, 2, 3}) {
+      // Seed 3 without a depth test.
+      grDepthBufferMode(seed == 3 ? GR_DEPTHBUFFER_DISABLE : GR_DEPTHBUFFER_WBUFFER);
+      const Frame portable = draw(PixelPath::kPortable, seed);
+      for (const PixelPath path : {PixelPath::kFastest, PixelPath::kAvx2, PixelPath::kSse2}) {
+        const Frame vector = draw(path, seed);
+        ASSERT_EQ(vector.colour, portable.colour) << "seed " << seed;
+        ASSERT_EQ(vector.depth, portable.depth) << "seed " << seed;
+      }
+      // The triangles covered much of the area compared.
+      int drawn = 0;
+      for (uint16_t pixel : portable.colour) drawn += pixel != Pack565(0x10, 0x10, 0x10) ? 1 : 0;
+      ASSERT_GT(drawn, 3000) << "seed " << seed;
+    }
+  }
+  RenderState().pixel_path = PixelPath::kFastest;
+}
+
 // Bilinear filtering reads a texel's neighbourhood prepared at download
 // time, wrapped by the downloaded shape. Bound with another shape, or after
 // a download overwrote part of it, the texture must still draw exactly as
