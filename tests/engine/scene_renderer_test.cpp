@@ -2,6 +2,7 @@
 // combine per material, texture binding, culling, projection, near clipping,
 // the fade and the polygon buffer's bound.
 #include <gtest/gtest.h>
+#include <cstring>
 
 #include <string>
 #include <vector>
@@ -204,6 +205,36 @@ TEST_F(SceneRendererTest, TheBufferKeeps16384PolygonsAndDropsUndrawnMaterials) {
   for (int i = 0; i < kPolygonBufferSize; ++i) ASSERT_EQ(CollectPolygon(&drawn), 1);
   EXPECT_EQ(CollectPolygon(&drawn), 0);
   EXPECT_EQ(PolygonCount, kPolygonBufferSize);
+  PolygonCount = 0;
+}
+
+// The buffer keeps each polygon's filled corners, flags, texture and count;
+// a count beyond the record's slots is kept (the renderer skips such a
+// polygon) without anything being read past the record.
+TEST_F(SceneRendererTest, TheBufferKeepsTheFilledCornersOfEachPolygon) {
+  PolygonCount = 0;
+  PolygonRecord quad = FrontTriangle(0x83);
+  quad.vertices[3] = quad.vertices[0];
+  quad.vertices[3].u = 77.0f;
+  quad.vertex_count = 4;
+  quad.texture_index = 5;
+  PolygonRecord broken = FrontTriangle(0x81);
+  broken.vertex_count = kPolygonRecordVertices + 100;
+  ASSERT_EQ(CollectPolygon(&quad), 1);
+  ASSERT_EQ(CollectPolygon(&broken), 1);
+  ASSERT_EQ(PolygonCount, 2);
+  const PolygonRecord& kept = PolygonBuffer[0];
+  EXPECT_EQ(kept.vertex_count, 4);
+  EXPECT_EQ(kept.texture_index, 5);
+  EXPECT_EQ(kept.material_flags, 0x83);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(std::memcmp(&kept.vertices[i], &quad.vertices[i], sizeof(RecordVertex)), 0) << i;
+  }
+  EXPECT_EQ(PolygonBuffer[1].vertex_count, kPolygonRecordVertices + 100);
+  EXPECT_EQ(PolygonBuffer[1].vertices[2].x, broken.vertices[2].x);
+  log_.calls.clear();
+  RenderPolygons(PolygonBuffer + 1, 1, TextureSlots, 60.0f, 255);
+  EXPECT_TRUE(Calls("guDrawTriangleWithClip").empty());
   PolygonCount = 0;
 }
 
