@@ -15,6 +15,46 @@ class PipelineEquivalenceTest : public BoardTest {
     std::vector<uint16_t> depth;
   };
 
+  // A corner at distance w with texture coordinates (s, t).
+  static void PlaceAt(float w, float s, float t, GrVertex* corner) {
+    corner->oow = corner->tmuvtx[0].oow = 1 / w;
+    corner->tmuvtx[0].sow = s / w;
+    corner->tmuvtx[0].tow = t / w;
+  }
+
+  // The colours and depths of the square [0, side) x [0, side).
+  static Frame ReadSquare(int side) {
+    Frame frame;
+    for (int y = 0; y < side; ++y) {
+      for (int x = 0; x < side; ++x) {
+        frame.colour.push_back(Pixel(x, y));
+        frame.depth.push_back(Depth(x, y));
+      }
+    }
+    return frame;
+  }
+
+  // Pixels no longer of the colour the scenes clear to.
+  static int DrawnPixels(const Frame& frame) {
+    int drawn = 0;
+    for (uint16_t pixel : frame.colour) drawn += pixel != Pack565(0x10, 0x10, 0x10) ? 1 : 0;
+    return drawn;
+  }
+
+  // The common state of the demo's textured triangles: bilinear filtering
+  // of one wrapping level, colour scaling the texel, W-buffer with writes.
+  static void SetPlainTexturedState() {
+    grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_LOCAL,
+                   GR_COMBINE_LOCAL_ITERATED, GR_COMBINE_OTHER_TEXTURE, FXFALSE);
+    grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_BILINEAR, GR_TEXTUREFILTER_BILINEAR);
+    grTexClampMode(GR_TMU0, GR_TEXTURECLAMP_WRAP, GR_TEXTURECLAMP_WRAP);
+    grTexMipMapMode(GR_TMU0, GR_MIPMAP_DISABLE, FXFALSE);
+    grDepthBufferMode(GR_DEPTHBUFFER_WBUFFER);
+    grDepthBufferFunction(GR_CMP_LESS);
+    grDepthMask(FXTRUE);
+    grChromakeyMode(GR_CHROMAKEY_DISABLE);
+  }
+
   // A fixed random scene of overlapping triangles with varied colour, w and
   // texture coordinates (some far outside the texture).
   static Frame DrawScene(PixelPath path, int variant, uint16_t clear_depth) {
@@ -29,21 +69,13 @@ class PipelineEquivalenceTest : public BoardTest {
         corner = Coloured(position(random), position(random), colour(random), colour(random),
                           colour(random));
         const float w = distance(random);
-        corner.oow = corner.tmuvtx[0].oow = 1 / w;
         corner.ooz = w * 200.0f;
-        corner.tmuvtx[0].sow = coordinate(random) / w;
-        corner.tmuvtx[0].tow = coordinate(random) / w;
+        const float s = coordinate(random);
+        PlaceAt(w, s, coordinate(random), &corner);
       }
       Draw(v[0], v[1], v[2]);
     }
-    Frame frame;
-    for (int y = 0; y < 200; ++y) {
-      for (int x = 0; x < 200; ++x) {
-        frame.colour.push_back(Pixel(x, y));
-        frame.depth.push_back(Depth(x, y));
-      }
-    }
-    return frame;
+    return ReadSquare(200);
   }
 };
 
@@ -121,9 +153,7 @@ TEST_F(PipelineEquivalenceTest, VectorAndPortablePathsDrawTheSame) {
           ASSERT_EQ(avx2.colour, portable.colour) << "variant " << variant;
           ASSERT_EQ(avx2.depth, portable.depth) << "variant " << variant;
           // The scene drew something.
-          int changed = 0;
-          for (uint16_t p : vector.colour) changed += p != Pack565(0x10, 0x10, 0x10) ? 1 : 0;
-          ASSERT_GT(changed, 1000) << "variant " << variant;
+          ASSERT_GT(DrawnPixels(vector), 1000) << "variant " << variant;
         }
       }
     }
@@ -147,13 +177,7 @@ TEST_F(PipelineEquivalenceTest, ShortNeighbouringRowsDrawAsTheirOwnRows) {
   grTexDownloadMipMap(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
   grTexSource(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
   ASSERT_NE(RenderState().texture.levels[0].quads, nullptr);
-  grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_BILINEAR, GR_TEXTUREFILTER_BILINEAR);
-  grTexClampMode(GR_TMU0, GR_TEXTURECLAMP_WRAP, GR_TEXTURECLAMP_WRAP);
-  grTexMipMapMode(GR_TMU0, GR_MIPMAP_DISABLE, FXFALSE);
-  grDepthBufferMode(GR_DEPTHBUFFER_WBUFFER);
-  grDepthBufferFunction(GR_CMP_LESS);
-  grDepthMask(FXTRUE);
-  grChromakeyMode(GR_CHROMAKEY_DISABLE);
+  SetPlainTexturedState();
   grDitherMode(GR_DITHER_4x4);
   grConstantColorValue(0xC08040);
   const auto draw = [](PixelPath path, int seed) {
@@ -170,20 +194,12 @@ TEST_F(PipelineEquivalenceTest, ShortNeighbouringRowsDrawAsTheirOwnRows) {
         v[i] = Coloured(x + size(random), y + size(random), colour(random), colour(random),
                         colour(random));
         const float w = distance(random);
-        v[i].oow = v[i].tmuvtx[0].oow = 1 / w;
-        v[i].tmuvtx[0].sow = coordinate(random) / w;
-        v[i].tmuvtx[0].tow = coordinate(random) / w;
+        const float s = coordinate(random);
+        PlaceAt(w, s, coordinate(random), &v[i]);
       }
       Draw(v[0], v[1], v[2]);
     }
-    Frame frame;
-    for (int y = 0; y < 64; ++y) {
-      for (int x = 0; x < 64; ++x) {
-        frame.colour.push_back(Pixel(x, y));
-        frame.depth.push_back(Depth(x, y));
-      }
-    }
-    return frame;
+    return ReadSquare(64);
   };
   for (const GrCombineLocal_t local : {GR_COMBINE_LOCAL_ITERATED, GR_COMBINE_LOCAL_CONSTANT}) {
     grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_LOCAL, local,
@@ -198,9 +214,7 @@ TEST_F(PipelineEquivalenceTest, ShortNeighbouringRowsDrawAsTheirOwnRows) {
         ASSERT_EQ(vector.depth, portable.depth) << "seed " << seed;
       }
       // The triangles covered much of the area compared.
-      int drawn = 0;
-      for (uint16_t pixel : portable.colour) drawn += pixel != Pack565(0x10, 0x10, 0x10) ? 1 : 0;
-      ASSERT_GT(drawn, 3000) << "seed " << seed;
+      ASSERT_GT(DrawnPixels(portable), 3000) << "seed " << seed;
     }
   }
   RenderState().pixel_path = PixelPath::kFastest;
@@ -227,15 +241,7 @@ TEST_F(PipelineEquivalenceTest, PreparedNeighbourhoodsServeOnlyTheTextureAsDownl
   GrTexInfo square = info_of(GR_LOD_64, GR_ASPECT_1x1, &square_texels, 1);
   GrTexInfo wide = info_of(GR_LOD_64, GR_ASPECT_2x1, &wide_texels, 2);
   GrTexInfo other = info_of(GR_LOD_32, GR_ASPECT_1x1, &other_texels, 3);
-  grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_LOCAL,
-                 GR_COMBINE_LOCAL_ITERATED, GR_COMBINE_OTHER_TEXTURE, FXFALSE);
-  grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_BILINEAR, GR_TEXTUREFILTER_BILINEAR);
-  grTexClampMode(GR_TMU0, GR_TEXTURECLAMP_WRAP, GR_TEXTURECLAMP_WRAP);
-  grTexMipMapMode(GR_TMU0, GR_MIPMAP_DISABLE, FXFALSE);
-  grDepthBufferMode(GR_DEPTHBUFFER_WBUFFER);
-  grDepthBufferFunction(GR_CMP_LESS);
-  grDepthMask(FXTRUE);
-  grChromakeyMode(GR_CHROMAKEY_DISABLE);
+  SetPlainTexturedState();
   const auto same_on_every_path = [&](GrTexInfo* bound, bool prepared, const char* what) {
     grTexSource(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, bound);
     EXPECT_EQ(RenderState().texture.levels[0].quads != nullptr, prepared) << what;
