@@ -391,6 +391,30 @@ inline TriangleFixed FixedOver(const TriangleSetup& t) {
   return f;
 }
 
+// texel x (colour + 1) / 256 in each channel: a full texel times a full
+// colour stays full.
+__attribute__((always_inline)) inline void ScaleByTexel(__m256i texel_blue_red, __m128i texel_green,
+                                                        const GroupConstants& c, __m256i* blue_red,
+                                                        __m128i* green) {
+  *blue_red = _mm256_srli_epi16(
+      _mm256_mullo_epi16(texel_blue_red, _mm256_add_epi16(*blue_red, c.one16)), 8);
+  *green = _mm_srli_epi16(
+      _mm_mullo_epi16(texel_green, _mm_add_epi16(*green, _mm256_castsi256_si128(c.one16))), 8);
+}
+
+// Eight dithered 565 pixels from 0..255 channels (blue in the low half of
+// blue_red, red in its high half), with the thresholds of their columns.
+__attribute__((always_inline)) inline __m128i DitheredPixels(__m256i blue_red, __m128i green,
+                                                             const TriangleFixed& f,
+                                                             __m256i threshold_odd) {
+  const __m256i blue_red5 = Dither16(blue_red, f.red_blue_factor, threshold_odd);
+  const __m128i green6 = _mm256_castsi256_si128(Dither16(
+      _mm256_castsi128_si256(green), _mm256_castsi128_si256(f.green_factor), threshold_odd));
+  return _mm_or_si128(_mm_or_si128(_mm_slli_epi16(_mm256_extracti128_si256(blue_red5, 1), 11),
+                                   _mm_slli_epi16(green6, 5)),
+                      _mm256_castsi256_si128(blue_red5));
+}
+
 // Pixels x_begin .. x_end - 1 of row y, eight at a time.
 // kPlain: the common state, known at compile time: no chroma-key, texture
 // coordinates wrapping, no mipmapping, and with depth, the W-buffer with
@@ -443,8 +467,6 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
     const __m256& sow_step = fixed.sow_step;
     const __m256& tow_step = fixed.tow_step;
     const __m256& ooz_step = fixed.ooz_step;
-    const __m256i& red_blue_factor = fixed.red_blue_factor;
-    const __m128i& green_factor = fixed.green_factor;
     const __m256i& red_step8 = fixed.red_step8;
     const __m256i& green_step8 = fixed.green_step8;
     const __m256i& blue_step8 = fixed.blue_step8;
@@ -551,13 +573,7 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
         }
         Transpose(low, high, &texel_blue_red, &texel_green);
       }
-      // texel x (colour + 1) / 256: full texel x full colour stays full.
-      colour_blue_red = _mm256_srli_epi16(
-          _mm256_mullo_epi16(texel_blue_red, _mm256_add_epi16(colour_blue_red, c.one16)), 8);
-      colour_green = _mm_srli_epi16(
-          _mm_mullo_epi16(texel_green,
-                          _mm_add_epi16(colour_green, _mm256_castsi256_si128(c.one16))),
-          8);
+      ScaleByTexel(texel_blue_red, texel_green, c, &colour_blue_red, &colour_green);
     }
     if (chromakey) {
       const __m256i same = _mm256_cmpeq_epi16(colour_blue_red, key_blue_red);
@@ -566,13 +582,7 @@ __attribute__((always_inline)) inline void SpanAvx2(const TriangleSetup& t, cons
           _mm_cmpeq_epi16(colour_green, key_green));
       pass = DropLanes(pass, keyed);
     }
-    const __m256i blue_red5 = Dither16(colour_blue_red, red_blue_factor, threshold_odd);
-    const __m128i green6 = _mm256_castsi256_si128(Dither16(
-        _mm256_castsi128_si256(colour_green), _mm256_castsi128_si256(green_factor), threshold_odd));
-    const __m128i packed =
-        _mm_or_si128(_mm_or_si128(_mm_slli_epi16(_mm256_extracti128_si256(blue_red5, 1), 11),
-                                  _mm_slli_epi16(green6, 5)),
-                     _mm256_castsi256_si128(blue_red5));
+    const __m128i packed = DitheredPixels(colour_blue_red, colour_green, fixed, threshold_odd);
     StorePixels(colour_row + group, packed, pass);
     if (depth_write) StorePixels(depth_row + group, new_depth, pass);
     k = _mm256_add_ps(k, _mm256_castsi256_ps(c.eight_float));
@@ -657,11 +667,7 @@ __attribute__((always_inline)) inline void PairedSpansAvx2(const TriangleSetup& 
   __m128i texel_green;
   BilinearFromQuads(f.texture->levels[0].quads, _mm256_add_epi32(y0, x0), u16, v16, c,
                     &texel_blue_red, &texel_green);
-  colour_blue_red = _mm256_srli_epi16(
-      _mm256_mullo_epi16(texel_blue_red, _mm256_add_epi16(colour_blue_red, c.one16)), 8);
-  colour_green = _mm_srli_epi16(
-      _mm_mullo_epi16(texel_green, _mm_add_epi16(colour_green, _mm256_castsi256_si128(c.one16))),
-      8);
+  ScaleByTexel(texel_blue_red, texel_green, c, &colour_blue_red, &colour_green);
 
   // The dither thresholds of each row's first four pixels.
   const auto* thresholds = t.dither->thresholds;
@@ -669,18 +675,14 @@ __attribute__((always_inline)) inline void PairedSpansAvx2(const TriangleSetup& 
       _mm_load_si128(reinterpret_cast<const __m128i*>(thresholds[y[0] & 3][x_begin[0] & 3])),
       _mm_load_si128(reinterpret_cast<const __m128i*>(thresholds[y[1] & 3][x_begin[1] & 3])));
   const __m256i threshold_odd = _mm256_srli_epi16(_mm256_broadcastsi128_si256(row_thresholds), 11);
-  const __m256i blue_red5 = Dither16(colour_blue_red, f.red_blue_factor, threshold_odd);
-  const __m128i green6 = _mm256_castsi256_si128(Dither16(
-      _mm256_castsi128_si256(colour_green), _mm256_castsi128_si256(f.green_factor), threshold_odd));
-  const __m128i packed =
-      _mm_or_si128(_mm_or_si128(_mm_slli_epi16(_mm256_extracti128_si256(blue_red5, 1), 11),
-                                _mm_slli_epi16(green6, 5)),
-                   _mm256_castsi256_si128(blue_red5));
-  StorePixels(colour[0], packed, JoinHalves(pass, FirstPixels(0)));
-  StorePixels(colour[1], _mm_srli_si128(packed, 8), UpperHalf(pass));
+  const __m128i packed = DitheredPixels(colour_blue_red, colour_green, f, threshold_odd);
+  const PassLanes lower = JoinHalves(pass, FirstPixels(0));
+  const PassLanes upper = UpperHalf(pass);
+  StorePixels(colour[0], packed, lower);
+  StorePixels(colour[1], _mm_srli_si128(packed, 8), upper);
   if constexpr (kDepth) {
-    StorePixels(depth[0], new_depth, JoinHalves(pass, FirstPixels(0)));
-    StorePixels(depth[1], _mm_srli_si128(new_depth, 8), UpperHalf(pass));
+    StorePixels(depth[0], new_depth, lower);
+    StorePixels(depth[1], _mm_srli_si128(new_depth, 8), upper);
   }
 }
 
