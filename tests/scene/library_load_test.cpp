@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -36,11 +37,10 @@ TdsScene SmallScene() {
 class SceneFiles : public testing::Test {
  protected:
   void SetUp() override {
-    folder_ =
-        fs::temp_directory_path() /
-        ("veyrith_scene_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-         "_" + std::to_string(reinterpret_cast<uintptr_t>(this)));
-    fs::create_directories(folder_);
+    // A folder of its own: tests of other processes run beside this one.
+    std::string pattern = (fs::temp_directory_path() / "veyrith-scene-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr) << pattern;
+    folder_ = pattern;
     library_path_ = (folder_ / "demo.dat").string();
     std::vector<uint8_t> bad = {'M', 'M', 200, 0, 0, 0, 1};  // longer than the file
     std::string error;
@@ -51,7 +51,8 @@ class SceneFiles : public testing::Test {
   }
   void TearDown() override {
     ContentLibrary = nullptr;
-    fs::remove_all(folder_);
+    std::error_code ignored;
+    if (!folder_.empty()) fs::remove_all(folder_, ignored);
   }
 
   fs::path folder_;
