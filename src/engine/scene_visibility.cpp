@@ -69,12 +69,29 @@ const Mesh* DrawnMesh(const SceneNode* node) {
 
 }  // namespace
 
-const Material* FaceMaterial(const Scene* scene, const Face* face) {
-  const int32_t number = face->material;
+namespace {
+
+// A face's material and the key under which its smooth corners are lit: a
+// corner's colour depends on its vertex and the material only, so a vertex
+// shared by faces of one material is lit once a frame. The key names the
+// material (never 0, which marks a vertex not yet lit).
+struct FaceLook {
+  const Material* material;
+  uint32_t lighting_key;
+};
+
+FaceLook LookOf(const Scene* scene, const Face& face) {
+  const int32_t number = face.material;
   if (number >= 0 && number < scene->material_count && scene->materials[number] != nullptr) {
-    return scene->materials[number];
+    return {scene->materials[number], static_cast<uint32_t>(number) + 2u};
   }
-  return &scene->default_material;
+  return {&scene->default_material, 1u};  // 1: the default material
+}
+
+}  // namespace
+
+const Material* FaceMaterial(const Scene* scene, const Face* face) {
+  return LookOf(scene, *face).material;
 }
 
 namespace {
@@ -89,23 +106,24 @@ void CullAndTransform(const Scene* scene, SceneNode* node, const Mesh* mesh,
     std::memset(node->vertex_light, 0, sizeof(VertexLight) * count);  // lit anew each frame
   }
   const Vec3 eye = TransformPoint(&node->world_to_object, view->eye);
+  uint32_t* const face_visibility = node->face_visibility;
+  uint32_t* const vertex_use = node->vertex_use;
   for (int32_t f = 0; f < mesh->face_count; ++f) {
     const Face& face = mesh->faces[f];
-    const Material* material = FaceMaterial(scene, &face);
+    const Material* material = LookOf(scene, face).material;
     // A face is seen from the side its normal points to, and edge-on.
     const bool visible = (material->flags & kMaterialTwoSided) != 0 ||
                          Vec3Dot(Vec3Sub(face.centre, eye), face.normal) <= 0.0f;
-    node->face_visibility[f] = visible ? 1u : 0u;
+    face_visibility[f] = visible ? 1u : 0u;
     if (visible) {
-      node->vertex_use[face.a] = 1;
-      node->vertex_use[face.b] = 1;
-      node->vertex_use[face.c] = 1;
+      vertex_use[face.a] = 1;
+      vertex_use[face.b] = 1;
+      vertex_use[face.c] = 1;
     }
   }
+  const Matrix4x4 object_to_camera = node->object_to_camera;
   for (int32_t i = 0; i < mesh->vertex_count; ++i) {
-    if (node->vertex_use[i]) {
-      node->vertex_work[i] = TransformPoint(&node->object_to_camera, mesh->vertices[i]);
-    }
+    if (vertex_use[i]) node->vertex_work[i] = TransformPoint(&object_to_camera, mesh->vertices[i]);
   }
 }
 
@@ -122,24 +140,15 @@ void TransformAndCull(Scene* scene, SceneNode* node, const ViewSetup* view) {
 
 namespace {
 
-// A smooth corner's colour depends on its vertex and its face's material
-// only, so a vertex shared by faces of one material is lit once a frame;
-// LightingKey names the material (never 0).
-uint32_t LightingKey(const Scene* scene, const Face& face) {
-  const int32_t number = face.material;
-  const bool own =
-      number >= 0 && number < scene->material_count && scene->materials[number] != nullptr;
-  return own ? static_cast<uint32_t>(number) + 2u : 1u;  // 1: the default material
-}
-
-Colour SmoothColour(const Scene* scene, SceneNode* node, const Mesh* mesh, const Material* material,
-                    uint32_t key, int32_t vertex) {
+// The colour of a smooth corner: lit once a frame per vertex and material.
+Colour SmoothColour(const Scene* scene, const SceneNode* node, const Mesh* mesh,
+                    const FaceLook& look, int32_t vertex) {
   VertexLight& lit = node->vertex_light[vertex];
-  if (lit.material_key != key) {
-    const Colour colour =
-        LightPoint(scene, node, material, mesh->vertices[vertex], mesh->vertex_normals[vertex]);
+  if (lit.material_key != look.lighting_key) {
+    const Colour colour = LightPoint(scene, node, look.material, mesh->vertices[vertex],
+                                     mesh->vertex_normals[vertex]);
     lit.colour = {colour.r, colour.g, colour.b};
-    lit.material_key = key;
+    lit.material_key = look.lighting_key;
   }
   return {lit.colour.x, lit.colour.y, lit.colour.z};
 }
@@ -157,30 +166,38 @@ void EmitNode(Scene* scene, SceneNode* node, const Mesh* mesh, PolygonSink sink,
     }
   }
 
-  for (int32_t f = 0; f < mesh->face_count; ++f) {
-    if (!node->face_visibility[f]) continue;
-    const Face& face = mesh->faces[f];
-    const Material* material = FaceMaterial(scene, &face);
-    record->material_flags = static_cast<uint8_t>(material->flags & 0xFF);
-    record->texture_index = material->texture_index;
-    record->vertex_count = 3;
-    const bool flat = (material->flags & kMaterialShadingMask) == 0;
+  // Read once: the record's stores (its flag byte may alias anything) would
+  // otherwise have them loaded again for every corner.
+  const uint32_t* const face_visibility = node->face_visibility;
+  const Vec3* const vertex_work = node->vertex_work;
+  const MapCoord* const mapping = mesh->mapping;
+  const Face* const faces = mesh->faces;
+  const int32_t face_count = mesh->face_count;
+  for (int32_t f = 0; f < face_count; ++f) {
+    if (!face_visibility[f]) continue;
+    const Face& face = faces[f];
+    const FaceLook look = LookOf(scene, face);
+    const int32_t flags = look.material->flags;
+    const int32_t corners[3] = {face.a, face.b, face.c};
+    const bool flat = (flags & kMaterialShadingMask) == 0;
     if (flat) {
       StoreColour(&record->vertices[0],
-                  LightPoint(scene, node, material, mesh->vertices[face.a], face.normal));
+                  LightPoint(scene, node, look.material, mesh->vertices[face.a], face.normal));
     }
-    const int32_t corners[3] = {face.a, face.b, face.c};
-    const uint32_t key = LightingKey(scene, face);
     for (int k = 0; k < 3; ++k) {
       const int32_t i = corners[k];
       RecordVertex& slot = record->vertices[k];
-      slot.x = node->vertex_work[i].x;
-      slot.y = node->vertex_work[i].y;
-      slot.z = node->vertex_work[i].z;
-      if (!flat) StoreColour(&slot, SmoothColour(scene, node, mesh, material, key, i));
-      slot.u = mesh->mapping != nullptr ? mesh->mapping[i].u * 256.0f : 0.0f;
-      slot.v = mesh->mapping != nullptr ? mesh->mapping[i].v * 256.0f : 0.0f;
+      const Vec3 position = vertex_work[i];
+      slot.x = position.x;
+      slot.y = position.y;
+      slot.z = position.z;
+      if (!flat) StoreColour(&slot, SmoothColour(scene, node, mesh, look, i));
+      slot.u = mapping != nullptr ? mapping[i].u * 256.0f : 0.0f;
+      slot.v = mapping != nullptr ? mapping[i].v * 256.0f : 0.0f;
     }
+    record->material_flags = static_cast<uint8_t>(flags & 0xFF);
+    record->texture_index = look.material->texture_index;
+    record->vertex_count = 3;
     if (!sink(record)) return;
   }
 }
