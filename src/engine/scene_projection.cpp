@@ -4,6 +4,11 @@
 #include "engine/scene_projection.h"
 
 #include <cmath>
+#include <cstddef>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "device/device.h"
 
@@ -41,6 +46,68 @@ void AppendVertex(float x, float y, float w, const RecordVertex& colour_and_map)
   out.tmuvtx[0].oow = w;
   ++ClipVertexCount;
 }
+
+#if defined(__SSE2__)
+
+// SnapToSubPixel in each lane: the same truncation below 2^23, the value
+// kept from there on and for NaN.
+__m128 SnapToSubPixel4(__m128 sixteenths) {
+  const __m128 magnitude = _mm_andnot_ps(_mm_set1_ps(-0.0f), sixteenths);
+  const __m128 small = _mm_cmplt_ps(magnitude, _mm_set1_ps(8388608.0f));
+  const __m128 truncated = _mm_cvtepi32_ps(_mm_cvttps_epi32(sixteenths));
+  const __m128 snapped = _mm_or_ps(_mm_and_ps(small, truncated), _mm_andnot_ps(small, sixteenths));
+  return _mm_mul_ps(snapped, _mm_set1_ps(kSubPixelStep));
+}
+
+static_assert(offsetof(GrVertex, y) == offsetof(GrVertex, x) + sizeof(float));
+static_assert(offsetof(GrVertex, g) == offsetof(GrVertex, r) + sizeof(float));
+static_assert(offsetof(GrVertex, tmuvtx) == offsetof(GrVertex, oow) + sizeof(float));
+static_assert(offsetof(GrTmuVertex, tow) == offsetof(GrTmuVertex, sow) + sizeof(float));
+static_assert(offsetof(GrTmuVertex, oow) == offsetof(GrTmuVertex, tow) + sizeof(float));
+
+// The three corners of a face wholly in front of the near plane, projected
+// side by side in the lanes of one register: lane by lane the operations of
+// ProjectVertex and AppendVertex, so every value is the same. They go to
+// ClipVertices in the order the clipping walk gives: the last corner first.
+void ProjectFrontTriangle(const RecordVertex* corners) {
+  static_assert(sizeof(RecordVertex) == 8 * sizeof(float));
+  // Rows: the corners in output order, the fourth lane a copy of the last.
+  const RecordVertex* in_order[4] = {&corners[2], &corners[0], &corners[1], &corners[1]};
+  __m128 x = _mm_loadu_ps(&in_order[0]->x), y = _mm_loadu_ps(&in_order[1]->x);
+  __m128 z = _mm_loadu_ps(&in_order[2]->x), r = _mm_loadu_ps(&in_order[3]->x);
+  _MM_TRANSPOSE4_PS(x, y, z, r);
+  __m128 g = _mm_loadu_ps(&in_order[0]->g), b = _mm_loadu_ps(&in_order[1]->g);
+  __m128 u = _mm_loadu_ps(&in_order[2]->g), v = _mm_loadu_ps(&in_order[3]->g);
+  _MM_TRANSPOSE4_PS(g, b, u, v);
+
+  const ProjectionState& p = Projection;
+  const __m128 w = _mm_div_ps(_mm_set1_ps(1.0f), _mm_add_ps(z, _mm_set1_ps(p.tan_half_fov)));
+  __m128 screen_x = SnapToSubPixel4(
+      _mm_add_ps(_mm_mul_ps(_mm_mul_ps(x, w), _mm_set1_ps(p.scale_x)), _mm_set1_ps(p.center_x)));
+  __m128 screen_y = SnapToSubPixel4(
+      _mm_add_ps(_mm_mul_ps(_mm_mul_ps(y, w), _mm_set1_ps(p.scale_y)), _mm_set1_ps(p.center_y)));
+  const __m128 fade = _mm_set1_ps(p.colour_scale);
+  __m128 red = _mm_mul_ps(r, fade), green = _mm_mul_ps(g, fade);
+  const __m128 blue = _mm_mul_ps(b, fade);
+  __m128 oow = w, sow = _mm_mul_ps(u, w), tow = _mm_mul_ps(v, w), tmu_oow = w;
+  // Back to one corner per register: (x, y, r, g) and (oow, sow, tow, oow).
+  _MM_TRANSPOSE4_PS(screen_x, screen_y, red, green);
+  _MM_TRANSPOSE4_PS(oow, sow, tow, tmu_oow);
+  const __m128 position_colour[3] = {screen_x, screen_y, red};
+  const __m128 texture[3] = {oow, sow, tow};
+  alignas(16) float blues[4];
+  _mm_store_ps(blues, blue);
+  for (int k = 0; k < 3; ++k) {
+    GrVertex& out = ClipVertices[k];
+    _mm_storel_pi(reinterpret_cast<__m64*>(&out.x), position_colour[k]);
+    _mm_storeh_pi(reinterpret_cast<__m64*>(&out.r), position_colour[k]);
+    out.b = blues[k];
+    _mm_storeu_ps(&out.oow, texture[k]);
+  }
+  ClipVertexCount = 3;
+}
+
+#endif
 
 }  // namespace
 
@@ -82,6 +149,14 @@ int32_t ClipAndProject(const PolygonRecord* record) {
   ClipVertexCount = 0;
   const int32_t count = record->vertex_count;
   if (count <= 0 || count > kPolygonRecordVertices) return 0;
+#if defined(__SSE2__)
+  // Nearly every face of a scene lies wholly in front of the near plane.
+  const RecordVertex* corners = record->vertices;
+  if (count == 3 && corners[0].z >= 1.0f && corners[1].z >= 1.0f && corners[2].z >= 1.0f) {
+    ProjectFrontTriangle(corners);
+    return ClipVertexCount;
+  }
+#endif
   const RecordVertex* prev = &record->vertices[count - 1];
   for (int32_t i = 0; i < count; ++i) {
     const RecordVertex* cur = &record->vertices[i];

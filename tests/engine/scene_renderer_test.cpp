@@ -2,6 +2,7 @@
 // combine per material, texture binding, culling, projection, near clipping,
 // the fade and the polygon buffer's bound.
 #include <gtest/gtest.h>
+#include <cmath>
 #include <cstring>
 
 #include <string>
@@ -172,6 +173,47 @@ TEST_F(SceneRendererTest, NearPlaneClippingCases) {
   // A fan around the first corner.
   EXPECT_EQ(triangles[0].arguments[0], triangles[1].arguments[0]);
   EXPECT_EQ(triangles[0].arguments[6], triangles[1].arguments[3]);
+}
+
+// A face wholly in front is projected all three corners at once; each
+// corner must come out bit for bit as projecting it alone gives, in the
+// order last, first, second: ordinary corners, corners so far off that
+// their position is no longer snapped (2^23 sixteenths and beyond), on the
+// near plane, negative zero, NaN and infinity.
+TEST_F(SceneRendererTest, AFaceInFrontProjectsAsItsCornersOneByOne) {
+  ASSERT_EQ(ComputeProjection(75.0f, 200, &Projection), 1);
+  const float values[] = {0.0f,    -0.0f,   0.37f,   -1.5f,    9.75f, -123.456f, 1.0e5f,
+                          -3.0e6f, 7.77e8f, 1.0e30f, -1.0e30f, NAN,   INFINITY,  -INFINITY};
+  const float depths[] = {1.0f, 1.0001f, 2.5f, 37.0f, 1.0e4f, 3.0e30f, INFINITY};
+  constexpr int kValues = sizeof(values) / sizeof(values[0]);
+  constexpr int kDepths = sizeof(depths) / sizeof(depths[0]);
+  for (int i = 0; i < 600; ++i) {
+    const auto pick = [&](int k) { return values[(i * 7 + k * 5 + i / 3) % kValues]; };
+    RecordVertex corners[3];
+    for (int c = 0; c < 3; ++c) {
+      const int k = 8 * c;
+      corners[c] = {pick(k) * 0.01f + pick(k + 1),
+                    pick(k + 2),
+                    depths[(i + 3 * c) % kDepths],
+                    pick(k + 3),
+                    pick(k + 4),
+                    pick(k + 5),
+                    pick(k + 6),
+                    pick(k + 7)};
+    }
+    const PolygonRecord face = Triangle(0x81, corners[0], corners[1], corners[2]);
+    ASSERT_EQ(ClipAndProject(&face), 3);
+    GrVertex whole[3];
+    std::memcpy(whole, ClipVertices, sizeof whole);
+    ClipVertexCount = 0;
+    for (int c : {2, 0, 1}) ProjectVertex(&corners[c]);
+    ASSERT_EQ(ClipVertexCount, 3);
+    for (int c = 0; c < 3; ++c) {
+      EXPECT_EQ(std::memcmp(&whole[c], &ClipVertices[c], sizeof(GrVertex)), 0)
+          << "face " << i << ", corner " << c << ": x " << whole[c].x << " vs " << ClipVertices[c].x
+          << ", y " << whole[c].y << " vs " << ClipVertices[c].y;
+    }
+  }
 }
 
 TEST_F(SceneRendererTest, FadeZeroBlacksOutSmoothPolygonsButNotFlatOnes) {
