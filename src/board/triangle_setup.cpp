@@ -265,6 +265,51 @@ const BoundTexture& NoTexture() {
   return texture;
 }
 
+// What the choice of a triangle drawer and dither pattern depends on: the
+// settings the drawers are specialised for.
+struct DrawerKey {
+  uint32_t flags;
+  int32_t depth_function;
+  int32_t dither_mode;
+  int32_t level_count;
+  const QuadTexel* quads;
+  bool operator==(const DrawerKey&) const = default;
+};
+
+DrawerKey DrawerKeyOf(const BoardRenderState& state, bool has_depth_buffer) {
+  const uint32_t switches = (state.textured ? 1u : 0u) | (state.bilinear ? 2u : 0u) |
+                            (has_depth_buffer ? 4u : 0u) | (state.depth_write ? 8u : 0u) |
+                            (state.chromakey ? 16u : 0u) | (state.clamp_s ? 32u : 0u) |
+                            (state.clamp_t ? 64u : 0u) | (state.mipmapping ? 128u : 0u);
+  const uint32_t flags = switches | static_cast<uint32_t>(state.colour) << 8 |
+                         static_cast<uint32_t>(state.depth) << 16 |
+                         static_cast<uint32_t>(state.pixel_path) << 24;
+  return {flags, state.depth_function, state.dither_mode, state.texture.level_count,
+          state.texture.levels[0].quads};
+}
+
+// The drawer and dither pattern of the last state seen. A renderer draws
+// polygon after polygon in one state, so they are worked out again only
+// when a setting they depend on has changed.
+struct DrawerChoice {
+  DrawerKey key{};
+  bool known = false;
+  TriangleDrawer whole = nullptr;  // null: drawn span by span
+  const DitherPattern* dither = nullptr;
+};
+
+const DrawerChoice& ChooseDrawer(const BoardRenderState& state, bool has_depth_buffer) {
+  static DrawerChoice choice;
+  const DrawerKey key = DrawerKeyOf(state, has_depth_buffer);
+  if (choice.known && choice.key == key) return choice;
+  choice.key = key;
+  choice.known = true;
+  choice.dither = &DitherPatternFor(state.dither_mode);
+  choice.whole = SelectTriangleDrawerAvx512(state, has_depth_buffer);
+  if (!choice.whole) choice.whole = SelectTriangleDrawerAvx2(state, has_depth_buffer);
+  return choice;
+}
+
 void DrawClippedTriangle(const GrVertex* a, const GrVertex* b, const GrVertex* c) {
   BoardState& board = Board();
   if (!board.open || !a || !b || !c) return;
@@ -310,7 +355,8 @@ void DrawClippedTriangle(const GrVertex* a, const GrVertex* b, const GrVertex* c
   setup.colour = board.colour[board.back].data();
   setup.depth = board.depth.empty() ? nullptr : board.depth.data();
   setup.stride_pixels = kBoardStridePixels;
-  setup.dither = &DitherPatternFor(state.dither_mode);
+  const DrawerChoice& choice = ChooseDrawer(state, setup.depth != nullptr);
+  setup.dither = choice.dither;
   if (state.colour == ColourSource::kIterated) {
     setup.red_step = ColourStep(setup.planes.per_x[kRedPlane]);
     setup.green_step = ColourStep(setup.planes.per_x[kGreenPlane]);
@@ -326,10 +372,8 @@ void DrawClippedTriangle(const GrVertex* a, const GrVertex* b, const GrVertex* c
   rows.first_row = first_row;
   rows.last_row = last_row;
   SetUpEdges({ax, bx, cx}, {ay, by, cy}, &rows);
-  TriangleDrawer whole = SelectTriangleDrawerAvx512(state, setup.depth != nullptr);
-  if (!whole) whole = SelectTriangleDrawerAvx2(state, setup.depth != nullptr);
-  if (whole) {
-    whole(setup, rows);
+  if (choice.whole) {
+    choice.whole(setup, rows);
     return;
   }
   setup.tables = &Rgb565();

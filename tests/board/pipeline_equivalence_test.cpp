@@ -161,6 +161,110 @@ TEST_F(PipelineEquivalenceTest, VectorAndPortablePathsDrawTheSame) {
   RenderState().pixel_path = PixelPath::kFastest;
 }
 
+// The board works out a triangle's drawer and dither pattern once per
+// state, not per triangle: every setting changed between two triangles on
+// one path must still take effect for the second. Each triangle here is
+// drawn in another state. The reference alternates between two paths from
+// triangle to triangle, so that nothing carries over from one to the next.
+TEST_F(PipelineEquivalenceTest, EachSettingChangedBetweenTrianglesTakesEffect) {
+  GrTexInfo info;
+  info.largeLod = GR_LOD_64;
+  info.smallLod = GR_LOD_1;
+  info.aspectRatio = GR_ASPECT_1x1;
+  info.format = GR_TEXFMT_RGB_565;
+  std::vector<uint16_t> texels(grTexTextureMemRequired(GR_MIPMAPLEVELMASK_BOTH, &info) / 2);
+  // Bands of black texels, so that chroma-keying black shows.
+  for (size_t i = 0; i < texels.size(); ++i) {
+    texels[i] = (i >> 3) % 2 ? 0 : static_cast<uint16_t>(i * 2246822519u >> 9);
+  }
+  info.data = texels.data();
+  grTexDownloadMipMap(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
+  grTexSource(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
+  grConstantColorValue(0x40A0E0);
+  grChromakeyValue(0x000000);
+  // Triangle n's state: the plain textured state every other triangle, and
+  // one setting changed from it in between, each setting in turn.
+  const auto set_state = [](int n) {
+    SetPlainTexturedState();
+    grDitherMode(GR_DITHER_4x4);
+    if (n % 2 == 0) return;
+    switch ((n / 2) % 11) {
+      case 0:
+        grDepthMask(FXFALSE);
+        break;
+      case 1:
+        grChromakeyMode(GR_CHROMAKEY_ENABLE);
+        break;
+      case 2:
+        grTexClampMode(GR_TMU0, GR_TEXTURECLAMP_CLAMP, GR_TEXTURECLAMP_WRAP);
+        break;
+      case 3:
+        grTexClampMode(GR_TMU0, GR_TEXTURECLAMP_WRAP, GR_TEXTURECLAMP_CLAMP);
+        break;
+      case 4:
+        grTexMipMapMode(GR_TMU0, GR_MIPMAP_NEAREST, FXFALSE);
+        break;
+      case 5:
+        grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_POINT_SAMPLED, GR_TEXTUREFILTER_POINT_SAMPLED);
+        break;
+      case 6:  // the iterated colour without the texture
+        grColorCombine(GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_NONE, GR_COMBINE_LOCAL_ITERATED,
+                       GR_COMBINE_OTHER_CONSTANT, FXFALSE);
+        break;
+      case 7:  // the texture scaled by the constant colour
+        grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_LOCAL,
+                       GR_COMBINE_LOCAL_CONSTANT, GR_COMBINE_OTHER_TEXTURE, FXFALSE);
+        break;
+      case 8:
+        grDepthBufferMode(GR_DEPTHBUFFER_ZBUFFER);
+        break;
+      case 9:
+        grDepthBufferFunction(GR_CMP_GREATER);
+        break;
+      default:
+        grDitherMode(GR_DITHER_2x2);
+        break;
+    }
+  };
+  // The square after each triangle: a triangle drawn wrongly may be hidden
+  // by later ones.
+  const auto draw = [&](PixelPath path, PixelPath odd_path) {
+    grBufferClear(0x101010, 0, 0xFFFF);
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> position(-20.0f, 200.0f), colour(-40.0f, 300.0f),
+        distance(0.5f, 300.0f), coordinate(-600.0f, 600.0f);
+    std::vector<Frame> frames;
+    for (int n = 0; n < 88; ++n) {
+      set_state(n);
+      RenderState().pixel_path = n % 2 ? odd_path : path;
+      GrVertex v[3];
+      for (GrVertex& corner : v) {
+        corner = Coloured(position(random), position(random), colour(random), colour(random),
+                          colour(random));
+        const float w = distance(random);
+        corner.ooz = w * 200.0f;
+        const float s = coordinate(random);
+        PlaceAt(w, s, coordinate(random), &corner);
+      }
+      Draw(v[0], v[1], v[2]);
+      frames.push_back(ReadSquare(200));
+    }
+    return frames;
+  };
+  const std::vector<Frame> reference = draw(PixelPath::kPortable, PixelPath::kSse2);
+  for (const PixelPath path : {PixelPath::kFastest, PixelPath::kAvx2, PixelPath::kPortable}) {
+    const std::vector<Frame> frames = draw(path, path);
+    for (size_t n = 0; n < frames.size(); ++n) {
+      ASSERT_EQ(frames[n].colour, reference[n].colour)
+          << "path " << static_cast<int>(path) << ", triangle " << n;
+      ASSERT_EQ(frames[n].depth, reference[n].depth)
+          << "path " << static_cast<int>(path) << ", triangle " << n;
+    }
+  }
+  EXPECT_GT(DrawnPixels(reference.back()), 1000);
+  RenderState().pixel_path = PixelPath::kFastest;
+}
+
 // Small triangles are drawn with two short neighbouring rows in one group
 // of pixels: each row must still come out exactly as drawn on its own,
 // with depth passing in one row and failing in the other, spans starting
