@@ -55,25 +55,46 @@ class PipelineEquivalenceTest : public BoardTest {
     grChromakeyMode(GR_CHROMAKEY_DISABLE);
   }
 
-  // A fixed random scene of overlapping triangles with varied colour, w and
-  // texture coordinates (some far outside the texture).
+  // One triangle of the random scenes: varied colour, w and texture
+  // coordinates (some far outside the texture), overlapping the others.
+  static void DrawRandomTriangle(std::mt19937* random) {
+    std::uniform_real_distribution<float> position(-20.0f, 200.0f), colour(-40.0f, 300.0f),
+        distance(0.5f, 300.0f), coordinate(-600.0f, 600.0f);
+    GrVertex v[3];
+    for (GrVertex& corner : v) {
+      corner = Coloured(position(*random), position(*random), colour(*random), colour(*random),
+                        colour(*random));
+      const float w = distance(*random);
+      corner.ooz = w * 200.0f;
+      const float s = coordinate(*random);
+      PlaceAt(w, s, coordinate(*random), &corner);
+    }
+    Draw(v[0], v[1], v[2]);
+  }
+
+  // Downloads and binds a full chain of levels from 64 texels down, texel i
+  // of the download being texel_of(i).
+  template <typename TexelOf>
+  static void BindMipChain(GrAspectRatio_t aspect, TexelOf texel_of) {
+    GrTexInfo info;
+    info.largeLod = GR_LOD_64;
+    info.smallLod = GR_LOD_1;
+    info.aspectRatio = aspect;
+    info.format = GR_TEXFMT_RGB_565;
+    std::vector<uint16_t> texels(grTexTextureMemRequired(GR_MIPMAPLEVELMASK_BOTH, &info) / 2);
+    for (size_t i = 0; i < texels.size(); ++i) texels[i] = texel_of(i);
+    info.data = texels.data();
+    grTexDownloadMipMap(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
+    grTexSource(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
+  }
+
+  // A fixed random scene of overlapping triangles.
   static Frame DrawScene(PixelPath path, int variant, uint16_t clear_depth) {
     RenderState().pixel_path = path;
     grBufferClear(0x101010, 0, clear_depth);
     std::mt19937 random(static_cast<uint32_t>(variant * 31 + 1));
-    std::uniform_real_distribution<float> position(-20.0f, 200.0f), colour(-40.0f, 300.0f),
-        distance(0.5f, 300.0f), coordinate(-600.0f, 600.0f);
     for (int n = 0; n < 40; ++n) {
-      GrVertex v[3];
-      for (GrVertex& corner : v) {
-        corner = Coloured(position(random), position(random), colour(random), colour(random),
-                          colour(random));
-        const float w = distance(random);
-        corner.ooz = w * 200.0f;
-        const float s = coordinate(random);
-        PlaceAt(w, s, coordinate(random), &corner);
-      }
-      Draw(v[0], v[1], v[2]);
+      DrawRandomTriangle(&random);
     }
     return ReadSquare(200);
   }
@@ -103,17 +124,7 @@ TEST_F(PipelineEquivalenceTest, FastestPathIsTheWidestTheProcessorHas) {
 
 TEST_F(PipelineEquivalenceTest, VectorAndPortablePathsDrawTheSame) {
   // A full chain of levels, so that variants with mipmapping pick levels.
-  GrTexInfo info;
-  info.largeLod = GR_LOD_64;
-  info.smallLod = GR_LOD_1;
-  info.aspectRatio = GR_ASPECT_1x2;
-  info.format = GR_TEXFMT_RGB_565;
-  std::vector<uint16_t> texels(grTexTextureMemRequired(GR_MIPMAPLEVELMASK_BOTH, &info) / 2);
-  for (size_t i = 0; i < texels.size(); ++i)
-    texels[i] = static_cast<uint16_t>(i * 2654435761u >> 7);
-  info.data = texels.data();
-  grTexDownloadMipMap(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
-  grTexSource(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
+  BindMipChain(GR_ASPECT_1x2, [](size_t i) { return static_cast<uint16_t>(i * 2654435761u >> 7); });
   grConstantColorValue(0x80C0FF);
   grChromakeyValue(0x000000);
   int variant = 0;
@@ -167,19 +178,10 @@ TEST_F(PipelineEquivalenceTest, VectorAndPortablePathsDrawTheSame) {
 // drawn in another state. The reference alternates between two paths from
 // triangle to triangle, so that nothing carries over from one to the next.
 TEST_F(PipelineEquivalenceTest, EachSettingChangedBetweenTrianglesTakesEffect) {
-  GrTexInfo info;
-  info.largeLod = GR_LOD_64;
-  info.smallLod = GR_LOD_1;
-  info.aspectRatio = GR_ASPECT_1x1;
-  info.format = GR_TEXFMT_RGB_565;
-  std::vector<uint16_t> texels(grTexTextureMemRequired(GR_MIPMAPLEVELMASK_BOTH, &info) / 2);
   // Bands of black texels, so that chroma-keying black shows.
-  for (size_t i = 0; i < texels.size(); ++i) {
-    texels[i] = (i >> 3) % 2 ? 0 : static_cast<uint16_t>(i * 2246822519u >> 9);
-  }
-  info.data = texels.data();
-  grTexDownloadMipMap(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
-  grTexSource(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
+  BindMipChain(GR_ASPECT_1x1, [](size_t i) {
+    return (i >> 3) % 2 ? uint16_t{0} : static_cast<uint16_t>(i * 2246822519u >> 9);
+  });
   grConstantColorValue(0x40A0E0);
   grChromakeyValue(0x000000);
   // Triangle n's state: the plain textured state every other triangle, and
@@ -231,22 +233,11 @@ TEST_F(PipelineEquivalenceTest, EachSettingChangedBetweenTrianglesTakesEffect) {
   const auto draw = [&](PixelPath path, PixelPath odd_path) {
     grBufferClear(0x101010, 0, 0xFFFF);
     std::mt19937 random(7);
-    std::uniform_real_distribution<float> position(-20.0f, 200.0f), colour(-40.0f, 300.0f),
-        distance(0.5f, 300.0f), coordinate(-600.0f, 600.0f);
     std::vector<Frame> frames;
     for (int n = 0; n < 88; ++n) {
       set_state(n);
       RenderState().pixel_path = n % 2 ? odd_path : path;
-      GrVertex v[3];
-      for (GrVertex& corner : v) {
-        corner = Coloured(position(random), position(random), colour(random), colour(random),
-                          colour(random));
-        const float w = distance(random);
-        corner.ooz = w * 200.0f;
-        const float s = coordinate(random);
-        PlaceAt(w, s, coordinate(random), &corner);
-      }
-      Draw(v[0], v[1], v[2]);
+      DrawRandomTriangle(&random);
       frames.push_back(ReadSquare(200));
     }
     return frames;
