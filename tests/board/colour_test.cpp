@@ -58,6 +58,23 @@ TEST_F(ColourTest, IteratedColoursClampToTheChannelRange) {
   EXPECT_EQ(Pixel(90, 2), Pack565(255, 128, 0));
 }
 
+// Colours far above the range, rising by some 1e18 per pixel: every pixel
+// of every path is full red. Unlimited, the per-pixel step would overflow
+// and every other pixel would come out black.
+TEST_F(ColourTest, ColoursFarOutOfRangeSaturateInEveryPixel) {
+  Iterated();
+  for (const PixelPath path :
+       {PixelPath::kPortable, PixelPath::kSse2, PixelPath::kAvx2, PixelPath::kFastest}) {
+    RenderState().pixel_path = path;
+    grBufferClear(0, 0, 0xFFFF);
+    Draw(Coloured(0.5f, 0.5f, 1e20f, 0, 0), Coloured(100.5f, 0.5f, 2e20f, 0, 0),
+         Coloured(0.5f, 100.5f, 1e20f, 0, 0));
+    for (int x = 1; x < 95; ++x) {
+      ASSERT_EQ(Pixel(x, 2), Pack565(255, 0, 0)) << x << " path " << static_cast<int>(path);
+    }
+  }
+}
+
 TEST_F(ColourTest, ConstantColourIgnoresTheCornerColours) {
   grConstantColorValue(0xFFC08040);  // alpha is not drawn
   grColorCombine(GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_NONE, GR_COMBINE_LOCAL_CONSTANT,
