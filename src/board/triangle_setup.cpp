@@ -27,10 +27,6 @@
 #include "board/row_walk.h"
 #include "board/span_pipeline.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace {
 
 // Corners further out than this (in 1/16 pixel, about four million pixels)
@@ -141,48 +137,12 @@ void SetUpEdges(const int64_t (&x)[3], const int64_t (&y)[3], TriangleRows* rows
   }
 }
 
-// The corners in 1/16 pixel: each coordinate rounded half away from zero
-// and pulled in to the limit. False when one of them is not finite.
-bool CornersToSubpixel(const GrVertex* const (&corners)[3], int64_t (&x)[3], int64_t (&y)[3]) {
-#if defined(__SSE2__)
-  // Both coordinates of a corner at once; the checks and conversions are
-  // those of the one-value form below.
-  static_assert(offsetof(GrVertex, y) == offsetof(GrVertex, x) + sizeof(float));
-  const __m128d limit = _mm_set1_pd(kSubpixelLimit);
-  const __m128d sign = _mm_set1_pd(-0.0);
-  const __m128d half = _mm_set1_pd(0.5);
-  __m128d differences = _mm_setzero_pd();  // v - v summed: NaN once one is not finite
-  __m128i rounded[3];
-  for (int i = 0; i < 3; ++i) {
-    const __m128d position = _mm_cvtps_pd(
-        _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(&corners[i]->x))));
-    differences = _mm_add_pd(differences, _mm_sub_pd(position, position));
-    const __m128d scaled = _mm_min_pd(
-        _mm_max_pd(_mm_mul_pd(position, _mm_set1_pd(16.0)), _mm_xor_pd(limit, sign)), limit);
-    // The limit fits 32 bits: the truncation to 32 bits equals the 64-bit one.
-    rounded[i] = _mm_cvttpd_epi32(_mm_add_pd(scaled, _mm_or_pd(_mm_and_pd(scaled, sign), half)));
-  }
-  if (_mm_movemask_pd(_mm_cmpeq_pd(differences, _mm_setzero_pd())) != 3) return false;
-  for (int i = 0; i < 3; ++i) {
-    x[i] = _mm_cvtsi128_si32(rounded[i]);
-    y[i] = _mm_cvtsi128_si32(_mm_shuffle_epi32(rounded[i], 1));
-  }
+bool ToSubpixel(float coordinate, int64_t* subpixel) {
+  if (!std::isfinite(coordinate)) return false;
+  const double scaled =
+      std::clamp(static_cast<double>(coordinate) * 16.0, -kSubpixelLimit, kSubpixelLimit);
+  *subpixel = static_cast<int64_t>(scaled + (scaled < 0 ? -0.5 : 0.5));  // half away from 0
   return true;
-#else
-  for (int i = 0; i < 3; ++i) {
-    for (const float coordinate : {corners[i]->x, corners[i]->y}) {
-      if (!std::isfinite(coordinate)) return false;
-    }
-    const auto to_subpixel = [](float coordinate) {
-      const double scaled =
-          std::clamp(static_cast<double>(coordinate) * 16.0, -kSubpixelLimit, kSubpixelLimit);
-      return static_cast<int64_t>(scaled + (scaled < 0 ? -0.5 : 0.5));  // half away from 0
-    };
-    x[i] = to_subpixel(corners[i]->x);
-    y[i] = to_subpixel(corners[i]->y);
-  }
-  return true;
-#endif
 }
 
 // The eight interpolants are worked on two at a time, in vectors of the
@@ -228,19 +188,13 @@ PlaneMask IteratedPlanes(const BoardRenderState& state) {
 
 // The corner values of the iterated planes, the others 0.
 PlaneValues CornerValues(const GrVertex& v, const PlaneMask& iterated) {
-  const float* first = &v.r;
+  const char* first = reinterpret_cast<const char*>(&v) + offsetof(GrVertex, r);
   PlaneValues values;
 #pragma GCC unroll 4
   for (int k = 0; k < kPlanePairs; ++k) {
-#if defined(__SSE2__)
-    // The packed conversion: the compiler converts a pair value by value.
-    const __m128d wide = _mm_cvtps_pd(
-        _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(first + 2 * k))));
-#else
     CornerPair corner;
-    std::memcpy(&corner, first + 2 * k, sizeof corner);
+    std::memcpy(&corner, first + k * sizeof corner, sizeof corner);
     const PlanePair wide = __builtin_convertvector(corner, PlanePair);
-#endif
     PlanePairBits bits;
     std::memcpy(&bits, &wide, sizeof bits);
     bits &= iterated.pairs[k];
@@ -269,37 +223,12 @@ void PlanesThrough(const double (&x)[3], const double (&y)[3], const PlaneValues
   }
 }
 
-// Colour change per pixel in 12.12 of red, green and blue, limited to 256
-// levels per pixel so that stepping across a full row cannot overflow.
-void SetColourSteps(const ScreenPlanes& planes, TriangleSetup* setup) {
-#if defined(__SSE2__)
-  // Red and green, then blue (beside ooz), a pair at once, as the one-value
-  // form below.
-  static_assert(kGreenPlane == kRedPlane + 1 && kBluePlane == kRedPlane + 2 && kRedPlane % 2 == 0);
-  const auto steps = [](const double* pair) {
-    const __m128d limit = _mm_set1_pd(256.0);
-    const __m128d sign = _mm_set1_pd(-0.0);
-    __m128d per_x = _mm_load_pd(pair);
-    per_x = _mm_and_pd(per_x, _mm_cmpord_pd(per_x, per_x));  // NaN gives 0
-    const __m128d fixed = _mm_mul_pd(_mm_min_pd(_mm_max_pd(per_x, _mm_xor_pd(limit, sign)), limit),
-                                     _mm_set1_pd(4096.0));
-    return _mm_cvttpd_epi32(
-        _mm_add_pd(fixed, _mm_or_pd(_mm_and_pd(fixed, sign), _mm_set1_pd(0.5))));
-  };
-  const __m128i red_green = steps(planes.per_x + kRedPlane);
-  setup->red_step = _mm_cvtsi128_si32(red_green);
-  setup->green_step = _mm_cvtsi128_si32(_mm_shuffle_epi32(red_green, 1));
-  setup->blue_step = _mm_cvtsi128_si32(steps(planes.per_x + kBluePlane));
-#else
-  const auto step = [](double per_x) {
-    if (std::isnan(per_x)) return 0;
-    const double fixed = std::clamp(per_x, -256.0, 256.0) * 4096.0;
-    return static_cast<int32_t>(fixed + (fixed < 0 ? -0.5 : 0.5));
-  };
-  setup->red_step = step(planes.per_x[kRedPlane]);
-  setup->green_step = step(planes.per_x[kGreenPlane]);
-  setup->blue_step = step(planes.per_x[kBluePlane]);
-#endif
+// Colour change per pixel in 12.12, limited to 256 levels per pixel so that
+// stepping across a full row cannot overflow.
+int32_t ColourStep(double per_x) {
+  if (std::isnan(per_x)) return 0;
+  const double fixed = std::clamp(per_x, -256.0, 256.0) * 4096.0;
+  return static_cast<int32_t>(fixed + (fixed < 0 ? -0.5 : 0.5));
 }
 
 void RecordTriangle(const char* name, const GrVertex& a, const GrVertex& b, const GrVertex& c) {
@@ -385,9 +314,11 @@ void DrawClippedTriangle(const GrVertex* a, const GrVertex* b, const GrVertex* c
   BoardState& board = Board();
   if (!board.open || !a || !b || !c) return;
   const BoardRenderState& state = RenderState();
-  int64_t x[3], y[3];
-  if (!CornersToSubpixel({a, b, c}, x, y)) return;
-  int64_t ax = x[0], ay = y[0], bx = x[1], by = y[1], cx = x[2], cy = y[2];
+  int64_t ax, ay, bx, by, cx, cy;
+  if (!ToSubpixel(a->x, &ax) || !ToSubpixel(a->y, &ay) || !ToSubpixel(b->x, &bx) ||
+      !ToSubpixel(b->y, &by) || !ToSubpixel(c->x, &cx) || !ToSubpixel(c->y, &cy)) {
+    return;
+  }
   const int64_t area = (bx - ax) * (cy - ay) - (by - ay) * (cx - ax);
   if (area == 0) return;
   if (state.cull_mode == GR_CULL_NEGATIVE && area < 0) return;
@@ -427,7 +358,9 @@ void DrawClippedTriangle(const GrVertex* a, const GrVertex* b, const GrVertex* c
   const DrawerChoice& choice = ChooseDrawer(state, setup.depth != nullptr);
   setup.dither = choice.dither;
   if (state.colour == ColourSource::kIterated) {
-    SetColourSteps(setup.planes, &setup);
+    setup.red_step = ColourStep(setup.planes.per_x[kRedPlane]);
+    setup.green_step = ColourStep(setup.planes.per_x[kGreenPlane]);
+    setup.blue_step = ColourStep(setup.planes.per_x[kBluePlane]);
   } else {
     FillConstantColour(state, &setup);
   }
