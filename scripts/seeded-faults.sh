@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Applies hand-seeded faults to the source one at a time, rebuilds the test
+# program that should notice, runs it and reports which faults survive.
+#
+# Each fault is a patch file under tests/faults/ (any depth): a unified diff
+# against the repository root, as `git diff` writes it, preceded by header lines
+#   # test: test_scene            the test program that must fail (build/bin/NAME)
+#   # why: what a developer got wrong
+# A fault that no longer applies is reported as stale, so the list is kept
+# honest when the code moves on.
+#
+# Usage: scripts/seeded-faults.sh [PATCH...]   (default: every patch)
+# Exit status: 0 when every fault is caught, 1 when any survives or is stale.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+build=${FAULTS_BUILD:-build-faults}
+
+if [ $# -gt 0 ]; then
+  patches=("$@")
+else
+  mapfile -t patches < <(find tests/faults -name '*.patch' | sort)
+fi
+if [ ${#patches[@]} -eq 0 ]; then
+  echo "seeded-faults: no patches under tests/faults" >&2
+  exit 1
+fi
+
+# The faults are applied to a scratch copy of the tracked tree, never to the
+# working tree, so an interrupted run cannot leave a fault behind.
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+git ls-files -z | tar --null -T - -cf - | tar -xf - -C "$scratch"
+cmake -S "$scratch" -B "$root/$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -DNDEBUG" -DVEYRITH_BENCH=OFF >/dev/null || exit 1
+
+# Programs that open windows get a virtual display when there is none.
+display=()
+if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null 2>&1; then
+  display=(xvfb-run -a -s "-screen 0 1024x768x24")
+fi
+
+caught=0 survived=0 stale=0
+for patch in "${patches[@]}"; do
+  test_program=$(sed -n 's/^# test: *//p' "$patch" | head -1)
+  why=$(sed -n 's/^# why: *//p' "$patch" | head -1)
+  name=${patch#tests/faults/}
+  if [ -z "$test_program" ]; then
+    echo "STALE    $name: no '# test:' line" ; stale=$((stale + 1)); continue
+  fi
+  if ! git -C "$scratch" apply --unidiff-zero "$root/$patch" 2>/dev/null; then
+    echo "STALE    $name: does not apply"; stale=$((stale + 1)); continue
+  fi
+  if ! cmake --build "$root/$build" --target "$test_program" -j"$(nproc)" >/dev/null 2>&1; then
+    result="STALE    $name: does not build"; stale=$((stale + 1))
+  elif ( cd "$root/$build" && SDL_AUDIODRIVER=dummy timeout 600 "${display[@]}" "bin/$test_program" >/dev/null 2>&1 ); then
+    result="SURVIVED $name: $why"; survived=$((survived + 1))
+  else
+    result="CAUGHT   $name"; caught=$((caught + 1))
+  fi
+  echo "$result"
+  git -C "$scratch" apply -R --unidiff-zero "$root/$patch"
+done
+echo "seeded faults: $caught caught, $survived survived, $stale stale"
+[ $survived -eq 0 ] && [ $stale -eq 0 ]
