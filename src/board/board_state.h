@@ -19,6 +19,7 @@ struct BoardClipWindow {
   int min_y = 0;
   int max_x = 0;  // exclusive
   int max_y = 0;
+  bool operator==(const BoardClipWindow&) const = default;
 };
 
 struct BoardState {

@@ -28,6 +28,7 @@ struct TextureLevel {
   int32_t width_mask = 0;
   int32_t height_mask = 0;
   float texels_per_s_unit = 1.0f;  // s and t are 0..256 across the largest level
+  bool operator==(const TextureLevel&) const = default;
 };
 
 // What grTexSource was last given, so that binding the same texture again
@@ -46,6 +47,7 @@ struct BoundTexture {
   TextureLevel levels[9];
   int32_t level_count = 0;  // 0 until a valid grTexSource
   TextureSource source;     // meaningful while level_count > 0
+  bool operator==(const BoundTexture&) const = default;
 };
 
 // Which implementation of the pixel pipeline draws. All give the same
@@ -79,6 +81,7 @@ struct BoardRenderState {
   // Combine settings the board cannot draw are drawn as FUNCTION_LOCAL and
   // counted here, so tests and tools can tell.
   int32_t unsupported_combines = 0;
+  bool operator==(const BoardRenderState&) const = default;
 };
 
 // Inline: every state call and every triangle reads it.
