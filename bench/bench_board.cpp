@@ -212,19 +212,23 @@ BENCHMARK(BM_FillFlat)->ArgsProduct({{1, 3}, {1, 2}})->UseRealTime()->Unit(bench
 BENCHMARK(BM_FillGouraud)
     ->ArgsProduct({{1, 3}, {1, 2}})
     ->UseRealTime()
+    ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FillTexturedBilinearDepthDither)
     ->ArgsProduct({{1, 3}, {1, 2}})
     ->UseRealTime()
+    ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FillTexturedBilinearDepthDitherLargeTriangles)
     ->Arg(1)
     ->Arg(2)
     ->UseRealTime()
+    ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SmallTrianglesTexturedBilinearDepthDither)
     ->ArgsProduct({{10, 25, 50}, {1, 2}})
     ->UseRealTime()
+    ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMillisecond);
 
 #ifdef VEYRITH_HAVE_OSMESA

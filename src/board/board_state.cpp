@@ -5,6 +5,6 @@
 uint16_t* BoardBackBuffer() {
   BoardState& b = Board();
   if (!b.open) return nullptr;
-  BoardFinish();
+  if (b.threads > 1) BoardFinish();
   return b.colour[b.back].data();
 }

@@ -33,6 +33,7 @@ struct BoardState {
   int back = 1;                     // index of the back colour buffer
   BoardClipWindow clip;
   FrameSink* sink = nullptr;  // where frames go while open
+  int threads = 1;            // drawing threads; above 1, workers draw (board_threads.h)
 };
 
 // Inline: the triangle setup asks for it with every triangle.

@@ -8,7 +8,6 @@
 #include "board/draw_workers.h"
 
 #include <algorithm>
-#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -16,12 +15,13 @@
 #include <vector>
 
 #include "board/board_threads.h"
+#include "board/texture_memory.h"
 
 namespace {
 
 constexpr size_t kChunkCommands = 256;
 // Commands handed to the workers at a time: one lock and wake-up each.
-constexpr size_t kPublishEvery = 32;
+constexpr size_t kPublishEvery = 64;
 // A stream this long is drawn before more is taken, bounding its memory
 // when a program draws without ever swapping.
 constexpr size_t kMaxPendingCommands = 16384;
@@ -70,8 +70,6 @@ class DrawWorkers {
  public:
   ~DrawWorkers() { Join(); }
 
-  bool running() const { return running_.load(std::memory_order_relaxed); }
-
   int Start(int threads, BoardThreadStarter starter) {
     Stop();
     threads = std::clamp(threads, 1, kBoardMaxThreads);
@@ -99,7 +97,7 @@ class DrawWorkers {
       const std::lock_guard lock(mutex_);
       count_ = static_cast<int32_t>(workers_.size());
     }
-    running_.store(true, std::memory_order_relaxed);
+    Board().threads = count_;
     return count_;
   }
 
@@ -108,8 +106,6 @@ class DrawWorkers {
     Finish();
     Join();
   }
-
-  int Count() const { return static_cast<int>(workers_.size()); }
 
   void RecordTriangle(const TriangleInput& input, const DrawTarget& target) {
     MakeRoom();
@@ -205,7 +201,7 @@ class DrawWorkers {
     work_ready_.notify_all();
     for (const auto& worker : workers_) worker->thread.Join();
     workers_.clear();
-    running_.store(false, std::memory_order_relaxed);
+    Board().threads = 1;
     const std::lock_guard lock(mutex_);
     stop_ = false;
     published_ = written_ = handed_over_ = 0;
@@ -270,19 +266,24 @@ class DrawWorkers {
   std::deque<DrawContext> contexts_;  // elements stay in place as it grows
   const DrawContext* last_context_ = nullptr;
   std::vector<std::unique_ptr<Worker>> workers_;
-  std::atomic<bool> running_{false};
 };
 
+// Makes what the workers draw into and read before the workers, so that at
+// exit it is destroyed after them even if they were still drawing.
+bool MakeDrawingMemory() {
+  Board();
+  RenderState();
+  ExpandedTexelsAt(0);
+  return true;
+}
+
 DrawWorkers& Workers() {
+  [[maybe_unused]] static const bool memory_first = MakeDrawingMemory();
   static DrawWorkers workers;
   return workers;
 }
 
 }  // namespace
-
-bool DrawWorkersRunning() {
-  return Workers().running();
-}
 
 DrawTarget CurrentDrawTarget() {
   BoardState& board = Board();
@@ -303,8 +304,7 @@ int BoardSetThreads(int threads, BoardThreadStarter starter) {
 }
 
 int BoardThreads() {
-  DrawWorkers& workers = Workers();
-  return workers.running() ? workers.Count() : 1;
+  return Board().threads;
 }
 
 void BoardFinish() {

@@ -8,7 +8,9 @@
 #include "board/triangle_draw.h"
 
 // True while worker threads draw: calls are then recorded, not drawn.
-bool DrawWorkersRunning();
+inline bool DrawWorkersRunning() {
+  return Board().threads > 1;
+}
 
 // The state and buffers a triangle or clear submitted now is drawn with.
 DrawTarget CurrentDrawTarget();

@@ -15,7 +15,7 @@
 
 // Rows per band of a share: small enough that the work of a frame spreads
 // evenly, large enough that a small triangle mostly falls in one band.
-constexpr int32_t kBandRows = 8;
+constexpr int32_t kBandRows = 16;
 
 // Band b of the screen (rows b * kBandRows on) belongs to share b % count.
 struct RowShare {
