@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -31,8 +32,8 @@ constexpr std::size_t kWorkerStackBytes = 256 * 1024;
 // thread changes its own freely while the workers draw.
 struct DrawContext {
   BoardRenderState state;
-  uint16_t* colour;
-  uint16_t* depth;
+  uint16_t* colour = nullptr;
+  uint16_t* depth = nullptr;
   BoardClipWindow clip;
 };
 
@@ -65,6 +66,15 @@ struct Worker {
   DrawerChoice drawer;
   DrawTarget target;
 };
+
+// Makes what the workers draw into and read before the workers, so that at
+// exit it is destroyed after them even if they were still drawing.
+bool MakeDrawingMemory() {
+  Board();
+  RenderState();
+  ExpandedTexelsAt(0);
+  return true;
+}
 
 class DrawWorkers {
  public:
@@ -107,12 +117,18 @@ class DrawWorkers {
     Join();
   }
 
-  void RecordTriangle(const TriangleInput& input, const DrawTarget& target) {
+  // The place of the next triangle, filled in by the caller and kept with
+  // CommitTriangle; not filling it in leaves the stream as it was.
+  TriangleInput* ReserveTriangle(const DrawTarget& target) {
     MakeRoom();
     UseContext(target);
     DrawCommand& command = NextCommand();
     command.kind = DrawCommand::Kind::kTriangle;
-    command.triangle = input;
+    --write_offset_;  // taken for good by CommitTriangle
+    return &command.triangle;
+  }
+  void CommitTriangle() {
+    ++write_offset_;
     Appended();
   }
 
@@ -208,14 +224,22 @@ class DrawWorkers {
     count_ = 0;
   }
 
+  // The state is copied and compared byte for byte, padding included: a
+  // difference there would only record one context more, while comparing
+  // member by member costs more than the rest of a small triangle's
+  // submission.
   void UseContext(const DrawTarget& target) {
     if (last_context_ && last_context_->colour == target.colour &&
         last_context_->depth == target.depth && last_context_->clip == target.clip &&
-        last_context_->state == *target.state) {
+        std::memcmp(&last_context_->state, target.state, sizeof(BoardRenderState)) == 0) {
       return;
     }
-    last_context_ = &contexts_.emplace_back(
-        DrawContext{*target.state, target.colour, target.depth, target.clip});
+    DrawContext& context = contexts_.emplace_back();
+    std::memcpy(&context.state, target.state, sizeof(BoardRenderState));
+    context.colour = target.colour;
+    context.depth = target.depth;
+    context.clip = target.clip;
+    last_context_ = &context;
     DrawCommand& command = NextCommand();
     command.kind = DrawCommand::Kind::kContext;
     command.context = last_context_;
@@ -250,6 +274,7 @@ class DrawWorkers {
     }
   }
 
+  [[maybe_unused]] bool memory_made_ = MakeDrawingMemory();  // first of all members
   std::mutex mutex_;
   std::condition_variable work_ready_;
   std::condition_variable work_done_;
@@ -268,17 +293,7 @@ class DrawWorkers {
   std::vector<std::unique_ptr<Worker>> workers_;
 };
 
-// Makes what the workers draw into and read before the workers, so that at
-// exit it is destroyed after them even if they were still drawing.
-bool MakeDrawingMemory() {
-  Board();
-  RenderState();
-  ExpandedTexelsAt(0);
-  return true;
-}
-
 DrawWorkers& Workers() {
-  [[maybe_unused]] static const bool memory_first = MakeDrawingMemory();
   static DrawWorkers workers;
   return workers;
 }
@@ -291,8 +306,12 @@ DrawTarget CurrentDrawTarget() {
           board.depth.empty() ? nullptr : board.depth.data(), board.clip};
 }
 
-void RecordTriangleForWorkers(const TriangleInput& input, const DrawTarget& target) {
-  Workers().RecordTriangle(input, target);
+TriangleInput* ReserveTriangleForWorkers(const DrawTarget& target) {
+  return Workers().ReserveTriangle(target);
+}
+
+void CommitTriangleForWorkers() {
+  Workers().CommitTriangle();
 }
 
 void RecordClearForWorkers(const DrawTarget& target, uint16_t colour, uint16_t depth) {

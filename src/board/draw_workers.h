@@ -15,5 +15,8 @@ inline bool DrawWorkersRunning() {
 // The state and buffers a triangle or clear submitted now is drawn with.
 DrawTarget CurrentDrawTarget();
 
-void RecordTriangleForWorkers(const TriangleInput& input, const DrawTarget& target);
+// The place of the next triangle drawn with target; CommitTriangleForWorkers
+// keeps what was written there, anything else drops it.
+TriangleInput* ReserveTriangleForWorkers(const DrawTarget& target);
+void CommitTriangleForWorkers();
 void RecordClearForWorkers(const DrawTarget& target, uint16_t colour, uint16_t depth);

@@ -14,8 +14,10 @@
 #include "board/span_pipeline.h"
 
 // Rows per band of a share: small enough that the work of a frame spreads
-// evenly, large enough that a small triangle mostly falls in one band.
-constexpr int32_t kBandRows = 16;
+// evenly (480 rows make 20 bands, an even split for 2, 4 or 5 threads),
+// large enough that a small triangle mostly falls in one band and is set up
+// by one thread only.
+constexpr int32_t kBandRows = 24;
 
 // Band b of the screen (rows b * kBandRows on) belongs to share b % count.
 struct RowShare {

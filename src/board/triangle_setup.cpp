@@ -342,14 +342,16 @@ void SubmitTriangle(const char* name, const GrVertex* a, const GrVertex* b, cons
   BoardState& board = Board();
   if (!board.open) return;
   const BoardRenderState& state = RenderState();
+  if (DrawWorkersRunning()) {
+    // Written in place in the workers' stream: a copy costs as much as the
+    // rest of a small triangle's submission.
+    TriangleInput* input = ReserveTriangleForWorkers(CurrentDrawTarget());
+    if (PrepareTriangle(*a, *b, *c, state, board.clip, input)) CommitTriangleForWorkers();
+    return;
+  }
   TriangleInput input;
   if (!PrepareTriangle(*a, *b, *c, state, board.clip, &input)) return;
-  const DrawTarget target = CurrentDrawTarget();
-  if (DrawWorkersRunning()) {
-    RecordTriangleForWorkers(input, target);
-  } else {
-    DrawTriangleShare(input, target, RowShare{}, &ImmediateDrawer());
-  }
+  DrawTriangleShare(input, CurrentDrawTarget(), RowShare{}, &ImmediateDrawer());
 }
 
 }  // namespace
