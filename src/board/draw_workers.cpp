@@ -224,14 +224,14 @@ class DrawWorkers {
     count_ = 0;
   }
 
-  // The state is copied and compared byte for byte, padding included: a
-  // difference there would only record one context more, while comparing
-  // member by member costs more than the rest of a small triangle's
-  // submission.
+  // The state is copied and compared byte for byte, padding included (a
+  // difference there would only record one context more), and only as far
+  // as it decides: comparing member by member, or all of it, costs more
+  // than the rest of a small triangle's submission.
   void UseContext(const DrawTarget& target) {
     if (last_context_ && last_context_->colour == target.colour &&
         last_context_->depth == target.depth && last_context_->clip == target.clip &&
-        std::memcmp(&last_context_->state, target.state, sizeof(BoardRenderState)) == 0) {
+        std::memcmp(&last_context_->state, target.state, kStateBytesThatDecide) == 0) {
       return;
     }
     DrawContext& context = contexts_.emplace_back();

@@ -51,34 +51,45 @@ void IntersectingQuads() {
   quad(16, 64, 30, 3);
 }
 
-// A mip chain of 64x64 down to 1x1 at texture address 0, seeded.
-void DownloadMipChain(uint32_t seed) {
-  static std::vector<uint16_t> texels;
-  texels.assign(4096 + 1024 + 256 + 64 + 16 + 4 + 1, 0);
-  std::mt19937 random(seed);
-  for (uint16_t& texel : texels) texel = static_cast<uint16_t>(random());
+// A mip chain of 64x64 down to 1x1; the data is given for a download.
+GrTexInfo MipChain(void* data = nullptr) {
   GrTexInfo info;
   info.largeLod = GR_LOD_64;
   info.smallLod = GR_LOD_1;
   info.aspectRatio = GR_ASPECT_1x1;
   info.format = GR_TEXFMT_RGB_565;
-  info.data = texels.data();
-  grTexDownloadMipMap(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
-  grTexSource(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
+  info.data = data;
+  return info;
+}
+constexpr FxU32 kChainAddresses[2] = {0, 0x10000};
+
+// Seeded texels at a texture address, bound for drawing.
+void DownloadMipChain(uint32_t seed, FxU32 address) {
+  std::vector<uint16_t> texels(4096 + 1024 + 256 + 64 + 16 + 4 + 1);
+  std::mt19937 random(seed);
+  for (uint16_t& texel : texels) texel = static_cast<uint16_t>(random());
+  GrTexInfo info = MipChain(texels.data());
+  grTexDownloadMipMap(GR_TMU0, address, GR_MIPMAPLEVELMASK_BOTH, &info);
+  grTexSource(GR_TMU0, address, GR_MIPMAPLEVELMASK_BOTH, &info);
 }
 
 // Random triangles, in and beyond the screen, with the state, the clip
-// window and the texels changed between them, a clear part-way through
-// and the texture replaced (workers must draw each triangle with what was
-// current when it was submitted).
+// window and the texture bound changed between them, a clear part-way
+// through and a texture replaced (workers must draw each triangle with what
+// was current when it was submitted).
 void ChangingState(int triangles, int change_every) {
   std::mt19937 random(11);
   const auto uniform = [&](float low, float high) {
     return std::uniform_real_distribution<float>(low, high)(random);
   };
   const auto pick = [&](int count) { return static_cast<int>(random() % count); };
-  DownloadMipChain(1);
+  DownloadMipChain(1, kChainAddresses[1]);
+  DownloadMipChain(2, kChainAddresses[0]);
   for (int i = 0; i < triangles; ++i) {
+    if (i % change_every == change_every / 2) {  // on its own, as renderers do
+      GrTexInfo info = MipChain();
+      grTexSource(GR_TMU0, kChainAddresses[pick(2)], GR_MIPMAPLEVELMASK_BOTH, &info);
+    }
     if (i % change_every == 0) {
       grDepthBufferMode(pick(3));
       grDepthBufferFunction(pick(8));
@@ -101,7 +112,7 @@ void ChangingState(int triangles, int change_every) {
       grClipWindow(x, y, x + 80 + pick(200), y + 60 + pick(200));
     }
     if (i == triangles / 2) grBufferClear(random(), 0, static_cast<FxU16>(random()));
-    if (i == 3 * triangles / 4) DownloadMipChain(2);
+    if (i == 3 * triangles / 4) DownloadMipChain(3, kChainAddresses[1]);
     const float size = pick(4) == 0 ? 200.0f : 12.0f;
     const float x = uniform(-20, 340), y = uniform(-20, 260);
     GrVertex v[3];
