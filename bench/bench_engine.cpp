@@ -196,14 +196,12 @@ int main(int argc, char** argv) {
         ->Arg(2)
         ->UseRealTime()
         ->MeasureProcessCPUTime()
-    ->MeasureProcessCPUTime()
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("Frame/" + name).c_str(), WholeFrames, slot)
         ->Arg(1)
         ->Arg(2)
         ->UseRealTime()
         ->MeasureProcessCPUTime()
-    ->MeasureProcessCPUTime()
         ->Unit(benchmark::kMillisecond);
   }
   benchmark::Initialize(&argc, argv);
