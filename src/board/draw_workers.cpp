@@ -46,6 +46,7 @@ struct DrawCommand {
   TriangleInput triangle;      // kTriangle
 };
 
+// Made without clearing its commands: each is written before it is read.
 struct CommandChunk {
   DrawCommand commands[kChunkCommands];
   CommandChunk* next = nullptr;  // set before a command in it is handed over
@@ -84,7 +85,7 @@ class DrawWorkers {
     Stop();
     threads = std::clamp(threads, 1, kBoardMaxThreads);
     if (threads < 2) return 1;
-    if (chunks_.empty()) chunks_.push_back(std::make_unique<CommandChunk>());
+    if (chunks_.empty()) chunks_.push_back(std::make_unique_for_overwrite<CommandChunk>());
     write_chunk_ = chunks_.front().get();
     write_offset_ = 0;
     for (int i = 0; i < threads; ++i) {
@@ -249,7 +250,8 @@ class DrawWorkers {
   DrawCommand& NextCommand() {
     if (write_offset_ == kChunkCommands) {
       if (!write_chunk_->next) {
-        write_chunk_->next = chunks_.emplace_back(std::make_unique<CommandChunk>()).get();
+        write_chunk_->next =
+            chunks_.emplace_back(std::make_unique_for_overwrite<CommandChunk>()).get();
       }
       write_chunk_ = write_chunk_->next;
       write_offset_ = 0;
