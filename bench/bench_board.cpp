@@ -8,8 +8,10 @@
 #include <cstdlib>
 #include <vector>
 
+#include "board/board_threads.h"
 #include "board/frame_sink.h"
 #include "board/glide.h"
+#include "thread_speedup.h"
 
 #ifdef VEYRITH_HAVE_OSMESA
 #include <GL/gl.h>
@@ -153,7 +155,14 @@ void SetCounters(benchmark::State& state, const Workload& work) {
       benchmark::Counter(work.triangles() * frames, benchmark::Counter::kIsRate);
 }
 
-void RunBoard(benchmark::State& state, Look look, const Workload& work) {
+// The board draws with the threads of the last argument (index
+// threads_argument); a frame counts once every pixel of it is drawn.
+void RunBoard(benchmark::State& state, Look look, const Workload& work, int threads_argument = 1) {
+  const auto threads = static_cast<int>(state.range(threads_argument));
+  if (BoardSetThreads(threads) != threads) {
+    state.SkipWithError("the drawing threads could not start");
+    return;
+  }
   BoardSession session(look);
   const std::vector<GrVertex> vertices = ToBoardVertices(work);
   for (auto _ : state) {
@@ -161,9 +170,11 @@ void RunBoard(benchmark::State& state, Look look, const Workload& work) {
     for (size_t i = 0; i < vertices.size(); i += 3) {
       guDrawTriangleWithClip(&vertices[i], &vertices[i + 1], &vertices[i + 2]);
     }
+    BoardFinish();
     benchmark::ClobberMemory();
   }
   SetCounters(state, work);
+  BoardSetThreads(1);
 }
 
 // About 2,000 triangles per screen layer, as in the comparison workload.
@@ -192,17 +203,32 @@ void BM_SmallTrianglesTexturedBilinearDepthDither(benchmark::State& state) {
 // Two triangles per screen layer, three layers: the pixel pipeline alone,
 // with next to no setup per triangle or per row.
 void BM_FillTexturedBilinearDepthDitherLargeTriangles(benchmark::State& state) {
-  RunBoard(state, Look::kTexturedBilinearDepthDither, ScreenMesh(1, 1, 3));
+  RunBoard(state, Look::kTexturedBilinearDepthDither, ScreenMesh(1, 1, 3), 0);
 }
 
-BENCHMARK(BM_FillFlat)->Arg(1)->Arg(3)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FillGouraud)->Arg(1)->Arg(3)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FillTexturedBilinearDepthDither)->Arg(1)->Arg(3)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FillTexturedBilinearDepthDitherLargeTriangles)->Unit(benchmark::kMillisecond);
+// Each workload on one thread and on two (the last argument), timed by the
+// clock on the wall since the drawing happens on other threads.
+BENCHMARK(BM_FillFlat)->ArgsProduct({{1, 3}, {1, 2}})->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FillGouraud)
+    ->ArgsProduct({{1, 3}, {1, 2}})
+    ->UseRealTime()
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FillTexturedBilinearDepthDither)
+    ->ArgsProduct({{1, 3}, {1, 2}})
+    ->UseRealTime()
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FillTexturedBilinearDepthDitherLargeTriangles)
+    ->Arg(1)
+    ->Arg(2)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SmallTrianglesTexturedBilinearDepthDither)
-    ->Arg(10)
-    ->Arg(25)
-    ->Arg(50)
+    ->ArgsProduct({{10, 25, 50}, {1, 2}})
+    ->UseRealTime()
+    ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMillisecond);
 
 #ifdef VEYRITH_HAVE_OSMESA
@@ -279,16 +305,17 @@ BENCHMARK(BM_LlvmpipeSmallTriangles)->MeasureProcessCPUTime()->Unit(benchmark::k
 #endif
 
 // Prints the board's fill rate against llvmpipe's for the demo case.
-class RatioReporter : public benchmark::ConsoleReporter {
+class RatioReporter : public ThreadSpeedupReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
+    ThreadSpeedupReporter::ReportRuns(runs);
     for (const Run& run : runs) {
       const auto found = run.counters.find("Mpixels_per_s");
       if (found == run.counters.end()) continue;
       const std::string name = run.benchmark_name();
-      // Names may carry a suffix such as "/process_time".
-      if (name.rfind("BM_FillTexturedBilinearDepthDither/3", 0) == 0) {
+      // Names may carry a suffix such as "/process_time"; llvmpipe draws on
+      // one thread, and so does the board here.
+      if (name.rfind("BM_FillTexturedBilinearDepthDither/3/1/", 0) == 0) {
         board_ = found->second.value;
       }
       if (name.rfind("BM_LlvmpipeTexturedBilinearDepth/3", 0) == 0) {
@@ -297,7 +324,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
     }
   }
   void Finalize() override {
-    ConsoleReporter::Finalize();
+    ThreadSpeedupReporter::Finalize();
     if (board_ > 0 && llvmpipe_ > 0) {
       std::printf("board / llvmpipe fill rate, textured bilinear depth, 3x overdraw: %.2f\n",
                   board_ / llvmpipe_);

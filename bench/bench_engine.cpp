@@ -1,6 +1,8 @@
-// Milliseconds per frame of the scene engine at 640x480 on one core, split
-// into evaluation (tracks, matrices, culling, lighting, collection) and
-// drawing (render state, projection, clipping and the board's rasteriser).
+// Milliseconds per frame of the scene engine at 640x480, split into
+// evaluation (tracks, matrices, culling, lighting, collection) and drawing
+// (render state, projection, clipping and the board's rasteriser); drawing
+// and whole frames with the board on one thread and on two, and the
+// speed-up.
 // One row per scene of the default content when build/content/demo.dat (or
 // $VEYRITH_CONTENT_DIR/demo.dat) exists, else one generated 20,000-face scene.
 #include <benchmark/benchmark.h>
@@ -12,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "board/board_threads.h"
 #include "board/frame_sink.h"
 #include "board/glide.h"
 #include "device/demo_state.h"
@@ -24,6 +27,7 @@
 #include "scene/tds_writer.h"
 #include "shell/content_loader.h"
 #include "storage/content_library.h"
+#include "thread_speedup.h"
 
 namespace {
 
@@ -126,8 +130,18 @@ void EvaluateFrames(benchmark::State& state, int slot) {
   state.counters["polygons"] = PolygonCount;
 }
 
+// The board draws with range(0) threads; false (and the run skipped) when
+// they could not start.
+bool UseThreads(benchmark::State& state) {
+  const auto threads = static_cast<int>(state.range(0));
+  if (BoardSetThreads(threads) == threads) return true;
+  state.SkipWithError("the drawing threads could not start");
+  return false;
+}
+
 // Drawing only: the polygons of one evaluated frame, rendered again.
 void DrawFrames(benchmark::State& state, int slot) {
+  if (!UseThreads(state)) return;
   Scene* scene = SceneSlots[slot];
   float fov = 60.0f;
   PolygonCount = 0;
@@ -135,20 +149,25 @@ void DrawFrames(benchmark::State& state, int slot) {
   for (auto _ : state) {
     ClearFrame();
     RenderPolygons(PolygonBuffer, PolygonCount, TextureSlots, fov, 255);
+    BoardFinish();
   }
   state.counters["polygons"] = PolygonCount;
+  BoardSetThreads(1);
 }
 
 // The whole frame as the timeline draws it.
 void WholeFrames(benchmark::State& state, int slot) {
+  if (!UseThreads(state)) return;
   Scene* scene = SceneSlots[slot];
   const int32_t frames = scene->frame_count > 0 ? scene->frame_count : 1;
   int32_t frame = 0;
   for (auto _ : state) {
     ClearFrame();
     DrawSceneFrame(slot, frame, frame + 1, 0.0f);
+    BoardFinish();
     frame = (frame + 1) % frames;
   }
+  BoardSetThreads(1);
 }
 
 }  // namespace
@@ -173,12 +192,21 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark(("Evaluate/" + name).c_str(), EvaluateFrames, slot)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("Draw/" + name).c_str(), DrawFrames, slot)
+        ->Arg(1)
+        ->Arg(2)
+        ->UseRealTime()
+        ->MeasureProcessCPUTime()
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("Frame/" + name).c_str(), WholeFrames, slot)
+        ->Arg(1)
+        ->Arg(2)
+        ->UseRealTime()
+        ->MeasureProcessCPUTime()
         ->Unit(benchmark::kMillisecond);
   }
   benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
+  ThreadSpeedupReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   return 0;
 }

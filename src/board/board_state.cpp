@@ -1,7 +1,10 @@
 #include "board/board_state.h"
 
+#include "board/board_threads.h"
+
 uint16_t* BoardBackBuffer() {
   BoardState& b = Board();
   if (!b.open) return nullptr;
+  if (b.threads > 1) BoardFinish();
   return b.colour[b.back].data();
 }

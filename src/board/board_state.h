@@ -19,6 +19,7 @@ struct BoardClipWindow {
   int min_y = 0;
   int max_x = 0;  // exclusive
   int max_y = 0;
+  bool operator==(const BoardClipWindow&) const = default;
 };
 
 struct BoardState {
@@ -32,6 +33,7 @@ struct BoardState {
   int back = 1;                     // index of the back colour buffer
   BoardClipWindow clip;
   FrameSink* sink = nullptr;  // where frames go while open
+  int threads = 1;            // drawing threads; above 1, workers draw (board_threads.h)
 };
 
 // Inline: the triangle setup asks for it with every triangle.

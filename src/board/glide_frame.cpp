@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "board/board_state.h"
+#include "board/board_threads.h"
 #include "board/call_record.h"
+#include "board/draw_workers.h"
 #include "board/glide.h"
 #include "board/window_sink.h"
 #include "platform/display.h"
@@ -41,6 +43,7 @@ uint16_t ArgbTo565(GrColor_t colour) {
 
 void CloseScreen(BoardState& b) {
   if (!b.open) return;
+  BoardFinish();
   if (b.sink) b.sink->Close();
   b.open = false;
   b.sink = b.sink == &DefaultWindowSink() ? nullptr : b.sink;
@@ -109,16 +112,23 @@ FxBool grSstWinOpen(FxU32 window, GrScreenResolution_t resolution, GrScreenRefre
 
 void grBufferClear(GrColor_t colour, GrAlpha_t alpha, FxU16 depth) {
   BoardRecord("grBufferClear", colour, alpha, depth);
-  BoardState& b = Board();
-  if (!b.open) return;
-  const uint16_t pixel = ArgbTo565(colour);
-  uint16_t* back = b.colour[b.back].data();
-  const bool has_depth = !b.depth.empty();
-  for (int y = b.clip.min_y; y < b.clip.max_y; ++y) {
+  if (!Board().open) return;
+  const DrawTarget target = CurrentDrawTarget();
+  if (DrawWorkersRunning()) {
+    RecordClearForWorkers(target, ArgbTo565(colour), depth);
+  } else {
+    ClearShare(target, ArgbTo565(colour), depth, RowShare{});
+  }
+}
+
+void ClearShare(const DrawTarget& target, uint16_t colour, uint16_t depth, RowShare share) {
+  const BoardClipWindow& clip = target.clip;
+  for (int y = clip.min_y; y < clip.max_y; ++y) {
+    if (share.count > 1 && y / kBandRows % share.count != share.index) continue;
     const size_t row = static_cast<size_t>(y) * kBoardStridePixels;
-    FillPixels(back + row + b.clip.min_x, back + row + b.clip.max_x, pixel);
-    if (has_depth) {
-      FillPixels(b.depth.data() + row + b.clip.min_x, b.depth.data() + row + b.clip.max_x, depth);
+    FillPixels(target.colour + row + clip.min_x, target.colour + row + clip.max_x, colour);
+    if (target.depth) {
+      FillPixels(target.depth + row + clip.min_x, target.depth + row + clip.max_x, depth);
     }
   }
 }
@@ -127,6 +137,7 @@ void grBufferSwap(int interval) {
   BoardRecord("grBufferSwap", interval);
   BoardState& b = Board();
   if (!b.open) return;
+  BoardFinish();
   b.sink->Present(b.colour[b.back].data(), b.width, b.height, kBoardStridePixels, interval);
   b.back ^= 1;
 }
@@ -138,6 +149,7 @@ FxBool grLfbLock(GrLock_t type, GrBuffer_t buffer, GrLfbWriteMode_t write_mode,
   if (!b.open || !info || info->size != static_cast<int32_t>(sizeof(GrLfbInfo_t))) return FXFALSE;
   if (type != GR_LFB_READ_ONLY && type != GR_LFB_WRITE_ONLY) return FXFALSE;
   if (write_mode != GR_LFBWRITEMODE_565) return FXFALSE;
+  BoardFinish();  // the caller reads or writes the pixels itself
   int index;
   if (buffer == GR_BUFFER_BACKBUFFER) {
     index = b.back;

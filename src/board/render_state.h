@@ -2,6 +2,7 @@
 // the form the triangle setup and the pixel pipeline read directly.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // How a pixel's colour is formed before dithering.
@@ -28,6 +29,7 @@ struct TextureLevel {
   int32_t width_mask = 0;
   int32_t height_mask = 0;
   float texels_per_s_unit = 1.0f;  // s and t are 0..256 across the largest level
+  bool operator==(const TextureLevel&) const = default;
 };
 
 // What grTexSource was last given, so that binding the same texture again
@@ -42,10 +44,13 @@ struct TextureSource {
   bool operator==(const TextureSource&) const = default;
 };
 
+// The levels follow from the source (and the downloads, which change its
+// generation), so they come last: comparing up to them compares all.
 struct BoundTexture {
-  TextureLevel levels[9];
   int32_t level_count = 0;  // 0 until a valid grTexSource
   TextureSource source;     // meaningful while level_count > 0
+  TextureLevel levels[9];
+  bool operator==(const BoundTexture&) const = default;
 };
 
 // Which implementation of the pixel pipeline draws. All give the same
@@ -74,12 +79,19 @@ struct BoardRenderState {
   bool clamp_s = false;
   bool clamp_t = false;
   bool mipmapping = false;  // pick a level per pixel group when the texture has several
-  BoundTexture texture;
   PixelPath pixel_path = PixelPath::kFastest;
   // Combine settings the board cannot draw are drawn as FUNCTION_LOCAL and
   // counted here, so tests and tools can tell.
   int32_t unsupported_combines = 0;
+  BoundTexture texture;  // last: see kStateBytesThatDecide
+  bool operator==(const BoardRenderState&) const = default;
 };
+
+// The bytes of a BoardRenderState that decide how it draws: all but the
+// texture levels, which follow from the rest. Comparing these is a quick
+// test for a state that has not changed.
+constexpr size_t kStateBytesThatDecide =
+    offsetof(BoardRenderState, texture) + offsetof(BoundTexture, levels);
 
 // Inline: every state call and every triangle reads it.
 inline BoardRenderState& RenderState() {

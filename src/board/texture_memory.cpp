@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "board/board_threads.h"
 #include "board/call_record.h"
 #include "board/render_state.h"
 
@@ -119,6 +120,7 @@ FxU32 grTexTextureMemRequired(FxU32 even_odd, GrTexInfo* info) {
 void grTexDownloadMipMap(GrChipID_t tmu, FxU32 start_address, FxU32 even_odd, GrTexInfo* info) {
   RecordTextureCall("grTexDownloadMipMap", tmu, start_address, even_odd, info);
   if (tmu != GR_TMU0 || !info || !info->data || !Fits(start_address, *info)) return;
+  BoardFinish();  // triangles drawn so far read the texels this replaces
   TextureMemory& memory = Memory();
   const auto* source = static_cast<const uint16_t*>(info->data);
   uint32_t texel = start_address / 2;

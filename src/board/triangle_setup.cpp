@@ -22,10 +22,12 @@
 
 #include "board/board_state.h"
 #include "board/call_record.h"
+#include "board/draw_workers.h"
 #include "board/glide.h"
 #include "board/render_state.h"
 #include "board/row_walk.h"
 #include "board/span_pipeline.h"
+#include "board/triangle_draw.h"
 
 namespace {
 
@@ -187,8 +189,8 @@ PlaneMask IteratedPlanes(const BoardRenderState& state) {
 }
 
 // The corner values of the iterated planes, the others 0.
-PlaneValues CornerValues(const GrVertex& v, const PlaneMask& iterated) {
-  const char* first = reinterpret_cast<const char*>(&v) + offsetof(GrVertex, r);
+PlaneValues CornerValues(const float (&corner_values)[8], const PlaneMask& iterated) {
+  const char* first = reinterpret_cast<const char*>(corner_values);
   PlaneValues values;
 #pragma GCC unroll 4
   for (int k = 0; k < kPlanePairs; ++k) {
@@ -265,17 +267,6 @@ const BoundTexture& NoTexture() {
   return texture;
 }
 
-// What the choice of a triangle drawer and dither pattern depends on: the
-// settings the drawers are specialised for.
-struct DrawerKey {
-  uint32_t flags;
-  int32_t depth_function;
-  int32_t dither_mode;
-  int32_t level_count;
-  const QuadTexel* quads;
-  bool operator==(const DrawerKey&) const = default;
-};
-
 DrawerKey DrawerKeyOf(const BoardRenderState& state, bool has_depth_buffer) {
   const uint32_t switches = (state.textured ? 1u : 0u) | (state.bilinear ? 2u : 0u) |
                             (has_depth_buffer ? 4u : 0u) | (state.depth_write ? 8u : 0u) |
@@ -288,74 +279,154 @@ DrawerKey DrawerKeyOf(const BoardRenderState& state, bool has_depth_buffer) {
           state.texture.levels[0].quads};
 }
 
-// The drawer and dither pattern of the last state seen. A renderer draws
-// polygon after polygon in one state, so they are worked out again only
-// when a setting they depend on has changed.
-struct DrawerChoice {
-  DrawerKey key{};
-  bool known = false;
-  TriangleDrawer whole = nullptr;  // null: drawn span by span
-  const DitherPattern* dither = nullptr;
-};
-
-const DrawerChoice& ChooseDrawer(const BoardRenderState& state, bool has_depth_buffer) {
-  static DrawerChoice choice;
+const DrawerChoice& ChooseDrawer(const BoardRenderState& state, bool has_depth_buffer,
+                                 DrawerChoice* choice) {
   const DrawerKey key = DrawerKeyOf(state, has_depth_buffer);
-  if (choice.known && choice.key == key) return choice;
-  choice.key = key;
-  choice.known = true;
-  choice.dither = &DitherPatternFor(state.dither_mode);
-  choice.whole = SelectTriangleDrawerAvx512(state, has_depth_buffer);
-  if (!choice.whole) choice.whole = SelectTriangleDrawerAvx2(state, has_depth_buffer);
+  if (choice->known && choice->key == key) return *choice;
+  choice->key = key;
+  choice->known = true;
+  choice->dither = &DitherPatternFor(state.dither_mode);
+  choice->whole = SelectTriangleDrawerAvx512(state, has_depth_buffer);
+  if (!choice->whole) choice->whole = SelectTriangleDrawerAvx2(state, has_depth_buffer);
+  return *choice;
+}
+
+// The corner values of a vertex in plane order, r to the first texture
+// unit's t/w.
+void CopyCornerValues(const GrVertex& v, float (&values)[8]) {
+  std::memcpy(values, reinterpret_cast<const char*>(&v) + offsetof(GrVertex, r), sizeof values);
+}
+
+// The rows first_row..last_row (inside the triangle's) walked and drawn.
+void DrawRows(const TriangleInput& input, const DrawTarget& target, TriangleSetup& setup,
+              const DrawerChoice& choice, SpanDrawer* span_drawer, int64_t first_row,
+              int64_t last_row) {
+  TriangleRows rows;
+  rows.clip_begin = target.clip.min_x;
+  rows.clip_end = target.clip.max_x;
+  rows.first_row = first_row;
+  rows.last_row = last_row;
+  SetUpEdges(input.x, input.y, &rows);
+  if (choice.whole) {
+    choice.whole(setup, rows);
+    return;
+  }
+  if (!*span_drawer) {
+    setup.tables = &Rgb565();
+    PrepareSpanDrawing(&setup);
+    *span_drawer = SelectSpanDrawer(*target.state, setup.depth != nullptr);
+  }
+  for (int64_t row = first_row; row <= last_row; ++row) {
+    int64_t begin, end;
+    if (rows.Span(&begin, &end)) {
+      (*span_drawer)(setup, static_cast<int32_t>(row), static_cast<int32_t>(begin),
+                     static_cast<int32_t>(end));
+    }
+    rows.Advance(row);
+  }
+}
+
+// The first band of share at or after band.
+int32_t FirstBandOf(RowShare share, int32_t band) {
+  return band + (share.index - band % share.count + share.count) % share.count;
+}
+
+DrawerChoice& ImmediateDrawer() {
+  static DrawerChoice choice;  // used by the calling thread only
   return choice;
 }
 
-void DrawClippedTriangle(const GrVertex* a, const GrVertex* b, const GrVertex* c) {
+void SubmitTriangle(const char* name, const GrVertex* a, const GrVertex* b, const GrVertex* c) {
+  if (!a || !b || !c) return;
+  if (BoardCallRecorderInstalled()) RecordTriangle(name, *a, *b, *c);
   BoardState& board = Board();
-  if (!board.open || !a || !b || !c) return;
+  if (!board.open) return;
   const BoardRenderState& state = RenderState();
-  int64_t ax, ay, bx, by, cx, cy;
-  if (!ToSubpixel(a->x, &ax) || !ToSubpixel(a->y, &ay) || !ToSubpixel(b->x, &bx) ||
-      !ToSubpixel(b->y, &by) || !ToSubpixel(c->x, &cx) || !ToSubpixel(c->y, &cy)) {
+  if (DrawWorkersRunning()) {
+    // Written in place in the workers' stream: a copy costs as much as the
+    // rest of a small triangle's submission.
+    TriangleInput* input = ReserveTriangleForWorkers(CurrentDrawTarget());
+    if (PrepareTriangle(*a, *b, *c, state, board.clip, input)) CommitTriangleForWorkers();
     return;
   }
+  TriangleInput input;
+  if (!PrepareTriangle(*a, *b, *c, state, board.clip, &input)) return;
+  DrawTriangleShare(input, CurrentDrawTarget(), RowShare{}, &ImmediateDrawer());
+}
+
+}  // namespace
+
+bool PrepareTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c,
+                     const BoardRenderState& state, const BoardClipWindow& clip,
+                     TriangleInput* input) {
+  int64_t ax, ay, bx, by, cx, cy;
+  if (!ToSubpixel(a.x, &ax) || !ToSubpixel(a.y, &ay) || !ToSubpixel(b.x, &bx) ||
+      !ToSubpixel(b.y, &by) || !ToSubpixel(c.x, &cx) || !ToSubpixel(c.y, &cy)) {
+    return false;
+  }
   const int64_t area = (bx - ax) * (cy - ay) - (by - ay) * (cx - ax);
-  if (area == 0) return;
-  if (state.cull_mode == GR_CULL_NEGATIVE && area < 0) return;
-  if (state.cull_mode == GR_CULL_POSITIVE && area > 0) return;
+  if (area == 0) return false;
+  if (state.cull_mode == GR_CULL_NEGATIVE && area < 0) return false;
+  if (state.cull_mode == GR_CULL_POSITIVE && area > 0) return false;
+  const GrVertex* second = &b;
+  const GrVertex* third = &c;
   if (area < 0) {
-    std::swap(b, c);
+    std::swap(second, third);
     std::swap(bx, cx);
     std::swap(by, cy);
   }
 
   const int64_t y_low = std::min({ay, by, cy});
   const int64_t y_high = std::max({ay, by, cy});
-  const BoardClipWindow& clip = board.clip;
   const int64_t first_row = std::max<int64_t>(FloorSixteenth(y_low - 8 + 15), clip.min_y);
   const int64_t last_row = std::min<int64_t>(FloorSixteenth(y_high - 8), clip.max_y - 1);
-  if (first_row > last_row) return;
+  if (first_row > last_row) return false;
   // The same for columns: a triangle beside the clip window (or too thin to
   // reach a pixel centre across) has no row to walk.
   const int64_t first_column =
       std::max<int64_t>(FloorSixteenth(std::min({ax, bx, cx}) - 8 + 15), clip.min_x);
   const int64_t last_column =
       std::min<int64_t>(FloorSixteenth(std::max({ax, bx, cx}) - 8), clip.max_x - 1);
-  if (first_column > last_column) return;
+  if (first_column > last_column) return false;
 
+  input->x[0] = ax;
+  input->x[1] = bx;
+  input->x[2] = cx;
+  input->y[0] = ay;
+  input->y[1] = by;
+  input->y[2] = cy;
+  CopyCornerValues(a, input->values[0]);
+  CopyCornerValues(*second, input->values[1]);
+  CopyCornerValues(*third, input->values[2]);
+  input->first_row = static_cast<int32_t>(first_row);
+  input->last_row = static_cast<int32_t>(last_row);
+  return true;
+}
+
+void DrawTriangleShare(const TriangleInput& input, const DrawTarget& target, RowShare share,
+                       DrawerChoice* drawer) {
+  int32_t band = 0;
+  if (share.count > 1) {
+    band = FirstBandOf(share, input.first_row / kBandRows);
+    if (band * kBandRows > input.last_row) return;  // none of its rows are this share's
+  }
+  const BoardRenderState& state = *target.state;
+  const int64_t area = (input.x[1] - input.x[0]) * (input.y[2] - input.y[0]) -
+                       (input.y[1] - input.y[0]) * (input.x[2] - input.x[0]);
   TriangleSetup setup;
-  const double px[3] = {ax / 16.0, bx / 16.0, cx / 16.0};
-  const double py[3] = {ay / 16.0, by / 16.0, cy / 16.0};
-  const double inverse_area = 256.0 / static_cast<double>(std::llabs(area));
+  const double px[3] = {input.x[0] / 16.0, input.x[1] / 16.0, input.x[2] / 16.0};
+  const double py[3] = {input.y[0] / 16.0, input.y[1] / 16.0, input.y[2] / 16.0};
+  const double inverse_area = 256.0 / static_cast<double>(area);
   const PlaneMask iterated = IteratedPlanes(state);
-  PlanesThrough(px, py, CornerValues(*a, iterated), CornerValues(*b, iterated),
-                CornerValues(*c, iterated), inverse_area, &setup.planes);
+  PlanesThrough(px, py, CornerValues(input.values[0], iterated),
+                CornerValues(input.values[1], iterated), CornerValues(input.values[2], iterated),
+                inverse_area, &setup.planes);
   setup.state = &state;
   setup.texture = &NoTexture();
-  setup.colour = board.colour[board.back].data();
-  setup.depth = board.depth.empty() ? nullptr : board.depth.data();
+  setup.colour = target.colour;
+  setup.depth = target.depth;
   setup.stride_pixels = kBoardStridePixels;
-  const DrawerChoice& choice = ChooseDrawer(state, setup.depth != nullptr);
+  const DrawerChoice& choice = ChooseDrawer(state, setup.depth != nullptr, drawer);
   setup.dither = choice.dither;
   if (state.colour == ColourSource::kIterated) {
     setup.red_step = ColourStep(setup.planes.per_x[kRedPlane]);
@@ -366,39 +437,22 @@ void DrawClippedTriangle(const GrVertex* a, const GrVertex* b, const GrVertex* c
   }
   if (state.textured && state.texture.level_count > 0) setup.texture = &state.texture;
 
-  TriangleRows rows;
-  rows.clip_begin = clip.min_x;
-  rows.clip_end = clip.max_x;
-  rows.first_row = first_row;
-  rows.last_row = last_row;
-  SetUpEdges({ax, bx, cx}, {ay, by, cy}, &rows);
-  if (choice.whole) {
-    choice.whole(setup, rows);
+  SpanDrawer span_drawer = nullptr;
+  if (share.count <= 1) {
+    DrawRows(input, target, setup, choice, &span_drawer, input.first_row, input.last_row);
     return;
   }
-  setup.tables = &Rgb565();
-  PrepareSpanDrawing(&setup);
-  const SpanDrawer draw = SelectSpanDrawer(state, setup.depth != nullptr);
-  for (int64_t row = first_row; row <= last_row; ++row) {
-    int64_t begin, end;
-    if (rows.Span(&begin, &end)) {
-      draw(setup, static_cast<int32_t>(row), static_cast<int32_t>(begin),
-           static_cast<int32_t>(end));
-    }
-    rows.Advance(row);
+  for (; band * kBandRows <= input.last_row; band += share.count) {
+    const int64_t first = std::max(band * kBandRows, input.first_row);
+    const int64_t last = std::min(band * kBandRows + kBandRows - 1, input.last_row);
+    DrawRows(input, target, setup, choice, &span_drawer, first, last);
   }
 }
 
-}  // namespace
-
 void grDrawTriangle(const GrVertex* a, const GrVertex* b, const GrVertex* c) {
-  if (a && b && c && BoardCallRecorderInstalled()) RecordTriangle("grDrawTriangle", *a, *b, *c);
-  DrawClippedTriangle(a, b, c);
+  SubmitTriangle("grDrawTriangle", a, b, c);
 }
 
 void guDrawTriangleWithClip(const GrVertex* a, const GrVertex* b, const GrVertex* c) {
-  if (a && b && c && BoardCallRecorderInstalled()) {
-    RecordTriangle("guDrawTriangleWithClip", *a, *b, *c);
-  }
-  DrawClippedTriangle(a, b, c);
+  SubmitTriangle("guDrawTriangleWithClip", a, b, c);
 }

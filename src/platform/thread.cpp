@@ -1,6 +1,7 @@
 #include "platform/thread.h"
 
 #include <pthread.h>
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -75,6 +76,13 @@ void LowerCurrentThreadPriority() {
   const int current = getpriority(PRIO_PROCESS, tid);
   normal_priority.store(current);
   setpriority(PRIO_PROCESS, tid, current + 2);
+}
+
+int UsableCores() {
+  cpu_set_t cores;
+  CPU_ZERO(&cores);
+  if (sched_getaffinity(0, sizeof cores, &cores) != 0) return 1;
+  return std::max(1, CPU_COUNT(&cores));
 }
 
 }  // namespace platform

@@ -30,4 +30,7 @@ class Thread {
 // does this once the demo thread takes over the drawing).
 void LowerCurrentThreadPriority();
 
+// The cores the process may run on (its CPU affinity), at least 1.
+int UsableCores();
+
 }  // namespace platform

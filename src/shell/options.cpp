@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
+#include "board/board_threads.h"
 #include "music/music_options.h"
 #include "shell/capture.h"
 #include "shell/timeline.h"
@@ -135,6 +137,14 @@ bool ParseShellOptions(int argc, char** argv, ShellOptions* options, std::string
       options->scale = static_cast<int>(scale);
       options->scale_given = true;
       ++i;
+    } else if (!std::strcmp(arg, "--threads")) {
+      double threads;
+      if (!ParseNumber(next, 1, kBoardMaxThreads, &threads) || threads != std::floor(threads)) {
+        *error = "--threads needs a whole number from 1 to " + std::to_string(kBoardMaxThreads);
+        return false;
+      }
+      options->threads = static_cast<int>(threads);
+      ++i;
     } else if (!std::strcmp(arg, "--from")) {
       if (!ParseDemoTime("--from", next, &options->from_seconds, error)) return false;
       options->from_given = true;
@@ -196,6 +206,8 @@ void PrintShellHelp() {
       "%s"
       "\n"
       "Other:\n"
+      "  --threads N             draw the 3D scenes on N threads (1-64; default: every\n"
+      "                          core the process may use); every N gives the same pictures\n"
       "  --version               print the version\n"
       "  -h, --help              print this help\n"
       "\n"

@@ -29,6 +29,8 @@ struct ShellOptions {
   bool from_given = false;
   double to_seconds = 0.0;  // the end of the demo unless given
   bool to_given = false;
+  // Threads the 3D board draws with; 0: every core the process may use.
+  int threads = 0;
 };
 
 // Parses argv; returns false with a message in *error for a wrong command line.

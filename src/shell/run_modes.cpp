@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "board/board_threads.h"
 #include "board/frame_sink.h"
 #include "music/music_options.h"
 #include "music/music_system.h"
@@ -12,6 +13,7 @@
 #include "platform/display.h"
 #include "platform/message_box.h"
 #include "platform/picture_window.h"
+#include "platform/thread.h"
 #include "shell/capture.h"
 #include "shell/demo_program.h"
 #include "shell/options.h"
@@ -116,6 +118,12 @@ void EnterHeadless(HeadlessSound sound) {
 }
 
 int RunWithOptions(const ShellOptions& options) {
+  const int threads = options.threads > 0 ? options.threads : platform::UsableCores();
+  const int drawing = BoardSetThreads(threads);
+  if (drawing < threads) {
+    std::fprintf(stderr, "veyrith: drawing on %d thread%s; %d could not start\n", drawing,
+                 drawing == 1 ? "" : "s", threads - drawing);
+  }
   if (options.capture) return RunCapture(options);
   if (options.screenshot) return RunScreenshot(options);
   StartPartWay(options);

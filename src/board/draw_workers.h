@@ -1,0 +1,22 @@
+// The side of the worker threads the Glide calls see: whether workers draw,
+// and the recording of the triangles and clears they draw (in call order).
+// The pool itself and its stream of commands live in draw_workers.cpp.
+#pragma once
+
+#include <cstdint>
+
+#include "board/triangle_draw.h"
+
+// True while worker threads draw: calls are then recorded, not drawn.
+inline bool DrawWorkersRunning() {
+  return Board().threads > 1;
+}
+
+// The state and buffers a triangle or clear submitted now is drawn with.
+DrawTarget CurrentDrawTarget();
+
+// The place of the next triangle drawn with target; CommitTriangleForWorkers
+// keeps what was written there, anything else drops it.
+TriangleInput* ReserveTriangleForWorkers(const DrawTarget& target);
+void CommitTriangleForWorkers();
+void RecordClearForWorkers(const DrawTarget& target, uint16_t colour, uint16_t depth);

@@ -1,0 +1,247 @@
+// Drawing on worker threads: every scene gives the same pixels and depths
+// with 1, 2, 3 and 8 threads on every pixel path, including scenes that
+// change state, clip window and texture memory between triangles; workers
+// that cannot start leave fewer threads, never a hang.
+#include <atomic>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "board/board_threads.h"
+#include "board_fixture.h"
+#include "checkerboard_scene.h"
+
+namespace {
+
+using Scene = void (*)();
+
+// The golden scenes' drawing (their pictures are checked in golden_test).
+void ColourChart() {
+  grDitherMode(GR_DITHER_4x4);
+  grColorCombine(GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_NONE, GR_COMBINE_LOCAL_CONSTANT,
+                 GR_COMBINE_OTHER_CONSTANT, FXFALSE);
+  for (int j = 0; j < 8; ++j) {
+    for (int i = 0; i < 8; ++i) {
+      grConstantColorValue(static_cast<GrColor_t>(((i * 37) % 256) << 16 |
+                                                  ((j * 33 + 5) % 256) << 8 | (i * j * 11 + 60)));
+      const auto x = static_cast<float>(i * 8), y = static_cast<float>(j * 8);
+      BoardTest::Draw(BoardTest::Vertex(x, y), BoardTest::Vertex(x + 8, y),
+                      BoardTest::Vertex(x + 8, y + 8));
+      BoardTest::Draw(BoardTest::Vertex(x, y), BoardTest::Vertex(x + 8, y + 8),
+                      BoardTest::Vertex(x, y + 8));
+    }
+  }
+}
+
+void IntersectingQuads() {
+  grDepthBufferMode(GR_DEPTHBUFFER_WBUFFER);
+  grColorCombine(GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_NONE, GR_COMBINE_LOCAL_CONSTANT,
+                 GR_COMBINE_OTHER_CONSTANT, FXFALSE);
+  const auto quad = [](float y0, float y1, float w_left, float w_right) {
+    const GrVertex a = BoardTest::Vertex(0, y0, 1 / w_left),
+                   b = BoardTest::Vertex(96, y0, 1 / w_right),
+                   c = BoardTest::Vertex(96, y1, 1 / w_right),
+                   d = BoardTest::Vertex(0, y1, 1 / w_left);
+    BoardTest::Draw(a, b, c);
+    BoardTest::Draw(a, c, d);
+  };
+  grConstantColorValue(0xE03020);
+  quad(0, 48, 2, 40);
+  grConstantColorValue(0x2060F0);
+  quad(16, 64, 30, 3);
+}
+
+// A mip chain of 64x64 down to 1x1; the data is given for a download.
+GrTexInfo MipChain(void* data = nullptr) {
+  GrTexInfo info;
+  info.largeLod = GR_LOD_64;
+  info.smallLod = GR_LOD_1;
+  info.aspectRatio = GR_ASPECT_1x1;
+  info.format = GR_TEXFMT_RGB_565;
+  info.data = data;
+  return info;
+}
+constexpr FxU32 kChainAddresses[2] = {0, 0x10000};
+
+// Seeded texels at a texture address, bound for drawing.
+void DownloadMipChain(uint32_t seed, FxU32 address) {
+  std::vector<uint16_t> texels(4096 + 1024 + 256 + 64 + 16 + 4 + 1);
+  std::mt19937 random(seed);
+  for (uint16_t& texel : texels) texel = static_cast<uint16_t>(random());
+  GrTexInfo info = MipChain(texels.data());
+  grTexDownloadMipMap(GR_TMU0, address, GR_MIPMAPLEVELMASK_BOTH, &info);
+  grTexSource(GR_TMU0, address, GR_MIPMAPLEVELMASK_BOTH, &info);
+}
+
+// Random triangles, in and beyond the screen, with the state, the clip
+// window and the texture bound changed between them, a clear part-way
+// through and a texture replaced (workers must draw each triangle with what
+// was current when it was submitted).
+void ChangingState(int triangles, int change_every) {
+  std::mt19937 random(11);
+  const auto uniform = [&](float low, float high) {
+    return std::uniform_real_distribution<float>(low, high)(random);
+  };
+  const auto pick = [&](int count) { return static_cast<int>(random() % count); };
+  DownloadMipChain(1, kChainAddresses[1]);
+  DownloadMipChain(2, kChainAddresses[0]);
+  for (int i = 0; i < triangles; ++i) {
+    if (i % change_every == change_every / 2) {  // on its own, as renderers do
+      GrTexInfo info = MipChain();
+      grTexSource(GR_TMU0, kChainAddresses[pick(2)], GR_MIPMAPLEVELMASK_BOTH, &info);
+    }
+    if (i % change_every == 0) {
+      grDepthBufferMode(pick(3));
+      grDepthBufferFunction(pick(8));
+      grDepthMask(pick(2));
+      grDitherMode(pick(3));
+      grChromakeyMode(pick(4) == 0);
+      grChromakeyValue(random());
+      grConstantColorValue(random());
+      grTexFilterMode(GR_TMU0, pick(2), pick(2));
+      grTexClampMode(GR_TMU0, pick(2), pick(2));
+      grTexMipMapMode(GR_TMU0, pick(2), FXFALSE);
+      const GrCombineFunction_t functions[] = {GR_COMBINE_FUNCTION_LOCAL,
+                                               GR_COMBINE_FUNCTION_SCALE_OTHER};
+      const GrCombineFactor_t factors[] = {GR_COMBINE_FACTOR_LOCAL, GR_COMBINE_FACTOR_ONE};
+      grColorCombine(functions[pick(2)], factors[pick(2)], pick(2), GR_COMBINE_OTHER_TEXTURE,
+                     FXFALSE);
+    }
+    if (i % (3 * change_every) == 1) {
+      const auto x = static_cast<FxU32>(pick(100)), y = static_cast<FxU32>(pick(100));
+      grClipWindow(x, y, x + 80 + pick(200), y + 60 + pick(200));
+    }
+    if (i == triangles / 2) grBufferClear(random(), 0, static_cast<FxU16>(random()));
+    if (i == 3 * triangles / 4) DownloadMipChain(3, kChainAddresses[1]);
+    const float size = pick(4) == 0 ? 200.0f : 12.0f;
+    const float x = uniform(-20, 340), y = uniform(-20, 260);
+    GrVertex v[3];
+    for (GrVertex& corner : v) {
+      corner.x = x + uniform(-size, size);
+      corner.y = y + uniform(-size, size);
+      corner.r = uniform(0, 255);
+      corner.g = uniform(0, 255);
+      corner.b = uniform(0, 255);
+      corner.ooz = uniform(0, 65535);
+      corner.oow = uniform(0.05f, 1.0f);
+      corner.tmuvtx[0].oow = corner.oow;
+      corner.tmuvtx[0].sow = uniform(0, 512) * corner.oow;
+      corner.tmuvtx[0].tow = uniform(0, 512) * corner.oow;
+    }
+    grDrawTriangle(&v[0], &v[1], &v[2]);
+  }
+}
+
+void MixedTriangles() {
+  ChangingState(1500, 40);
+}
+
+// More commands than the workers take at once, the state changing with
+// every other triangle.
+void LongStream() {
+  ChangingState(12000, 2);
+}
+
+struct Frame {
+  std::vector<uint16_t> colour;
+  std::vector<uint16_t> depth;
+};
+
+class ThreadsTest : public BoardTest {
+ protected:
+  void TearDown() override {
+    BoardSetThreads(1);
+    BoardTest::TearDown();
+  }
+
+  // The scene submitted on a cleared screen with fresh state.
+  static void Submit(Scene scene, PixelPath path) {
+    RenderState() = BoardRenderState{};
+    RenderState().pixel_path = path;
+    grDitherMode(GR_DITHER_DISABLE);
+    grCullMode(GR_CULL_DISABLE);
+    grDepthBufferMode(GR_DEPTHBUFFER_DISABLE);
+    grClipWindow(0, 0, kWidth, kHeight);
+    grBufferClear(0, 0, 0xFFFF);
+    scene();
+  }
+  static Frame Read() { return {Board().colour[Board().back], Board().depth}; }
+  static Frame Render(Scene scene, PixelPath path) {
+    Submit(scene, path);
+    BoardFinish();
+    return Read();
+  }
+  static Frame RenderWith(int threads, Scene scene, PixelPath path) {
+    EXPECT_EQ(BoardSetThreads(threads), threads);
+    return Render(scene, path);
+  }
+
+  // How many pixels (colour or depth) differ.
+  static int Differences(const Frame& a, const Frame& b) {
+    int differing = 0;
+    for (int y = 0; y < kHeight; ++y) {
+      for (int x = 0; x < kWidth; ++x) {
+        const size_t i = static_cast<size_t>(y) * kBoardStridePixels + x;
+        differing += a.colour[i] != b.colour[i] || a.depth[i] != b.depth[i] ? 1 : 0;
+      }
+    }
+    return differing;
+  }
+};
+
+TEST_F(ThreadsTest, EveryThreadCountDrawsTheSamePixelsAndDepths) {
+  const struct {
+    const char* name;
+    Scene scene;
+  } scenes[] = {{"colour chart", ColourChart},
+                {"tilted checkerboard", DrawTiltedCheckerboard},
+                {"intersecting quads", IntersectingQuads},
+                {"mixed triangles", MixedTriangles}};
+  const PixelPath paths[] = {PixelPath::kFastest, PixelPath::kAvx2, PixelPath::kSse2,
+                             PixelPath::kPortable};
+  for (const auto& [name, scene] : scenes) {
+    for (PixelPath path : paths) {
+      const Frame one = RenderWith(1, scene, path);
+      for (int threads : {2, 3, 8}) {
+        EXPECT_EQ(Differences(RenderWith(threads, scene, path), one), 0)
+            << name << ", path " << static_cast<int>(path) << ", " << threads << " threads";
+      }
+    }
+  }
+}
+
+TEST_F(ThreadsTest, AStreamLongerThanTheWorkersTakeAtOnceIsDrawnWhole) {
+  const Frame one = RenderWith(1, LongStream, PixelPath::kFastest);
+  EXPECT_EQ(Differences(RenderWith(3, LongStream, PixelPath::kFastest), one), 0);
+}
+
+TEST_F(ThreadsTest, ChangingTheThreadCountDrawsWhatIsPendingFirst) {
+  const Frame one = RenderWith(1, MixedTriangles, PixelPath::kFastest);
+  BoardSetThreads(3);
+  Submit(MixedTriangles, PixelPath::kFastest);
+  EXPECT_EQ(BoardSetThreads(2), 2);
+  EXPECT_EQ(Differences(Read(), one), 0);
+}
+
+// Starts the first starts_left threads, then fails.
+std::atomic<int> starts_left{0};
+bool StartSome(platform::Thread* thread, platform::ThreadFunction function, void* argument) {
+  if (starts_left.fetch_sub(1) <= 0) return false;
+  return thread->Start(function, argument, 256 * 1024);
+}
+
+TEST_F(ThreadsTest, WorkersThatCannotStartLeaveFewerThreads) {
+  const Frame one = RenderWith(1, MixedTriangles, PixelPath::kFastest);
+  const struct {
+    int starts;
+    int threads;  // that draw
+  } cases[] = {{0, 1}, {1, 1}, {2, 2}, {3, 3}, {8, 4}};
+  for (const auto& [starts, threads] : cases) {
+    starts_left = starts;
+    ASSERT_EQ(BoardSetThreads(4, StartSome), threads) << starts << " starts";
+    EXPECT_EQ(BoardThreads(), threads);
+    EXPECT_EQ(Differences(Render(MixedTriangles, PixelPath::kFastest), one), 0) << starts;
+  }
+}
+
+}  // namespace
