@@ -14,7 +14,9 @@ void ConvertFrameToRgb(const uint16_t* pixels, int width, int height, int stride
                        uint8_t* rgb);
 
 // Receives the captured pictures in order. Begin comes first; after a
-// failure the writer is abandoned, never finished.
+// failure the writer is abandoned, never finished. WriteFrame runs on the
+// capture's writing thread, the other calls on the thread that owns the
+// writer.
 class CaptureFrameWriter {
  public:
   virtual ~CaptureFrameWriter() = default;
@@ -22,10 +24,16 @@ class CaptureFrameWriter {
   virtual bool Begin(int width, int height, std::string* error) = 0;
   // One picture, width x height x 3 bytes, top row first.
   virtual bool WriteFrame(const uint8_t* rgb, std::string* error) = 0;
+  // No more pictures will come; Finish follows once the capture's other
+  // parts are complete.
+  virtual void EndPictures() {}
   // Completes the output and puts it in place. False with the reason.
   virtual bool Finish(std::string* error) = 0;
   // Removes everything written so far; the final name is left untouched.
   virtual void Abandon() = 0;
+  // May come from another thread while WriteFrame waits: makes that wait
+  // end soon, with a failure. Abandon follows.
+  virtual void Cancel() {}
 };
 
 // Takes every picture and keeps nothing (benchmarks, timing runs).

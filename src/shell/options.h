@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "shell/capture_quality.h"
+
 struct ShellOptions {
   bool help = false;
   bool version = false;
@@ -29,6 +31,8 @@ struct ShellOptions {
   bool from_given = false;
   double to_seconds = 0.0;  // the end of the demo unless given
   bool to_given = false;
+  VideoQuality video_quality = VideoQuality::kBalanced;
+  bool video_quality_given = false;
 };
 
 // Parses argv; returns false with a message in *error for a wrong command line.
