@@ -94,7 +94,9 @@ std::string FindFfmpeg() {
 std::vector<std::string> FfmpegArguments(const VideoSettings& settings, int width, int height,
                                          const std::string& output_path) {
   const bool mp4 = settings.container == VideoContainer::kMp4;
-  std::vector<std::string> args = {"-hide_banner", "-loglevel", "error", "-y",
+  // -xerror: a write that fails (a full disk) ends ffmpeg with an error
+  // instead of a truncated file reported as complete.
+  std::vector<std::string> args = {"-hide_banner", "-loglevel", "error", "-xerror", "-y",
                                    // The pictures: raw RGB on standard input at the capture's rate.
                                    "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size",
                                    std::to_string(width) + "x" + std::to_string(height),
@@ -151,9 +153,10 @@ bool FfmpegVideoWriter::Begin(int width, int height, std::string* error) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
-  if (sound) posix_spawn_file_actions_adddup2(&actions, sound_fds[0], 3);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, log_fd, 2);
+  // Last: the log's descriptor may have been 3 before it became 2.
+  if (sound) posix_spawn_file_actions_adddup2(&actions, sound_fds[0], 3);
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   // Its own process group: a Ctrl-C at the terminal reaches only us, and we
@@ -200,9 +203,11 @@ bool FfmpegVideoWriter::WriteAll(int fd, const uint8_t* bytes, size_t size, cons
     const ssize_t wrote = fd < 0 ? -1 : write(fd, bytes + done, size - done);
     if (wrote < 0) {
       if (fd >= 0 && errno == EINTR) continue;
-      // EPIPE: ffmpeg has stopped reading; its log says why.
+      // EPIPE: ffmpeg has stopped reading; its log says why once it has
+      // ended, which it does soon after closing its inputs.
       *error = "ffmpeg stopped taking " + std::string(what) + " (" +
                (fd < 0 ? "the pipe is closed" : std::strerror(errno)) + ")";
+      AwaitEncoderEnd();
       const std::string log = ErrorLog();
       if (!log.empty()) *error += ":\n" + log;
       return false;
@@ -243,6 +248,20 @@ int FfmpegVideoWriter::Reap() {
   child_ = -1;
   if (waited < 0 || !WIFEXITED(status)) return -1;
   return WEXITSTATUS(status);
+}
+
+void FfmpegVideoWriter::AwaitEncoderEnd() const {
+  // Only looks: the child is reaped by the thread that owns the writer. An
+  // encoder that closed its input but lingers is not waited for long.
+  constexpr int kPolls = 200;
+  for (int k = 0; k < kPolls && child_ > 0; ++k) {
+    siginfo_t info = {};
+    if (waitid(P_PID, static_cast<id_t>(child_), &info, WEXITED | WNOHANG | WNOWAIT) != 0 ||
+        info.si_pid != 0) {
+      return;
+    }
+    usleep(10000);
+  }
 }
 
 std::string FfmpegVideoWriter::ErrorLog() const {

@@ -66,6 +66,8 @@ class FfmpegVideoWriter final : public CaptureFrameWriter {
   bool WriteAll(int fd, const uint8_t* bytes, size_t size, const char* what, std::string* error);
   // Closes the pipe and waits for the child; its exit status, or -1.
   int Reap();
+  // Waits a little for ffmpeg to end, without reaping it.
+  void AwaitEncoderEnd() const;
   std::string ErrorLog() const;
   void RemoveTemporaries();
 
