@@ -42,9 +42,10 @@ std::atomic<int>& CaptureInterrupted() {
   return interrupted;
 }
 
-CaptureSink::CaptureSink(CaptureFrameQueue* queue, int width, int height, int scale,
-                         long total_frames, double fps, CaptureProgress* progress)
+CaptureSink::CaptureSink(CaptureFrameQueue* queue, CapturePixels pixels, int width, int height,
+                         int scale, long total_frames, double fps, CaptureProgress* progress)
     : queue_(queue),
+      pixels_(pixels),
       width_(width),
       height_(height),
       scale_(scale),
@@ -81,7 +82,11 @@ void CaptureSink::Present(const uint16_t* pixels, int width, int height, int str
     Stop();
     return;
   }
-  ConvertFrameToRgb(pixels, width, height, stride_pixels, scale_, picture);
+  if (pixels_ == CapturePixels::kYuv420) {
+    ConvertFrameToYuv420(pixels, width, height, stride_pixels, scale_, picture);
+  } else {
+    ConvertFrameToRgb(pixels, width, height, stride_pixels, scale_, picture);
+  }
   queue_->Push();
   ++frames_done_;
   if (progress_) progress_->Update(frames_done_);

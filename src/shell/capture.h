@@ -11,6 +11,7 @@
 #include <string>
 
 #include "board/frame_sink.h"
+#include "shell/capture_frames.h"
 
 class CaptureFrameQueue;
 class CaptureProgress;
@@ -42,8 +43,8 @@ std::atomic<int>& CaptureInterrupted();
 // on a failure or on an interrupt it stops the demo (DemoRunning = 0).
 class CaptureSink final : public FrameSink {
  public:
-  CaptureSink(CaptureFrameQueue* queue, int width, int height, int scale, long total_frames,
-              double fps, CaptureProgress* progress);
+  CaptureSink(CaptureFrameQueue* queue, CapturePixels pixels, int width, int height, int scale,
+              long total_frames, double fps, CaptureProgress* progress);
   bool Open(int width, int height) override;
   void Present(const uint16_t* pixels, int width, int height, int stride_pixels,
                int interval) override;
@@ -57,6 +58,7 @@ class CaptureSink final : public FrameSink {
   void Stop();
 
   CaptureFrameQueue* queue_;
+  CapturePixels pixels_;
   int width_;
   int height_;
   int scale_;

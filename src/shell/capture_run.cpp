@@ -129,7 +129,7 @@ int CapturePictures(const CapturePlan& plan, CaptureFrameWriter* writer, Capture
                     std::atomic<int>* stop_sound, double* seconds) {
   const DisplayMode mode = CaptureMode();
   const size_t frame_bytes =
-      static_cast<size_t>(mode.width) * plan.scale * mode.height * plan.scale * 3;
+      CapturePictureBytes(writer->pixels(), mode.width * plan.scale, mode.height * plan.scale);
   std::string error;
   CaptureFrameQueue queue(writer, frame_bytes, 4, &CaptureInterrupted());
   if (!queue.Start(&error)) {
@@ -154,7 +154,8 @@ int CapturePictures(const CapturePlan& plan, CaptureFrameWriter* writer, Capture
   EnterHeadless(HeadlessSound::kSilent);
   DemoStartMs = plan.from_ms;
   CaptureProgress progress(plan.frames, isatty(STDERR_FILENO) != 0);
-  CaptureSink sink(&queue, mode.width, mode.height, plan.scale, plan.frames, plan.fps, &progress);
+  CaptureSink sink(&queue, writer->pixels(), mode.width, mode.height, plan.scale, plan.frames,
+                   plan.fps, &progress);
   BoardSetFrameSink(&sink);
   const int code = RunDemoProgram();
   BoardSetFrameSink(nullptr);

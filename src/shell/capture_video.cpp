@@ -97,8 +97,10 @@ std::vector<std::string> FfmpegArguments(const VideoSettings& settings, int widt
   // -xerror: a write that fails (a full disk) ends ffmpeg with an error
   // instead of a truncated file reported as complete.
   std::vector<std::string> args = {"-hide_banner", "-loglevel", "error", "-xerror", "-y",
-                                   // The pictures: raw RGB on standard input at the capture's rate.
-                                   "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size",
+                                   // The pictures: raw YUV on standard input at the capture's rate,
+                                   // BT.601 in the video range.
+                                   "-f", "rawvideo", "-pix_fmt", "yuv420p", "-color_range", "tv",
+                                   "-colorspace", "smpte170m", "-video_size",
                                    std::to_string(width) + "x" + std::to_string(height),
                                    "-framerate", FormatFps(settings.fps), "-i", "pipe:0"};
   const bool sound = settings.sound_channels > 0;
@@ -110,8 +112,10 @@ std::vector<std::string> FfmpegArguments(const VideoSettings& settings, int widt
                              "-map", "1:a"});
   }
   const EncoderChoice encoder = EncoderFor(settings.quality);
-  args.insert(args.end(), {"-c:v", "libx264", "-preset", encoder.preset, "-crf", encoder.crf,
-                           "-pix_fmt", "yuv420p"});
+  // The colour tags tell players which conversion made the pictures.
+  args.insert(args.end(),
+              {"-c:v", "libx264", "-preset", encoder.preset, "-crf", encoder.crf, "-pix_fmt",
+               "yuv420p", "-color_range", "tv", "-colorspace", "smpte170m"});
   if (sound) {
     if (mp4) {
       args.insert(args.end(), {"-c:a", "aac", "-b:a", "256k"});
@@ -133,7 +137,7 @@ FfmpegVideoWriter::~FfmpegVideoWriter() {
 }
 
 bool FfmpegVideoWriter::Begin(int width, int height, std::string* error) {
-  frame_bytes_ = static_cast<size_t>(width) * height * 3;
+  frame_bytes_ = CapturePictureBytes(pixels(), width, height);
   char log_template[] = "/tmp/veyrith-ffmpeg-XXXXXX";
   const int log_fd = mkstemp(log_template);
   if (log_fd < 0) {
@@ -217,8 +221,8 @@ bool FfmpegVideoWriter::WriteAll(int fd, const uint8_t* bytes, size_t size, cons
   return true;
 }
 
-bool FfmpegVideoWriter::WriteFrame(const uint8_t* rgb, std::string* error) {
-  return WriteAll(pipe_, rgb, frame_bytes_, "pictures", error);
+bool FfmpegVideoWriter::WriteFrame(const uint8_t* yuv, std::string* error) {
+  return WriteAll(pipe_, yuv, frame_bytes_, "pictures", error);
 }
 
 bool FfmpegVideoWriter::WriteSound(const int16_t* samples, int frames, std::string* error) {

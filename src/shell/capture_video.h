@@ -1,4 +1,4 @@
-// The video writer of captures: pictures piped as raw RGB to Debian's ffmpeg
+// The video writer of captures: pictures piped as raw YUV 4:2:0 to Debian's ffmpeg
 // running as a child process, which encodes H.264 (yuv420p, for every
 // player), and the sound track piped alongside as raw 16-bit samples, muxed
 // into an MP4 or Matroska file. Pictures and sound come from two threads,
@@ -45,7 +45,8 @@ class FfmpegVideoWriter final : public CaptureFrameWriter {
   ~FfmpegVideoWriter() override;
   // Starts ffmpeg writing to path + ".part".
   bool Begin(int width, int height, std::string* error) override;
-  bool WriteFrame(const uint8_t* rgb, std::string* error) override;
+  CapturePixels pixels() const override { return CapturePixels::kYuv420; }
+  bool WriteFrame(const uint8_t* yuv, std::string* error) override;
   // Ends the pictures' input: ffmpeg goes on with the sound, and an encoder
   // that stops there makes a sound still being written fail instead of wait.
   void EndPictures() override;

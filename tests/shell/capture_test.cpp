@@ -77,6 +77,59 @@ TEST(CaptureFrames, TopRowFirstWidenedAndEnlargedByWholePixels) {
   }
 }
 
+TEST(CaptureFrames, YuvPicturesHaveTheStandardValues) {
+  // The textbook BT.601 values of the primaries in the video range.
+  struct Case {
+    uint16_t rgb565;
+    int y, u, v;
+  };
+  const Case cases[] = {{0xFFFF, 235, 128, 128},
+                        {0x0000, 16, 128, 128},
+                        {0xF800, 81, 90, 240},
+                        {0x07E0, 145, 54, 34},
+                        {0x001F, 41, 240, 110}};
+  for (const Case& c : cases) {
+    const uint16_t frame[4] = {c.rgb565, c.rgb565, c.rgb565, c.rgb565};
+    uint8_t yuv[6];
+    ConvertFrameToYuv420(frame, 2, 2, 2, 1, yuv);
+    EXPECT_EQ((std::vector<int>{yuv[0], yuv[3], yuv[4], yuv[5]}),
+              (std::vector<int>{c.y, c.y, c.u, c.v}))
+        << std::hex << c.rgb565;
+  }
+}
+
+TEST(CaptureFrames, YuvPicturesMatchFfmpegsConversionOfTheRgbPictures) {
+  if (std::system("command -v ffmpeg >/dev/null") != 0) GTEST_SKIP() << "needs ffmpeg";
+  // Random colours enlarged 2 times: every chroma sample covers one pixel.
+  const int width = 24, height = 16, scale = 2;
+  std::vector<uint16_t> frame(width * height);
+  uint32_t seed = 12345;
+  for (uint16_t& pixel : frame) {
+    seed = seed * 1664525u + 1013904223u;
+    pixel = static_cast<uint16_t>(seed >> 16);
+  }
+  std::vector<uint8_t> rgb(width * scale * height * scale * 3);
+  ConvertFrameToRgb(frame.data(), width, height, width, scale, rgb.data());
+  std::vector<uint8_t> ours(
+      CapturePictureBytes(CapturePixels::kYuv420, width * scale, height * scale));
+  ConvertFrameToYuv420(frame.data(), width, height, width, scale, ours.data());
+  TempFolder temp;
+  std::ofstream(temp / "in.rgb", std::ios::binary)
+      .write(reinterpret_cast<const char*>(rgb.data()), static_cast<std::streamsize>(rgb.size()));
+  const std::string command =
+      "ffmpeg -v error -f rawvideo -pix_fmt rgb24 -s 48x32 -i '" + temp / "in.rgb" +
+      "' -sws_flags area+accurate_rnd -pix_fmt yuv420p -f rawvideo '" + temp / "out.yuv" + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  std::ifstream in(temp / "out.yuv", std::ios::binary);
+  const std::vector<uint8_t> theirs((std::istreambuf_iterator<char>(in)),
+                                    std::istreambuf_iterator<char>());
+  ASSERT_EQ(theirs.size(), ours.size());
+  int largest = 0;
+  for (size_t i = 0; i < ours.size(); ++i)
+    largest = std::max(largest, std::abs(ours[i] - theirs[i]));
+  EXPECT_LE(largest, 1);
+}
+
 TEST(CaptureNames, TheExtensionChoosesTheOutput) {
   const std::pair<const char*, CaptureKind> cases[] = {
       {"demo.mp4", CaptureKind::kVideoMp4},      {"build/Demo.MP4", CaptureKind::kVideoMp4},
@@ -163,7 +216,7 @@ TEST_F(CaptureSinkTest, RetraceFramesReachTheWriterInOrderAndMoveTheClock) {
   std::string error;
   ASSERT_TRUE(queue.Start(&error));
   const long total = 13080;
-  CaptureSink sink(&queue, 4, 4, 1, total, 60.0, nullptr);
+  CaptureSink sink(&queue, CapturePixels::kRgb24, 4, 4, 1, total, 60.0, nullptr);
   ASSERT_TRUE(sink.Open(4, 4));
   EXPECT_FALSE(sink.Open(8, 4));
   Show(&sink, 0xFFFF, 0);  // a blanking swap is not a frame
@@ -197,7 +250,7 @@ TEST_F(CaptureSinkTest, AnyFailureOrInterruptStopsTheDemoWithItsReason) {
     CaptureFrameQueue queue(&writer, 4 * 4 * 3, 2, &CaptureInterrupted());
     std::string error;
     ASSERT_TRUE(queue.Start(&error));
-    CaptureSink sink(&queue, 4, 4, 1, 1000, 60.0, nullptr);
+    CaptureSink sink(&queue, CapturePixels::kRgb24, 4, 4, 1, 1000, 60.0, nullptr);
     for (int k = 0; k < 3; ++k) Show(&sink, 0);
     if (fault == Fault::kSoundFails) queue.Fail("music.s3m: cannot read");
     if (fault == Fault::kInterrupt) CaptureInterrupted().store(SIGTERM);
@@ -271,22 +324,33 @@ std::string Probe(const std::string& path, const std::string& entries) {
   return text;
 }
 
-// Ten pictures at 10 frames per second and a second of sound, through the
+// Ten grey pictures at 10 frames per second and a second of sound, through the
 // given encoder; the writer's error, empty on success.
 std::string EncodeClip(const VideoSettings& video) {
   FfmpegVideoWriter writer(video);
   std::string error;
-  if (!writer.Begin(64, 48, &error)) return error;
-  std::vector<uint8_t> rgb(64 * 48 * 3);
-  std::vector<int16_t> sound(2 * 4410, 0);
+  // Each picture larger than a pipe holds, so a stopped encoder is noticed.
+  if (!writer.Begin(320, 240, &error)) return error;
+  std::vector<uint8_t> rgb(CapturePictureBytes(writer.pixels(), 320, 240));
+  // As in a capture, the sound comes from a thread of its own: ffmpeg reads
+  // its two inputs at its own pace.
+  std::string sound_error;
+  std::thread sound([&writer, &sound_error, channels = video.sound_channels] {
+    const std::vector<int16_t> silence(2 * 4410, 0);
+    for (int k = 0; k < 10 && channels > 0; ++k) {
+      if (!writer.WriteSound(silence.data(), 4410, &sound_error)) break;
+    }
+    writer.EndSound();
+  });
   bool ok = true;
-  const bool with_sound = video.sound_channels > 0;
   for (int k = 0; k < 10 && ok; ++k) {
     std::fill(rgb.begin(), rgb.end(), static_cast<uint8_t>(k * 20));
-    ok = writer.WriteFrame(rgb.data(), &error) &&
-         (!with_sound || writer.WriteSound(sound.data(), 4410, &error));
+    ok = writer.WriteFrame(rgb.data(), &error);
   }
-  writer.EndSound();
+  writer.EndPictures();
+  sound.join();
+  ok = ok && sound_error.empty();
+  if (!ok && error.empty()) error = sound_error;
   if (ok && writer.Finish(&error)) return "";
   writer.Abandon();
   return error.empty() ? "failed without a reason" : error;
@@ -308,7 +372,7 @@ TEST(FfmpegVideo, EveryQualityGivesAClipAsLongAsItsFramesWithItsSound) {
     const std::string format = Probe(video.path, "format=duration");
     EXPECT_NEAR(std::atof(format.c_str() + format.find('=') + 1), 1.0, 0.05) << name;
     const std::string streams = Probe(video.path, "stream=codec_name,width");
-    EXPECT_NE(streams.find("codec_name=h264\nwidth=64"), std::string::npos) << streams;
+    EXPECT_NE(streams.find("codec_name=h264\nwidth=320"), std::string::npos) << streams;
     EXPECT_NE(streams.find("codec_name=flac"), std::string::npos) << streams;
   }
   VideoQuality quality;
