@@ -4,8 +4,8 @@
 #pragma once
 
 enum class VideoQuality {
-  kFast,      // the least encoding work: the largest files
-  kBalanced,  // the default: nearly as fast, files two thirds as large
+  kFast,      // the default: the least encoding work, the largest files
+  kBalanced,  // nearly twice the work, files two thirds as large
   kBest,      // three times the work of balanced: finer pictures, smaller files
 };
 

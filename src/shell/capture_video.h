@@ -20,7 +20,7 @@ struct VideoSettings {
   std::string path;    // the finished video
   VideoContainer container = VideoContainer::kMp4;
   double fps = 60.0;
-  VideoQuality quality = VideoQuality::kBalanced;
+  VideoQuality quality = VideoQuality::kFast;
   // The sound track: 16-bit frames of sound_channels samples at
   // sound_rate_hz given to WriteSound; 0 channels: a video without sound.
   int sound_channels = 0;

@@ -202,7 +202,7 @@ void PrintShellHelp() {
       "                          1280x960, 3 gives 1920x1440)\n"
       "  --from T                capture from demo time T seconds (T0; default 0)\n"
       "  --to T                  stop before demo time T seconds (default the end, 218)\n"
-      "  --video-quality Q       fast, balanced (default) or best: encoding time against\n"
+      "  --video-quality Q       fast (default), balanced or best: encoding time against\n"
       "                          file size, every one visually lossless\n"
       "  The music is mixed with the sound options below (e.g. --quality very-high).\n"
       "  Ctrl-C or SIGTERM stops a capture and removes what it wrote.\n"

@@ -31,7 +31,7 @@ struct ShellOptions {
   bool from_given = false;
   double to_seconds = 0.0;  // the end of the demo unless given
   bool to_given = false;
-  VideoQuality video_quality = VideoQuality::kBalanced;
+  VideoQuality video_quality = VideoQuality::kFast;
   bool video_quality_given = false;
 };
 
