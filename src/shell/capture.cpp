@@ -9,6 +9,7 @@
 #include "platform/clock.h"
 #include "shell/capture_frames.h"
 #include "shell/capture_progress.h"
+#include "shell/capture_queue.h"
 #include "shell/shell_state.h"
 
 CaptureKind CaptureKindOf(const std::string& path) {
@@ -41,16 +42,16 @@ std::atomic<int>& CaptureInterrupted() {
   return interrupted;
 }
 
-CaptureSink::CaptureSink(CaptureFrameWriter* writer, int width, int height, int scale,
-                         long total_frames, double fps, CaptureProgress* progress)
-    : writer_(writer),
+CaptureSink::CaptureSink(CaptureFrameQueue* queue, CapturePixels pixels, int width, int height,
+                         int scale, long total_frames, double fps, CaptureProgress* progress)
+    : queue_(queue),
+      pixels_(pixels),
       width_(width),
       height_(height),
       scale_(scale),
       total_frames_(total_frames),
       fps_(fps),
-      progress_(progress),
-      rgb_(static_cast<size_t>(width) * scale * height * scale * 3) {}
+      progress_(progress) {}
 
 bool CaptureSink::Open(int width, int height) {
   return width == width_ && height == height_;
@@ -75,12 +76,18 @@ void CaptureSink::Present(const uint16_t* pixels, int width, int height, int str
     Stop();
     return;
   }
-  ConvertFrameToRgb(pixels, width, height, stride_pixels, scale_, rgb_.data());
-  if (!writer_->WriteFrame(rgb_.data(), &error_)) {
-    if (error_.empty()) error_ = "the frame could not be written";
+  uint8_t* picture = queue_->NextBuffer();
+  if (!picture) {
+    if (CaptureInterrupted().load() == 0) error_ = queue_->error();
     Stop();
     return;
   }
+  if (pixels_ == CapturePixels::kYuv420) {
+    ConvertFrameToYuv420(pixels, width, height, stride_pixels, scale_, picture);
+  } else {
+    ConvertFrameToRgb(pixels, width, height, stride_pixels, scale_, picture);
+  }
+  queue_->Push();
   ++frames_done_;
   if (progress_) progress_->Update(frames_done_);
   // Frame k is drawn at k x 1000 / fps ms of the virtual clock, computed

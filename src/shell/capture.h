@@ -9,11 +9,11 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "board/frame_sink.h"
+#include "shell/capture_frames.h"
 
-class CaptureFrameWriter;
+class CaptureFrameQueue;
 class CaptureProgress;
 struct ShellOptions;
 
@@ -32,18 +32,19 @@ long CaptureFrameCount(uint32_t from_ms, uint32_t to_ms, double fps);
 // Sample frames that last exactly as long as frame_count pictures.
 int64_t CaptureSoundFrames(long frame_count, double fps, int rate_hz);
 
-// Set by SIGINT and SIGTERM while a capture runs; the capture then stops at
-// the next frame and removes what it wrote.
+// The signal (SIGINT or SIGTERM) that arrived while a capture ran, 0 while
+// none did; the capture then stops at the next frame and removes what it
+// wrote.
 std::atomic<int>& CaptureInterrupted();
 
 // The board's frame sink during a capture: every frame shown at the retrace
-// is enlarged, handed to the writer and counted, then the virtual clock is
-// moved to the next frame's time. After the last frame, on a writer failure
-// or on an interrupt it stops the demo (DemoRunning = 0).
+// is enlarged into the queue's next buffer and queued for the writer, then
+// the virtual clock is moved to the next frame's time. After the last frame,
+// on a failure or on an interrupt it stops the demo (DemoRunning = 0).
 class CaptureSink final : public FrameSink {
  public:
-  CaptureSink(CaptureFrameWriter* writer, int width, int height, int scale, long total_frames,
-              double fps, CaptureProgress* progress);
+  CaptureSink(CaptureFrameQueue* queue, CapturePixels pixels, int width, int height, int scale,
+              long total_frames, double fps, CaptureProgress* progress);
   bool Open(int width, int height) override;
   void Present(const uint16_t* pixels, int width, int height, int stride_pixels,
                int interval) override;
@@ -56,7 +57,8 @@ class CaptureSink final : public FrameSink {
  private:
   void Stop();
 
-  CaptureFrameWriter* writer_;
+  CaptureFrameQueue* queue_;
+  CapturePixels pixels_;
   int width_;
   int height_;
   int scale_;
@@ -66,9 +68,9 @@ class CaptureSink final : public FrameSink {
   long frames_done_ = 0;
   bool stopped_ = false;
   std::string error_;
-  std::vector<uint8_t> rgb_;
 };
 
 // Runs the capture the options ask for; returns the exit code (0 when the
-// output is complete, 1 after a failure, 130 after an interrupt).
+// output is complete, 1 after a failure, 128 + the signal after an
+// interrupt: 130 for SIGINT, 143 for SIGTERM).
 int RunCapture(const ShellOptions& options);

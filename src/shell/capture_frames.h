@@ -3,6 +3,7 @@
 // (a folder of numbered PNG files, the video encoder, or nowhere).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -13,19 +14,44 @@
 void ConvertFrameToRgb(const uint16_t* pixels, int width, int height, int stride_pixels, int scale,
                        uint8_t* rgb);
 
+// The pictures a frame writer takes: 8-bit RGB, 3 bytes a pixel, or planar
+// YUV 4:2:0 (BT.601 with the limited range of video: the Y plane, then U and
+// V at half the width and height), which spares a video encoder its own
+// conversion and halves the bytes it is sent.
+enum class CapturePixels { kRgb24, kYuv420 };
+
+// Bytes of one picture of width x height (both even for kYuv420).
+size_t CapturePictureBytes(CapturePixels pixels, int width, int height);
+
+// As ConvertFrameToRgb, into YUV 4:2:0: each chroma sample is the average
+// of the 2x2 enlarged pixels it covers. (width x scale) and
+// (height x scale) are even.
+void ConvertFrameToYuv420(const uint16_t* pixels, int width, int height, int stride_pixels,
+                          int scale, uint8_t* yuv);
+
 // Receives the captured pictures in order. Begin comes first; after a
-// failure the writer is abandoned, never finished.
+// failure the writer is abandoned, never finished. WriteFrame runs on the
+// capture's writing thread, the other calls on the thread that owns the
+// writer.
 class CaptureFrameWriter {
  public:
   virtual ~CaptureFrameWriter() = default;
   // Pictures of width x height pixels will follow. False with the reason.
   virtual bool Begin(int width, int height, std::string* error) = 0;
-  // One picture, width x height x 3 bytes, top row first.
-  virtual bool WriteFrame(const uint8_t* rgb, std::string* error) = 0;
+  // The pictures this writer takes.
+  virtual CapturePixels pixels() const { return CapturePixels::kRgb24; }
+  // One picture in that form, top row first.
+  virtual bool WriteFrame(const uint8_t* picture, std::string* error) = 0;
+  // No more pictures will come; Finish follows once the capture's other
+  // parts are complete.
+  virtual void EndPictures() {}
   // Completes the output and puts it in place. False with the reason.
   virtual bool Finish(std::string* error) = 0;
   // Removes everything written so far; the final name is left untouched.
   virtual void Abandon() = 0;
+  // May come from another thread while WriteFrame waits: makes that wait
+  // end soon, with a failure. Abandon follows.
+  virtual void Cancel() {}
 };
 
 // Takes every picture and keeps nothing (benchmarks, timing runs).

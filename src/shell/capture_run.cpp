@@ -1,6 +1,7 @@
-// Running a capture: checking the output name and ffmpeg first, rendering the
-// sound track, then the schedule on the virtual clock into the frame writer,
-// and putting the finished output in place only when all of it succeeded.
+// Running a capture: checking the output name and ffmpeg first, then the
+// schedule on the virtual clock into the frame queue while the sound track
+// is rendered alongside, and putting the finished output in place only when
+// all of it succeeded.
 #include <signal.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 #include "shell/capture.h"
 #include "shell/capture_frames.h"
 #include "shell/capture_progress.h"
+#include "shell/capture_queue.h"
 #include "shell/capture_sound.h"
 #include "shell/capture_video.h"
 #include "shell/demo_program.h"
@@ -27,15 +29,14 @@
 
 namespace {
 
-constexpr int kExitInterrupted = 130;  // the shell's code for a Ctrl-C
-
-void OnInterrupt(int /*signal*/) {
-  CaptureInterrupted().store(1);
+void OnInterrupt(int signal) {
+  CaptureInterrupted().store(signal);
 }
 
 // SIGINT and SIGTERM set the flag instead of ending the process, so the
-// capture can remove what it wrote; a broken pipe to ffmpeg becomes an
-// error of the write instead of the end of the process.
+// capture can remove what it wrote. A broken pipe to ffmpeg, and a file
+// that outgrows the size limit (ulimit -f), become errors of the write
+// instead of the end of the process.
 class InterruptGuard {
  public:
   InterruptGuard() {
@@ -50,11 +51,13 @@ class InterruptGuard {
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
     sigaction(SIGPIPE, &ignore, &old_pipe_);
+    sigaction(SIGXFSZ, &ignore, &old_file_size_);
   }
   ~InterruptGuard() {
     sigaction(SIGINT, &old_int_, nullptr);
     sigaction(SIGTERM, &old_term_, nullptr);
     sigaction(SIGPIPE, &old_pipe_, nullptr);
+    sigaction(SIGXFSZ, &old_file_size_, nullptr);
   }
   InterruptGuard(const InterruptGuard&) = delete;
   InterruptGuard& operator=(const InterruptGuard&) = delete;
@@ -63,29 +66,7 @@ class InterruptGuard {
   struct sigaction old_int_ = {};
   struct sigaction old_term_ = {};
   struct sigaction old_pipe_ = {};
-};
-
-// A private folder for the sound track of a video, removed with its content.
-class TemporaryFolder {
- public:
-  bool Create(std::string* error) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "veyrith-capture-XXXXXX");
-    if (!mkdtemp(pattern.data())) {
-      *error =
-          "cannot create a temporary folder in " + std::filesystem::temp_directory_path().string();
-      return false;
-    }
-    path_ = pattern;
-    return true;
-  }
-  ~TemporaryFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
+  struct sigaction old_file_size_ = {};
 };
 
 struct CapturePlan {
@@ -96,6 +77,7 @@ struct CapturePlan {
   double fps;
   int scale;
   long frames;
+  VideoQuality quality;
   CaptureSoundSettings sound;
 };
 
@@ -104,9 +86,11 @@ int Fail(const std::string& message) {
   return 1;
 }
 
+// The shell's code for a process ended by the signal: 130 for a Ctrl-C,
+// 143 for SIGTERM.
 int Interrupted() {
   std::fprintf(stderr, "veyrith: capture interrupted; nothing was written\n");
-  return kExitInterrupted;
+  return 128 + CaptureInterrupted().load();
 }
 
 bool CheckOutputPlace(const CapturePlan& plan, std::string* error) {
@@ -136,45 +120,81 @@ DisplayMode CaptureMode() {
   return FindMode(Modes(), ModeCount(), 640, 480);
 }
 
-// Renders the schedule into the writer, which has begun. Returns the exit
-// code; the writer is finished on success and abandoned otherwise.
-int CapturePictures(const CapturePlan& plan, CaptureFrameWriter* writer, double* seconds) {
+// Renders the schedule into the writer, which has begun, while sound (which
+// may be empty) renders the sound track on a thread of its own; it stops
+// when *stop_sound becomes nonzero and returns false with the reason on a
+// failure. Returns the exit code; the writer is finished on success and
+// abandoned otherwise.
+int CapturePictures(const CapturePlan& plan, CaptureFrameWriter* writer, CaptureTask::Work sound,
+                    std::atomic<int>* stop_sound, double* seconds) {
   const DisplayMode mode = CaptureMode();
+  const size_t frame_bytes =
+      CapturePictureBytes(writer->pixels(), mode.width * plan.scale, mode.height * plan.scale);
   std::string error;
+  CaptureFrameQueue queue(writer, frame_bytes, 4, &CaptureInterrupted());
+  if (!queue.Start(&error)) {
+    writer->Abandon();
+    return Fail(error);
+  }
+  CaptureTask sound_task;
+  if (sound) {
+    // A failed sound track fails the capture: the pictures stop at once.
+    const CaptureTask::Work work = [&sound, &queue](std::string* reason) {
+      const bool done = sound(reason);
+      if (!done) queue.Fail(*reason);
+      return done;
+    };
+    if (!sound_task.Start(work)) {
+      queue.Cancel();
+      writer->Abandon();
+      return Fail("cannot start the thread that renders the sound");
+    }
+  }
   // The capture renders its own sound track; nothing plays live meanwhile.
   EnterHeadless(HeadlessSound::kSilent);
   DemoStartMs = plan.from_ms;
   CaptureProgress progress(plan.frames, isatty(STDERR_FILENO) != 0);
-  CaptureSink sink(writer, mode.width, mode.height, plan.scale, plan.frames, plan.fps, &progress);
+  CaptureSink sink(&queue, writer->pixels(), mode.width, mode.height, plan.scale, plan.frames,
+                   plan.fps, &progress);
   BoardSetFrameSink(&sink);
   const int code = RunDemoProgram();
   BoardSetFrameSink(nullptr);
   progress.Finish();
+
+  bool complete = code == 0 && CaptureInterrupted().load() == 0 && !sink.failed() &&
+                  sink.frames_done() == plan.frames;
+  if (complete) {
+    complete = queue.Drain(&error);
+    writer->EndPictures();
+  }
+  if (!complete) {
+    queue.Cancel();
+    stop_sound->store(1);
+  }
+  std::string sound_error;
+  if (sound && !sound_task.Wait(&sound_error) && complete) {
+    complete = false;
+    error = sound_error;
+  }
   *seconds = progress.ElapsedSeconds();
-  if (code != 0) {
+  if (!complete) {
     writer->Abandon();
-    return code;
-  }
-  if (CaptureInterrupted().load() != 0) {
-    writer->Abandon();
-    return Interrupted();
-  }
-  if (sink.failed() || sink.frames_done() != plan.frames) {
-    writer->Abandon();
-    return Fail(sink.failed() ? sink.error()
-                              : "the demo ended after " + std::to_string(sink.frames_done()) +
-                                    " of " + std::to_string(plan.frames) + " frames");
+    if (code != 0) return code;
+    if (CaptureInterrupted().load() != 0) return Interrupted();
+    if (sink.failed()) return Fail(sink.error());
+    if (sink.frames_done() != plan.frames) {
+      return Fail("the demo ended after " + std::to_string(sink.frames_done()) + " of " +
+                  std::to_string(plan.frames) + " frames");
+    }
+    return Fail(error);
   }
   if (!writer->Finish(&error)) return Fail(error);
+  *seconds = progress.ElapsedSeconds();
   return 0;
 }
 
-bool WriteSound(const CapturePlan& plan, const std::string& wav_path, std::string* error) {
-  std::string warning;
-  const bool written =
-      WriteCaptureSound(plan.sound, wav_path, &CaptureInterrupted(), &warning, error);
+void PrintWarning(const std::string& warning) {
   if (!warning.empty()) std::fprintf(stderr, "veyrith: %s\n", warning.c_str());
-  return written;
 }
 
 void Summarise(const CapturePlan& plan, double seconds) {
@@ -194,29 +214,33 @@ void Summarise(const CapturePlan& plan, double seconds) {
 }
 
 int RunPlan(const CapturePlan& plan) {
-  std::string error;
+  std::string error, warning;
+  double seconds = 0.0;
   if (plan.kind == CaptureKind::kSoundOnly) {
     const auto begin = std::chrono::steady_clock::now();
-    if (!WriteSound(plan, plan.path, &error)) {
-      return CaptureInterrupted().load() ? Interrupted() : Fail(error);
-    }
-    Summarise(plan,
-              std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count());
+    const bool written =
+        WriteCaptureSound(plan.sound, plan.path, &CaptureInterrupted(), &warning, &error);
+    PrintWarning(warning);
+    if (!written) return CaptureInterrupted().load() ? Interrupted() : Fail(error);
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    Summarise(plan, seconds);
     return 0;
   }
-  double seconds = 0.0;
-  int code;
   const int width = CaptureMode().width * plan.scale;
   const int height = CaptureMode().height * plan.scale;
+  std::atomic<int> stop_sound{0};
+  int code;
   if (plan.kind == CaptureKind::kFrameFolder) {
     PngFolderWriter writer(plan.path);
-    // The music goes into the folder while it is being built.
     if (!writer.Begin(width, height, &error)) return Fail(error);
-    if (!WriteSound(plan, writer.partial_folder() + "/music.wav", &error)) {
-      writer.Abandon();
-      return CaptureInterrupted().load() ? Interrupted() : Fail(error);
-    }
-    code = CapturePictures(plan, &writer, &seconds);
+    // The music goes into the folder while it is being built.
+    const std::string wav_path = writer.partial_folder() + "/music.wav";
+    code = CapturePictures(
+        plan, &writer,
+        [&](std::string* reason) {
+          return WriteCaptureSound(plan.sound, wav_path, &stop_sound, &warning, reason);
+        },
+        &stop_sound, &seconds);
   } else {
     VideoSettings video;
     video.ffmpeg = FindFfmpeg();
@@ -224,16 +248,27 @@ int RunPlan(const CapturePlan& plan) {
     video.container =
         plan.kind == CaptureKind::kVideoMp4 ? VideoContainer::kMp4 : VideoContainer::kMatroska;
     video.fps = plan.fps;
-    TemporaryFolder temporary;
-    if (!temporary.Create(&error)) return Fail(error);
-    video.sound_path = temporary.path() + "/music.wav";
-    if (!WriteSound(plan, video.sound_path, &error)) {
-      return CaptureInterrupted().load() ? Interrupted() : Fail(error);
-    }
+    video.quality = plan.quality;
+    video.sound_channels = plan.sound.channels;
+    video.sound_rate_hz = plan.sound.rate_hz;
     FfmpegVideoWriter writer(video);
     if (!writer.Begin(width, height, &error)) return Fail(error);
-    code = CapturePictures(plan, &writer, &seconds);
+    const CaptureSoundOutput to_ffmpeg = [&writer](const int16_t* samples, int frames,
+                                                   std::string* reason) {
+      return writer.WriteSound(samples, frames, reason);
+    };
+    code = CapturePictures(
+        plan, &writer,
+        [&](std::string* reason) {
+          const bool done =
+              RenderCaptureSound(plan.sound, &stop_sound, to_ffmpeg, &warning, reason);
+          // The end of the sound's pipe tells ffmpeg the track is complete.
+          writer.EndSound();
+          return done;
+        },
+        &stop_sound, &seconds);
   }
+  PrintWarning(warning);
   if (code == 0) Summarise(plan, seconds);
   return code;
 }
@@ -265,6 +300,7 @@ int RunCapture(const ShellOptions& options) {
       std::llround((options.to_given ? options.to_seconds : end_seconds) * 1000.0));
   plan.fps = options.fps;
   plan.scale = options.scale;
+  plan.quality = options.video_quality;
   plan.frames = CaptureFrameCount(plan.from_ms, plan.to_ms, plan.fps);
   if (plan.frames <= 0) return Fail("--from must come before --to");
   plan.sound = CaptureSoundFromMusicOptions();

@@ -19,9 +19,9 @@ CaptureSoundSettings CaptureSoundFromMusicOptions() {
   return sound;
 }
 
-bool WriteCaptureSound(const CaptureSoundSettings& settings, const std::string& wav_path,
-                       const std::atomic<int>* interrupted, std::string* warning,
-                       std::string* error) {
+bool RenderCaptureSound(const CaptureSoundSettings& settings, const std::atomic<int>* interrupted,
+                        const CaptureSoundOutput& output, std::string* warning,
+                        std::string* error) {
   MusicRenderOptions options;
   options.rate_hz = settings.rate_hz;
   options.channels = settings.channels;
@@ -34,14 +34,11 @@ bool WriteCaptureSound(const CaptureSoundSettings& settings, const std::string& 
   bool playing = renderer.Open(settings.module_path.c_str(), options, &render_error);
   if (!playing) *warning = render_error + "; the capture's sound track is silent";
 
-  WavWriter writer;
-  if (!writer.Open(wav_path, settings.rate_hz, settings.channels, error)) return false;
   constexpr int kChunkFrames = 4096;
   std::vector<int16_t> chunk(static_cast<size_t>(kChunkFrames) * settings.channels);
   int64_t left = settings.frames;
   while (left > 0) {
     if (interrupted && interrupted->load() != 0) {
-      writer.Abandon();
       *error = "interrupted";
       return false;
     }
@@ -50,7 +47,6 @@ bool WriteCaptureSound(const CaptureSoundSettings& settings, const std::string& 
     if (playing) {
       got = renderer.Render(chunk.data(), want, &render_error);
       if (got < 0) {
-        writer.Abandon();
         *error = settings.module_path + ": " + render_error;
         return false;
       }
@@ -59,11 +55,24 @@ bool WriteCaptureSound(const CaptureSoundSettings& settings, const std::string& 
     }
     std::fill(chunk.begin() + static_cast<std::ptrdiff_t>(got) * settings.channels,
               chunk.begin() + static_cast<std::ptrdiff_t>(want) * settings.channels, 0);
-    if (!writer.Write(chunk.data(), static_cast<size_t>(want), error)) {
-      writer.Abandon();
-      return false;
-    }
+    if (!output(chunk.data(), want, error)) return false;
     left -= want;
+  }
+  return true;
+}
+
+bool WriteCaptureSound(const CaptureSoundSettings& settings, const std::string& wav_path,
+                       const std::atomic<int>* interrupted, std::string* warning,
+                       std::string* error) {
+  WavWriter writer;
+  if (!writer.Open(wav_path, settings.rate_hz, settings.channels, error)) return false;
+  const CaptureSoundOutput to_file = [&writer](const int16_t* samples, int frames,
+                                               std::string* reason) {
+    return writer.Write(samples, static_cast<size_t>(frames), reason);
+  };
+  if (!RenderCaptureSound(settings, interrupted, to_file, warning, error)) {
+    writer.Abandon();
+    return false;
   }
   return writer.Close(error);
 }

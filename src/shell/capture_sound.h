@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 struct CaptureSoundSettings {
@@ -21,10 +22,19 @@ struct CaptureSoundSettings {
 // options choose (the setup dialog's defaults otherwise).
 CaptureSoundSettings CaptureSoundFromMusicOptions();
 
-// Writes the sound to wav_path (under a temporary name until complete). A
-// module that cannot be read gives a silent track of the same length, with
-// the reason in *warning. Stops when *interrupted becomes nonzero. False
-// with the reason in *error; nothing is left under wav_path then.
+// Takes the rendered sound a chunk at a time (frames x channels samples);
+// false with the reason stops the rendering.
+using CaptureSoundOutput =
+    std::function<bool(const int16_t* samples, int frames, std::string* error)>;
+
+// Renders settings.frames frames of sound into output. A module that cannot
+// be read gives a silent track of the same length, with the reason in
+// *warning. Stops when *interrupted becomes nonzero. False with the reason.
+bool RenderCaptureSound(const CaptureSoundSettings& settings, const std::atomic<int>* interrupted,
+                        const CaptureSoundOutput& output, std::string* warning, std::string* error);
+
+// The same into wav_path (under a temporary name until complete). On
+// failure nothing is left under wav_path.
 bool WriteCaptureSound(const CaptureSoundSettings& settings, const std::string& wav_path,
                        const std::atomic<int>* interrupted, std::string* warning,
                        std::string* error);

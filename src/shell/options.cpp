@@ -50,6 +50,12 @@ bool CheckCombinations(const ShellOptions& o, std::string* error) {
     *error = "--scale, --from and --to go with --capture";
     return false;
   }
+  const CaptureKind kind = CaptureKindOf(o.capture_path);
+  if (o.video_quality_given && kind != CaptureKind::kVideoMp4 &&
+      kind != CaptureKind::kVideoMatroska) {
+    *error = "--video-quality goes with the capture of a video (--capture FILE.mp4 or FILE.mkv)";
+    return false;
+  }
   if (o.start_given && (o.capture || o.screenshot)) {
     *error = o.capture ? "--start does not go with --capture; use --from T"
                        : "--start does not go with --screenshot, which has its own time";
@@ -145,6 +151,13 @@ bool ParseShellOptions(int argc, char** argv, ShellOptions* options, std::string
       }
       options->threads = static_cast<int>(threads);
       ++i;
+    } else if (!std::strcmp(arg, "--video-quality")) {
+      if (!ParseVideoQuality(next, &options->video_quality)) {
+        *error = "--video-quality needs fast, balanced or best";
+        return false;
+      }
+      options->video_quality_given = true;
+      ++i;
     } else if (!std::strcmp(arg, "--from")) {
       if (!ParseDemoTime("--from", next, &options->from_seconds, error)) return false;
       options->from_given = true;
@@ -199,8 +212,10 @@ void PrintShellHelp() {
       "                          1280x960, 3 gives 1920x1440)\n"
       "  --from T                capture from demo time T seconds (T0; default 0)\n"
       "  --to T                  stop before demo time T seconds (default the end, 218)\n"
+      "  --video-quality Q       fast (default), balanced or best: encoding time against\n"
+      "                          file size, every one visually lossless\n"
       "  The music is mixed with the sound options below (e.g. --quality very-high).\n"
-      "  Ctrl-C stops a capture and removes what it wrote.\n"
+      "  Ctrl-C or SIGTERM stops a capture and removes what it wrote.\n"
       "\n"
       "Sound:\n"
       "%s"
@@ -213,6 +228,7 @@ void PrintShellHelp() {
       "\n"
       "Exit status: 0 after the demo ends, a key press, a closed window, a cancelled\n"
       "setup dialog or a finished capture; 1 after a failure (the message says what\n"
-      "went wrong); 2 for a wrong command line; 130 for a capture stopped with Ctrl-C.\n",
+      "went wrong); 2 for a wrong command line; 130 (143) for a capture stopped with\n"
+      "Ctrl-C (SIGTERM).\n",
       MusicOptionsHelp());
 }

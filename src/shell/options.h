@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "shell/capture_quality.h"
+
 struct ShellOptions {
   bool help = false;
   bool version = false;
@@ -31,6 +33,8 @@ struct ShellOptions {
   bool to_given = false;
   // Threads the 3D board draws with; 0: every core the process may use.
   int threads = 0;
+  VideoQuality video_quality = VideoQuality::kFast;
+  bool video_quality_given = false;
 };
 
 // Parses argv; returns false with a message in *error for a wrong command line.

@@ -19,9 +19,9 @@ bool Parse(std::vector<std::string> words, ShellOptions* options, std::string* e
 TEST(ShellOptions, ACaptureLineSetsItsPart) {
   ShellOptions options;
   std::string error;
-  ASSERT_TRUE(
-      Parse({"--capture", "out.mkv", "--scale", "3", "--from", "15", "--to", "20.5", "--fps", "30"},
-            &options, &error))
+  ASSERT_TRUE(Parse({"--capture", "out.mkv", "--scale", "3", "--from", "15", "--to", "20.5",
+                     "--fps", "30", "--video-quality", "best"},
+                    &options, &error))
       << error;
   EXPECT_TRUE(options.capture);
   EXPECT_EQ(options.capture_path, "out.mkv");
@@ -30,6 +30,7 @@ TEST(ShellOptions, ACaptureLineSetsItsPart) {
   EXPECT_DOUBLE_EQ(options.to_seconds, 20.5);
   EXPECT_TRUE(options.to_given);
   EXPECT_DOUBLE_EQ(options.fps, 30.0);
+  EXPECT_EQ(options.video_quality, VideoQuality::kBest);
 
   ShellOptions start;
   ASSERT_TRUE(Parse({"--start", "160", "--fullscreen"}, &start, &error)) << error;
@@ -56,6 +57,8 @@ TEST(ShellOptions, WrongCapturesAreRefusedWithTheReason) {
       {{"--capture", "a.mp4", "--to", "300"}, "from 0 to 218"},
       {{"--capture", "a.mp4", "--from", "-1"}, "from 0 to 218"},
       {{"--capture", "a.mp4", "--start", "5"}, "--from"},
+      {{"--capture", "a.mp4", "--video-quality", "good"}, "fast, balanced or best"},
+      {{"--capture", "frames", "--video-quality", "best"}, "a video"},
       {{"--start", "218"}, "before the end"},
       {{"--start", "ten"}, "'ten'"},
   };

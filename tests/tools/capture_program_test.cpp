@@ -1,15 +1,19 @@
 // End-to-end captures of the veyrith program on the default content: frames
 // and sound of the requested part with the right sizes and lengths, a capture
 // frame equal to the screenshot of the same demo time, a video whose length
-// ffprobe confirms, the error without ffmpeg, nothing left after Ctrl-C, and
+// ffprobe confirms, the faults a capture survives (no ffmpeg, an encoder
+// that dies, a full disk, SIGINT and SIGTERM) with nothing left behind, and
 // screenshots and part-way starts of the effect rows.
 #include <gtest/gtest.h>
 #include <signal.h>
+
+#include <sys/stat.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -99,6 +103,10 @@ TEST(CaptureProgram, TheMusicAloneLastsFromFromToTo) {
   fs::remove_all(temp);
 }
 
+bool HaveFfmpeg() {
+  return std::system("command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null") == 0;
+}
+
 std::string Probe(const std::string& path, const std::string& stream, const std::string& entries) {
   const std::string command = "ffprobe -v error -select_streams " + stream + " -show_entries " +
                               entries + " -of default=noprint_wrappers=1 '" + path + "'";
@@ -112,9 +120,7 @@ std::string Probe(const std::string& path, const std::string& stream, const std:
 }
 
 TEST(CaptureProgram, AVideoOfTheScrollerHasItsFramesAndItsSound) {
-  if (std::system("command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null") != 0) {
-    GTEST_SKIP() << "needs ffmpeg and ffprobe";
-  }
+  if (!HaveFfmpeg()) GTEST_SKIP() << "needs ffmpeg and ffprobe";
   const std::string temp = MakeTemporaryFolder();
   const std::string video = temp + "/scroller.mp4";
   ProgramResult run = RunProgram(
@@ -137,34 +143,82 @@ TEST(CaptureProgram, AVideoOfTheScrollerHasItsFramesAndItsSound) {
   fs::remove_all(temp);
 }
 
-TEST(CaptureProgram, WithoutFfmpegAVideoIsRefusedAndNothingIsWritten) {
-  const std::string temp = MakeTemporaryFolder();
-  ProgramRun run = Command({Veyrith(), "--capture", temp + "/demo.mp4"}, ContentFolder());
-  run.set_environment = {{"PATH", temp}};
-  ProgramResult result = RunProgram(run);
-  EXPECT_EQ(result.exit_code, 1);
-  EXPECT_TRUE(Contains(result.err, "ffmpeg")) << result.err;
-  EXPECT_TRUE(fs::is_empty(temp));
-  fs::remove_all(temp);
+// Every fault ends the capture with exit 1 and a message that names it, and
+// leaves the output's folder as empty as it was.
+TEST(CaptureProgram, FaultsEndTheCaptureWithTheirReasonAndNothingWritten) {
+  const std::string tools = MakeTemporaryFolder();
+  // An encoder that takes a few pictures, then gives up.
+  const std::string dying = tools + "/dying-encoder";
+  std::ofstream(dying) << "#!/bin/sh\nhead -c 3000000 >/dev/null\n"
+                       << "echo 'fake encoder: out of memory' >&2\nexit 1\n";
+  chmod(dying.c_str(), 0755);
+  struct Case {
+    const char* output;
+    std::vector<std::pair<std::string, std::string>> environment;
+    const char* file_size_limit;  // ulimit -f: a disk that fills up at once
+    const char* reason;
+    bool needs_ffmpeg;
+  };
+  const Case cases[] = {
+      {"demo.mp4", {{"PATH", tools}}, nullptr, "a video needs ffmpeg", false},
+      {"demo.mp4", {{"VEYRITH_FFMPEG", dying}}, nullptr, "fake encoder: out of memory", false},
+      {"frames", {}, "64", "File too large", false},
+      {"music.wav", {}, "64", "File too large", false},
+      {"demo.mkv", {}, "64", "File too large", true},  // quoted from ffmpeg
+  };
+  for (const Case& c : cases) {
+    if (c.needs_ffmpeg && !HaveFfmpeg()) continue;
+    const std::string temp = MakeTemporaryFolder();
+    std::vector<std::string> arguments = {
+        Veyrith(), "--capture", temp + "/" + c.output, "--from", "160", "--to", "162"};
+    if (c.file_size_limit) {
+      arguments.insert(arguments.begin(),
+                       {"/bin/sh", "-c",
+                        std::string("ulimit -f ") + c.file_size_limit + " && exec \"$@\"", "sh"});
+    }
+    ProgramRun run = Command(arguments, ContentFolder());
+    run.set_environment = c.environment;
+    const ProgramResult result = RunProgram(run);
+    EXPECT_EQ(result.exit_code, 1) << c.output << c.reason << result.err;
+    EXPECT_TRUE(Contains(result.err, "capture failed")) << result.err;
+    EXPECT_TRUE(Contains(result.err, c.reason)) << c.reason << ": " << result.err;
+    EXPECT_TRUE(fs::is_empty(temp)) << c.output << " " << c.reason;
+    fs::remove_all(temp);
+  }
+  fs::remove_all(tools);
 }
 
-TEST(CaptureProgram, CtrlCStopsTheCaptureAndRemovesWhatItWrote) {
-  const std::string temp = MakeTemporaryFolder();
-  const std::string folder = temp + "/frames";
-  RunningProgram capture = StartProgram(Command({Veyrith(), "--capture", folder}, ContentFolder()));
-  bool started = false;
-  for (int i = 0; i < 600 && !started; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    started = fs::exists(folder + ".part/frame_000002.png");
+TEST(CaptureProgram, SigintAndSigtermStopTheCaptureAndRemoveWhatItWrote) {
+  struct Case {
+    const char* output;
+    const char* partial;  // a file whose appearance shows the capture is under way
+    int signal;
+    int exit_code;
+  };
+  const Case cases[] = {
+      {"frames", "frames.part/frame_000002.png", SIGINT, 130},
+      {"demo.mp4", "demo.mp4.part", SIGTERM, 143},
+  };
+  for (const Case& c : cases) {
+    if (Contains(c.output, ".mp4") && !HaveFfmpeg()) continue;
+    const std::string temp = MakeTemporaryFolder();
+    RunningProgram capture =
+        StartProgram(Command({Veyrith(), "--capture", temp + "/" + c.output}, ContentFolder()));
+    bool started = false;
+    for (int i = 0; i < 600 && !started; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      started = fs::exists(temp + "/" + c.partial);
+    }
+    EXPECT_TRUE(started) << "the capture did not begin: " << c.output;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    kill(capture.pid, c.signal);
+    const ProgramResult result = WaitProgram(capture, 30.0);
+    EXPECT_FALSE(result.timed_out);
+    EXPECT_EQ(result.exit_code, c.exit_code) << result.err;
+    EXPECT_TRUE(Contains(result.err, "interrupted")) << result.err;
+    EXPECT_TRUE(fs::is_empty(temp)) << c.output;
+    fs::remove_all(temp);
   }
-  ASSERT_TRUE(started) << "no frames appeared";
-  kill(capture.pid, SIGINT);
-  ProgramResult result = WaitProgram(capture, 30.0);
-  EXPECT_FALSE(result.timed_out);
-  EXPECT_EQ(result.exit_code, 130) << result.err;
-  EXPECT_TRUE(Contains(result.err, "interrupted")) << result.err;
-  EXPECT_TRUE(fs::is_empty(temp));
-  fs::remove_all(temp);
 }
 
 TEST(CaptureProgram, EffectRowsShowInScreenshotsAndRunsCanStartPartWay) {
