@@ -15,7 +15,11 @@ fps=${SOAK_FPS:-10}
 jobs=${JOBS:-2}
 
 echo "soak: building veyrith and the default content in $build (asan preset)"
-cmake --preset asan -DVEYRITH_WERROR="${WERROR:-OFF}" >/dev/null
+# An existing build folder keeps its settings unless WERROR is given, so
+# that a soak after "make asan WERROR=ON" does not rebuild everything.
+if [ -n "${WERROR:-}" ] || [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake --preset asan -DVEYRITH_WERROR="${WERROR:-OFF}" >/dev/null
+fi
 cmake --build "$build" --target veyrith content -j"$jobs" >/dev/null
 
 out=$(mktemp -d /tmp/veyrith-soak-XXXXXX)
