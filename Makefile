@@ -4,13 +4,14 @@
 #   make deps   install the Debian packages the build and the tests need
 #   make build  configure and build (release preset) into build/
 #   make bench  build and run every benchmark
+#   make soak   play the whole demo under the address and leak sanitizers
 #   make format format every C++ file with .clang-format
 
 JOBS ?= $(shell nproc)
 WERROR ?= OFF
 BUILD := build
 
-.PHONY: all deps build run test bench format asan tsan clean
+.PHONY: all deps build run test bench soak format asan tsan clean
 
 all: build
 
@@ -29,6 +30,9 @@ test: build
 
 bench: build
 	@bash scripts/bench.sh $(BUILD)
+
+soak: deps
+	@JOBS=$(JOBS) $(if $(filter-out default file,$(origin WERROR)),WERROR=$(WERROR)) bash scripts/soak.sh
 
 asan: deps
 	@cmake --preset asan -DVEYRITH_WERROR=$(WERROR) > /dev/null

@@ -34,6 +34,23 @@ uint32_t BackgroundPlayer::PollPeriodMs(uint32_t rate) {
 
 void BackgroundPlayer::SetOutput(SoundOutput* output) {
   output_ = output;
+  if (output_ != fallback_.get()) fallback_.reset();
+}
+
+void BackgroundPlayer::SetSilentFallback(const SoundFormat& format, MillisecondClock clock) {
+  fallback_format_ = format;
+  fallback_clock_ = clock;
+}
+
+bool BackgroundPlayer::FallSilent(const std::string& error) {
+  if (!output_->MayFallSilent() || !fallback_format_) return false;
+  // A card that is unplugged or whose server went away: the picture does
+  // not need the sound, so the demo goes on without it.
+  std::fprintf(stderr, "Music system: %s: %s; playing on without sound\n", output_->Name(),
+               error.c_str());
+  fallback_ = OpenSilentOutput(*fallback_format_, fallback_clock_);
+  output_ = fallback_.get();
+  return true;
 }
 
 void BackgroundPlayer::SetRender(RenderFunction render, void* context) {
@@ -76,6 +93,7 @@ void BackgroundPlayer::FillOutput() {
     }
     std::string error;
     if (!output_->Write(mix, frames, &error)) {
+      if (FallSilent(error)) return;
       MusicFatalError((std::string("Music system: ") + output_->Name() + ": " + error).c_str());
     }
     wanted -= frames;

@@ -6,7 +6,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "music/sound_output.h"
@@ -30,6 +32,11 @@ class BackgroundPlayer {
   // The output and the render function may change while the thread runs,
   // under Lock(). A null output or render function lets the thread idle.
   void SetOutput(SoundOutput* output);
+  // When an output that may fall silent (the sound card) fails during play,
+  // the song plays on through a silent output of this format, opened then
+  // and paced by the clock, after one line on standard error. Without it,
+  // or for any other output, a failed output is a fatal error.
+  void SetSilentFallback(const SoundFormat& format, MillisecondClock clock = DemoClockMs);
   void SetRender(RenderFunction render, void* context);
 
   // Starts the thread; a thread that cannot be created is a fatal error.
@@ -55,7 +62,14 @@ class BackgroundPlayer {
   std::atomic<bool> running_{false};
   std::atomic<bool> stop_requested_{false};
   std::atomic<uint32_t> poll_period_ms_{20};
+  // Replaces a failed sound card by the silent fallback; false when there
+  // is none for it.
+  bool FallSilent(const std::string& error);
+
   SoundOutput* output_ = nullptr;
+  std::optional<SoundFormat> fallback_format_;
+  MillisecondClock fallback_clock_ = DemoClockMs;
+  std::unique_ptr<SoundOutput> fallback_;  // open once the card has failed
   RenderFunction render_ = nullptr;
   void* render_context_ = nullptr;
 };

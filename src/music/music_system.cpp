@@ -206,6 +206,7 @@ int MusicInit() {
   }
   PlayerSetDevice(&system.mixer);
   system.background.SetOutput(system.output.get());
+  system.background.SetSilentFallback({settings.mixing_rate_hz, OutputChannels(settings)});
   system.background.SetRender(RenderLive, nullptr);
   system.initialised = true;
   return 1;

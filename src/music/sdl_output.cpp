@@ -49,6 +49,11 @@ class SdlOutput final : public SoundOutput {
   }
 
   bool Write(const int16_t* samples, int frames, std::string* error) override {
+    // An unplugged card is stopped by SDL; its queue would never drain.
+    if (SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED) {
+      *error = std::string("the sound device was lost");
+      return false;
+    }
     if (SDL_QueueAudio(device_, samples, static_cast<Uint32>(frames * bytes_per_frame_)) != 0) {
       *error = std::string("the sound device refused the sound: ") + SDL_GetError();
       return false;
@@ -57,6 +62,8 @@ class SdlOutput final : public SoundOutput {
   }
 
   void DropQueued() override { SDL_ClearQueuedAudio(device_); }
+
+  bool MayFallSilent() const override { return true; }
 
   bool Close(std::string* /*error*/) override {
     Shut();

@@ -30,6 +30,9 @@ class SoundOutput {
   // silence when a song starts), so the song is heard at once rather than
   // a buffer length late. Clock-paced outputs have nothing queued.
   virtual void DropQueued() {}
+  // True when losing this output costs only the sound (a sound card); a
+  // file that stops being written must not pass for complete.
+  virtual bool MayFallSilent() const { return false; }
 };
 
 // Milliseconds of a monotonic clock; the silent and file outputs are paced

@@ -16,6 +16,7 @@
 
 #include "platform/display.h"
 #include "platform/messages.h"
+#include "platform/window_art.h"
 
 namespace platform {
 namespace {
@@ -25,6 +26,7 @@ struct PictureWindow {
   SDL_Window* window = nullptr;
   SDL_Renderer* renderer = nullptr;
   SDL_Texture* texture = nullptr;
+  SDL_Cursor* cursor = nullptr;
   int width = 0;
   int height = 0;
   int refresh_hz = 60;
@@ -54,6 +56,28 @@ int ChooseScale(int width, int height) {
     ++scale;
   }
   return scale;
+}
+
+SDL_Surface* SurfaceOf(ArgbImage& image) {
+  return SDL_CreateRGBSurfaceWithFormatFrom(image.pixels.data(), image.width, image.height, 32,
+                                            image.width * 4, SDL_PIXELFORMAT_ARGB8888);
+}
+
+// The demo's icon on the window and its own cursor over the picture. In full
+// screen the cursor is hidden: nothing should sit on the picture there.
+void DressWindow(PictureWindow& p) {
+  ArgbImage icon = DrawDemoIcon(64);
+  if (SDL_Surface* surface = SurfaceOf(icon)) {
+    SDL_SetWindowIcon(p.window, surface);  // SDL keeps its own copy
+    SDL_FreeSurface(surface);
+  }
+  ArgbImage arrow = DrawDemoCursor();
+  if (SDL_Surface* surface = SurfaceOf(arrow)) {
+    p.cursor = SDL_CreateColorCursor(surface, arrow.hot_x, arrow.hot_y);
+    SDL_FreeSurface(surface);
+  }
+  if (p.cursor) SDL_SetCursor(p.cursor);
+  SDL_ShowCursor(p.options.fullscreen ? SDL_DISABLE : SDL_ENABLE);
 }
 
 void PresentPending(PictureWindow& p) {
@@ -147,7 +171,7 @@ bool OpenPictureWindow(int width, int height) {
       mode.refresh_rate > 0) {
     p.refresh_hz = mode.refresh_rate;
   }
-  SDL_ShowCursor(p.options.fullscreen ? SDL_DISABLE : SDL_ENABLE);
+  DressWindow(p);
   SDL_SetRenderDrawColor(p.renderer, 0, 0, 0, 255);
   SDL_RenderClear(p.renderer);
   SDL_RenderPresent(p.renderer);
@@ -166,6 +190,11 @@ void ClosePictureWindow() {
   if (p.texture) SDL_DestroyTexture(p.texture);
   if (p.renderer) SDL_DestroyRenderer(p.renderer);
   if (p.window) SDL_DestroyWindow(p.window);
+  if (p.cursor) {
+    SDL_SetCursor(SDL_GetDefaultCursor());
+    SDL_FreeCursor(p.cursor);
+  }
+  p.cursor = nullptr;
   p.texture = nullptr;
   p.renderer = nullptr;
   p.window = nullptr;
@@ -173,6 +202,16 @@ void ClosePictureWindow() {
 
 bool PictureWindowOpen() {
   return Picture().window != nullptr;
+}
+
+PictureWindowLook PictureWindowLookNow() {
+  PictureWindow& p = Picture();
+  PictureWindowLook look;
+  if (!p.window) return look;
+  look.own_cursor = p.cursor != nullptr && SDL_GetCursor() == p.cursor;
+  look.cursor_shown = SDL_ShowCursor(SDL_QUERY) == SDL_ENABLE;
+  look.fullscreen = (SDL_GetWindowFlags(p.window) & SDL_WINDOW_FULLSCREEN) != 0;
+  return look;
 }
 
 void SubmitPicture(const uint16_t* pixels, int width, int height, int stride_pixels, bool wait) {

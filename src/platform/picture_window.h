@@ -18,6 +18,15 @@ bool OpenPictureWindow(int width, int height);
 void ClosePictureWindow();
 bool PictureWindowOpen();
 
+// How the open window presents itself: the demo's cursor over a window, no
+// cursor in full screen. All false when no window is open.
+struct PictureWindowLook {
+  bool own_cursor = false;
+  bool cursor_shown = false;
+  bool fullscreen = false;
+};
+PictureWindowLook PictureWindowLookNow();
+
 // Any thread. Copies a finished frame whose memory row 0 is the bottom row.
 // With wait, returns once the frame was presented (one retrace), or at once
 // when presenting has stopped.

@@ -26,7 +26,9 @@ intptr_t MainWindow(uint32_t message, uintptr_t wparam, intptr_t lparam) {
 }
 
 void DemoThread(void* /*argument*/) {
-  DemoRunning.store(1);
+  // DemoRunning was raised by the main thread before this thread started:
+  // raising it here would undo a key press or a close that the message loop
+  // handled before this thread got its first time slice.
   PlayHandle.store(MusicPlayModule(ModuleHandle, 0));
   StartTick = platform::GetTickCount() - DemoStartMs;
   RunTimeline();
@@ -54,6 +56,7 @@ int RunDemoProgram() {
   }
   platform::LowerCurrentThreadPriority();
   platform::Thread demo_thread;
+  DemoRunning.store(1);
   demo_thread.Start(DemoThread, nullptr, kDemoThreadStackBytes);
 
   platform::Message message;

@@ -11,7 +11,9 @@ struct ShellOptions;
 intptr_t MainWindow(uint32_t message, uintptr_t wparam, intptr_t lparam);
 
 // The demo thread: starts the music, takes StartTick, runs the schedule,
-// then asks the window to close.
+// then asks the window to close. The main thread sets DemoRunning to 1
+// before it starts this thread, so a key press or a close handled at any
+// moment after that ends the schedule at its next frame.
 void DemoThread(void* argument);
 
 // The whole program: setup dialog, content, music, window, demo thread,
