@@ -9,17 +9,22 @@
 #include "music/music_errors.h"
 #include "music/music_io.h"
 #include "music/s3m_reader.h"
+#include "music/xm_reader.h"
 
 int LoadModuleFromMemory(const uint8_t* data, size_t size, Module** module, std::string* reason) {
   std::string unused;
   if (reason == nullptr) reason = &unused;
   reason->clear();
   if (size >= 16 && std::memcmp(data, "Extended Module:", 16) == 0) {
-    *reason = "an \"Extended Module:\" file; this music system reads S3M and plain modules only";
-    return kMusicInvalidModule;
+    const char* why = nullptr;
+    const int code = LoadExtendedModuleFromMemory(data, size, module, &why);
+    if (code != kMusicOk) *reason = why != nullptr ? why : MusicErrorText(code);
+    return code;
   }
   if (size >= 4 && std::memcmp(data, "IMPM", 4) == 0) {
-    *reason = "an \"IMPM\" module; this music system reads S3M and plain modules only";
+    *reason =
+        "an \"IMPM\" module; this music system reads S3M, \"Extended Module:\" and plain modules "
+        "only";
     return kMusicInvalidModule;
   }
   int code;

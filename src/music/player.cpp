@@ -48,13 +48,49 @@ bool UsesMemory(uint8_t command) {
   }
 }
 
+// The plain and extended rules share Protracker's commands and differ from
+// it in their effect memories only.
 bool PlainRules(const PlayState& state) {
-  return state.module->rules == kRulesPlain;
+  return state.module->rules == kRulesPlain || state.module->rules == kRulesExtended;
+}
+
+// Where the extended rules keep the last non-zero info of a command; -1 for
+// commands without a memory (or with one inside the command).
+int ExtendedMemorySlot(uint8_t command) {
+  switch (command) {
+    case kCommandPortamentoUp:
+      return 0;
+    case kCommandPortamentoDown:
+      return 1;
+    case kCommandVolumeSlide:
+    case kCommandTonePortaVolSlide:
+    case kCommandVibratoVolSlide:
+      return 2;  // the three slides share one
+    case kCommandFinePortamentoUp:
+      return 3;
+    case kCommandFinePortamentoDown:
+      return 4;
+    case kCommandFineVolumeUp:
+      return 5;
+    case kCommandFineVolumeDown:
+      return 6;
+    case kCommandRetrigger:
+      return 7;
+    default:
+      return -1;
+  }
 }
 
 // Quirk (S3M rules): one memory per channel stands in for any info of 0.
-// The plain rules keep memories per command, inside the commands.
-uint8_t EffectiveInfo(const PlayState& state, const PlayChannel& channel) {
+// The plain rules have no such memory (the commands that remember do it
+// themselves); the extended rules keep one per command.
+uint8_t EffectiveInfo(const PlayState& state, PlayChannel& channel) {
+  if (state.module->rules == kRulesExtended) {
+    const int slot = ExtendedMemorySlot(channel.command);
+    if (slot < 0) return channel.info;
+    if (channel.info != 0) channel.effect_memory[slot] = channel.info;
+    return channel.effect_memory[slot];
+  }
   if (PlainRules(state)) return channel.info;
   return channel.info == 0 && UsesMemory(channel.command) ? channel.memory : channel.info;
 }
@@ -285,8 +321,9 @@ int SetUpState(PlayState& state, Module* module, const int* device_channels, int
     code = ApplyPanning(state, state.channels[i], module->panning[i]);
   }
   state.period_shift = 2;
-  state.maximum_volume =
-      module->rules == kRulesPlain ? kPlayerPlainMaximumVolume : kPlayerMaximumVolume;
+  state.maximum_volume = module->rules == kRulesPlain || module->rules == kRulesExtended
+                             ? kPlayerPlainMaximumVolume
+                             : kPlayerMaximumVolume;
   const bool amiga_limits = (module->flags & kModuleFlagAmigaLimits) != 0;
   state.maximum_period = amiga_limits ? 3424 : 0x7FFF;
   state.minimum_period = amiga_limits ? 452 : 64;

@@ -1,5 +1,5 @@
-// The module player for S3M and plain modules: turns a Module into sound-device calls,
-// one tick at a time, for up to 16 modules playing at once (play slots).
+// The module player for S3M, plain and "Extended Module:" modules: turns a Module into sound-device
+// calls, one tick at a time, for up to 16 modules playing at once (play slots).
 //
 //   PlayerSetDevice(&mixer);                 // the device every state plays on
 //   PlayState* state = nullptr;
@@ -64,6 +64,9 @@ struct PlayChannel {
   uint8_t tremolo_depth;
   uint8_t pattern_loop_row;
   uint8_t pattern_loop_count;
+  // The extended rules' memories, one per effect that has one
+  // (kExtendedMemory* in player.cpp).
+  uint8_t effect_memory[8];
 };
 
 struct PlayStatus {

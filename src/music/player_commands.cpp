@@ -186,6 +186,13 @@ const ModuleSample* ChannelSample(const PlayState& state, const PlayChannel& cha
   const Module& module = *state.module;
   if (channel.instrument < 0 || channel.instrument >= module.instrument_count) return nullptr;
   const ModuleInstrument* instrument = module.instruments[channel.instrument];
+  if (instrument != nullptr && module.rules == kRulesExtended) {
+    // The instrument's map picks the sample of the channel's note.
+    if (channel.note >= kNoteKeyOff || (channel.note & 15) > 11) return instrument->sample;
+    const int note = (channel.note >> 4) * 12 + (channel.note & 15);
+    const uint8_t index = note < kModuleNotes ? instrument->note_samples[note] : kInstrumentNone;
+    return index < module.sample_count ? module.samples[index] : nullptr;
+  }
   if (instrument == nullptr || channel.sample >= instrument->sample_count) return nullptr;
   return instrument->sample;
 }
@@ -207,7 +214,12 @@ int StartNote(PlayState& state, PlayChannel& channel) {
   channel.period = period;
   channel.output_period = period;
   if (device == nullptr) return kMusicOk;
-  int code = device->PlaySound(channel.device_channel, PeriodToRateHz(period));
+  // Extended rules: a note without an instrument byte may map to another
+  // sample of the instrument.
+  int code = state.module->rules == kRulesExtended
+                 ? device->SetSample(channel.device_channel, sample)
+                 : kMusicOk;
+  if (code == kMusicOk) code = device->PlaySound(channel.device_channel, PeriodToRateHz(period));
   // Quirk: the offset stays until the next instrument byte, so later notes
   // without one start at it too.
   if (code == kMusicOk && channel.sample_offset != 0) {

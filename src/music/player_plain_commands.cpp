@@ -85,9 +85,9 @@ int RunPlainRowAction(PlayState& state, PlayChannel& channel, uint8_t info, int 
     case kCommandPatternBreak: {
       if (repeat) return kMusicOk;
       if (state.row_cursor != nullptr) AdvancePosition(state);
-      // A row past the pattern's 64 starts the next order at its top.
+      // A row past the next pattern's end starts it at its top.
       const int row = HighNibble(info) * 10 + LowNibble(info);
-      state.row = row < kModulePatternRows ? row : 0;
+      state.row = row < state.module->patterns[state.pattern]->row_count ? row : 0;
       state.row_cursor = nullptr;
       return kMusicOk;
     }
