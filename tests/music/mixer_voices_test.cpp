@@ -144,16 +144,4 @@ TEST(MixerRamps, StartsCutsAndVolumeStepsDoNotClick) {
   EXPECT_EQ(mixer.active_voices(), 0);
 }
 
-TEST(MixerRamps, ManyRestartsNeverExceedTheVoices) {
-  const Sample16 loud(std::vector<int16_t>(20000, 20000), 1);
-  Mixer mixer;
-  for (int round = 0; round < 10; ++round) {
-    for (int channel = 0; channel < kMixerMaxChannels; ++channel)
-      Start(mixer, channel, loud.sample, 44100);
-    EXPECT_LE(mixer.active_voices(), kMixerMaxVoices);
-  }
-  Render(mixer, 200);
-  EXPECT_EQ(mixer.active_voices(), kMixerMaxChannels);  // the fades are over
-}
-
 }  // namespace

@@ -30,23 +30,13 @@ void Put32(std::vector<uint8_t>& out, uint32_t value) {
 // A two-channel song of one 4-row pattern (orders 0, 1: pattern 1 is not
 // stored) and one instrument with two samples: an 8-bit one for the low
 // notes and a 16-bit ping-pong one an octave up for the notes from C-5.
-const std::vector<uint8_t> kTinyPattern = {49,
-                                           1,
-                                           0x50,
-                                           0x0F,
-                                           0x20,  // C-4, instrument 1, volume 64, F20 (tempo 32)
-                                           0x80 | 1 | 4 | 8 | 16,
-                                           97,
-                                           0x30,
-                                           16,
-                                           0x30,  // key off, volume 32, G30
-                                           0x80,
-                                           0x80 | 1,
-                                           61,  // row 1: nothing, then C-5 alone
-                                           0x80,
-                                           0x80,
-                                           0x80,
-                                           0x80};
+// clang-format off
+const std::vector<uint8_t> kTinyPattern = {
+    49, 1, 0x50, 0x0F, 0x20,                    // C-4, instrument 1, volume 64, F20 (tempo 32)
+    0x80 | 1 | 4 | 8 | 16, 97, 0x30, 16, 0x30,  // key off, volume 32, G30
+    0x80, 0x80 | 1, 61,                         // row 1: nothing, then C-5 alone
+    0x80, 0x80, 0x80, 0x80};                    // rows 2 and 3 empty
+// clang-format on
 
 std::vector<uint8_t> TinyXm(uint16_t version = 0x0104,
                             const std::vector<uint8_t>& packed = kTinyPattern) {
@@ -188,21 +178,15 @@ TEST(XmReader, CutDamagedAndOtherVersionsAreRefused) {
 // the plain rules' A00 does nothing), and the instrument's map picks the
 // sample of each note.
 TEST(ExtendedRules, MemoriesPerEffectAndTheNoteMap) {
-  const std::vector<uint8_t> pattern = {49,
-                                        1,
-                                        0x50,
-                                        0x0A,
-                                        0x04,  // row 0: C-4 at volume 64, A04
-                                        0x80,  //        channel 1 empty
-                                        0x80 | 8 | 16,
-                                        0x0A,
-                                        0x00,  // row 1: A00
-                                        0x80,  //
-                                        0x80 | 1,
-                                        61,  // row 2: C-5, no instrument byte
-                                        0x80,
-                                        0x80,
-                                        0x80};  // row 3 empty
+  // clang-format off
+  const std::vector<uint8_t> pattern = {
+      49, 1, 0x50, 0x0A, 0x04,    // row 0: C-4 at volume 64, A04
+      0x80,                       //        channel 1 empty
+      0x80 | 8 | 16, 0x0A, 0x00,  // row 1: A00
+      0x80,
+      0x80 | 1, 61,               // row 2: C-5, no instrument byte
+      0x80, 0x80, 0x80};          // row 3 empty
+  // clang-format on
   const std::vector<uint8_t> bytes = TinyXm(0x0104, pattern);
   Module* module = nullptr;
   ASSERT_EQ(LoadModuleFromMemory(bytes.data(), bytes.size(), &module, nullptr), 0);
