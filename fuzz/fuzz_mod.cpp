@@ -1,6 +1,6 @@
-// libFuzzer entry for the module readers behind the format detection (plain
-// modules above all, whose 15-sample kind has no signature to stop at): the
-// bytes are one module file. What loads is walked row by row and played for
+// libFuzzer entry for the module readers behind the format detection
+// (plain modules, whose 15-sample kind has no signature to stop at, S3M and
+// "Extended Module:" files): the bytes are one module file. What loads is walked row by row and played for
 // a moment through the mixer, so the player meets every pattern the reader
 // built.
 #include <cstddef>
