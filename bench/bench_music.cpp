@@ -1,7 +1,8 @@
-// Renders whole S3M modules (the ones Debian's games ship) to 44.1 kHz
+// Renders whole modules of each format (the ones Debian's games ship) to 44.1 kHz
 // 16-bit stereo on one core with our player and mixer, with and without
 // interpolation, and the same modules with libxmp and libopenmpt for
-// comparison. Reports each as times real time and prints the ratios.
+// comparison. Reports each as times real time and prints the ratios per
+// format.
 #include <benchmark/benchmark.h>
 #include <xmp.h>
 
@@ -17,34 +18,51 @@
 #include <vector>
 
 #include "music/mixer.h"
+#include "music/module_loader.h"
+#include "music/module_records.h"
 #include "music/player.h"
-#include "music/s3m_reader.h"
 
 namespace {
 
 constexpr int kRateHz = 44100;
 constexpr int kBufferFrames = 4096;
 
-const char* const kModules[] = {
-    "/usr/share/games/pingus/data/music/gd-giirm.s3m",
-    "/usr/share/pachi/music/credits.s3m",
-    "/usr/share/pachi/music/menu.s3m",
-    "/usr/share/pachi/music/stage1.s3m",
-    "/usr/share/pachi/music/stage3.s3m",
-    "/usr/share/pachi/music/stage4.s3m",
+enum class Format { kS3M, kPlain, kExtended };
+const char* const kFormatNames[] = {"s3m", "mod", "xm"};
+
+const struct {
+  Format format;
+  const char* path;
+} kModules[] = {
+    {Format::kS3M, "/usr/share/games/pingus/data/music/gd-giirm.s3m"},
+    {Format::kS3M, "/usr/share/pachi/music/credits.s3m"},
+    {Format::kS3M, "/usr/share/pachi/music/menu.s3m"},
+    {Format::kS3M, "/usr/share/pachi/music/stage1.s3m"},
+    {Format::kS3M, "/usr/share/pachi/music/stage3.s3m"},
+    {Format::kS3M, "/usr/share/pachi/music/stage4.s3m"},
+    {Format::kPlain, "/usr/share/games/tecnoballz/musics/area1-game.mod"},
+    {Format::kPlain, "/usr/share/games/tecnoballz/musics/fridge-in-space_from_reg-zbb.mod"},
+    {Format::kPlain, "/usr/share/games/tecnoballz/musics/high-score.mod"},
+    {Format::kPlain, "/usr/share/games/tecnoballz/musics/tecnoballz.mod"},
+    {Format::kExtended, "/usr/share/games/flobopuyo/sfx/flobopuyo_game1.xm"},
+    {Format::kExtended, "/usr/share/games/flobopuyo/sfx/flobopuyo_game2.xm"},
+    {Format::kExtended, "/usr/share/games/flobopuyo/sfx/strange_fear.xm"},
+    {Format::kExtended, "/usr/share/games/tecnoballz/musics/area1-game2.mod"},
 };
 
-const std::vector<std::vector<uint8_t>>& ModuleFiles() {
-  static const std::vector<std::vector<uint8_t>> files = [] {
-    std::vector<std::vector<uint8_t>> loaded;
-    for (const char* path : kModules) {
-      std::ifstream in(path, std::ios::binary);
+const std::vector<std::vector<uint8_t>>& ModuleFiles(Format format) {
+  static const std::map<Format, std::vector<std::vector<uint8_t>>> files = [] {
+    std::map<Format, std::vector<std::vector<uint8_t>>> loaded;
+    for (const auto& module : kModules) {
+      std::ifstream in(module.path, std::ios::binary);
       std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
-      if (!bytes.empty()) loaded.push_back(std::move(bytes));
+      if (!bytes.empty()) loaded[module.format].push_back(std::move(bytes));
     }
     return loaded;
   }();
-  return files;
+  static const std::vector<std::vector<uint8_t>> none;
+  const auto it = files.find(format);
+  return it != files.end() ? it->second : none;
 }
 
 // Audio seconds rendered and wall seconds spent, per player and mode.
@@ -128,14 +146,18 @@ double ThreadCpuSeconds() {
 
 enum class Player { kOurs, kXmp, kOpenmpt };
 
-void BM_RenderModules(benchmark::State& state, Player player, int interpolate) {
+void BM_RenderModules(benchmark::State& state, Format format, Player player, int interpolate) {
+  const std::vector<std::vector<uint8_t>>& files = ModuleFiles(format);
   std::vector<Module*> modules;
-  for (const auto& bytes : ModuleFiles()) {
+  for (const auto& bytes : files) {
     Module* module = nullptr;
-    if (LoadS3MFromMemory(bytes.data(), bytes.size(), &module) == 0) modules.push_back(module);
+    if (LoadModuleFromMemory(bytes.data(), bytes.size(), &module, nullptr) == 0)
+      modules.push_back(module);
   }
-  if (modules.empty()) {
-    state.SkipWithError("no S3M modules installed (pingus-data, pachi-data)");
+  if (modules.empty() || modules.size() != files.size()) {
+    state.SkipWithError(
+        "modules missing or unreadable (pingus-data, pachi-data, tecnoballz-data, flobopuyo)");
+    for (Module* module : modules) FreeModule(module);
     return;
   }
   std::vector<int16_t> buffer(2 * kBufferFrames);
@@ -145,9 +167,8 @@ void BM_RenderModules(benchmark::State& state, Player player, int interpolate) {
     const double start = ThreadCpuSeconds();
     for (size_t i = 0; i < modules.size(); ++i) {
       if (player == Player::kOurs) audio_seconds += RenderOurs(modules[i], interpolate, buffer);
-      if (player == Player::kXmp) audio_seconds += RenderXmp(ModuleFiles()[i], interpolate);
-      if (player == Player::kOpenmpt)
-        audio_seconds += RenderOpenmpt(ModuleFiles()[i], interpolate, buffer);
+      if (player == Player::kXmp) audio_seconds += RenderXmp(files[i], interpolate);
+      if (player == Player::kOpenmpt) audio_seconds += RenderOpenmpt(files[i], interpolate, buffer);
     }
     wall_seconds += ThreadCpuSeconds() - start;
   }
@@ -155,28 +176,64 @@ void BM_RenderModules(benchmark::State& state, Player player, int interpolate) {
   state.counters["x_realtime"] = audio_seconds / wall_seconds;  // per CPU second
   state.counters["audio_s"] = audio_seconds / static_cast<double>(state.iterations());
   const char* names[] = {"ours", "libxmp", "libopenmpt"};
-  auto& total = Totals()[std::string(names[static_cast<int>(player)]) +
-                         (interpolate ? " linear" : " nearest")];
+  auto& total = Totals()[std::string(kFormatNames[static_cast<int>(format)]) + " " +
+                         names[static_cast<int>(player)] + (interpolate ? " linear" : " nearest")];
   total.first += audio_seconds;
   total.second += wall_seconds;
 }
 
-BENCHMARK_CAPTURE(BM_RenderModules, ours_nearest, Player::kOurs, 0)
+BENCHMARK_CAPTURE(BM_RenderModules, s3m_ours_nearest, Format::kS3M, Player::kOurs, 0)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
-BENCHMARK_CAPTURE(BM_RenderModules, ours_linear, Player::kOurs, 1)
+BENCHMARK_CAPTURE(BM_RenderModules, s3m_ours_linear, Format::kS3M, Player::kOurs, 1)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
-BENCHMARK_CAPTURE(BM_RenderModules, libxmp_nearest, Player::kXmp, 0)
+BENCHMARK_CAPTURE(BM_RenderModules, s3m_libxmp_nearest, Format::kS3M, Player::kXmp, 0)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
-BENCHMARK_CAPTURE(BM_RenderModules, libxmp_linear, Player::kXmp, 1)
+BENCHMARK_CAPTURE(BM_RenderModules, s3m_libxmp_linear, Format::kS3M, Player::kXmp, 1)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
-BENCHMARK_CAPTURE(BM_RenderModules, libopenmpt_nearest, Player::kOpenmpt, 0)
+BENCHMARK_CAPTURE(BM_RenderModules, s3m_libopenmpt_nearest, Format::kS3M, Player::kOpenmpt, 0)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(2);
-BENCHMARK_CAPTURE(BM_RenderModules, libopenmpt_linear, Player::kOpenmpt, 1)
+BENCHMARK_CAPTURE(BM_RenderModules, s3m_libopenmpt_linear, Format::kS3M, Player::kOpenmpt, 1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2);
+BENCHMARK_CAPTURE(BM_RenderModules, mod_ours_nearest, Format::kPlain, Player::kOurs, 0)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(BM_RenderModules, mod_ours_linear, Format::kPlain, Player::kOurs, 1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(BM_RenderModules, mod_libxmp_nearest, Format::kPlain, Player::kXmp, 0)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(BM_RenderModules, mod_libxmp_linear, Format::kPlain, Player::kXmp, 1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(BM_RenderModules, mod_libopenmpt_nearest, Format::kPlain, Player::kOpenmpt, 0)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2);
+BENCHMARK_CAPTURE(BM_RenderModules, mod_libopenmpt_linear, Format::kPlain, Player::kOpenmpt, 1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2);
+BENCHMARK_CAPTURE(BM_RenderModules, xm_ours_nearest, Format::kExtended, Player::kOurs, 0)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(BM_RenderModules, xm_ours_linear, Format::kExtended, Player::kOurs, 1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(BM_RenderModules, xm_libxmp_nearest, Format::kExtended, Player::kXmp, 0)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(BM_RenderModules, xm_libxmp_linear, Format::kExtended, Player::kXmp, 1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(BM_RenderModules, xm_libopenmpt_nearest, Format::kExtended, Player::kOpenmpt, 0)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2);
+BENCHMARK_CAPTURE(BM_RenderModules, xm_libopenmpt_linear, Format::kExtended, Player::kOpenmpt, 1)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(2);
 
@@ -186,16 +243,19 @@ void PrintRatios() {
     return it == Totals().end() || it->second.second <= 0 ? 0.0
                                                           : it->second.first / it->second.second;
   };
-  for (const char* mode : {" nearest", " linear"}) {
-    const double ours = speed(std::string("ours") + mode);
-    const double xmp = speed(std::string("libxmp") + mode);
-    const double openmpt = speed(std::string("libopenmpt") + mode);
-    if (ours <= 0) continue;
-    std::printf(
-        "%-8s ours %.0fx real time; libxmp %.0fx (ours/libxmp %.2f); libopenmpt %.0fx "
-        "(ours/libopenmpt %.2f)\n",
-        mode + 1, ours, xmp, xmp > 0 ? ours / xmp : 0.0, openmpt,
-        openmpt > 0 ? ours / openmpt : 0.0);
+  for (const char* format : kFormatNames) {
+    for (const char* mode : {" nearest", " linear"}) {
+      const std::string prefix = std::string(format) + " ";
+      const double ours = speed(prefix + "ours" + mode);
+      const double xmp = speed(prefix + "libxmp" + mode);
+      const double openmpt = speed(prefix + "libopenmpt" + mode);
+      if (ours <= 0) continue;
+      std::printf(
+          "%s %-8s ours %.0fx real time; libxmp %.0fx (ours/libxmp %.2f); libopenmpt %.0fx "
+          "(ours/libopenmpt %.2f)\n",
+          format, mode + 1, ours, xmp, xmp > 0 ? ours / xmp : 0.0, openmpt,
+          openmpt > 0 ? ours / openmpt : 0.0);
+    }
   }
 }
 

@@ -14,6 +14,7 @@ packages=(
   # independent references used only by the test suite and benchmarks
   imagemagick ffmpeg lib3ds-dev assimp-testmodels
   libopenmpt-dev openmpt123 libxmp-dev xmp pingus-data pachi-data
+  tecnoballz-data flobopuyo
   libosmesa6-dev
 )
 

@@ -1,15 +1,19 @@
 // The software sound device: device operations and the mixing loop.
 //
-// Levels: a voice's gains are volume (0..64) x (64 -/+ panning), so 0..8192
-// per side; a sample frame (-128..127), times 64 when interpolated, times its
-// gain is summed into a 32-bit accumulator: at most 2^26 per channel, so even
-// 32 channels at full scale cannot overflow it. The sum is shifted down by
-// kOutputShift (plus the interpolation's fraction bits) and saturated to 16
-// bits. Only the final shift rounds, so
-// opposite-phase channels cancel exactly.
-// One channel at volume 64 in the centre thus reaches a quarter of full scale,
-// leaving headroom for the other channels. Surround plays the right side in
+// Levels: every sample value is taken at 16-bit scale (8-bit data times
+// 256). A voice's gains are volume (0..64) x (64 -/+ panning), so 0..8192
+// per side; a value, times 2^14 when interpolated, times its gain is summed
+// into a 64-bit accumulator, which no number of voices can overflow. The
+// sum is shifted down by kOutputShift (plus the 16-bit scale and the
+// interpolation's fraction bits) and saturated to 16 bits. Only the final
+// shift rounds, so opposite-phase voices cancel exactly. One channel at
+// volume 64 in the centre thus reaches a quarter of full scale, leaving
+// headroom for the other channels. Surround plays the right side in
 // opposite phase.
+//
+// Ramps: a voice's level moves to its target gains over ramp_frames_ output
+// frames, one step per frame; those frames go through MixFrame, the rest
+// through the unrolled runs of MixRun.
 #include "music/mixer.h"
 
 #include <algorithm>
@@ -22,48 +26,81 @@ namespace {
 
 constexpr int kChunkFrames = 512;  // accumulator size in frames
 constexpr int kOutputShift = 6;
+constexpr int kSampleScaleBits = 8;  // 8-bit values to 16-bit scale
 constexpr int kFractionBits = 32;
-constexpr int kInterpolationBits = 6;  // plenty between two 8-bit sample frames
+constexpr int kInterpolationBits = 14;
+constexpr int kRampBits = 16;  // fraction bits of a ramping level
+constexpr int64_t kOneFrame = int64_t{1} << kFractionBits;
 
-template <bool kStereo, bool kInterpolate>
-void MixRun(const int8_t* __restrict data, uint64_t& position, uint64_t step, int32_t gain_left,
-            int32_t gain_right, int32_t* accumulator, int frames) {
-  uint64_t at = position;
-  // Unrolled: the loop body is short and the run's length unknown.
+inline int32_t Scaled(int8_t value) {
+  return value * (1 << kSampleScaleBits);
+}
+inline int32_t Scaled(int16_t value) {
+  return value;
+}
+
+inline int32_t Blend(int32_t s0, int32_t s1, int32_t fraction) {
+  return s0 * (1 << kInterpolationBits) + (s1 - s0) * fraction;
+}
+
+inline int32_t FractionOf(int64_t position) {
+  return static_cast<int32_t>((position >> (kFractionBits - kInterpolationBits)) &
+                              ((1 << kInterpolationBits) - 1));
+}
+
+// One run of frames that stay inside the sample data (the caller cuts the
+// run there), at fixed gains; step is negative for a ping-pong voice moving
+// back.
+template <typename T, int kChannels, bool kStereoOut, bool kInterpolate>
+void MixRun(const void* samples, int64_t& position, int64_t step, int32_t gain_left,
+            int32_t gain_right, int64_t* accumulator, int frames) {
+  const T* __restrict data = static_cast<const T*>(samples);
+  int64_t at = position;
 #pragma GCC unroll 4
   for (int i = 0; i < frames; ++i) {
-    const uint32_t index = static_cast<uint32_t>(at >> kFractionBits);
+    const auto index = static_cast<size_t>(at >> kFractionBits) * kChannels;
     int32_t left;
     int32_t right;
     if constexpr (kInterpolate) {
-      const int32_t s0 = data[index];
-      const auto fraction = static_cast<int32_t>((at >> (kFractionBits - kInterpolationBits)) &
-                                                 ((1 << kInterpolationBits) - 1));
-      const int32_t value = s0 * (1 << kInterpolationBits) + (data[index + 1] - s0) * fraction;
-      left = value * gain_left;
-      right = value * gain_right;
+      const int32_t fraction = FractionOf(at);
+      left = Blend(Scaled(data[index]), Scaled(data[index + kChannels]), fraction);
+      right = kChannels == 2
+                  ? Blend(Scaled(data[index + 1]), Scaled(data[index + 1 + kChannels]), fraction)
+                  : left;
     } else {
-      const int32_t value = data[index];
-      left = value * gain_left;
-      right = value * gain_right;
+      left = Scaled(data[index]);
+      right = kChannels == 2 ? Scaled(data[index + 1]) : left;
     }
-    if constexpr (kStereo) {
-      accumulator[2 * i] += left;
-      accumulator[2 * i + 1] += right;
+    if constexpr (kStereoOut) {
+      accumulator[2 * i] += int64_t{left} * gain_left;
+      accumulator[2 * i + 1] += int64_t{right} * gain_right;
+    } else if constexpr (kChannels == 2) {
+      accumulator[i] += ((int64_t{left} + right) * gain_left) >> 1;
     } else {
-      accumulator[i] += left;
+      accumulator[i] += int64_t{left} * gain_left;
     }
     at += step;
   }
   position = at;
 }
 
-using MixRunFunction = void (*)(const int8_t*, uint64_t&, uint64_t, int32_t, int32_t, int32_t*,
-                                int);
+using MixRunFunction = void (*)(const void*, int64_t&, int64_t, int32_t, int32_t, int64_t*, int);
 
-MixRunFunction SelectRun(bool stereo, bool interpolate) {
-  if (stereo) return interpolate ? MixRun<true, true> : MixRun<true, false>;
-  return interpolate ? MixRun<false, true> : MixRun<false, false>;
+template <typename T, int kChannels>
+MixRunFunction SelectRunFor(bool stereo_out, bool interpolate) {
+  if (stereo_out) {
+    return interpolate ? MixRun<T, kChannels, true, true> : MixRun<T, kChannels, true, false>;
+  }
+  return interpolate ? MixRun<T, kChannels, false, true> : MixRun<T, kChannels, false, false>;
+}
+
+MixRunFunction SelectRun(bool sixteen_bit, int channels, bool stereo_out, bool interpolate) {
+  if (sixteen_bit) {
+    return channels == 2 ? SelectRunFor<int16_t, 2>(stereo_out, interpolate)
+                         : SelectRunFor<int16_t, 1>(stereo_out, interpolate);
+  }
+  return channels == 2 ? SelectRunFor<int8_t, 2>(stereo_out, interpolate)
+                       : SelectRunFor<int8_t, 1>(stereo_out, interpolate);
 }
 
 }  // namespace
@@ -78,6 +115,7 @@ int Mixer::Configure(int mixing_rate_hz, int output_mode, int interpolate) {
   mixing_rate_hz_ = mixing_rate_hz;
   output_mode_ = output_mode;
   interpolate_ = interpolate != 0 ? 1 : 0;
+  ramp_frames_ = mixing_rate_hz / 1000;
   for (Voice& voice : voices_) {
     voice = Voice{};
     UpdateGains(voice);
@@ -86,6 +124,10 @@ int Mixer::Configure(int mixing_rate_hz, int output_mode, int interpolate) {
   SetUpdateRate(update_rate_);
   frames_until_tick_ = 0;
   return kMusicOk;
+}
+
+void Mixer::SetRampFrames(int frames) {
+  ramp_frames_ = std::clamp(frames, 0, 1 << 16);
 }
 
 int Mixer::SetUpdateRate(uint32_t rate) {
@@ -105,29 +147,42 @@ int Mixer::SetSample(int channel, const ModuleSample* sample) {
 int Mixer::PlaySound(int channel, uint32_t rate_hz) {
   if (!ValidChannel(channel)) return kMusicInvalidArgument;
   Voice& voice = voices_[channel];
+  FadeOut(voice);
   const ModuleSample* sample = voice.selected;
   voice.sample = sample;
   voice.playing = false;
-  voice.data = nullptr;
-  if (sample == nullptr || sample->data == nullptr || sample->length == 0) return kMusicOk;
-  voice.data = sample->data;
+  voice.data8 = nullptr;
+  voice.data16 = nullptr;
+  if (sample == nullptr || (sample->data == nullptr && sample->data16 == nullptr) ||
+      sample->length == 0) {
+    return kMusicOk;
+  }
+  voice.data8 = sample->data16 == nullptr ? sample->data : nullptr;
+  voice.data16 = sample->data16;
+  voice.channels = sample->channels == 2 ? 2 : 1;
   voice.length = sample->length;
   // A loop counts only when it lies inside the sample and is not empty.
   const uint32_t loop_end = std::min(sample->loop_end, sample->length);
-  const bool looping = sample->loop_mode != 0 && sample->loop_start < loop_end;
+  const bool looping = sample->loop_mode != kLoopNone && sample->loop_start < loop_end;
   voice.loop_start = looping ? sample->loop_start : 0;
   voice.loop_end = looping ? loop_end : 0;
+  voice.ping_pong = looping && sample->loop_mode == kLoopPingPong;
   if (looping) voice.length = loop_end;
   voice.position = 0;
+  voice.backwards = false;
   voice.rate_hz = rate_hz;
   UpdateStep(voice);
   // A rate of 0 has no pitch: the channel stays silent.
   voice.playing = rate_hz != 0;
+  voice.level_left = 0;
+  voice.level_right = 0;
+  StartRamp(voice);
   return kMusicOk;
 }
 
 int Mixer::StopSound(int channel) {
   if (!ValidChannel(channel)) return kMusicInvalidArgument;
+  FadeOut(voices_[channel]);
   voices_[channel].playing = false;
   return kMusicOk;
 }
@@ -135,14 +190,19 @@ int Mixer::StopSound(int channel) {
 int Mixer::SetPosition(int channel, uint32_t offset) {
   if (!ValidChannel(channel)) return kMusicInvalidArgument;
   Voice& voice = voices_[channel];
-  if (voice.data == nullptr) return kMusicOk;
+  if (voice.data8 == nullptr && voice.data16 == nullptr) return kMusicOk;
+  FadeOut(voice);
   // Past the end the sample stops rather than reading outside its data.
   if (offset >= voice.length) {
     voice.playing = false;
     return kMusicOk;
   }
-  voice.position = uint64_t{offset} << kFractionBits;
+  voice.position = int64_t{offset} << kFractionBits;
+  voice.backwards = false;
   voice.playing = voice.rate_hz != 0;
+  voice.level_left = 0;
+  voice.level_right = 0;
+  StartRamp(voice);
   return kMusicOk;
 }
 
@@ -156,16 +216,22 @@ int Mixer::SetRate(int channel, uint32_t rate_hz) {
 
 int Mixer::SetVolume(int channel, int volume) {
   if (!ValidChannel(channel) || volume < 0 || volume > 64) return kMusicInvalidArgument;
-  voices_[channel].volume = volume;
-  UpdateGains(voices_[channel]);
+  Voice& voice = voices_[channel];
+  if (voice.volume == volume) return kMusicOk;
+  voice.volume = volume;
+  UpdateGains(voice);
+  StartRamp(voice);
   return kMusicOk;
 }
 
 int Mixer::SetPanning(int channel, int panning) {
   if (!ValidChannel(channel)) return kMusicInvalidArgument;
   if (panning != kMixerPanSurround && (panning < -64 || panning > 64)) return kMusicInvalidArgument;
-  voices_[channel].panning = panning;
-  UpdateGains(voices_[channel]);
+  Voice& voice = voices_[channel];
+  if (voice.panning == panning) return kMusicOk;
+  voice.panning = panning;
+  UpdateGains(voice);
+  StartRamp(voice);
   return kMusicOk;
 }
 
@@ -190,6 +256,11 @@ uint32_t Mixer::channel_position(int channel) const {
                                : 0;
 }
 
+int Mixer::active_voices() const {
+  return static_cast<int>(std::count_if(std::begin(voices_), std::end(voices_),
+                                        [](const Voice& voice) { return voice.playing; }));
+}
+
 void Mixer::UpdateGains(Voice& voice) const {
   if (output_mode_ == kMixerMono) {
     voice.gain_left = voice.volume * 64;
@@ -203,73 +274,156 @@ void Mixer::UpdateGains(Voice& voice) const {
   }
 }
 
+// A silent voice, or one with ramps switched off, takes its gains at once;
+// a sounding one moves there over ramp_frames_ frames.
+void Mixer::StartRamp(Voice& voice) const {
+  const int32_t target_left = voice.gain_left * (1 << kRampBits);
+  const int32_t target_right = voice.gain_right * (1 << kRampBits);
+  if (!voice.playing || ramp_frames_ == 0) {
+    voice.level_left = target_left;
+    voice.level_right = target_right;
+    voice.ramp_frames = 0;
+    return;
+  }
+  voice.ramp_left = (target_left - voice.level_left) / ramp_frames_;
+  voice.ramp_right = (target_right - voice.level_right) / ramp_frames_;
+  voice.ramp_frames = ramp_frames_;
+}
+
+void Mixer::FadeOut(Voice& voice) {
+  if (!voice.playing || ramp_frames_ == 0 || voice.fading) return;
+  if (voice.level_left == 0 && voice.level_right == 0) return;
+  // No free background voice: the old sound stops at once, as without ramps.
+  Voice* free_voice = std::find_if(std::begin(voices_) + kMixerMaxChannels, std::end(voices_),
+                                   [](const Voice& v) { return !v.playing; });
+  if (free_voice == std::end(voices_)) return;
+  *free_voice = voice;
+  free_voice->fading = true;
+  free_voice->gain_left = 0;
+  free_voice->gain_right = 0;
+  StartRamp(*free_voice);
+}
+
 void Mixer::UpdateStep(Voice& voice) const {
   voice.step = (uint64_t{voice.rate_hz} << kFractionBits) / static_cast<uint32_t>(mixing_rate_hz_);
+}
+
+// Brings a voice that ran past its end (or, going back, past its loop
+// start) into its loop. False when a sample without a loop has ended.
+bool Mixer::KeepInside(Voice& voice) const {
+  const int64_t end = int64_t{voice.length} << kFractionBits;
+  const int64_t start = int64_t{voice.loop_start} << kFractionBits;
+  if (!voice.backwards && voice.position >= 0 && voice.position < end) return true;
+  if (voice.backwards && voice.position >= start && voice.position < end) return true;
+  if (voice.loop_end == 0) return false;
+  const int64_t loop_length = end - start;
+  if (!voice.ping_pong) {
+    voice.position = start + ((voice.position - start) % loop_length + loop_length) % loop_length;
+    return true;
+  }
+  // Unfold the back-and-forth movement into one line of period twice the
+  // loop, fold the position back into it and read off the direction.
+  const int64_t period = 2 * loop_length;
+  int64_t unfolded = voice.position - start;
+  if (voice.backwards) unfolded = period - 1 - unfolded;
+  unfolded = (unfolded % period + period) % period;
+  voice.backwards = unfolded >= loop_length;
+  voice.position = voice.backwards ? start + period - 1 - unfolded : start + unfolded;
+  return true;
+}
+
+// One output frame of a voice with every bound checked: for the frames of a
+// ramp and the last frame before a loop's end, whose neighbour for the
+// interpolation is the loop start (forward) or itself (ping-pong, no loop).
+void Mixer::MixFrame(Voice& voice, int64_t* accumulator) const {
+  const auto index = static_cast<uint32_t>(voice.position >> kFractionBits);
+  uint32_t next = index + 1;
+  if (next >= voice.length)
+    next = voice.loop_end != 0 && !voice.ping_pong ? voice.loop_start : index;
+  const int channels = voice.channels;
+  auto value = [&](uint32_t frame, int side) -> int32_t {
+    const size_t at = size_t{frame} * static_cast<size_t>(channels) + static_cast<size_t>(side);
+    return voice.data16 != nullptr ? Scaled(voice.data16[at]) : Scaled(voice.data8[at]);
+  };
+  int32_t left = value(index, 0);
+  int32_t right = channels == 2 ? value(index, 1) : left;
+  if (interpolate_) {
+    const int32_t fraction = FractionOf(voice.position);
+    left = Blend(left, value(next, 0), fraction);
+    right = channels == 2 ? Blend(right, value(next, 1), fraction) : left;
+  }
+  const int32_t gain_left = voice.level_left >> kRampBits;
+  const int32_t gain_right = voice.level_right >> kRampBits;
+  if (output_mode_ == kMixerStereo) {
+    accumulator[0] += int64_t{left} * gain_left;
+    accumulator[1] += int64_t{right} * gain_right;
+  } else {
+    accumulator[0] +=
+        channels == 2 ? ((int64_t{left} + right) * gain_left) >> 1 : int64_t{left} * gain_left;
+  }
+  if (voice.ramp_frames > 0 && --voice.ramp_frames > 0) {
+    voice.level_left += voice.ramp_left;
+    voice.level_right += voice.ramp_right;
+  } else {
+    voice.level_left = voice.gain_left * (1 << kRampBits);
+    voice.level_right = voice.gain_right * (1 << kRampBits);
+  }
+  const auto step = static_cast<int64_t>(voice.step);
+  voice.position += voice.backwards ? -step : step;
 }
 
 // Mixes one voice over frames output frames, wrapping its loop or ending it.
 // Each run is cut where the sample (or, interpolating, the last frame that
 // has a successor) ends, so the inner loop needs no bounds check.
-void Mixer::MixVoice(Voice& voice, int32_t* accumulator, int frames) const {
+void Mixer::MixVoice(Voice& voice, int64_t* accumulator, int frames) const {
   const bool stereo = output_mode_ == kMixerStereo;
   const int frame_values = stereo ? 2 : 1;
-  const MixRunFunction run = SelectRun(stereo, interpolate_ != 0);
-  const bool silent = voice.gain_left == 0 && voice.gain_right == 0;
-  const uint64_t end = uint64_t{voice.length} << kFractionBits;
+  const MixRunFunction run =
+      SelectRun(voice.data16 != nullptr, voice.channels, stereo, interpolate_ != 0);
+  const void* data = voice.data16 != nullptr ? static_cast<const void*>(voice.data16)
+                                             : static_cast<const void*>(voice.data8);
+  const int64_t end = int64_t{voice.length} << kFractionBits;
+  const int64_t last_pair = end - kOneFrame;  // interpolation reads the frame after
+  const auto step = static_cast<int64_t>(voice.step);
   while (frames > 0) {
-    if (voice.position >= end) {
-      if (voice.loop_end == 0) {
+    if (!KeepInside(voice)) {
+      voice.playing = false;
+      return;
+    }
+    if (voice.ramp_frames > 0 || (interpolate_ && voice.position >= last_pair)) {
+      MixFrame(voice, accumulator);
+      accumulator += frame_values;
+      --frames;
+      if (voice.fading && voice.ramp_frames == 0) {
         voice.playing = false;
         return;
       }
-      const uint64_t loop_start = uint64_t{voice.loop_start} << kFractionBits;
-      const uint64_t loop_length = end - loop_start;
-      voice.position = loop_start + (voice.position - loop_start) % loop_length;
-    }
-    const uint32_t index = static_cast<uint32_t>(voice.position >> kFractionBits);
-    if (interpolate_ && !silent && index + 1 >= voice.length) {
-      // The last frame before the end blends towards the loop start, or
-      // holds its value when the sample ends, so the wrap makes no click.
-      const int32_t s0 = voice.data[index];
-      const int32_t s1 = voice.loop_end != 0 ? voice.data[voice.loop_start] : s0;
-      const auto fraction =
-          static_cast<int32_t>((voice.position >> (kFractionBits - kInterpolationBits)) &
-                               ((1 << kInterpolationBits) - 1));
-      const int32_t value = s0 * (1 << kInterpolationBits) + (s1 - s0) * fraction;
-      accumulator[0] += value * voice.gain_left;
-      if (stereo) accumulator[1] += value * voice.gain_right;
-      accumulator += frame_values;
-      voice.position += voice.step;
-      --frames;
       continue;
     }
-    const uint64_t run_end = interpolate_ && !silent ? end - (uint64_t{1} << kFractionBits) : end;
-    const uint64_t frames_to_end = (run_end - voice.position + voice.step - 1) / voice.step;
-    const int count =
-        static_cast<int>(std::min<uint64_t>(frames_to_end, static_cast<uint64_t>(frames)));
-    if (silent) {
-      voice.position += voice.step * static_cast<uint64_t>(count);
+    int64_t available;
+    if (voice.backwards) {
+      available = (voice.position - (int64_t{voice.loop_start} << kFractionBits)) / step + 1;
     } else {
-      run(voice.data, voice.position, voice.step, voice.gain_left, voice.gain_right, accumulator,
-          count);
+      const int64_t run_end = interpolate_ ? last_pair : end;
+      available = (run_end - voice.position + step - 1) / step;
+    }
+    const int count = static_cast<int>(std::min<int64_t>(available, frames));
+    const int64_t signed_step = voice.backwards ? -step : step;
+    if (voice.gain_left == 0 && voice.gain_right == 0) {
+      voice.position += signed_step * count;
+    } else {
+      run(data, voice.position, signed_step, voice.gain_left, voice.gain_right, accumulator, count);
     }
     accumulator += count * frame_values;
     frames -= count;
   }
   // Leave the position inside the sample (or its loop) between renders.
-  if (voice.position >= end) {
-    if (voice.loop_end == 0) {
-      voice.playing = false;
-    } else {
-      const uint64_t loop_start = uint64_t{voice.loop_start} << kFractionBits;
-      voice.position = loop_start + (voice.position - loop_start) % (end - loop_start);
-    }
-  }
+  if (!KeepInside(voice)) voice.playing = false;
 }
 
 void Mixer::MixChunk(int frames) {
   const int values = frames * (output_mode_ == kMixerStereo ? 2 : 1);
-  std::memset(accumulator_.data(), 0, sizeof(int32_t) * static_cast<size_t>(values));
+  std::memset(accumulator_.data(), 0, sizeof(int64_t) * static_cast<size_t>(values));
   for (Voice& voice : voices_) {
     if (voice.playing && voice.step != 0) MixVoice(voice, accumulator_.data(), frames);
   }
@@ -292,11 +446,11 @@ int Mixer::Render(int16_t* out, int frames, TickFunction tick, void* context, in
     const int count = std::min({frames - done, frames_until_tick_, kChunkFrames});
     MixChunk(count);
     int16_t* target = out + done * frame_values;
-    const int shift = kOutputShift + (interpolate_ ? kInterpolationBits : 0);
+    const int shift = kOutputShift + kSampleScaleBits + (interpolate_ ? kInterpolationBits : 0);
     const int values = count * frame_values;
     for (int i = 0; i < values; ++i) {
-      const int32_t level = accumulator_[static_cast<size_t>(i)] >> shift;
-      target[i] = static_cast<int16_t>(std::clamp(level, -32768, 32767));
+      const int64_t level = accumulator_[static_cast<size_t>(i)] >> shift;
+      target[i] = static_cast<int16_t>(std::clamp<int64_t>(level, -32768, 32767));
     }
     done += count;
     frames_until_tick_ -= count;

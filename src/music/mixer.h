@@ -1,6 +1,10 @@
-// The software sound device: mixes up to 32 channels of signed 8-bit
-// samples into 16-bit output and asks the player for a tick at the spacing
-// that the song's tempo sets.
+// The software sound device: mixes up to 32 channels of 8- or 16-bit, mono
+// or stereo samples (forward and ping-pong loops) into 16-bit output and
+// asks the player for a tick at the spacing that the song's tempo sets.
+//
+// No voice clicks: a start, a volume or panning change ramps the level over
+// about a millisecond, and a cut, a restart or a new note hands the sound
+// that was playing to a background voice that fades it out meanwhile.
 //
 // The player drives it through the device operations (SetUpdateRate,
 // SetSample, PlaySound, StopSound, SetPosition, SetRate, SetVolume,
@@ -29,6 +33,8 @@ struct ModuleSample;
 constexpr int kMixerMono = 9;
 constexpr int kMixerStereo = 10;
 constexpr int kMixerMaxChannels = 32;
+// Voices: one per channel plus background voices for fading or released notes.
+constexpr int kMixerMaxVoices = 96;
 constexpr int kMixerPanSurround = 128;
 // Update rate before the first SetUpdateRate: 50 ticks per second.
 constexpr uint32_t kMixerDefaultUpdateRate = 5000;
@@ -60,6 +66,10 @@ class Mixer {
   int SetVolume(int channel, int volume);    // 0..64
   int SetPanning(int channel, int panning);  // -64..64, or kMixerPanSurround
 
+  // Frames over which level changes ramp (0: at once, for exact tests).
+  // Configure sets about one millisecond.
+  void SetRampFrames(int frames);
+
   // Fills frames output frames (interleaved left/right in stereo). Returns
   // 0, or the first non-zero code of tick (mixing stops there; the rest of
   // out is silence). *mixed_frames, when given, receives the frames mixed
@@ -80,37 +90,56 @@ class Mixer {
   int channel_panning(int channel) const;
   uint32_t channel_rate_hz(int channel) const;
   uint32_t channel_position(int channel) const;  // whole frames into the sample
+  // Voices sounding now, background fades included.
+  int active_voices() const;
 
  private:
   struct Voice {
     const ModuleSample* selected = nullptr;  // by SetSample
     const ModuleSample* sample = nullptr;    // started by PlaySound
-    const int8_t* data = nullptr;
+    const int8_t* data8 = nullptr;           // one of the two, by the sample's depth
+    const int16_t* data16 = nullptr;
+    int channels = 1;  // values per frame
     uint32_t length = 0;
     uint32_t loop_start = 0;
     uint32_t loop_end = 0;  // 0 when not looping
-    uint64_t position = 0;  // frames, 32.32 fixed point
-    uint64_t step = 0;      // 32.32 frames per output frame
+    bool ping_pong = false;
+    bool backwards = false;  // ping-pong: moving towards the loop start
+    int64_t position = 0;    // frames, 32.32 fixed point
+    uint64_t step = 0;       // 32.32 frames per output frame
     uint32_t rate_hz = 0;
     int volume = 64;
     int panning = 0;
-    int32_t gain_left = 0;  // volume x pan, see UpdateGains
+    int32_t gain_left = 0;  // target gains: volume x pan, see UpdateGains
     int32_t gain_right = 0;
+    int32_t level_left = 0;  // gains now, with kRampBits fraction bits
+    int32_t level_right = 0;
+    int32_t ramp_left = 0;  // per-frame change while ramping
+    int32_t ramp_right = 0;
+    int ramp_frames = 0;  // frames of ramp left
+    bool fading = false;  // a background voice: stops when its ramp ends
+    bool mixed = false;   // has sounded since it started (a change must ramp)
     bool playing = false;
   };
 
   bool ValidChannel(int channel) const { return channel >= 0 && channel < kMixerMaxChannels; }
   void UpdateGains(Voice& voice) const;
+  void StartRamp(Voice& voice) const;
   void UpdateStep(Voice& voice) const;
+  // Hands what the channel plays to a background voice that fades it out.
+  void FadeOut(Voice& voice);
   void MixChunk(int frames);
-  void MixVoice(Voice& voice, int32_t* accumulator, int frames) const;
+  void MixVoice(Voice& voice, int64_t* accumulator, int frames) const;
+  void MixFrame(Voice& voice, int64_t* accumulator) const;
+  bool KeepInside(Voice& voice) const;
 
   int mixing_rate_hz_ = 44100;
   int output_mode_ = kMixerStereo;
   int interpolate_ = 0;
+  int ramp_frames_ = 0;
   uint32_t update_rate_ = kMixerDefaultUpdateRate;
   int tick_spacing_frames_ = 0;
   int frames_until_tick_ = 0;
-  Voice voices_[kMixerMaxChannels];
-  std::vector<int32_t> accumulator_;  // sized once by the constructor, 2 per frame
+  Voice voices_[kMixerMaxVoices];     // channel c plays on voice c; the rest fade
+  std::vector<int64_t> accumulator_;  // sized once by the constructor, 2 per frame
 };

@@ -14,6 +14,7 @@
 
 #include "music/background_player.h"
 #include "music/mixer.h"
+#include "music/module_loader.h"
 #include "music/music_errors.h"
 #include "music/music_options.h"
 #include "music/music_settings.h"
@@ -83,34 +84,6 @@ int SkipFrames(Mixer& mixer, int64_t frames, TickFunction tick, void* context) {
   return kMusicOk;
 }
 
-// Reads the head of a module file and refuses the formats this music system
-// cannot play, so that no file is misread as something it is not.
-int CheckModuleHead(const char* path, std::string* reason) {
-  std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) {
-    *reason = std::string("cannot open the module file: ") + std::strerror(errno);
-    return kMusicFileOpenFailed;
-  }
-  char head[48] = {};
-  const size_t got = std::fread(head, 1, sizeof head, file);
-  std::fclose(file);
-  if (got >= 16 && std::memcmp(head, "Extended Module:", 16) == 0) {
-    *reason = "an Extended Module (XM); this music system plays S3M modules only";
-    return kMusicInvalidModule;
-  }
-  if (got >= 4 && std::memcmp(head, "IMPM", 4) == 0) {
-    *reason = "an Impulse Tracker module (IT); this music system plays S3M modules only";
-    return kMusicInvalidModule;
-  }
-  if (got < 48 || std::memcmp(head + 44, "SCRM", 4) != 0) {
-    *reason =
-        "not an S3M module (no \"SCRM\" at byte 44); this music system plays S3M "
-        "modules only";
-    return kMusicInvalidModule;
-  }
-  return kMusicOk;
-}
-
 void StopPlay(MusicSystem& system, uint32_t handle) {
   PlayerStop(system.plays[handle - 1]);
   system.plays[handle - 1] = nullptr;
@@ -145,10 +118,7 @@ std::mutex& MusicCriticalSection() {
 }
 
 int LoadModuleChecked(const char* path, Module** module, std::string* reason) {
-  int code = CheckModuleHead(path, reason);
-  if (code == kMusicOk) code = LoadS3M(path, module);
-  if (code != kMusicOk && reason->empty()) *reason = MusicErrorText(code);
-  return code;
+  return LoadModuleFile(path, module, reason);
 }
 
 int MusicStartup() {

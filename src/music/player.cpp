@@ -48,8 +48,66 @@ bool UsesMemory(uint8_t command) {
   }
 }
 
-uint8_t EffectiveInfo(const PlayChannel& channel) {
+// The plain and extended rules share Protracker's commands and differ from
+// it in their effect memories only.
+bool PlainRules(const PlayState& state) {
+  return state.module->rules == kRulesPlain || state.module->rules == kRulesExtended;
+}
+
+// Where the extended rules keep the last non-zero info of a command; -1 for
+// commands without a memory (or with one inside the command).
+int ExtendedMemorySlot(uint8_t command) {
+  switch (command) {
+    case kCommandPortamentoUp:
+      return 0;
+    case kCommandPortamentoDown:
+      return 1;
+    case kCommandVolumeSlide:
+    case kCommandTonePortaVolSlide:
+    case kCommandVibratoVolSlide:
+      return 2;  // the three slides share one
+    case kCommandFinePortamentoUp:
+      return 3;
+    case kCommandFinePortamentoDown:
+      return 4;
+    case kCommandFineVolumeUp:
+      return 5;
+    case kCommandFineVolumeDown:
+      return 6;
+    case kCommandRetrigger:
+      return 7;
+    default:
+      return -1;
+  }
+}
+
+// Quirk (S3M rules): one memory per channel stands in for any info of 0.
+// The plain rules have no such memory (the commands that remember do it
+// themselves); the extended rules keep one per command.
+uint8_t EffectiveInfo(const PlayState& state, PlayChannel& channel) {
+  if (state.module->rules == kRulesExtended) {
+    const int slot = ExtendedMemorySlot(channel.command);
+    if (slot < 0) return channel.info;
+    if (channel.info != 0) channel.effect_memory[slot] = channel.info;
+    return channel.effect_memory[slot];
+  }
+  if (PlainRules(state)) return channel.info;
   return channel.info == 0 && UsesMemory(channel.command) ? channel.memory : channel.info;
+}
+
+// Command numbers above this are invalid pattern data under the state's rules.
+uint8_t HighestCommand(const PlayState& state) {
+  return PlainRules(state) ? kCommandHighestAnyRules : kCommandHighest;
+}
+
+int RowAction(PlayState& state, PlayChannel& channel, uint8_t info, int repeat) {
+  return PlainRules(state) ? RunPlainRowAction(state, channel, info, repeat)
+                           : RunRowAction(state, channel, info, repeat);
+}
+
+int TickAction(PlayState& state, PlayChannel& channel, uint8_t info) {
+  return PlainRules(state) ? RunPlainTickAction(state, channel, info)
+                           : RunTickAction(state, channel, info);
 }
 
 void PatternBytes(const PlayState& state, const uint8_t** begin, const uint8_t** end) {
@@ -122,8 +180,8 @@ int RunTickEffects(PlayState& state) {
   for (int32_t i = 0; i < state.channel_count; ++i) {
     PlayChannel& channel = state.channels[i];
     if ((channel.flags & kChannelCommandPresent) == 0) continue;
-    if (channel.command > kCommandHighest) return kMusicInvalidPatternData;
-    const int code = RunTickAction(state, channel, EffectiveInfo(channel));
+    if (channel.command > HighestCommand(state)) return kMusicInvalidPatternData;
+    const int code = TickAction(state, channel, EffectiveInfo(state, channel));
     if (code != kMusicOk) return code;
   }
   return kMusicOk;
@@ -150,10 +208,9 @@ int ApplyRowToChannel(PlayState& state, PlayChannel& channel) {
     channel.output_volume = channel.volume;
   }
   if (channel.flags & kChannelCommandPresent) {
-    if (channel.command > kCommandHighest) return kMusicInvalidPatternData;
-    // Quirk: one memory per channel, shared by every command.
+    if (channel.command > HighestCommand(state)) return kMusicInvalidPatternData;
     if (channel.info != 0) channel.memory = channel.info;
-    code = RunRowAction(state, channel, EffectiveInfo(channel), 0);
+    code = RowAction(state, channel, EffectiveInfo(state, channel), 0);
     if (code != kMusicOk) return code;
   }
   if (channel.flags & kChannelNewNote) return StartNote(state, channel);
@@ -170,8 +227,8 @@ int ProcessRow(PlayState& state) {
     for (int32_t i = 0; i < state.channel_count; ++i) {
       PlayChannel& channel = state.channels[i];
       if ((channel.flags & kChannelCommandPresent) == 0) continue;
-      if (channel.command > kCommandHighest) return kMusicInvalidPatternData;
-      const int code = RunRowAction(state, channel, channel.info, 1);
+      if (channel.command > HighestCommand(state)) return kMusicInvalidPatternData;
+      const int code = RowAction(state, channel, channel.info, 1);
       if (code != kMusicOk) return code;
     }
     const int code = RunTickEffects(state);
@@ -264,7 +321,9 @@ int SetUpState(PlayState& state, Module* module, const int* device_channels, int
     code = ApplyPanning(state, state.channels[i], module->panning[i]);
   }
   state.period_shift = 2;
-  state.maximum_volume = kPlayerMaximumVolume;
+  state.maximum_volume = module->rules == kRulesPlain || module->rules == kRulesExtended
+                             ? kPlayerPlainMaximumVolume
+                             : kPlayerMaximumVolume;
   const bool amiga_limits = (module->flags & kModuleFlagAmigaLimits) != 0;
   state.maximum_period = amiga_limits ? 3424 : 0x7FFF;
   state.minimum_period = amiga_limits ? 452 : 64;
@@ -314,6 +373,13 @@ int PlayerTickState(PlayState* state) {
   if (state->loop_count > 0 && state->loop_flag == 0) return kMusicOk;
   // Quirk: a state starts on tick 0 of no row, so the first row is read on
   // the speed-th tick like every later one (a lead-in of speed - 1 ticks).
+  if (PlainRules(*state)) {
+    // Each tick starts from the channels' own volumes; a tremolo then moves
+    // what the device hears for this tick only.
+    for (int32_t i = 0; i < state->channel_count; ++i) {
+      state->channels[i].output_volume = state->channels[i].volume;
+    }
+  }
   int code;
   if (++state->tick < state->speed) {
     code = RunTickEffects(*state);

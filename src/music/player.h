@@ -1,5 +1,5 @@
-// The module player for S3M modules: turns a Module into sound-device calls,
-// one tick at a time, for up to 16 modules playing at once (play slots).
+// The module player for S3M, plain and "Extended Module:" modules: turns a Module into sound-device
+// calls, one tick at a time, for up to 16 modules playing at once (play slots).
 //
 //   PlayerSetDevice(&mixer);                 // the device every state plays on
 //   PlayState* state = nullptr;
@@ -22,7 +22,8 @@
 class Mixer;
 
 constexpr int kPlaySlots = 16;
-constexpr int kPlayerMaximumVolume = 63;  // channel volume limit for S3M
+constexpr int kPlayerMaximumVolume = 63;       // channel volume limit for S3M
+constexpr int kPlayerPlainMaximumVolume = 64;  // and for plain modules
 
 // PlayChannel::flags.
 constexpr uint32_t kChannelNewNote = 1u << 0;
@@ -56,6 +57,16 @@ struct PlayChannel {
   uint8_t retrigger_count;
   uint8_t last_note;
   uint32_t flags;  // kChannel*
+  // Beyond the S3M record: the plain rules' tremolo and their pattern loop,
+  // which each channel keeps for itself.
+  uint8_t tremolo_position;
+  uint8_t tremolo_speed;
+  uint8_t tremolo_depth;
+  uint8_t pattern_loop_row;
+  uint8_t pattern_loop_count;
+  // The extended rules' memories, one per effect that has one
+  // (kExtendedMemory* in player.cpp).
+  uint8_t effect_memory[8];
 };
 
 struct PlayStatus {

@@ -50,35 +50,6 @@ void VolumeSlide(const PlayState& state, PlayChannel& channel, uint8_t info, Pha
   ApplyVolume(state, channel, volume);
 }
 
-void TonePortamentoTick(const PlayState& state, PlayChannel& channel, uint8_t info) {
-  if (channel.portamento_target != 0 && info != 0) channel.portamento_speed = info;
-  if (channel.portamento_target == 0 || channel.portamento_target == channel.period) return;
-  const int64_t step = int64_t{channel.portamento_speed} * 4;
-  const int64_t target = channel.portamento_target;
-  const int64_t period = channel.period;
-  const int64_t next = period < target ? std::min(period + step, target)
-                                       : (period - target <= step ? target : period - step);
-  ApplyPeriod(state, channel, next);
-}
-
-void TonePortamentoRow(const PlayState& state, PlayChannel& channel) {
-  const ModuleSample* sample = ChannelSample(state, channel);
-  if ((channel.flags & kChannelNewNote) == 0 || sample == nullptr || channel.note == kNoteCut)
-    return;
-  channel.portamento_target = NotePeriod(channel.note, sample->rate_hz);
-  channel.flags &= ~kChannelNewNote;  // slide to the note instead of restarting it
-}
-
-void VibratoTick(const PlayState& state, PlayChannel& channel, uint8_t info) {
-  if (LowNibble(info) != 0) channel.vibrato_depth = LowNibble(info);
-  if (HighNibble(info) != 0) channel.vibrato_speed = HighNibble(info);
-  const int64_t delta = (kVibratoWave[channel.vibrato_position & 31] * channel.vibrato_depth) >> 5;
-  const int64_t period = channel.period;
-  ApplyOutputPeriod(state, channel,
-                    (channel.vibrato_position & 32) ? period - delta : period + delta);
-  channel.vibrato_position = static_cast<uint8_t>(channel.vibrato_position + channel.vibrato_speed);
-}
-
 void ArpeggioTick(const PlayState& state, PlayChannel& channel, uint8_t info) {
   const ModuleSample* sample = ChannelSample(state, channel);
   if (sample == nullptr || channel.note >= kNoteKeyOff || (channel.note & 15) > 11) return;
@@ -157,6 +128,35 @@ int CoarsePanning(uint8_t y) {
 
 }  // namespace
 
+void TonePortamentoTick(const PlayState& state, PlayChannel& channel, uint8_t info) {
+  if (channel.portamento_target != 0 && info != 0) channel.portamento_speed = info;
+  if (channel.portamento_target == 0 || channel.portamento_target == channel.period) return;
+  const int64_t step = int64_t{channel.portamento_speed} * 4;
+  const int64_t target = channel.portamento_target;
+  const int64_t period = channel.period;
+  const int64_t next = period < target ? std::min(period + step, target)
+                                       : (period - target <= step ? target : period - step);
+  ApplyPeriod(state, channel, next);
+}
+
+void TonePortamentoRow(const PlayState& state, PlayChannel& channel) {
+  const ModuleSample* sample = ChannelSample(state, channel);
+  if ((channel.flags & kChannelNewNote) == 0 || sample == nullptr || channel.note == kNoteCut)
+    return;
+  channel.portamento_target = NotePeriod(channel.note, sample->rate_hz);
+  channel.flags &= ~kChannelNewNote;  // slide to the note instead of restarting it
+}
+
+void VibratoTick(const PlayState& state, PlayChannel& channel, uint8_t info) {
+  if (LowNibble(info) != 0) channel.vibrato_depth = LowNibble(info);
+  if (HighNibble(info) != 0) channel.vibrato_speed = HighNibble(info);
+  const int64_t delta = (kVibratoWave[channel.vibrato_position & 31] * channel.vibrato_depth) >> 5;
+  const int64_t period = channel.period;
+  ApplyOutputPeriod(state, channel,
+                    (channel.vibrato_position & 32) ? period - delta : period + delta);
+  channel.vibrato_position = static_cast<uint8_t>(channel.vibrato_position + channel.vibrato_speed);
+}
+
 void ApplyPeriod(const PlayState& state, PlayChannel& channel, int64_t period) {
   if (period == 0) return;
   // Compared as a signed value: a slide past the highest pitch (a negative
@@ -186,6 +186,13 @@ const ModuleSample* ChannelSample(const PlayState& state, const PlayChannel& cha
   const Module& module = *state.module;
   if (channel.instrument < 0 || channel.instrument >= module.instrument_count) return nullptr;
   const ModuleInstrument* instrument = module.instruments[channel.instrument];
+  if (instrument != nullptr && module.rules == kRulesExtended) {
+    // The instrument's map picks the sample of the channel's note.
+    if (channel.note >= kNoteKeyOff || (channel.note & 15) > 11) return instrument->sample;
+    const int note = (channel.note >> 4) * 12 + (channel.note & 15);
+    const uint8_t index = note < kModuleNotes ? instrument->note_samples[note] : kInstrumentNone;
+    return index < module.sample_count ? module.samples[index] : nullptr;
+  }
   if (instrument == nullptr || channel.sample >= instrument->sample_count) return nullptr;
   return instrument->sample;
 }
@@ -207,11 +214,23 @@ int StartNote(PlayState& state, PlayChannel& channel) {
   channel.period = period;
   channel.output_period = period;
   if (device == nullptr) return kMusicOk;
-  int code = device->PlaySound(channel.device_channel, PeriodToRateHz(period));
+  // Extended rules: a note without an instrument byte may map to another
+  // sample of the instrument.
+  int code = state.module->rules == kRulesExtended
+                 ? device->SetSample(channel.device_channel, sample)
+                 : kMusicOk;
+  if (code == kMusicOk) code = device->PlaySound(channel.device_channel, PeriodToRateHz(period));
   // Quirk: the offset stays until the next instrument byte, so later notes
   // without one start at it too.
   if (code == kMusicOk && channel.sample_offset != 0) {
-    code = device->SetPosition(channel.device_channel, channel.sample_offset);
+    uint32_t offset = channel.sample_offset;
+    // Plain rules: an offset beyond the end of a looping sample starts its
+    // loop (without a loop the device falls silent).
+    if (state.module->rules == kRulesPlain && offset >= sample->length &&
+        sample->loop_mode != kLoopNone) {
+      offset = sample->loop_start;
+    }
+    code = device->SetPosition(channel.device_channel, offset);
   }
   return code;
 }

@@ -26,5 +26,17 @@ int RunRowAction(PlayState& state, PlayChannel& channel, uint8_t info, int repea
 // The command's action on the other ticks. Device code or 0.
 int RunTickAction(PlayState& state, PlayChannel& channel, uint8_t info);
 
+// Steps shared by the rule sets: the tone portamento's target on the row
+// and its slide on the other ticks, and one vibrato step.
+void TonePortamentoRow(const PlayState& state, PlayChannel& channel);
+void TonePortamentoTick(const PlayState& state, PlayChannel& channel, uint8_t info);
+void VibratoTick(const PlayState& state, PlayChannel& channel, uint8_t info);
+
+// The plain-module rules' actions: commands whose meaning differs from the
+// S3M rules, or that only plain modules have; the others go to
+// RunRowAction and RunTickAction.
+int RunPlainRowAction(PlayState& state, PlayChannel& channel, uint8_t info, int repeat);
+int RunPlainTickAction(PlayState& state, PlayChannel& channel, uint8_t info);
+
 // The sample the channel plays, or null.
 const ModuleSample* ChannelSample(const PlayState& state, const PlayChannel& channel);

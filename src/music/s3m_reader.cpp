@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "music/module_records.h"
 #include "music/music_errors.h"
 #include "music/music_io.h"
 
@@ -318,13 +319,16 @@ int ReadPatterns(ReaderState& reader, Module& module, size_t header_pattern_coun
   return kMusicOk;
 }
 
-// Reads the stored sample bytes and converts them to signed 8-bit frames:
-// unsigned data is re-centred, 16-bit data keeps its high byte, and of a
-// stereo sample only the left half (stored first) is read.
+// Reads the stored sample bytes at their full precision: 8-bit data as
+// signed bytes, 16-bit data as signed words (unsigned data is re-centred),
+// and a stereo sample, stored as its left half then its right half, as
+// interleaved left and right frames.
 int ReadSampleData(ReaderState& reader, const InstrumentHeader& header, ModuleSample& sample) {
   const bool sixteen_bit = (header.flags & 4) != 0;
-  const size_t frame_bytes = sixteen_bit ? 2 : 1;
-  const size_t byte_count = size_t{sample.length} * frame_bytes;
+  const size_t channels = (header.flags & 2) != 0 ? 2 : 1;
+  const size_t value_bytes = sixteen_bit ? 2 : 1;
+  const size_t values = size_t{sample.length} * channels;
+  const size_t byte_count = values * value_bytes;
   const size_t file_size = MusicFileSize(reader.file);
   if (header.sample_position > file_size || byte_count > file_size - header.sample_position) {
     return kMusicUnexpectedEndOfFile;  // checked before the buffer is made
@@ -332,12 +336,24 @@ int ReadSampleData(ReaderState& reader, const InstrumentHeader& header, ModuleSa
   std::vector<uint8_t> raw(byte_count);
   int code = ReadAt(reader, header.sample_position, raw.data(), raw.size());
   if (code != kMusicOk) return code;
-  code = AllocateArray(sample.length, &sample.data);
+  sample.channels = static_cast<uint8_t>(channels);
+  const uint16_t recentre = reader.signed_samples ? 0 : 0x8000;
+  // Value v of the stored order (all left, then all right) goes to its
+  // interleaved place.
+  auto target = [&](size_t v) { return (v % sample.length) * channels + v / sample.length; };
+  if (sixteen_bit) {
+    code = AllocateArray(values, &sample.data16);
+    if (code != kMusicOk) return code;
+    for (size_t v = 0; v < values; ++v) {
+      const uint16_t word = ReadU16LittleEndian(&raw[v * 2]) ^ recentre;
+      sample.data16[target(v)] = static_cast<int16_t>(word);
+    }
+    return kMusicOk;
+  }
+  code = AllocateArray(values, &sample.data);
   if (code != kMusicOk) return code;
-  const uint8_t recentre = reader.signed_samples ? 0 : 0x80;
-  for (size_t i = 0; i < sample.length; ++i) {
-    const uint8_t byte = raw[i * frame_bytes + frame_bytes - 1];
-    sample.data[i] = static_cast<int8_t>(byte ^ recentre);
+  for (size_t v = 0; v < values; ++v) {
+    sample.data[target(v)] = static_cast<int8_t>(raw[v] ^ (recentre >> 8));
   }
   return kMusicOk;
 }
@@ -356,6 +372,7 @@ int ReadInstruments(ReaderState& reader, Module& module) {
     module.instruments[i] = instrument;
     std::memcpy(instrument->name, header.name, kModuleNameBytes);
     instrument->name[kModuleNameBytes] = '\0';
+    SetUpPlainInstrument(*instrument, i);
     if (!reader.used[i]) continue;
     instrument->used = 1;
     instrument->sample_count = 1;
@@ -373,6 +390,7 @@ int ReadInstruments(ReaderState& reader, Module& module) {
     sample->loop_end = header.loop_end;
     sample->volume = header.volume;
     sample->rate_hz = header.rate_hz;
+    SetUpPlainSample(*sample);
     if (sample->length != 0) {
       code = ReadSampleData(reader, header, *sample);
       sample->sample_type = 1;
@@ -395,6 +413,7 @@ int LoadFromFile(ReaderState& reader, Module** out) {
     std::memcpy(module->name, header, kModuleNameBytes);
     module->name[kModuleNameBytes] = '\0';
     module->rules = kRulesS3M;
+    SetUpModuleDefaults(*module, "S3M");
     module->instrument_count = static_cast<int32_t>(instrument_count);
     module->sample_count = module->instrument_count;
     module->master_volume = header[48];
@@ -450,30 +469,6 @@ int LoadS3MFromMemory(const uint8_t* data, size_t size, Module** module) {
   const int code = MusicFileOpenMemory(data, size, &file);
   if (code != kMusicOk) return code;
   return LoadOpened(file, module);
-}
-
-void FreeModule(Module* module) {
-  if (module == nullptr) return;
-  if (module->instruments != nullptr) {
-    for (int32_t i = 0; i < module->instrument_count; ++i) {
-      ModuleInstrument* instrument = module->instruments[i];
-      if (instrument == nullptr) continue;
-      if (instrument->sample != nullptr) MusicMemoryFree(instrument->sample->data);
-      MusicMemoryFree(instrument->sample);
-      MusicMemoryFree(instrument);
-    }
-  }
-  if (module->patterns != nullptr) {
-    for (int32_t i = 0; i < module->pattern_count; ++i) {
-      if (module->patterns[i] != nullptr) MusicMemoryFree(module->patterns[i]->rows);
-      MusicMemoryFree(module->patterns[i]);
-    }
-  }
-  MusicMemoryFree(module->orders);
-  MusicMemoryFree(module->instruments);
-  MusicMemoryFree(module->samples);
-  MusicMemoryFree(module->patterns);
-  MusicMemoryFree(module);
 }
 
 int32_t PanSeparation() {

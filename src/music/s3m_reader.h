@@ -15,14 +15,13 @@
 #include <cstdint>
 
 #include "music/module.h"
+#include "music/module_records.h"
 
 // Reads the file at path. 0 and *module set, or an error code and *module
 // left untouched.
 int LoadS3M(const char* path, Module** module);
 // The same from size bytes in memory (tests, fuzzing, library members).
 int LoadS3MFromMemory(const uint8_t* data, size_t size, Module** module);
-// Releases a module and everything it owns; null is allowed.
-void FreeModule(Module* module);
 
 // Stereo separation for left and right channels without their own pan byte:
 // pan 64 - separation (left) or 64 + separation (right). Default 64.

@@ -38,6 +38,7 @@ std::vector<int16_t> Render(Mixer& mixer, int frames) {
 
 void Start(Mixer& mixer, int channel, const TestSample& sample, uint32_t rate_hz, int volume = 64,
            int panning = 0) {
+  mixer.SetRampFrames(0);  // exact levels from the first frame (ramps: mixer_voices_test)
   ASSERT_EQ(mixer.SetSample(channel, &sample.sample), 0);
   ASSERT_EQ(mixer.PlaySound(channel, rate_hz), 0);
   ASSERT_EQ(mixer.SetVolume(channel, volume), 0);

@@ -358,14 +358,16 @@ TEST(S3mReaderSamples, StoredFormatsBecomeSigned8Bit) {
   EXPECT_EQ((std::vector<int>{data[0], data[1], data[2], data[3]}),
             (std::vector<int>{-128, -1, 0, -112}));
 
-  builder.samples[0].flags = 4;  // 16-bit signed: the high bytes
+  builder.samples[0].flags = 4;  // 16-bit signed: kept whole
   builder.samples[0].bytes = {0x34, 0x12, 0xFF, 0x80, 0x00, 0x7F};
   builder.samples[0].length = 3;
   Loaded wide(builder.Build());
   ASSERT_EQ(wide.code, 0);
-  data = wide.module->instruments[0]->sample->data;
+  const int16_t* words = wide.module->instruments[0]->sample->data16;
   ASSERT_EQ(wide.module->instruments[0]->sample->length, 3u);
-  EXPECT_EQ((std::vector<int>{data[0], data[1], data[2]}), (std::vector<int>{0x12, -128, 127}));
+  EXPECT_EQ(wide.module->instruments[0]->sample->data, nullptr);
+  EXPECT_EQ((std::vector<int>{words[0], words[1], words[2]}),
+            (std::vector<int>{0x1234, -0x7F01, 0x7F00}));
 }
 
 TEST(S3mReaderSamples, SamplesBeyondOneMebibyteUseThePointersHighByte) {

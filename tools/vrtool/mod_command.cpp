@@ -1,5 +1,5 @@
-// vrtool mod: inspect, trace, render and play S3M modules with the demo's
-// own reader, player and mixer.
+// vrtool mod: inspect, trace, render and play modules (S3M and plain
+// modules) with the demo's own readers, player and mixer.
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,9 +10,10 @@
 #include <vector>
 
 #include "music/mixer.h"
+#include "music/module_loader.h"
+#include "music/module_records.h"
 #include "music/music_errors.h"
 #include "music/player.h"
-#include "music/s3m_reader.h"
 #include "music/wav_file.h"
 #include "vrtool/commands.h"
 #include "vrtool/input_file.h"
@@ -35,12 +36,12 @@ void PrintModUsage(FILE* out) {
                "usage: vrtool mod COMMAND [ARGS...]\n"
                "\n"
                "Commands (each has --help):\n"
-               "  info FILE.s3m [--json]           name, channels, orders, patterns,\n"
+               "  info FILE [--json]           name, channels, orders, patterns,\n"
                "                                   instruments, speed, tempo, length\n"
-               "  trace FILE.s3m                   one line per row played: order position,\n"
+               "  trace FILE                   one line per row played: order position,\n"
                "                                   pattern, row\n"
-               "  render FILE.s3m OUT.wav [opts]   the whole song into a 16-bit WAV file\n"
-               "  play FILE.s3m [opts]             play through the sound card\n"
+               "  render FILE OUT.wav [opts]   the whole song into a 16-bit WAV file\n"
+               "  play FILE [opts]             play through the sound card\n"
                "\n"
                "FILE may be LIBRARY.dat:MEMBER, a module inside a file library.\n");
 }
@@ -58,10 +59,11 @@ bool LoadModuleArgument(const char* command, const std::string& argument, Loaded
     std::fprintf(stderr, "vrtool mod %s: %s\n", command, error.c_str());
     return false;
   }
-  const int code = LoadS3MFromMemory(bytes.data(), bytes.size(), &loaded->module);
+  std::string reason;
+  const int code = LoadModuleFromMemory(bytes.data(), bytes.size(), &loaded->module, &reason);
   if (code != kMusicOk) {
-    std::fprintf(stderr, "vrtool mod %s: %s: cannot read the S3M module: %s (code %d)\n", command,
-                 argument.c_str(), MusicErrorText(code), code);
+    std::fprintf(stderr, "vrtool mod %s: %s: cannot read the module: %s (code %d)\n", command,
+                 argument.c_str(), reason.c_str(), code);
     return false;
   }
   return true;
@@ -88,11 +90,14 @@ int RunInfo(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (IsHelp(argv[i])) {
       std::printf(
-          "usage: vrtool mod info FILE.s3m [--json]\n"
+          "usage: vrtool mod info FILE [--json]\n"
           "Prints the module's name, channel count, song length in orders, pattern and\n"
           "instrument counts, initial speed and tempo, and the song's length in seconds\n"
-          "(played once, as the demo plays it). --json prints one object with the keys\n"
-          "name, channels, orders, patterns, instruments, speed, tempo, seconds.\n");
+          "(played once, as the demo plays it), the format (mod, s3m) and the file's own\n"
+          "tag (\"M.K.\", \"15 samples\"...), and how many instruments and samples hold\n"
+          "sound. --json prints one object with the keys name, format, tag, channels,\n"
+          "orders, patterns, instruments, samples, used_instruments, sampled_samples,\n"
+          "speed, tempo, seconds.\n");
       return 0;
     }
     if (!std::strcmp(argv[i], "--json")) {
@@ -105,25 +110,39 @@ int RunInfo(int argc, char** argv) {
     }
   }
   if (file == nullptr) {
-    std::fprintf(stderr, "vrtool mod info: missing FILE.s3m (try --help)\n");
+    std::fprintf(stderr, "vrtool mod info: missing FILE (try --help)\n");
     return 2;
   }
   LoadedModule loaded;
   if (!LoadModuleArgument("info", file, &loaded)) return 1;
   const Module& m = *loaded.module;
   const double seconds = PlayerWalkSong(loaded.module, kMaxTracedRows, nullptr, nullptr);
+  int used_instruments = 0;
+  for (int32_t i = 0; i < m.instrument_count; ++i) {
+    if (m.instruments[i] != nullptr && m.instruments[i]->used) ++used_instruments;
+  }
+  int sampled_samples = 0;
+  for (int32_t i = 0; i < m.sample_count; ++i) {
+    if (m.samples[i] != nullptr && m.samples[i]->length != 0) ++sampled_samples;
+  }
+  const char* format = ModuleFormatName(m.rules);
   if (json) {
     std::printf(
-        "{\"name\": \"%s\", \"channels\": %d, \"orders\": %d, \"patterns\": %d, "
-        "\"instruments\": %d, \"speed\": %d, \"tempo\": %d, \"seconds\": %.3f}\n",
-        PrintableName(m.name, true).c_str(), m.channel_count, m.song_length, m.pattern_count,
-        m.instrument_count, m.speed, m.tempo, seconds);
+        "{\"name\": \"%s\", \"format\": \"%s\", \"tag\": \"%s\", \"channels\": %d, "
+        "\"orders\": %d, \"patterns\": %d, \"instruments\": %d, \"samples\": %d, "
+        "\"used_instruments\": %d, \"sampled_samples\": %d, \"speed\": %d, \"tempo\": %d, "
+        "\"seconds\": %.3f}\n",
+        PrintableName(m.name, true).c_str(), format, PrintableName(m.format, true).c_str(),
+        m.channel_count, m.song_length, m.pattern_count, m.instrument_count, m.sample_count,
+        used_instruments, sampled_samples, m.speed, m.tempo, seconds);
   } else {
     std::printf("name:        %s\n", PrintableName(m.name, false).c_str());
+    std::printf("format:      %s (%s)\n", format, PrintableName(m.format, false).c_str());
     std::printf("channels:    %d\n", m.channel_count);
     std::printf("orders:      %d\n", m.song_length);
     std::printf("patterns:    %d\n", m.pattern_count);
-    std::printf("instruments: %d\n", m.instrument_count);
+    std::printf("instruments: %d (%d used)\n", m.instrument_count, used_instruments);
+    std::printf("samples:     %d (%d with sound)\n", m.sample_count, sampled_samples);
     std::printf("speed:       %d\n", m.speed);
     std::printf("tempo:       %d\n", m.tempo);
     std::printf("seconds:     %.3f\n", seconds);
@@ -140,7 +159,7 @@ int RunTrace(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (IsHelp(argv[i])) {
       std::printf(
-          "usage: vrtool mod trace FILE.s3m\n"
+          "usage: vrtool mod trace FILE\n"
           "Follows the song from its start until it ends and prints one line per row\n"
           "played: the order position, the pattern and the row, as decimal numbers.\n");
       return 0;
@@ -152,7 +171,7 @@ int RunTrace(int argc, char** argv) {
     file = argv[i];
   }
   if (file == nullptr) {
-    std::fprintf(stderr, "vrtool mod trace: missing FILE.s3m (try --help)\n");
+    std::fprintf(stderr, "vrtool mod trace: missing FILE (try --help)\n");
     return 2;
   }
   LoadedModule loaded;
@@ -189,7 +208,7 @@ int ParseRenderOptions(int argc, char** argv, RenderOptions* options) {
     const char* argument = argv[i];
     if (IsHelp(argument)) {
       std::printf(
-          "usage: vrtool mod render FILE.s3m OUT.wav [--rate N] [--mono] [--interpolate]\n"
+          "usage: vrtool mod render FILE OUT.wav [--rate N] [--mono] [--interpolate]\n"
           "Renders the song once, from its start to its end, into a 16-bit PCM WAV file\n"
           "with the demo's mixer.\n"
           "  --rate N       mixing rate in Hz, 8000..96000 (default 44100)\n"
@@ -221,7 +240,7 @@ int ParseRenderOptions(int argc, char** argv, RenderOptions* options) {
     }
   }
   if (options->output == nullptr) {
-    std::fprintf(stderr, "vrtool mod render: needs FILE.s3m and OUT.wav (try --help)\n");
+    std::fprintf(stderr, "vrtool mod render: needs FILE and OUT.wav (try --help)\n");
     return 2;
   }
   return 0;

@@ -27,7 +27,7 @@ void OnInterrupt(int /*signal*/) {
 
 void PrintPlayUsage(std::FILE* out) {
   std::fprintf(out,
-               "usage: vrtool mod play FILE.s3m [--loop] [--start SECONDS] [music options]\n"
+               "usage: vrtool mod play FILE [--loop] [--start SECONDS] [music options]\n"
                "Plays the module through the music system as the demo does, until the song\n"
                "ends (or, with --loop, forever); any key stops it.\n"
                "\n"
@@ -118,7 +118,7 @@ int ParsePlayArguments(int argc, char** argv, PlayArguments* arguments) {
     ++index;
   }
   if (arguments->path == nullptr) {
-    std::fprintf(stderr, "vrtool mod play: needs FILE.s3m (try --help)\n");
+    std::fprintf(stderr, "vrtool mod play: needs FILE (try --help)\n");
     return 2;
   }
   return 0;
