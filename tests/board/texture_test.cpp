@@ -101,6 +101,15 @@ TEST_F(TextureTest, WrapRepeatsAndClampHoldsTheEdgeTexels) {
   EXPECT_EQ(Pixel(3, 0), Mean({Texel(3, 0), Texel(3, 1)}));
   EXPECT_EQ(Pixel(7, 0), Mean({Texel(3, 0), Texel(3, 1)}));
 
+  // Each direction keeps its own mode: t = 0 at the centres, the seam
+  // between rows 3 and 0, held at row 0 when clamped.
+  grTexClampMode(GR_TMU0, GR_TEXTURECLAMP_CLAMP, GR_TEXTURECLAMP_WRAP);
+  TexturedRect(0, 0, 8, 1, 32, -32, 32 + 512, 32);
+  EXPECT_EQ(Pixel(7, 0), Mean({Texel(3, 3), Texel(3, 0)}));
+  grTexClampMode(GR_TMU0, GR_TEXTURECLAMP_WRAP, GR_TEXTURECLAMP_CLAMP);
+  TexturedRect(0, 0, 8, 1, 32, -32, 32 + 512, 32);
+  EXPECT_EQ(Pixel(3, 0), Mean({Texel(3, 0), Texel(0, 0)}));
+
   grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_POINT_SAMPLED, GR_TEXTUREFILTER_POINT_SAMPLED);
   grTexClampMode(GR_TMU0, GR_TEXTURECLAMP_WRAP, GR_TEXTURECLAMP_WRAP);
   grBufferClear(0, 0, 0xFFFF);
