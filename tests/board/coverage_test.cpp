@@ -173,28 +173,4 @@ TEST_F(CoverageTest, TrianglesOfAMeshCoverEachPixelExactlyOnce) {
   }
 }
 
-// A fan around a centre vertex placed on a pixel centre, like the fans the
-// scene renderer sends: the centre pixel and every spoke are hit once.
-TEST_F(CoverageTest, FanAroundAPixelCentreCoversItOnce) {
-  const float cx = 100.5f, cy = 100.5f;
-  const float ring[][2] = {{130, 100.5f}, {121.25f, 121.25f}, {100.5f, 131},   {79, 121},
-                           {70, 100.5f},  {80.0625f, 80},     {100.5f, 70.5f}, {121, 79}};
-  std::vector<int> hits(static_cast<size_t>(kWidth) * kHeight, 0);
-  for (int k = 0; k < 8; ++k) {
-    const auto& p = ring[k];
-    const auto& q = ring[(k + 1) % 8];
-    const std::vector<uint8_t> drawn =
-        CoverageOf(Vertex(cx, cy), Vertex(p[0], p[1]), Vertex(q[0], q[1]));
-    for (size_t i = 0; i < drawn.size(); ++i) hits[i] += drawn[i];
-  }
-  int max_hits = 0, total = 0;
-  for (int h : hits) {
-    max_hits = std::max(max_hits, h);
-    total += h;
-  }
-  EXPECT_EQ(hits[100 * kWidth + 100], 1);
-  EXPECT_EQ(max_hits, 1);
-  EXPECT_GT(total, 1500);
-}
-
 }  // namespace

@@ -100,28 +100,6 @@ class PipelineEquivalenceTest : public BoardTest {
   }
 };
 
-// Without this the comparison below could pass by drawing SSE2 twice.
-TEST_F(PipelineEquivalenceTest, FastestPathIsTheWidestTheProcessorHas) {
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-  if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 on this processor";
-  grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_LOCAL,
-                 GR_COMBINE_LOCAL_ITERATED, GR_COMBINE_OTHER_TEXTURE, FXFALSE);
-  grDepthBufferMode(GR_DEPTHBUFFER_WBUFFER);
-  const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
-                      __builtin_cpu_supports("avx512bw");
-  EXPECT_EQ(SelectTriangleDrawerAvx512(RenderState(), true) != nullptr, avx512);
-  EXPECT_NE(SelectTriangleDrawerAvx2(RenderState(), true), nullptr);
-  RenderState().pixel_path = PixelPath::kAvx2;
-  EXPECT_EQ(SelectTriangleDrawerAvx512(RenderState(), true), nullptr);
-  EXPECT_NE(SelectTriangleDrawerAvx2(RenderState(), true), nullptr);
-  RenderState().pixel_path = PixelPath::kSse2;
-  EXPECT_EQ(SelectTriangleDrawerAvx2(RenderState(), true), nullptr);
-  RenderState().pixel_path = PixelPath::kFastest;
-#else
-  GTEST_SKIP() << "no AVX2 path in this build";
-#endif
-}
-
 TEST_F(PipelineEquivalenceTest, VectorAndPortablePathsDrawTheSame) {
   // A full chain of levels, so that variants with mipmapping pick levels.
   BindMipChain(GR_ASPECT_1x2, [](size_t i) { return static_cast<uint16_t>(i * 2654435761u >> 7); });

@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "board_fixture.h"
-#include "checkerboard_scene.h"
 
 namespace {
 
@@ -117,16 +116,6 @@ TEST_F(TextureTest, WrapRepeatsAndClampHoldsTheEdgeTexels) {
   for (int y = 0; y < 8; ++y) {
     for (int x = 0; x < 8; ++x) ASSERT_EQ(Pixel(x, y), Texel(x, y));
   }
-}
-
-// A checkerboard quad leaning away from the viewer: every pixel shows the
-// square that the exact perspective mapping puts there.
-TEST_F(TextureTest, TiltedCheckerboardFollowsThePerspectiveMapping) {
-  DrawTiltedCheckerboard();
-  const CheckerboardCheck check = CheckTiltedCheckerboard();
-  EXPECT_EQ(check.wrong, 0);
-  EXPECT_GT(check.judged, 5000);
-  EXPECT_GT(check.affine_would_differ, 300);
 }
 
 // Levels white 8x8, red 4x4, green 2x2, blue 1x1: one, two and four texels
