@@ -1,6 +1,5 @@
 // A point-sampled 8x8 checkerboard on a plane leaning away from the viewer,
-// and its check against the exact perspective mapping, shared by the
-// texture test and a golden frame.
+// and its check against the exact perspective mapping, for a golden frame.
 #pragma once
 
 #include <cmath>

@@ -1,7 +1,9 @@
-// The clip window and back-face culling, including the winding the scene
-// renderer's front faces arrive in.
+// The clip window, back-face culling (including the winding the scene
+// renderer's front faces arrive in), and corners the board cannot place:
+// nothing is drawn outside the window, and nothing unplaceable is drawn.
 #include <array>
 #include <cmath>
+#include <limits>
 #include <random>
 
 #include "board_fixture.h"
@@ -17,28 +19,42 @@ class ClipCullTest : public BoardTest {
     }
     return count;
   }
-};
-
-TEST_F(ClipCullTest, TrianglesStayInsideTheClipWindow) {
-  grClipWindow(10, 20, 50, 60);
-  for (const bool with_clip : {false, true}) {
-    const GrVertex a = Vertex(-100, -100), b = Vertex(1000, -100), c = Vertex(-100, 1000);
-    std::vector<uint8_t> covered;
-    if (with_clip) {
-      grBufferClear(0, 0, 0xFFFF);
-      grConstantColorValue(0xFFFFFF);
-      grColorCombine(GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_NONE, GR_COMBINE_LOCAL_CONSTANT,
-                     GR_COMBINE_OTHER_CONSTANT, FXFALSE);
-      guDrawTriangleWithClip(&a, &b, &c);
-    } else {
-      CoverageOf(a, b, c);
-    }
+  // Every pixel inside [x0, x1) x [y0, y1) drawn (when all_inside) and none
+  // outside it.
+  static void ExpectOnlyInside(int x0, int y0, int x1, int y1, bool all_inside) {
     for (int y = 0; y < kHeight; ++y) {
       for (int x = 0; x < kWidth; ++x) {
-        const bool inside = x >= 10 && x < 50 && y >= 20 && y < 60;
-        ASSERT_EQ(Pixel(x, y) != 0, inside) << x << "," << y << " " << with_clip;
+        const bool inside = x >= x0 && x < x1 && y >= y0 && y < y1;
+        if (inside && !all_inside) continue;
+        ASSERT_EQ(Pixel(x, y) != 0, inside) << x << "," << y;
       }
     }
+  }
+};
+
+// A triangle far larger than the screen fills exactly the window, drawn
+// plainly or through the clipping helper; a window beyond the screen is
+// cut to the screen.
+TEST_F(ClipCullTest, TrianglesFillExactlyTheClipWindow) {
+  const GrVertex a = Vertex(-100, -100), b = Vertex(1000, -100), c = Vertex(-100, 1000);
+  CoverageOf(a, b, c);  // sets a constant white
+  const struct {
+    int x0, y0, x1, y1;  // asked for
+    int width, height;   // drawn from (x0, y0)
+    bool with_clip;
+  } cases[] = {{10, 20, 50, 60, 40, 40, false},
+               {10, 20, 50, 60, 40, 40, true},
+               {300, 230, 5000, 5000, kWidth - 300, kHeight - 230, false}};
+  for (const auto& w : cases) {
+    grClipWindow(0, 0, kWidth, kHeight);
+    grBufferClear(0, 0, 0xFFFF);
+    grClipWindow(w.x0, w.y0, w.x1, w.y1);
+    if (w.with_clip) {
+      guDrawTriangleWithClip(&a, &b, &c);
+    } else {
+      Draw(a, b, c);
+    }
+    ExpectOnlyInside(w.x0, w.y0, w.x0 + w.width, w.y0 + w.height, true);
   }
 }
 
@@ -65,8 +81,7 @@ TEST_F(ClipCullTest, CullModesDropTheirWinding) {
   const GrVertex a = Vertex(10, 10), b = Vertex(50, 10), c = Vertex(10, 50);
   const struct {
     GrCullMode_t mode;
-    bool counter_clockwise_drawn;
-    bool clockwise_drawn;
+    bool counter_clockwise_drawn, clockwise_drawn;
   } cases[] = {{GR_CULL_DISABLE, true, true},
                {GR_CULL_NEGATIVE, true, false},
                {GR_CULL_POSITIVE, false, true}};
@@ -83,8 +98,8 @@ TEST_F(ClipCullTest, CullModesDropTheirWinding) {
 // normal (b - a) x (c - a), visible when the eye is on its side; the view
 // with U = (0, 0, -1), D towards the target, R = U x D, V = R x D; then the
 // renderer's projection x = X / (Z + 1) x 160 + 159.5 (field of view 90).
-// Every visible face must survive GR_CULL_NEGATIVE and every hidden one be
-// dropped.
+// Every large visible face must survive GR_CULL_NEGATIVE, every hidden one
+// be dropped.
 TEST_F(ClipCullTest, NegativeCullingKeepsTheFacesTheSceneFindsVisible) {
   using V3 = std::array<double, 3>;
   const auto sub = [](V3 p, V3 q) { return V3{p[0] - q[0], p[1] - q[1], p[2] - q[2]}; };
@@ -99,55 +114,88 @@ TEST_F(ClipCullTest, NegativeCullingKeepsTheFacesTheSceneFindsVisible) {
   grCullMode(GR_CULL_NEGATIVE);
   std::mt19937 random(5);
   std::uniform_real_distribution<double> spread(-1.0, 1.0);
+  const auto near = [&](V3 p, double r) {
+    return V3{p[0] + spread(random) * r, p[1] + spread(random) * r, p[2] + spread(random) * r};
+  };
   int visible_drawn = 0, hidden = 0;
   for (int trial = 0; trial < 400; ++trial) {
-    const V3 eye{spread(random) * 20, spread(random) * 20, spread(random) * 20};
-    const V3 target{spread(random) * 3, spread(random) * 3, spread(random) * 3};
+    const V3 eye = near({0, 0, 0}, 20), target = near({0, 0, 0}, 3);
     const V3 d = unit(sub(target, eye));
     const V3 r = unit(cross(V3{0, 0, -1}, d));
     const V3 v = unit(cross(r, d));
-    // A face near the target.
-    V3 corners[3];
-    for (V3& p : corners)
-      p = V3{target[0] + spread(random) * 4, target[1] + spread(random) * 4,
-             target[2] + spread(random) * 4};
+    const V3 corners[3] = {near(target, 4), near(target, 4), near(target, 4)};
     const V3 normal = cross(sub(corners[1], corners[0]), sub(corners[2], corners[0]));
-    const V3 centre{(corners[0][0] + corners[1][0] + corners[2][0]) / 3,
-                    (corners[0][1] + corners[1][1] + corners[2][1]) / 3,
-                    (corners[0][2] + corners[1][2] + corners[2][2]) / 3};
-    const double facing = dot(sub(centre, eye), unit(normal));
+    const double facing = dot(sub(corners[0], eye), unit(normal));
     // Nearly edge-on faces, and faces reaching the near plane, are not judged.
     if (std::fabs(facing) < 0.5) continue;
     GrVertex screen[3];
     bool in_front = true;
     for (int k = 0; k < 3; ++k) {
       const V3 rel = sub(corners[k], eye);
-      const double x = dot(rel, r), y = dot(rel, v), z = dot(rel, d);
-      if (z < 1) in_front = false;
-      const double w = 1 / (z + 1);
-      screen[k] = Vertex(static_cast<float>(std::trunc(x * w * 2560 + 2552) * 0.0625),
-                         static_cast<float>(std::trunc(y * w * 2560 + 1912) * 0.0625),
+      const double z = dot(rel, d), w = 1 / (z + 1);
+      in_front = in_front && z >= 1;
+      screen[k] = Vertex(static_cast<float>(std::trunc(dot(rel, r) * w * 2560 + 2552) * 0.0625),
+                         static_cast<float>(std::trunc(dot(rel, v) * w * 2560 + 1912) * 0.0625),
                          static_cast<float>(w));
     }
     if (!in_front) continue;
-    const bool visible = facing <= 0;
     CoverageOf(screen[0], screen[1], screen[2]);
-    const int drawn = CoveredCount();
-    if (visible) {
-      // Tiny faces may cover no pixel centre; the large ones must be drawn.
-      const double area = std::fabs((screen[1].x - screen[0].x) * (screen[2].y - screen[0].y) -
-                                    (screen[1].y - screen[0].y) * (screen[2].x - screen[0].x));
-      if (area > 200) {
-        ASSERT_GT(drawn, 0) << trial;
-        ++visible_drawn;
-      }
-    } else {
-      ASSERT_EQ(drawn, 0) << trial;
+    const double area = std::fabs((screen[1].x - screen[0].x) * (screen[2].y - screen[0].y) -
+                                  (screen[1].y - screen[0].y) * (screen[2].x - screen[0].x));
+    if (facing > 0) {
+      ASSERT_EQ(CoveredCount(), 0) << trial;
       ++hidden;
+    } else if (area > 200) {  // tiny faces may cover no pixel centre
+      ASSERT_GT(CoveredCount(), 0) << trial;
+      ++visible_drawn;
     }
   }
   EXPECT_GT(visible_drawn, 30);
   EXPECT_GT(hidden, 30);
+}
+
+TEST_F(ClipCullTest, UnplaceableOrDegenerateTrianglesDrawNothing) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  const GrVertex cases[][3] = {
+      {Vertex(nan, 10), Vertex(50, 10), Vertex(10, 50)},
+      {Vertex(10, 10), Vertex(inf, 10), Vertex(10, 50)},
+      {Vertex(10, 10), Vertex(50, 50), Vertex(90, 90)},          // collinear
+      {Vertex(10, 10), Vertex(10, 10), Vertex(10, 10)},          // a point
+      {Vertex(10, 10), Vertex(10.01f, 10), Vertex(10, 10.01f)},  // smaller than the grid
+  };
+  for (const auto& corners : cases) {
+    CoverageOf(corners[0], corners[1], corners[2]);
+    EXPECT_EQ(CoveredCount(), 0);
+  }
+}
+
+// A triangle reaching far beyond the screen, with colours, depths and
+// texture coordinates far out of range or not numbers, stays within the
+// clip window (run under the sanitizers: nothing read or written outside).
+TEST_F(ClipCullTest, WildAttributesStayWithinTheClipWindow) {
+  std::vector<uint16_t> texels(64, 0xFFFF);
+  UseTexture(texels, GR_LOD_8, GR_ASPECT_1x1);
+  grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_BILINEAR, GR_TEXTUREFILTER_BILINEAR);
+  grTexMipMapMode(GR_TMU0, GR_MIPMAP_NEAREST_DITHER, FXTRUE);
+  grDepthBufferMode(GR_DEPTHBUFFER_WBUFFER);
+  grDepthBufferFunction(GR_CMP_ALWAYS);
+  grDitherMode(GR_DITHER_4x4);
+  grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_LOCAL,
+                 GR_COMBINE_LOCAL_ITERATED, GR_COMBINE_OTHER_TEXTURE, FXFALSE);
+  grClipWindow(5, 6, 300, 200);
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  GrVertex a = Coloured(-1e30f, -1e30f, 1e20f, nan, -1e20f);
+  GrVertex b = Coloured(1e30f, -5, 300, 300, 300);
+  GrVertex c = Coloured(-5, 1e30f, 300, 300, 300);
+  a.oow = 0;
+  b.oow = -1;
+  c.oow = nan;
+  a.tmuvtx[0].sow = 1e30f;
+  b.tmuvtx[0].tow = -1e30f;
+  c.tmuvtx[0].sow = nan;
+  guDrawTriangleWithClip(&a, &b, &c);
+  ExpectOnlyInside(5, 6, 300, 200, false);
 }
 
 }  // namespace

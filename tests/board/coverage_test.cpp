@@ -1,5 +1,6 @@
 // Coverage: the pixels a triangle colours are exactly those whose centres it
 // contains under the fill rule, and a mesh colours each of its pixels once.
+#include <cmath>
 #include <cstdint>
 #include <random>
 #include <utility>
@@ -42,97 +43,80 @@ GrVertex At16(int64_t x16, int64_t y16) {
 
 using CoverageTest = BoardTest;
 
-// Random triangles against the rule, inside the clip window [x0, x1) x
-// [y0, y1); returns how many pixels the rule covered there.
-int CheckRandomTriangles(int x0, int y0, int x1, int y1) {
-  constexpr int kWidth = BoardTest::kWidth;
-  constexpr int kHeight = BoardTest::kHeight;
-  std::mt19937 random(1234);
-  // Corners either anywhere on the grid or exactly on pixel centres and
-  // pixel corners, so that many edges pass through centres.
-  std::uniform_int_distribution<int64_t> anywhere(-200, 16 * 60);
-  std::uniform_int_distribution<int64_t> cell(-2, 60);
-  std::uniform_int_distribution<int> snap(0, 2);
+// Triangles drawn inside the clip window [x0, x1) x [y0, y1), with corners
+// from corner(random, k) (k = 0..5: x, y, x, y, x, y in 1/64 pixel) and
+// axis-aligned edges every few trials, against the rule evaluated on the
+// corners rounded to sixteenths, half away from zero. Every pixel drawn
+// anywhere must be one the rule covers; returns the count covered.
+template <typename Corner>
+int CheckTriangles(uint32_t seed, int trials, Corner corner, int x0, int y0, int x1, int y1) {
+  std::mt19937 random(seed);
   int covered_pixels = 0;
-  for (int trial = 0; trial < 300; ++trial) {
-    int64_t c[6];
-    for (int64_t& value : c) {
-      const int kind = snap(random);
-      value = kind == 0 ? anywhere(random) : cell(random) * 16 + (kind == 1 ? 8 : 0);
+  for (int trial = 0; trial < trials; ++trial) {
+    int64_t c64[6], c[6];
+    for (int k = 0; k < 6; ++k) c64[k] = corner(random, k);
+    if (trial % 5 == 0) c64[3] = c64[1];
+    if (trial % 7 == 0) c64[4] = c64[0];
+    GrVertex v[3] = {BoardTest::Vertex(0, 0), BoardTest::Vertex(0, 0), BoardTest::Vertex(0, 0)};
+    for (int k = 0; k < 6; ++k) {
+      c[k] = static_cast<int64_t>(std::round(static_cast<double>(c64[k]) / 4.0));
+      (k % 2 ? v[k / 2].y : v[k / 2].x) = static_cast<float>(c64[k]) / 64.0f;
     }
-    // Axis-aligned edges every few trials: horizontal and vertical ties.
-    if (trial % 5 == 0) c[3] = c[1];
-    if (trial % 7 == 0) c[4] = c[0];
-    grClipWindow(0, 0, kWidth, kHeight);
+    grClipWindow(0, 0, BoardTest::kWidth, BoardTest::kHeight);
     grBufferClear(0, 0, 0xFFFF);
     grClipWindow(x0, y0, x1, y1);
-    const std::vector<uint8_t> drawn =
-        BoardTest::CoverageOf(At16(c[0], c[1]), At16(c[2], c[3]), At16(c[4], c[5]));
-    for (int y = 0; y < 70; ++y) {
-      for (int x = 0; x < 70; ++x) {
-        const bool expected = x >= x0 && x < x1 && y >= y0 && y < y1 &&
-                              CentreCovered(x, y, c[0], c[1], c[2], c[3], c[4], c[5]);
-        EXPECT_EQ(drawn[y * kWidth + x] != 0, expected)
+    const std::vector<uint8_t> drawn = BoardTest::CoverageOf(v[0], v[1], v[2]);
+    int expected_count = 0, drawn_count = 0;
+    for (int y = y0; y < y1; ++y) {
+      for (int x = x0; x < x1; ++x) {
+        const bool expected = CentreCovered(x, y, c[0], c[1], c[2], c[3], c[4], c[5]);
+        EXPECT_EQ(drawn[y * BoardTest::kWidth + x] != 0, expected)
             << "trial " << trial << " pixel " << x << "," << y;
-        if (drawn[y * kWidth + x] != 0 && !expected) return -1;
-        covered_pixels += expected ? 1 : 0;
+        expected_count += expected ? 1 : 0;
       }
     }
+    for (const uint8_t pixel : drawn) drawn_count += pixel;
+    EXPECT_EQ(drawn_count, expected_count) << "trial " << trial << ": drawn outside the window";
+    if (drawn_count != expected_count) break;
+    covered_pixels += expected_count;
   }
-  grClipWindow(0, 0, kWidth, kHeight);
+  grClipWindow(0, 0, BoardTest::kWidth, BoardTest::kHeight);
   return covered_pixels;
 }
 
+// Corners either anywhere (off the 1/16 grid too, and below zero, where
+// rounding half away from zero matters) or exactly on pixel centres and
+// pixel corners, so that many edges pass through centres.
+int64_t RandomCorner(std::mt19937& random, int) {
+  const int kind = std::uniform_int_distribution<int>(0, 3)(random);
+  if (kind == 0) return std::uniform_int_distribution<int64_t>(-800, 64 * 60)(random);
+  if (kind == 1) return std::uniform_int_distribution<int64_t>(-200, 16 * 60)(random) * 4;
+  return std::uniform_int_distribution<int64_t>(-2, 60)(random) * 64 + (kind == 2 ? 32 : 0);
+}
+
 TEST_F(CoverageTest, PixelsCoveredAreThoseWhoseCentresLieInsideByTheFillRule) {
-  EXPECT_GT(CheckRandomTriangles(0, 0, kWidth, kHeight), 10000);  // not all empty
+  EXPECT_GT(CheckTriangles(1234, 300, RandomCorner, 0, 0, 70, 70), 10000);
 }
 
 // A clip window that cuts triangles above, below and between their corners:
 // the rows kept must still be walked from the right edges.
 TEST_F(CoverageTest, ClippedTrianglesKeepTheirPixelsInsideTheWindow) {
-  EXPECT_GT(CheckRandomTriangles(7, 9, 43, 37), 3000);
+  EXPECT_GT(CheckTriangles(1234, 300, RandomCorner, 7, 9, 43, 37), 3000);
 }
 
 // Triangles a pixel or two across, corners often on pixel centres and
-// corners: many cover no centre at all, some just one. The pixels drawn are
-// exactly those the rule covers, no more anywhere on the screen.
+// corners: many cover no centre at all, some just one.
 TEST_F(CoverageTest, TinyTrianglesCoverExactlyTheCentresInsideThem) {
-  std::mt19937 random(99);
-  std::uniform_int_distribution<int64_t> base(4, 40);
-  std::uniform_int_distribution<int64_t> offset(-12, 36);  // sixteenths from a pixel corner
-  std::uniform_int_distribution<int> snap(0, 2);
-  int empty_triangles = 0;
-  int covered_pixels = 0;
-  for (int trial = 0; trial < 1000; ++trial) {
-    const int64_t origin[2] = {base(random) * 16, base(random) * 16};
-    int64_t c[6];
-    for (int k = 0; k < 6; ++k) {
-      // Half the corners on half pixels: centres and corners, where ties are.
-      const int64_t step = offset(random);
-      c[k] = origin[k % 2] + (snap(random) == 0 ? step : step / 8 * 8);
+  int64_t origin[2] = {0, 0};
+  const auto corner = [&origin](std::mt19937& random, int k) {
+    if (k == 0) {
+      for (int64_t& o : origin) o = std::uniform_int_distribution<int64_t>(4, 40)(random) * 64;
     }
-    if (trial % 5 == 0) c[3] = c[1];
-    if (trial % 7 == 0) c[4] = c[0];
-    const std::vector<uint8_t> drawn =
-        CoverageOf(At16(c[0], c[1]), At16(c[2], c[3]), At16(c[4], c[5]));
-    int expected_count = 0;
-    for (int64_t y = origin[1] / 16 - 2; y <= origin[1] / 16 + 4; ++y) {
-      for (int64_t x = origin[0] / 16 - 2; x <= origin[0] / 16 + 4; ++x) {
-        const bool expected = CentreCovered(x, y, c[0], c[1], c[2], c[3], c[4], c[5]);
-        EXPECT_EQ(drawn[y * kWidth + x] != 0, expected)
-            << "trial " << trial << " pixel " << x << "," << y;
-        expected_count += expected ? 1 : 0;
-      }
-    }
-    int drawn_count = 0;
-    for (const uint8_t pixel : drawn) drawn_count += pixel;
-    ASSERT_EQ(drawn_count, expected_count) << "trial " << trial;
-    empty_triangles += expected_count == 0 ? 1 : 0;
-    covered_pixels += expected_count;
-  }
-  // Both kinds were drawn plenty.
-  EXPECT_GT(empty_triangles, 100);
-  EXPECT_GT(covered_pixels, 500);
+    const int64_t step = std::uniform_int_distribution<int64_t>(-48, 144)(random);
+    return origin[k % 2] +
+           (std::uniform_int_distribution<int>(0, 2)(random) ? step / 32 * 32 : step);
+  };
+  EXPECT_GT(CheckTriangles(99, 1000, corner, 0, 0, 48, 48), 500);
 }
 
 // A jittered grid of quads over a rectangle whose sides avoid pixel centres;
@@ -187,30 +171,6 @@ TEST_F(CoverageTest, TrianglesOfAMeshCoverEachPixelExactlyOnce) {
       ASSERT_EQ(hits[y * kWidth + x], inside ? 1 : 0) << "pixel " << x << "," << y;
     }
   }
-}
-
-// A fan around a centre vertex placed on a pixel centre, like the fans the
-// scene renderer sends: the centre pixel and every spoke are hit once.
-TEST_F(CoverageTest, FanAroundAPixelCentreCoversItOnce) {
-  const float cx = 100.5f, cy = 100.5f;
-  const float ring[][2] = {{130, 100.5f}, {121.25f, 121.25f}, {100.5f, 131},   {79, 121},
-                           {70, 100.5f},  {80.0625f, 80},     {100.5f, 70.5f}, {121, 79}};
-  std::vector<int> hits(static_cast<size_t>(kWidth) * kHeight, 0);
-  for (int k = 0; k < 8; ++k) {
-    const auto& p = ring[k];
-    const auto& q = ring[(k + 1) % 8];
-    const std::vector<uint8_t> drawn =
-        CoverageOf(Vertex(cx, cy), Vertex(p[0], p[1]), Vertex(q[0], q[1]));
-    for (size_t i = 0; i < drawn.size(); ++i) hits[i] += drawn[i];
-  }
-  int max_hits = 0, total = 0;
-  for (int h : hits) {
-    max_hits = std::max(max_hits, h);
-    total += h;
-  }
-  EXPECT_EQ(hits[100 * kWidth + 100], 1);
-  EXPECT_EQ(max_hits, 1);
-  EXPECT_GT(total, 1500);
 }
 
 }  // namespace

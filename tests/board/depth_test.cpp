@@ -1,5 +1,5 @@
-// Depth: the W-buffer's 16-bit values, the LESS test, the write mask and the
-// clear value.
+// Depth: the W-buffer's and Z-buffer's 16-bit values, the compare
+// functions, the write mask and the clear value.
 #include "board/depth.h"
 
 #include "board_fixture.h"
@@ -13,88 +13,105 @@ class DepthTest : public BoardTest {
     grDepthBufferMode(GR_DEPTHBUFFER_WBUFFER);
     grDepthBufferFunction(GR_CMP_LESS);
     grDepthMask(FXTRUE);
+  }
+  // The square [10, 30) x [10, 30) at distance w (and ooz = w).
+  static void Square(float w, GrColor_t colour) {
+    grConstantColorValue(colour);
     grColorCombine(GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_NONE, GR_COMBINE_LOCAL_CONSTANT,
                    GR_COMBINE_OTHER_CONSTANT, FXFALSE);
-  }
-  // A square of pixels [x0, x0 + 20) x [y0, y0 + 20) at distance w.
-  static void Square(float x0, float y0, float w, GrColor_t colour) {
-    grConstantColorValue(colour);
-    const GrVertex a = Vertex(x0, y0, 1 / w), b = Vertex(x0 + 20, y0, 1 / w),
-                   c = Vertex(x0 + 20, y0 + 20, 1 / w), d = Vertex(x0, y0 + 20, 1 / w);
-    Draw(a, b, c);
-    Draw(a, c, d);
+    GrVertex corners[4] = {Vertex(10, 10, 1 / w), Vertex(30, 10, 1 / w), Vertex(30, 30, 1 / w),
+                           Vertex(10, 30, 1 / w)};
+    for (GrVertex& v : corners) v.ooz = w;
+    Draw(corners[0], corners[1], corners[2]);
+    Draw(corners[0], corners[2], corners[3]);
   }
 };
 
-TEST(WBufferDepthTest, IsAPseudoFloatOfWThatGrowsWithDistance) {
-  EXPECT_EQ(WBufferDepth(-3.0f), 0);
-  EXPECT_EQ(WBufferDepth(0.25f), 0);
-  EXPECT_EQ(WBufferDepth(1.0f), 0);
-  EXPECT_EQ(WBufferDepth(1.5f), 0x0800);     // exponent 0, mantissa one half
-  EXPECT_EQ(WBufferDepth(2.0f), 0x1000);     // exponent 1
-  EXPECT_EQ(WBufferDepth(3.0f), 0x1800);     // exponent 1, mantissa one half
-  EXPECT_EQ(WBufferDepth(1000.0f), 0x9F40);  // 2^9 x 1.953125
-  EXPECT_EQ(WBufferDepth(65535.0f), 0xFFFF);
-  EXPECT_EQ(WBufferDepth(1.0e9f), 0xFFFF);
+// w's float exponent and top 12 mantissa bits, from w = 1 up; saturating.
+// ooz truncated and clamped to 0..65535.
+TEST(DepthValueTest, WAndZBufferValues) {
+  const struct {
+    float w;
+    uint16_t depth;
+  } w_cases[] = {{-3.0f, 0},         {0.25f, 0},         {1.0f, 0},         {1.5f, 0x0800},
+                 {2.0f, 0x1000},     {3.0f, 0x1800},     {1000.0f, 0x9F40},  // 2^9 x 1.953125
+                 {65535.0f, 0xFFFF}, {70000.0f, 0xFFFF}, {1.0e9f, 0xFFFF}};
+  for (const auto& c : w_cases) EXPECT_EQ(WBufferDepth(c.w), c.depth) << c.w;
   uint16_t previous = 0;
   for (float w = 1.0f; w < 70000.0f; w *= 1.01f) {
-    const uint16_t depth = WBufferDepth(w);
-    ASSERT_GE(depth, previous) << "w " << w;
-    previous = depth;
+    ASSERT_GE(WBufferDepth(w), previous) << "w " << w;
+    previous = WBufferDepth(w);
   }
+  const struct {
+    float ooz;
+    uint16_t depth;
+  } z_cases[] = {{-5.0f, 0},    {0.0f, 0},         {0.9f, 0},          {1.0f, 1},
+                 {300.7f, 300}, {65534.9f, 65534}, {65535.0f, 0xFFFF}, {1.0e9f, 0xFFFF}};
+  for (const auto& c : z_cases) EXPECT_EQ(ZBufferDepth(c.ooz), c.depth) << c.ooz;
 }
 
-TEST_F(DepthTest, ClearSetsTheFarthestValueWhichAnyDistanceBeats) {
-  for (int y = 0; y < kHeight; y += 17) {
-    for (int x = 0; x < kWidth; x += 13) ASSERT_EQ(Depth(x, y), 0xFFFF);
-  }
-  Square(10, 10, 30000.0f, 0xFFFFFF);
-  EXPECT_EQ(Pixel(15, 15), 0xFFFF);
-  EXPECT_EQ(Depth(15, 15), WBufferDepth(30000.0f));
-}
-
-TEST_F(DepthTest, NearerSurfaceWinsWhateverTheOrder) {
-  for (const bool near_first : {true, false}) {
-    grBufferClear(0, 0, 0xFFFF);
-    if (near_first) {
-      Square(10, 10, 2.0f, 0xFF0000);
-      Square(20, 20, 5.0f, 0x00FF00);
-    } else {
-      Square(20, 20, 5.0f, 0x00FF00);
-      Square(10, 10, 2.0f, 0xFF0000);
+// A second square over a first at distance 4, for each compare function and
+// each nearer, equal or farther distance: whether it replaces the pixel,
+// in both buffer modes. The depth stored is the first's unless replaced.
+TEST_F(DepthTest, CompareFunctionsDecideWhichSurfaceStays) {
+  const struct {
+    GrCmpFnc_t function;
+    bool nearer, equal, farther;
+  } cases[] = {
+      {GR_CMP_NEVER, false, false, false},  {GR_CMP_LESS, true, false, false},
+      {GR_CMP_EQUAL, false, true, false},   {GR_CMP_LEQUAL, true, true, false},
+      {GR_CMP_GREATER, false, false, true}, {GR_CMP_NOTEQUAL, true, false, true},
+      {GR_CMP_GEQUAL, false, true, true},   {GR_CMP_ALWAYS, true, true, true},
+  };
+  for (const GrDepthBufferMode_t mode : {GR_DEPTHBUFFER_WBUFFER, GR_DEPTHBUFFER_ZBUFFER}) {
+    grDepthBufferMode(mode);
+    for (const auto& c : cases) {
+      for (const auto& [w, passes] :
+           {std::pair{2.0f, c.nearer}, {4.0f, c.equal}, {8.0f, c.farther}}) {
+        grBufferClear(0, 0, 0xFFFF);
+        grDepthBufferFunction(GR_CMP_ALWAYS);
+        Square(4.0f, 0xFF0000);
+        grDepthBufferFunction(c.function);
+        Square(w, 0x00FF00);
+        const uint16_t first = mode == GR_DEPTHBUFFER_WBUFFER ? WBufferDepth(4) : ZBufferDepth(4);
+        const uint16_t second = mode == GR_DEPTHBUFFER_WBUFFER ? WBufferDepth(w) : ZBufferDepth(w);
+        EXPECT_EQ(Pixel(20, 20), passes ? Pack565(0, 255, 0) : Pack565(255, 0, 0))
+            << "function " << c.function << " w " << w << " mode " << mode;
+        EXPECT_EQ(Depth(20, 20), passes ? second : first)
+            << "function " << c.function << " w " << w << " mode " << mode;
+      }
     }
-    EXPECT_EQ(Pixel(25, 25), Pack565(255, 0, 0)) << near_first;  // overlap: the near one
-    EXPECT_EQ(Pixel(35, 35), Pack565(0, 255, 0)) << near_first;  // far one alone
-    EXPECT_EQ(Depth(25, 25), WBufferDepth(2.0f));
   }
-  // LESS is strict: the same distance again does not replace the pixel.
-  Square(10, 10, 2.0f, 0x0000FF);
-  EXPECT_EQ(Pixel(25, 25), Pack565(255, 0, 0));
 }
 
-TEST_F(DepthTest, MaskOffTestsButDoesNotWrite) {
+// The clear value is the farthest; with the mask off the test still
+// applies but nothing is written.
+TEST_F(DepthTest, ClearIsFarthestAndTheMaskStopsOnlyTheWrite) {
+  EXPECT_EQ(Depth(0, 0), 0xFFFF);
+  EXPECT_EQ(Depth(319, 239), 0xFFFF);
+  Square(30000.0f, 0xFFFFFF);
+  EXPECT_EQ(Pixel(15, 15), 0xFFFF);
+  grBufferClear(0, 0, 0xFFFF);
   grDepthMask(FXFALSE);
-  Square(10, 10, 2.0f, 0xFF0000);
+  Square(2.0f, 0xFF0000);
   EXPECT_EQ(Pixel(15, 15), Pack565(255, 0, 0));
   EXPECT_EQ(Depth(15, 15), 0xFFFF);
   grDepthMask(FXTRUE);
-  Square(10, 10, 5.0f, 0x00FF00);  // farther, but nothing near was stored
+  Square(5.0f, 0x00FF00);  // farther, but nothing near was stored
   EXPECT_EQ(Pixel(15, 15), Pack565(0, 255, 0));
   grDepthMask(FXFALSE);
-  Square(10, 10, 9.0f, 0x0000FF);  // the test still applies with the mask off
+  Square(9.0f, 0x0000FF);
   EXPECT_EQ(Pixel(15, 15), Pack565(0, 255, 0));
 }
 
 // Depth follows 1/oow across a triangle, not a straight line in w.
 TEST_F(DepthTest, DepthIsTakenFromThePerspectiveCorrectW) {
-  const GrVertex a = Vertex(0, 0, 1.0f / 2), b = Vertex(100, 0, 1.0f / 50),
-                 c = Vertex(0, 100, 1.0f / 2);
-  grConstantColorValue(0xFFFFFF);
-  Draw(a, b, c);
+  grColorCombine(GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_NONE, GR_COMBINE_LOCAL_CONSTANT,
+                 GR_COMBINE_OTHER_CONSTANT, FXFALSE);
+  Draw(Vertex(0, 0, 1.0f / 2), Vertex(100, 0, 1.0f / 50), Vertex(0, 100, 1.0f / 2));
   for (int x = 0; x < 90; x += 7) {
     const double oow = 0.5 + (0.02 - 0.5) * (x + 0.5) / 100.0;
-    const uint16_t expected = WBufferDepth(static_cast<float>(1.0 / oow));
-    EXPECT_NEAR(Depth(x, 3), expected, 2) << x;
+    EXPECT_NEAR(Depth(x, 3), WBufferDepth(static_cast<float>(1.0 / oow)), 2) << x;
   }
 }
 

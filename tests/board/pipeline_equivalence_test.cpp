@@ -72,13 +72,13 @@ class PipelineEquivalenceTest : public BoardTest {
     Draw(v[0], v[1], v[2]);
   }
 
-  // Downloads and binds a full chain of levels from 64 texels down, texel i
-  // of the download being texel_of(i).
+  // Downloads and binds the levels from 64 texels down to 'smallest', texel
+  // i of the download being texel_of(i).
   template <typename TexelOf>
-  static void BindMipChain(GrAspectRatio_t aspect, TexelOf texel_of) {
+  static void BindMipChain(GrAspectRatio_t aspect, TexelOf texel_of, GrLOD_t smallest = GR_LOD_1) {
     GrTexInfo info;
     info.largeLod = GR_LOD_64;
-    info.smallLod = GR_LOD_1;
+    info.smallLod = smallest;
     info.aspectRatio = aspect;
     info.format = GR_TEXFMT_RGB_565;
     std::vector<uint16_t> texels(grTexTextureMemRequired(GR_MIPMAPLEVELMASK_BOTH, &info) / 2);
@@ -99,28 +99,6 @@ class PipelineEquivalenceTest : public BoardTest {
     return ReadSquare(200);
   }
 };
-
-// Without this the comparison below could pass by drawing SSE2 twice.
-TEST_F(PipelineEquivalenceTest, FastestPathIsTheWidestTheProcessorHas) {
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-  if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 on this processor";
-  grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_LOCAL,
-                 GR_COMBINE_LOCAL_ITERATED, GR_COMBINE_OTHER_TEXTURE, FXFALSE);
-  grDepthBufferMode(GR_DEPTHBUFFER_WBUFFER);
-  const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
-                      __builtin_cpu_supports("avx512bw");
-  EXPECT_EQ(SelectTriangleDrawerAvx512(RenderState(), true) != nullptr, avx512);
-  EXPECT_NE(SelectTriangleDrawerAvx2(RenderState(), true), nullptr);
-  RenderState().pixel_path = PixelPath::kAvx2;
-  EXPECT_EQ(SelectTriangleDrawerAvx512(RenderState(), true), nullptr);
-  EXPECT_NE(SelectTriangleDrawerAvx2(RenderState(), true), nullptr);
-  RenderState().pixel_path = PixelPath::kSse2;
-  EXPECT_EQ(SelectTriangleDrawerAvx2(RenderState(), true), nullptr);
-  RenderState().pixel_path = PixelPath::kFastest;
-#else
-  GTEST_SKIP() << "no AVX2 path in this build";
-#endif
-}
 
 TEST_F(PipelineEquivalenceTest, VectorAndPortablePathsDrawTheSame) {
   // A full chain of levels, so that variants with mipmapping pick levels.
@@ -186,47 +164,32 @@ TEST_F(PipelineEquivalenceTest, EachSettingChangedBetweenTrianglesTakesEffect) {
   grChromakeyValue(0x000000);
   // Triangle n's state: the plain textured state every other triangle, and
   // one setting changed from it in between, each setting in turn.
+  using Change = void (*)();
+  static constexpr Change kChanges[] = {
+      [] { grDepthMask(FXFALSE); },
+      [] { grChromakeyMode(GR_CHROMAKEY_ENABLE); },
+      [] { grTexClampMode(GR_TMU0, GR_TEXTURECLAMP_CLAMP, GR_TEXTURECLAMP_WRAP); },
+      [] { grTexClampMode(GR_TMU0, GR_TEXTURECLAMP_WRAP, GR_TEXTURECLAMP_CLAMP); },
+      [] { grTexMipMapMode(GR_TMU0, GR_MIPMAP_NEAREST, FXFALSE); },
+      [] {
+        grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_POINT_SAMPLED, GR_TEXTUREFILTER_POINT_SAMPLED);
+      },
+      [] {  // the iterated colour without the texture
+        grColorCombine(GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_NONE, GR_COMBINE_LOCAL_ITERATED,
+                       GR_COMBINE_OTHER_CONSTANT, FXFALSE);
+      },
+      [] {  // the texture scaled by the constant colour
+        grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_LOCAL,
+                       GR_COMBINE_LOCAL_CONSTANT, GR_COMBINE_OTHER_TEXTURE, FXFALSE);
+      },
+      [] { grDepthBufferMode(GR_DEPTHBUFFER_ZBUFFER); },
+      [] { grDepthBufferFunction(GR_CMP_GREATER); },
+      [] { grDitherMode(GR_DITHER_2x2); },
+  };
   const auto set_state = [](int n) {
     SetPlainTexturedState();
     grDitherMode(GR_DITHER_4x4);
-    if (n % 2 == 0) return;
-    switch ((n / 2) % 11) {
-      case 0:
-        grDepthMask(FXFALSE);
-        break;
-      case 1:
-        grChromakeyMode(GR_CHROMAKEY_ENABLE);
-        break;
-      case 2:
-        grTexClampMode(GR_TMU0, GR_TEXTURECLAMP_CLAMP, GR_TEXTURECLAMP_WRAP);
-        break;
-      case 3:
-        grTexClampMode(GR_TMU0, GR_TEXTURECLAMP_WRAP, GR_TEXTURECLAMP_CLAMP);
-        break;
-      case 4:
-        grTexMipMapMode(GR_TMU0, GR_MIPMAP_NEAREST, FXFALSE);
-        break;
-      case 5:
-        grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_POINT_SAMPLED, GR_TEXTUREFILTER_POINT_SAMPLED);
-        break;
-      case 6:  // the iterated colour without the texture
-        grColorCombine(GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_NONE, GR_COMBINE_LOCAL_ITERATED,
-                       GR_COMBINE_OTHER_CONSTANT, FXFALSE);
-        break;
-      case 7:  // the texture scaled by the constant colour
-        grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_LOCAL,
-                       GR_COMBINE_LOCAL_CONSTANT, GR_COMBINE_OTHER_TEXTURE, FXFALSE);
-        break;
-      case 8:
-        grDepthBufferMode(GR_DEPTHBUFFER_ZBUFFER);
-        break;
-      case 9:
-        grDepthBufferFunction(GR_CMP_GREATER);
-        break;
-      default:
-        grDitherMode(GR_DITHER_2x2);
-        break;
-    }
+    if (n % 2) kChanges[(n / 2) % std::size(kChanges)]();
   };
   // The square after each triangle: a triangle drawn wrongly may be hidden
   // by later ones.
@@ -261,16 +224,9 @@ TEST_F(PipelineEquivalenceTest, EachSettingChangedBetweenTrianglesTakesEffect) {
 // with depth passing in one row and failing in the other, spans starting
 // at every dither phase and on the screen's first row and column.
 TEST_F(PipelineEquivalenceTest, ShortNeighbouringRowsDrawAsTheirOwnRows) {
-  GrTexInfo info;
-  info.smallLod = info.largeLod = GR_LOD_64;
-  info.aspectRatio = GR_ASPECT_1x1;
-  info.format = GR_TEXFMT_RGB_565;
-  std::vector<uint16_t> texels(64 * 64);
-  for (size_t i = 0; i < texels.size(); ++i)
-    texels[i] = static_cast<uint16_t>(i * 2654435761u >> 11);
-  info.data = texels.data();
-  grTexDownloadMipMap(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
-  grTexSource(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
+  BindMipChain(
+      GR_ASPECT_1x1, [](size_t i) { return static_cast<uint16_t>(i * 2654435761u >> 11); },
+      GR_LOD_64);
   ASSERT_NE(RenderState().texture.levels[0].quads, nullptr);
   SetPlainTexturedState();
   grDitherMode(GR_DITHER_4x4);

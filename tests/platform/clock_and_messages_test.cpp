@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <utility>
 #include <vector>
 
 #include "platform/clock.h"
@@ -13,8 +14,11 @@ namespace {
 
 TEST(Clock, VirtualClockRoundsToMillisecondsAndWrapsAt32Bits) {
   platform::ClockUseVirtual(true);
+  for (const auto& [ms, ticks] : {std::pair{1000.4, 1000u}, {1000.6, 1001u}, {0.5, 1u}}) {
+    platform::ClockSetVirtualMs(ms);
+    EXPECT_EQ(platform::GetTickCount(), ticks) << ms;
+  }
   platform::ClockSetVirtualMs(1000.4);
-  EXPECT_EQ(platform::GetTickCount(), 1000u);
   platform::ClockAdvanceVirtualMs(1000.0 / 60.0);  // one frame at 60 fps
   EXPECT_EQ(platform::GetTickCount(), 1017u);      // 1017.07 rounds down
   platform::ClockSetVirtualMs(4294967295.0 + 10.0);

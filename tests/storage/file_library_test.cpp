@@ -90,15 +90,18 @@ TEST(FileLibraryTest, FindFoldsOnlyCapitalLettersAndFirstEntryWins) {
                                     {std::string(51, 'n'), {4}}}));
   TFileLib& library = memory.library;
   ASSERT_FALSE(library.Failed());
-  EXPECT_EQ(library.Find("TEXTURES\\PLASM.PCX"), library.Entry(0));
-  EXPECT_EQ(library.Find("textures\\plasm.pcx"), library.Entry(0));
-  EXPECT_EQ(library.Find("textures/plasm.pcx"), nullptr);
-  EXPECT_EQ(library.Find("textures\\plasm.pc"), nullptr);
-  EXPECT_EQ(library.Find("textures\\plasm.pcxx"), nullptr);
-  EXPECT_EQ(library.Find("caf\xC9.bin"), library.Entry(2));
-  EXPECT_EQ(library.Find("caf\xE9.bin"), nullptr) << "accented letters are not folded";
-  EXPECT_EQ(library.Find(std::string(51, 'N').c_str()), library.Entry(3));
-  EXPECT_EQ(library.Find(""), nullptr);
+  const struct {
+    std::string name;
+    int entry;  // -1: not found
+  } cases[] = {{"TEXTURES\\PLASM.PCX", 0},   {"textures\\plasm.pcx", 0},
+               {"textures/plasm.pcx", -1},   {"textures\\plasm.pc", -1},
+               {"textures\\plasm.pcxx", -1}, {"caf\xC9.bin", 2},
+               {"caf\xE9.bin", -1},  // accented letters are not folded
+               {std::string(51, 'N'), 3},    {"", -1}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(library.Find(c.name.c_str()), c.entry < 0 ? nullptr : library.Entry(c.entry))
+        << c.name;
+  }
 }
 
 TEST(FileLibraryTest, NameFieldWithoutTerminatorMatchesNothing) {

@@ -44,6 +44,10 @@ TEST(BmpWriterTest, RowsAreBottomUpAndPadded) {
   EXPECT_EQ(bmp[28], 24);
   const std::vector<uint8_t> rows(bmp.begin() + 54, bmp.end());
   EXPECT_EQ(rows, (std::vector<uint8_t>{6, 5, 4, 0, 3, 2, 1, 0}));
+  // Two pixels: six bytes, padded to eight.
+  const std::vector<uint8_t> wide = EncodeBmp24(rgb, 2, 1);
+  EXPECT_EQ(std::vector<uint8_t>(wide.begin() + 54, wide.end()),
+            (std::vector<uint8_t>{3, 2, 1, 6, 5, 4, 0, 0}));
 }
 
 TEST(PngFileTest, IndexedAndRgbRoundTrips) {

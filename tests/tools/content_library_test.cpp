@@ -284,7 +284,7 @@ TEST_F(DefaultLibrary, CameraPathsJoinAcrossTheScenesThatFollowEachOther) {
   }
 }
 
-TEST_F(DefaultLibrary, IsTheSameBytesEveryTime) {
+TEST_F(DefaultLibrary, IsTheSameBytesEveryTimeAsIsTheMusic) {
   std::vector<LibraryMember> again;
   std::string error;
   ASSERT_TRUE(MakeLibraryMembers(&again, &error)) << error;
@@ -293,6 +293,9 @@ TEST_F(DefaultLibrary, IsTheSameBytesEveryTime) {
     EXPECT_EQ(again[i].name, members_[i].name);
     EXPECT_TRUE(again[i].bytes == members_[i].bytes) << again[i].name;
   }
+  std::vector<uint8_t> first, second;
+  ASSERT_TRUE(MakeMusicFile(&first, &error) && MakeMusicFile(&second, &error)) << error;
+  EXPECT_TRUE(first == second);
 }
 
 }  // namespace

@@ -178,39 +178,32 @@ void ExpectOutward(const MeshSpec& mesh, Vec3f (*inside)(Vec3f), const char* sha
   }
 }
 
+// The point inside each shape nearest a face's centre: the centre of a
+// sphere or box, the ring of a torus of radius 20 around z, the axis of a
+// cone along z.
+Vec3f Origin(Vec3f) {
+  return {0, 0, 0};
+}
+Vec3f TorusRing(Vec3f p) {
+  const float r = std::sqrt(p.x * p.x + p.y * p.y);
+  return {p.x / r * 20, p.y / r * 20, 0};
+}
+Vec3f ZAxis(Vec3f p) {
+  return {0, 0, p.z};
+}
+
 TEST(MeshShapes, ClosedShapesFaceOutwardWithoutCollapsedFaces) {
   MeshSpec sphere, torus, tube, box;
   AddSphere(sphere, {0, 0, 0}, 10, 16, 8, 0);
-  ExpectOutward(
-      sphere,
-      [](Vec3f) {
-        return Vec3f{0, 0, 0};
-      },
-      "sphere");
-  EXPECT_EQ(sphere.faces.size(), 16u * 8u * 2u - 2u * 16u) << "one triangle less per pole quad";
   AddTorus(torus, {0, 0, 0}, 20, 5, 24, 8, 0);
-  ExpectOutward(
-      torus,
-      [](Vec3f p) {
-        const float r = std::sqrt(p.x * p.x + p.y * p.y);
-        return Vec3f{p.x / r * 20, p.y / r * 20, 0};
-      },
-      "torus");
   AddTube(tube, {0, 0, 0}, 10, 0, 30, 8, 0);
-  ExpectOutward(
-      tube,
-      [](Vec3f p) {
-        return Vec3f{0, 0, p.z};
-      },
-      "cone");
-  EXPECT_EQ(tube.faces.size(), 8u) << "a cone loses the triangles at its tip";
   AddBox(box, {-1, -2, -3}, {1, 2, 3}, 0);
-  ExpectOutward(
-      box,
-      [](Vec3f) {
-        return Vec3f{0, 0, 0};
-      },
-      "box");
+  ExpectOutward(sphere, Origin, "sphere");
+  ExpectOutward(torus, TorusRing, "torus");
+  ExpectOutward(tube, ZAxis, "cone");
+  ExpectOutward(box, Origin, "box");
+  EXPECT_EQ(sphere.faces.size(), 16u * 8u * 2u - 2u * 16u) << "one triangle less per pole quad";
+  EXPECT_EQ(tube.faces.size(), 8u) << "a cone loses the triangles at its tip";
   EXPECT_EQ(box.faces.size(), 12u);
 }
 
