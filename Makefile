@@ -44,7 +44,7 @@ asan: deps
 tsan: deps
 	@cmake --preset tsan -DVEYRITH_WERROR=$(WERROR) > /dev/null
 	@cmake --build build-tsan --target threaded_tests -j$(JOBS)
-	@TSAN_OPTIONS="suppressions=$(CURDIR)/scripts/tsan.supp halt_on_error=1 second_deadlock_stack=1 $(TSAN_OPTIONS)" \
+	@TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 $(TSAN_OPTIONS)" \
 		bash scripts/test.sh build-tsan -L threads
 
 fuzz: deps
