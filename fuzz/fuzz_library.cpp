@@ -1,8 +1,9 @@
 // libFuzzer target for the file library: the bytes are a whole library file.
 // The directory is read; every member (up to a bound) is looked up by its
 // name, read to its end in uneven pieces and sought about; the first two
-// members are then read alternately, which must give the same bytes as
-// reading each alone while the library has not failed.
+// members are then read alternately. While the library has not failed, a
+// member must give its bytes of the file unchanged, read alone or
+// alternately.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -44,7 +45,7 @@ std::vector<uint8_t> ReadMember(TFileInLib* member, int32_t piece, int32_t limit
   return bytes;
 }
 
-void ExerciseMember(TFileLib* library, const LibEntry& entry, int32_t piece) {
+void ExerciseMember(TFileLib* library, const uint8_t* file, const LibEntry& entry, int32_t piece) {
   const MemberName name = NameOf(entry);
   // A name that fills its field without its NUL names nothing, and a damaged
   // entry (negative offset or length) does not open.
@@ -62,6 +63,12 @@ void ExerciseMember(TFileLib* library, const LibEntry& entry, int32_t piece) {
   const std::vector<uint8_t> bytes = ReadMember(&member, piece, std::max(size, 0));
   FuzzCheck(static_cast<int32_t>(bytes.size()) <= std::max(size, 0),
             "no read passes the member's end");
+  // While the library stands, a member is its bytes of the file as they are.
+  const bool whole = static_cast<int32_t>(bytes.size()) == size;
+  FuzzCheck(
+      library->Failed() ||
+          (whole && (size == 0 || std::equal(bytes.begin(), bytes.end(), file + found->offset))),
+      "a member delivers its bytes of the file unchanged");
   // A seek outside the member fails and leaves the position.
   const int32_t position = member.Tell();
   member.Seek(1, soEnd);
@@ -111,7 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const int32_t count = std::min(library.Count(), kMembersRead);
   for (int32_t i = 0; i < count; ++i) {
-    ExerciseMember(&library, *library.Entry(i), kPieces[i % 3]);
+    ExerciseMember(&library, data, *library.Entry(i), kPieces[i % 3]);
   }
   if (library.Count() >= 2) ReadTwoAlternately(&library);
   TFileInLib missing(&library);
