@@ -6,12 +6,18 @@
 #   make bench  build and run every benchmark
 #   make soak   play the whole demo under the address and leak sanitizers
 #   make format format every C++ file with .clang-format
+#   make asan   the suite under AddressSanitizer and UndefinedBehaviorSanitizer
+#   make tsan   the tests that start threads, under ThreadSanitizer
+#   make fuzz   build the libFuzzer targets (clang) and run each for
+#               FUZZ_SECONDS (default 60); a failing input lands in
+#               build-fuzz/findings/
 
 JOBS ?= $(shell nproc)
 WERROR ?= OFF
 BUILD := build
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build run test bench soak format asan tsan clean
+.PHONY: all deps build run test bench soak format asan tsan fuzz clean
 
 all: build
 
@@ -41,11 +47,17 @@ asan: deps
 
 tsan: deps
 	@cmake --preset tsan -DVEYRITH_WERROR=$(WERROR) > /dev/null
-	@cmake --build build-tsan -j$(JOBS)
-	@bash scripts/test.sh build-tsan
+	@cmake --build build-tsan --target threaded_tests -j$(JOBS)
+	@TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 $(TSAN_OPTIONS)" \
+		bash scripts/test.sh build-tsan -L threads
+
+fuzz: deps
+	@cmake --preset fuzz -DVEYRITH_WERROR=$(WERROR) > /dev/null
+	@cmake --build build-fuzz --target fuzz_targets -j$(JOBS)
+	@bash scripts/fuzz.sh build-fuzz $(FUZZ_SECONDS)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	@rm -rf build build-debug build-asan build-tsan
+	@rm -rf build build-debug build-asan build-tsan build-fuzz

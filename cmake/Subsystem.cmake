@@ -16,10 +16,13 @@ function(veyrith_subsystem name)
   endif()
 endfunction()
 
-# veyrith_test(NAME DEPS target...)
+# veyrith_test(NAME DEPS target... [THREADS gtest-filter])
 # One test program per subsystem, built from every .cpp of tests/NAME.
+# THREADS names (as a gtest filter, patterns joined by ':') the tests that
+# start threads; they carry the CTest label "threads", which `make tsan` runs
+# under ThreadSanitizer, and their program joins the target threaded_tests.
 function(veyrith_test name)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "THREADS" "DEPS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT sources)
     return()
@@ -30,6 +33,17 @@ function(veyrith_test name)
   target_compile_definitions(test_${name} PRIVATE
     VEYRITH_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     VEYRITH_BINARY_DIR="${PROJECT_BINARY_DIR}")
-  gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "VEYRITH_BIN=${PROJECT_BINARY_DIR}/bin")
+  set(environment "VEYRITH_BIN=${PROJECT_BINARY_DIR}/bin")
+  if(NOT ARG_THREADS)
+    gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT ${environment})
+    return()
+  endif()
+  gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 60 TEST_FILTER "-${ARG_THREADS}"
+    PROPERTIES ENVIRONMENT ${environment})
+  gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 60 TEST_FILTER "${ARG_THREADS}"
+    PROPERTIES ENVIRONMENT ${environment} LABELS threads)
+  if(NOT TARGET threaded_tests)
+    add_custom_target(threaded_tests)
+  endif()
+  add_dependencies(threaded_tests test_${name})
 endfunction()

@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   # build
   build-essential cmake pkg-config clang-format
+  # fuzzing (make fuzz): clang with libFuzzer and the sanitizer runtimes
+  clang libclang-rt-dev
   # libraries the program links
   libsdl2-dev libpng-dev libimgui-dev libfreetype-dev fonts-dejavu-core
   # tests and benchmarks

@@ -59,6 +59,14 @@ class ScanlineDecoder {
         }
       }
       stream_->ConsumeBuffered(used);
+      if (fill_ < scanline_bytes_ && stream_->AtEnd() && !stream_->Failed()) {
+        // Past the member's end every byte reads as 0, a plain pixel: the
+        // rest of the picture is zeros, written at once. Byte by byte, a
+        // short member claiming a tall picture costs seconds.
+        std::memset(line_ + fill_, 0, static_cast<size_t>(scanline_bytes_ - fill_));
+        fill_ = scanline_bytes_;
+        break;
+      }
       // A token across the buffer's end, or an empty buffer: byte by byte.
       if (fill_ < scanline_bytes_ && !DecodeTokenSlowly()) return nullptr;
     }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -30,8 +31,10 @@ int RunCommand(const std::string& command, std::string* output) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// The process id keeps test programs that run at the same time (ctest -j,
+// several checkouts) from writing one another's files.
 std::string WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) {
-  const std::string path = testing::TempDir() + name;
+  const std::string path = testing::TempDir() + std::to_string(getpid()) + "_" + name;
   std::FILE* file = std::fopen(path.c_str(), "wb");
   EXPECT_NE(file, nullptr);
   std::fwrite(bytes.data(), 1, bytes.size(), file);
@@ -79,7 +82,7 @@ TEST_F(ModToolTest, InfoAndTrace) {
 }
 
 TEST_F(ModToolTest, RenderWritesTheWholeSong) {
-  const std::string wav = testing::TempDir() + "tool_test.wav";
+  const std::string wav = testing::TempDir() + std::to_string(getpid()) + "_tool_test.wav";
   std::string output;
   ASSERT_EQ(RunCommand(VrtoolPath() + " mod render --rate 8000 --mono --interpolate " +
                            module_path_ + " " + wav,

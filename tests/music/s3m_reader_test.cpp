@@ -1,6 +1,7 @@
 // The S3M reader: header and orders, channels and panning, pattern
 // conversion, instruments and samples, and malformed files.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -487,7 +488,7 @@ TEST(S3mReaderMalformed, MutatedFilesLoadAndPlayOrFailCleanly) {
 
 TEST(S3mReaderFiles, ReadsFromDiskAsFromMemory) {
   const std::vector<uint8_t> bytes = OneInstrument().Build();
-  const std::string path = testing::TempDir() + "reader_test.s3m";
+  const std::string path = testing::TempDir() + std::to_string(getpid()) + "_reader_test.s3m";
   std::FILE* file = std::fopen(path.c_str(), "wb");
   ASSERT_NE(file, nullptr);
   ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
