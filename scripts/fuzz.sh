@@ -53,6 +53,14 @@ for name in "${targets[@]}"; do
     echo "fuzz: $name: no seed corpus at $seeds; starting from nothing" >&2
     seeds=""
   fi
+  # The music target also starts from the modules of the Debian packages the
+  # tests compare with (plain and extended modules), where they are installed.
+  extra=()
+  if [ "$name" = fuzz_music ]; then
+    for folder in /usr/share/games/tecnoballz/musics /usr/share/games/flobopuyo/sfx; do
+      [ -d "$folder" ] && extra+=("$folder")
+    done
+  fi
   echo "fuzz: $name for ${seconds} s (log: $log)"
   touch "$log.start"
   status=0
@@ -60,7 +68,7 @@ for name in "${targets[@]}"; do
   # as they are.
   "$program" -max_total_time="$seconds" -timeout=1 -malloc_limit_mb=256 -rss_limit_mb=2048 \
     -detect_leaks=1 -print_final_stats=1 -artifact_prefix="$findings/" \
-    "$work" ${seeds:+"$seeds"} >"$log" 2>&1 || status=$?
+    "$work" ${seeds:+"$seeds"} "${extra[@]}" >"$log" 2>&1 || status=$?
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
   total_seconds=$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' "$log" | tail -n 1)
   corpus=$(find "$work" -type f | wc -l)
