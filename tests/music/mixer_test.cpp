@@ -125,6 +125,21 @@ TEST(Mixer, LoopsWrapWithoutAClickAndStayInRange) {
     EXPECT_LT(largest_step, interpolate ? 1000 : 1700) << interpolate;
   }
 
+  // Exact frames at a wrap: three frames per output frame keep their
+  // overshoot past the loop end (12 -> 6); interpolating at half a frame,
+  // the loop's last frame blends towards the loop start (40 .. 10 -> 25).
+  const TestSample ramp({0, 10, 20, 30, 40, 50, 60, 70, 80, 90}, 4, 10);
+  Mixer stepping;
+  ASSERT_EQ(stepping.Configure(8000, kMixerMono, 0), 0);
+  Start(stepping, 0, ramp, 24000);
+  EXPECT_EQ(Render(stepping, 7), (std::vector<int16_t>{0, 1920, 3840, 5760, 3840, 5760, 3840}));
+  const TestSample short_loop({10, 20, 30, 40}, 0, 4);
+  Mixer blending;
+  ASSERT_EQ(blending.Configure(8000, kMixerMono, 1), 0);
+  Start(blending, 0, short_loop, 4000);
+  EXPECT_EQ(Render(blending, 10),
+            (std::vector<int16_t>{640, 960, 1280, 1600, 1920, 2240, 2560, 1600, 640, 960}));
+
   // Without a loop the sample ends and the channel falls silent.
   const TestSample once(std::vector<int8_t>(100, 50));
   Mixer mixer;
