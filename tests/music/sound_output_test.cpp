@@ -40,12 +40,12 @@ TEST(WavFile, HeaderFieldsAndLittleEndianSamples) {
   std::string error;
   ASSERT_TRUE(WriteWavFile(path, samples.data(), 3, 22050, 2, &error)) << error;
   const std::vector<uint8_t> expected = {
-      'R',  'I',  'F',  'F',  48,   0,    0,   0,    'W',  'A',  'V', 'E', 'f',
-      'm',  't',  ' ',  16,   0,    0,    0,   1,    0,    2,    0,  // PCM, 2 channels
-      0x22, 0x56, 0,    0,    0x88, 0x58, 1,   0,  // 22050 Hz, 88200 bytes per second
-      4,    0,    16,   0,    'd',  'a',  't', 'a',  12,   0,    0,   0,  // block align, bits, data
-                                                                          // size
-      1,    0,    0xFF, 0xFF, 0x34, 0x12, 0,   0x80, 0xFF, 0x7F, 0,   0};
+      'R', 'I', 'F', 'F', 48, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 2,
+      0,                                             // PCM, 2 channels
+      0x22, 0x56, 0, 0, 0x88, 0x58, 1, 0,            // 22050 Hz, 88200 bytes per second
+      4, 0, 16, 0, 'd', 'a', 't', 'a', 12, 0, 0, 0,  // block align, bits, data
+                                                     // size
+      1, 0, 0xFF, 0xFF, 0x34, 0x12, 0, 0x80, 0xFF, 0x7F, 0, 0};
   EXPECT_EQ(ReadBytes(path), expected);
   std::remove(path.c_str());
 }
