@@ -88,7 +88,7 @@ TEST(PlayerTraversal, JumpAndBreakOnOneRowInBothOrders) {
 TEST(PlayerTraversal, OrderMarkersAndBreakRows) {
   S3mBuilder builder = TwoChannelSong(2, {0, 254, 1, 254});
   builder.Entry(0, {.row = 0, .channel = 0, .command = 'C', .info = 0x99});   // past 99: row 63
-  builder.Entry(1, {.row = 63, .channel = 0, .command = 'C', .info = 0x70});  // row 70: the last
+  builder.Entry(1, {.row = 63, .channel = 0, .command = 'C', .info = 0x5F});  // row 65: the last
   PlayerHarness harness(builder, /*loop=*/1);
   ASSERT_TRUE(harness.ready());
   EXPECT_EQ(RowsRead(harness, 4), (std::vector<Row>{{0, 0}, {2, 63}, {0, 63}, {2, 0}}));
