@@ -65,14 +65,12 @@ TEST(Mixer, LevelsFollowVolumeAndPanning) {
     Mixer mixer;
     ASSERT_EQ(mixer.Configure(44100, c.output_mode, 0), 0);
     Start(mixer, 3, constant, 22050, c.volume, c.panning);
-    const std::vector<int16_t> out = Render(mixer, 1000);
-    const int stride = c.output_mode == kMixerStereo ? 2 : 1;
-    for (size_t i = 0; i < out.size(); i += static_cast<size_t>(stride)) {
-      ASSERT_EQ(out[i], c.left) << c.volume << " " << c.panning << " frame " << i / stride;
-      if (stride == 2) {
-        ASSERT_EQ(out[i + 1], c.right);
-      }
-    }
+    const std::vector<int16_t> frame = c.output_mode == kMixerStereo
+                                           ? std::vector<int16_t>{int16_t(c.left), int16_t(c.right)}
+                                           : std::vector<int16_t>{int16_t(c.left)};
+    std::vector<int16_t> expected;
+    for (int i = 0; i < 1000; ++i) expected.insert(expected.end(), frame.begin(), frame.end());
+    EXPECT_EQ(Render(mixer, 1000), expected) << c.volume << " " << c.panning;
   }
 }
 
