@@ -416,7 +416,9 @@ int LoadFromFile(ReaderState& reader, Module** out) {
     SetUpModuleDefaults(*module, "S3M");
     module->instrument_count = static_cast<int32_t>(instrument_count);
     module->sample_count = module->instrument_count;
-    module->master_volume = header[48];
+    // The player scales by a global volume of 0..64; a larger header value
+    // would ask the device for more than full volume.
+    module->master_volume = std::min<uint8_t>(header[48], 64);
     module->speed = header[49];
     module->tempo = header[50];
     const uint16_t flags = ReadU16LittleEndian(&header[38]);

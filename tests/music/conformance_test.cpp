@@ -1,6 +1,7 @@
 // Plays the S3M modules that Debian's games ship and checks, against
 // libopenmpt (an independent player), that we visit the same rows in the same
-// order and that the song lengths agree within 0.3 %.
+// order, that the song lengths agree within 0.3 % and that the loudness
+// follows the same course.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -124,40 +125,68 @@ TEST_P(ConformanceTest, RowsAndLengthMatchAnIndependentPlayer) {
   }
 }
 
-// Ten seconds of each module through the mixer in both modes: playing gives
-// no error, is audible, and the two modes hear the same music (their outputs
-// agree closely).
-TEST_P(ConformanceTest, RendersAudiblyInBothModes) {
+// Loudness over time: RMS over 40 ms windows of one mono render.
+std::vector<double> Envelope(const std::vector<int16_t>& samples, size_t skip) {
+  const size_t window = 44100 / 25;
+  std::vector<double> envelope;
+  for (size_t at = skip; at + window <= samples.size(); at += window) {
+    double energy = 0;
+    for (size_t i = at; i < at + window; ++i) energy += double(samples[i]) * samples[i];
+    envelope.push_back(std::sqrt(energy / window));
+  }
+  return envelope;
+}
+
+double Correlation(const std::vector<double>& a, const std::vector<double>& b) {
+  const size_t n = std::min(a.size(), b.size());
+  double mean_a = 0, mean_b = 0, ab = 0, aa = 0, bb = 0;
+  for (size_t i = 0; i < n; ++i) mean_a += a[i] / n, mean_b += b[i] / n;
+  for (size_t i = 0; i < n; ++i) {
+    ab += (a[i] - mean_a) * (b[i] - mean_b);
+    aa += (a[i] - mean_a) * (a[i] - mean_a);
+    bb += (b[i] - mean_b) * (b[i] - mean_b);
+  }
+  return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0;
+}
+
+// The first half minute of each module, in both mixing modes, follows the
+// loudness of libopenmpt's render: the 40 ms envelopes correlate above 0.8
+// once ours is shifted by its lead-in of speed - 1 ticks (early in the song:
+// before rows that a short pattern byte count drops move the timing apart).
+// libxmp and libopenmpt agree at about 0.98; ours measured 0.87 to 0.998;
+// the timing off by two ticks falls below 0.7.
+TEST_P(ConformanceTest, LoudnessFollowsAnIndependentPlayer) {
   const std::vector<uint8_t> bytes = ReadBytes(GetParam());
   if (bytes.empty()) GTEST_SKIP() << GetParam() << " is not installed";
   Module* module = nullptr;
   ASSERT_EQ(LoadS3MFromMemory(bytes.data(), bytes.size(), &module), 0);
-  std::vector<int16_t> outputs[2];
+  const int frames = 44100 * 30;
+  // At tempo 125 a tick is 882 frames exactly in both players.
+  const size_t lead_in = (module->speed - 1) * 882u;
   for (int interpolate : {0, 1}) {
     Mixer mixer;
-    ASSERT_EQ(mixer.Configure(22050, kMixerStereo, interpolate), 0);
+    ASSERT_EQ(mixer.Configure(44100, kMixerMono, interpolate), 0);
     PlayerSetDevice(&mixer);
     PlayState* state = nullptr;
     ASSERT_EQ(PlayerStart(module, nullptr, 0, &state), 0);
     PlayerSetDevice(nullptr);
-    outputs[interpolate].resize(2 * 22050 * 10);
+    std::vector<int16_t> ours(static_cast<size_t>(frames) + lead_in);
     EXPECT_EQ(mixer.Render(
-                  outputs[interpolate].data(), 22050 * 10,
+                  ours.data(), static_cast<int>(ours.size()),
                   [](void* s) { return PlayerTickState(static_cast<PlayState*>(s)); }, state),
               0);
     PlayerStop(state);
+    openmpt::module reference(bytes);
+    reference.set_render_param(openmpt::module::RENDER_INTERPOLATIONFILTER_LENGTH,
+                               interpolate ? 2 : 1);
+    std::vector<int16_t> theirs(static_cast<size_t>(frames));
+    theirs.resize(reference.read(44100, theirs.size(), theirs.data()));
+    const double correlation = Correlation(Envelope(theirs, 0), Envelope(ours, lead_in));
+    std::printf("%s: loudness envelopes correlate at %.3f (interpolation %d)\n", GetParam(),
+                correlation, interpolate);
+    EXPECT_GT(correlation, 0.8) << GetParam() << " interpolation " << interpolate;
   }
   FreeModule(module);
-  double energy = 0;
-  double difference = 0;
-  for (size_t i = 0; i < outputs[0].size(); ++i) {
-    energy += double(outputs[0][i]) * outputs[0][i];
-    const double delta = double(outputs[0][i]) - outputs[1][i];
-    difference += delta * delta;
-  }
-  const double rms = std::sqrt(energy / static_cast<double>(outputs[0].size()));
-  EXPECT_GT(rms, 500.0) << GetParam();
-  EXPECT_LT(difference, energy * 0.25) << GetParam();
 }
 
 INSTANTIATE_TEST_SUITE_P(DebianModules, ConformanceTest, testing::ValuesIn(kModules));

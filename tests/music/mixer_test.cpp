@@ -66,14 +66,12 @@ TEST(Mixer, LevelsFollowVolumeAndPanning) {
     Mixer mixer;
     ASSERT_EQ(mixer.Configure(44100, c.output_mode, 0), 0);
     Start(mixer, 3, constant, 22050, c.volume, c.panning);
-    const std::vector<int16_t> out = Render(mixer, 1000);
-    const int stride = c.output_mode == kMixerStereo ? 2 : 1;
-    for (size_t i = 0; i < out.size(); i += static_cast<size_t>(stride)) {
-      ASSERT_EQ(out[i], c.left) << c.volume << " " << c.panning << " frame " << i / stride;
-      if (stride == 2) {
-        ASSERT_EQ(out[i + 1], c.right);
-      }
-    }
+    const std::vector<int16_t> frame = c.output_mode == kMixerStereo
+                                           ? std::vector<int16_t>{int16_t(c.left), int16_t(c.right)}
+                                           : std::vector<int16_t>{int16_t(c.left)};
+    std::vector<int16_t> expected;
+    for (int i = 0; i < 1000; ++i) expected.insert(expected.end(), frame.begin(), frame.end());
+    EXPECT_EQ(Render(mixer, 1000), expected) << c.volume << " " << c.panning;
   }
 }
 
@@ -125,6 +123,21 @@ TEST(Mixer, LoopsWrapWithoutAClickAndStayInRange) {
     // by thousands.
     EXPECT_LT(largest_step, interpolate ? 1000 : 1700) << interpolate;
   }
+
+  // Exact frames at a wrap: three frames per output frame keep their
+  // overshoot past the loop end (12 -> 6); interpolating at half a frame,
+  // the loop's last frame blends towards the loop start (40 .. 10 -> 25).
+  const TestSample ramp({0, 10, 20, 30, 40, 50, 60, 70, 80, 90}, 4, 10);
+  Mixer stepping;
+  ASSERT_EQ(stepping.Configure(8000, kMixerMono, 0), 0);
+  Start(stepping, 0, ramp, 24000);
+  EXPECT_EQ(Render(stepping, 7), (std::vector<int16_t>{0, 1920, 3840, 5760, 3840, 5760, 3840}));
+  const TestSample short_loop({10, 20, 30, 40}, 0, 4);
+  Mixer blending;
+  ASSERT_EQ(blending.Configure(8000, kMixerMono, 1), 0);
+  Start(blending, 0, short_loop, 4000);
+  EXPECT_EQ(Render(blending, 10),
+            (std::vector<int16_t>{640, 960, 1280, 1600, 1920, 2240, 2560, 1600, 640, 960}));
 
   // Without a loop the sample ends and the channel falls silent.
   const TestSample once(std::vector<int8_t>(100, 50));

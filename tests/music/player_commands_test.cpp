@@ -74,6 +74,15 @@ TEST(PlayerVolumeSlide, MemoryAndCombinedCommands) {
   // Row 1's D00 slides with the remembered 02.
   EXPECT_EQ(RowAndTicks(harness, 8, Volume), (Values{32, 30, 28, 26, 26, 24, 22, 20}));
 
+  // A pattern delay repeats the row's actions with the info as stored: D00
+  // (a fine slide F2 from the memory on the row's tick) slides only once.
+  S3mBuilder delayed = NoteWith('D', 0xF2);
+  delayed.Entry(0, {.row = 1, .channel = 0, .command = 'D', .info = 0});
+  delayed.Entry(0, {.row = 1, .channel = 1, .command = 'S', .info = 0xE1});
+  PlayerHarness repeated(delayed);
+  EXPECT_EQ(RowAndTicks(repeated, 12, Volume),
+            (Values{30, 30, 30, 30, 28, 28, 28, 28, 28, 28, 28, 28}));
+
   // K and L slide the volume as D does, with the vibrato or portamento going on.
   for (char command : {'K', 'L'}) {
     PlayerHarness combined(NoteWith(command, 0x20));
@@ -112,20 +121,28 @@ TEST(PlayerPortamento, UpDownFineAndClamps) {
 }
 
 TEST(PlayerPortamento, TonePortamentoSlidesToTheNoteWithoutRestartingIt) {
-  S3mBuilder builder = NoteWith(0, 0);
-  builder.Entry(0, {.row = 1, .channel = 0, .note = 0x50, .command = 'G', .info = 0x40});
-  builder.Entry(0, {.row = 2, .channel = 0, .command = 'G', .info = 0});
-  PlayerHarness harness(builder);
-  ASSERT_TRUE(harness.ready());
-  EXPECT_EQ(harness.Tick(7), 0);  // row 0 and its effect ticks
-  harness.mixer.SetPosition(0, 7);
-  // Row 1: the target is C-5 (856); steps of 0x40 x 4 = 256; row 2's G00
-  // goes on with the remembered speed and lands on the target.
-  EXPECT_EQ(harness.Track(8, [&] { return Period(harness); }),
-            (Values{1712, 1456, 1200, 944, 944, 856, 856, 856}));
-  EXPECT_EQ(harness.channel(0).portamento_target, 856u);
-  EXPECT_EQ(harness.mixer.channel_position(0), 7u);  // not restarted
-  EXPECT_EQ(harness.mixer.channel_rate_hz(0), kPeriodClockHz / 856);
+  // Steps of 0x40 x 4 = 256 towards the row's note; row 2's G00 goes on
+  // with the remembered speed and lands on the target, in either direction.
+  const struct {
+    int from;
+    int to;
+    Values expected;
+  } cases[] = {{0x40, 0x50, {1712, 1456, 1200, 944, 944, 856, 856, 856}},
+               {0x50, 0x40, {856, 1112, 1368, 1624, 1624, 1712, 1712, 1712}}};
+  for (const auto& c : cases) {
+    S3mBuilder builder = OneSampleSong();
+    builder.speed = 4;
+    builder.Entry(0, {.row = 0, .channel = 0, .note = c.from, .instrument = 1});
+    builder.Entry(0, {.row = 1, .channel = 0, .note = c.to, .command = 'G', .info = 0x40});
+    builder.Entry(0, {.row = 2, .channel = 0, .command = 'G', .info = 0});
+    PlayerHarness harness(builder);
+    ASSERT_TRUE(harness.ready());
+    EXPECT_EQ(harness.Tick(7), 0);  // row 0 and its effect ticks
+    harness.mixer.SetPosition(0, 7);
+    EXPECT_EQ(harness.Track(8, [&] { return Period(harness); }), c.expected) << c.from;
+    EXPECT_EQ(harness.mixer.channel_position(0), 7u);  // not restarted
+    EXPECT_EQ(harness.mixer.channel_rate_hz(0), kPeriodClockHz / c.expected.back());
+  }
 }
 
 TEST(PlayerPitchEffects, VibratoAndArpeggio) {
@@ -165,6 +182,11 @@ TEST(PlayerRetrigger, VolumeChangesAndRestart) {
     PlayerHarness harness(NoteWith('Q', c.info));
     EXPECT_EQ(RowAndTicks(harness, 4, Volume), c.expected) << std::hex << c.info;
   }
+  // The volume change of each high nibble, from 32: additions, or sixteenths.
+  const Values changed = {32, 31, 30, 28, 24, 16, 20, 16, 32, 33, 34, 36, 40, 48, 48, 64};
+  for (int x = 0; x < 16; ++x)
+    EXPECT_EQ(RetriggerVolume(32, x), changed[static_cast<size_t>(x)]) << x;
+
   PlayerHarness restart(NoteWith('Q', 0x02));
   ASSERT_TRUE(restart.ready());
   ASSERT_EQ(restart.Tick(4), 0);
@@ -180,6 +202,8 @@ TEST(PlayerRetrigger, VolumeChangesAndRestart) {
 TEST(PlayerNoteTiming, NoteCutAndNoteDelay) {
   PlayerHarness cut(NoteWith('S', 0xC2));
   EXPECT_EQ(RowAndTicks(cut, 4, Volume), (Values{32, 32, 0, 0}));
+  PlayerHarness cut_at_once(NoteWith('S', 0xC0));
+  EXPECT_EQ(RowAndTicks(cut_at_once, 2, Volume), (Values{0, 0}));
 
   PlayerHarness delay(NoteWith('S', 0xD2));
   EXPECT_EQ(RowAndTicks(delay, 4, [](PlayerHarness& h) { return h.mixer.channel_playing(0); }),
@@ -242,6 +266,35 @@ TEST(PlayerChannelSettings, PanningInstrumentVolumeTempoAndGlobalVolume) {
   EXPECT_EQ(harness.mixer.channel_volume(0), 16);
   ASSERT_EQ(harness.Tick(4), 0);
   EXPECT_EQ(harness.mixer.update_rate(), 6000u);  // T1F is ignored
+}
+
+TEST(PlayerVolume, ChannelAndGlobalVolumesReachTheDeviceScaledAndLimited) {
+  // Device volume = global x channel x 64 x 64 / 2^18, rounded up; the
+  // global volume is limited to 64 and a sample's volume to 63.
+  const struct {
+    int global_info;  // V on row 0
+    int volume_byte;  // -1: none, the sample's volume stays
+    int sample_volume;
+    int channel_volume;
+    int device_volume;
+  } cases[] = {{0x40, 63, 32, 63, 63}, {0x20, 33, 32, 33, 17}, {0x80, 32, 32, 32, 32},
+               {0xFF, -1, 64, 63, 63}, {0x00, 63, 32, 63, 0},  {0x10, -1, 5, 5, 2}};
+  for (const auto& c : cases) {
+    S3mBuilder builder = OneSampleSong();
+    builder.samples[0].volume = static_cast<uint8_t>(c.sample_volume);
+    builder.Entry(0, {.row = 0,
+                      .channel = 0,
+                      .note = 0x40,
+                      .instrument = 1,
+                      .volume = c.volume_byte,
+                      .command = 'V',
+                      .info = c.global_info});
+    PlayerHarness harness(builder);
+    ASSERT_TRUE(harness.ready());
+    ASSERT_EQ(harness.Tick(6), 0) << std::hex << c.global_info;
+    EXPECT_EQ(harness.channel(0).volume, c.channel_volume) << std::hex << c.global_info;
+    EXPECT_EQ(harness.mixer.channel_volume(0), c.device_volume) << std::hex << c.global_info;
+  }
 }
 
 TEST(PlayerPitch, NotesBecomeRates) {

@@ -55,7 +55,9 @@ class ModToolTest : public testing::Test {
     builder.speed = 3;
     builder.Entry(0, {.row = 0, .channel = 0, .note = 0x40, .instrument = 1});
     builder.Entry(1, {.row = 15, .channel = 1, .command = 'C', .info = 0});
-    module_path_ = WriteFile("tool_test.s3m", builder.Build());
+    // One file per test: ctest runs the tests of this fixture side by side.
+    const std::string test = testing::UnitTest::GetInstance()->current_test_info()->name();
+    module_path_ = WriteFile("tool_test_" + test + ".s3m", builder.Build());
   }
   std::string module_path_;
 };

@@ -87,11 +87,11 @@ TEST(PlayerTraversal, JumpAndBreakOnOneRowInBothOrders) {
 
 TEST(PlayerTraversal, OrderMarkersAndBreakRows) {
   S3mBuilder builder = TwoChannelSong(2, {0, 254, 1, 254});
-  builder.Entry(0, {.row = 0, .channel = 0, .command = 'C', .info = 0x99});  // past 99: row 63
-  builder.Entry(1, {.row = 0, .channel = 0, .command = 'C', .info = 0x70});  // row 70: last row
+  builder.Entry(0, {.row = 0, .channel = 0, .command = 'C', .info = 0x99});   // past 99: row 63
+  builder.Entry(1, {.row = 63, .channel = 0, .command = 'C', .info = 0x5F});  // row 65: the last
   PlayerHarness harness(builder, /*loop=*/1);
   ASSERT_TRUE(harness.ready());
-  EXPECT_EQ(RowsRead(harness, 3), (std::vector<Row>{{0, 0}, {2, 63}, {0, 0}}));
+  EXPECT_EQ(RowsRead(harness, 4), (std::vector<Row>{{0, 0}, {2, 63}, {0, 63}, {2, 0}}));
   EXPECT_EQ(harness.state->loop_count, 1);
 }
 
@@ -165,17 +165,36 @@ TEST(PlayerTraversal, UnplayableOrderListsAndTempoZero) {
   EXPECT_NEAR(PlayerWalkSong(default_tempo.module, 1000, nullptr, nullptr), 7.78, 1e-9);
 }
 
-TEST(PlayerTraversal, BackwardJumpCountsAPassAndEndsTheSong) {
+TEST(PlayerTraversal, BackwardOrSamePlaceJumpCountsAPassAndEndsTheSong) {
+  for (int target : {0, 1}) {
+    S3mBuilder builder = TwoChannelSong(2, {0, 1});
+    builder.Entry(1, {.row = 1, .channel = 0, .command = 'B', .info = target});
+    PlayerHarness harness(builder);
+    ASSERT_TRUE(harness.ready());
+    const std::vector<Row> rows = RowsRead(harness, 67);
+    ASSERT_EQ(rows.size(), 66u) << target;  // nothing after the end
+    EXPECT_EQ(rows[65], Row(1, 1));
+    EXPECT_EQ(PlayerSongEnded(harness.state), 1) << target;
+  }
+}
+
+TEST(PlayerTraversal, PatternEndAndSongEndResetLoopRowAndGlobalVolume) {
+  // SB0 marks row 62 of the first pattern; the next pattern's SB1 loops
+  // back to its own start. V10 holds until the song passes its end, which
+  // restores the module's global volume.
   S3mBuilder builder = TwoChannelSong(2, {0, 1});
-  builder.Entry(1, {.row = 1, .channel = 0, .command = 'B', .info = 0});
-  PlayerHarness harness(builder);
+  builder.Entry(0, {.row = 62, .channel = 0, .command = 'S', .info = 0xB0});
+  builder.Entry(0, {.row = 63, .channel = 0, .command = 'V', .info = 0x10});
+  builder.Entry(1, {.row = 1, .channel = 0, .command = 'S', .info = 0xB1});
+  PlayerHarness harness(builder, /*loop=*/1);
   ASSERT_TRUE(harness.ready());
-  const std::vector<Row> rows = RowsRead(harness, 66);
-  ASSERT_EQ(rows.size(), 66u);
-  EXPECT_EQ(rows[64], Row(1, 0));
-  EXPECT_EQ(rows[65], Row(1, 1));
+  const std::vector<Row> rows = RowsRead(harness, 68);
+  EXPECT_EQ(std::vector<Row>(rows.begin() + 64, rows.end()),
+            (std::vector<Row>{{1, 0}, {1, 1}, {1, 0}, {1, 1}}));
+  EXPECT_EQ(harness.state->global_volume, 16);
+  RowsRead(harness, 62);  // the rest of the second pattern, then the end
   EXPECT_EQ(harness.state->loop_count, 1);
-  EXPECT_EQ(PlayerSongEnded(harness.state), 1);
+  EXPECT_EQ(harness.state->global_volume, 64);
 }
 
 TEST(PlayerTraversal, SongEndWithoutLoopStopsSendingToTheDevice) {
