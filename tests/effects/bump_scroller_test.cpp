@@ -207,9 +207,8 @@ TEST_F(BumpOnBoard, AFlatFieldIsLitWhereTheLightPictureReaches) {
 }
 
 TEST_F(BumpOnBoard, AFailedLockDrawsNothing) {
-  FadeLevel = 255;
-  DrawBumpScroller(0.5f);  // no screen open: the lock fails
-  EXPECT_EQ(BoardBackBuffer(), nullptr);
+  EXPECT_EQ(FailedLockCalls([] { DrawBumpScroller(0.5f); }),
+            (std::vector<std::string>{"grLfbLock(1,1,0,255,0)"}));
 }
 
 }  // namespace

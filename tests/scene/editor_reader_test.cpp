@@ -24,21 +24,17 @@ void AddMaterial(Bytes* b, const std::string& name) {
   b->Begin(0xAFFF).Begin(0xA000).Text(name).End().End();
 }
 
-TEST(ChunkWalk, VersionOnlyFileIsAnEmptyScene) {
+TEST(ChunkWalk, VersionOnlyFileIsAnEmptySceneAndOtherFilesFail) {
   Bytes b;
   b.Begin(0x4D4D).Begin(0x0002).U32(3).End().End();
   ScenePtr scene = LoadBytes(b.data());
   ASSERT_NE(scene, nullptr);
-  EXPECT_EQ(scene->mesh_count, 0);
-  EXPECT_EQ(scene->root_count, 0);
-  EXPECT_EQ(scene->frame_count, 0);
+  EXPECT_EQ(scene->mesh_count + scene->root_count + scene->frame_count, 0);
   EXPECT_EQ(scene->frame_rate, 30.0f);
   EXPECT_EQ(scene->default_material.flags, 0x81u);
   EXPECT_EQ(scene->default_material.texture_index, -1);
   EXPECT_EQ(scene->default_material.diffuse.y, 255.0f);
-}
 
-TEST(ChunkWalk, RejectsFilesThatAreNotMainChunks) {
   std::string reason;
   Bytes editor_first;
   editor_first.Begin(0x3D3D).End();
@@ -125,50 +121,35 @@ TEST(ChunkWalk, EveryPrefixLoadsOrFailsCleanly) {
   EXPECT_EQ(loaded, 1);  // only the whole file
 }
 
-TEST(EditorRecords, FaceNormalsCentresAndVertexNormals) {
+TEST(EditorRecords, FaceGeometryAndFlags) {
   auto bytes = EditorFile([](Bytes* b) {
-    AddMeshObject(b, "TRI", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {5, 5, 5}}, {{0, 1, 2}});
-  });
-  ScenePtr scene = LoadBytes(bytes);
-  ASSERT_NE(scene, nullptr);
-  const Mesh& mesh = scene->meshes[0];
-  const Face& face = mesh.faces[0];
-  EXPECT_EQ(face.normal.x, 0.0f);
-  EXPECT_EQ(face.normal.y, 0.0f);
-  EXPECT_EQ(face.normal.z, 1.0f);
-  EXPECT_FLOAT_EQ(face.centre.x, 0.33333334f);
-  EXPECT_FLOAT_EQ(face.centre.y, 0.33333334f);
-  EXPECT_EQ(face.centre.z, 0.0f);
-  EXPECT_EQ(face.material, -1);
-  for (int v = 0; v < 3; ++v) EXPECT_EQ(mesh.vertex_normals[v].z, 1.0f);
-  // The unused vertex has a defined zero normal; no mapping chunk: zero mapping.
-  EXPECT_EQ(mesh.vertex_normals[3].x, 0.0f);
-  EXPECT_EQ(mesh.vertex_normals[3].z, 0.0f);
-  for (int v = 0; v < 4; ++v) EXPECT_EQ(mesh.mapping[v].u + mesh.mapping[v].v, 0.0f);
-}
-
-TEST(EditorRecords, DegenerateFacesAndFlags) {
-  auto bytes = EditorFile([](Bytes* b) {
+    // A triangle whose corners turn clockwise seen from +z, an unused
+    // vertex, then a point and a line with their flag words.
+    AddMeshObject(b, "TRI", {{0, 0, 0}, {0, 2, 0}, {-2, 0, 0}, {5, 5, 5}}, {{0, 2, 1}});
     b->Begin(0x4000).Text("FLAT").Begin(0x4100).Begin(0x4110).U16(2);
     b->V3(1, 1, 1).V3(2, 2, 2).End().Begin(0x4120).U16(2);
-    b->U16(0).U16(0).U16(0).U16(0x000F);  // a point
-    b->U16(0).U16(1).U16(1).U16(0x0005);  // a line
+    b->U16(0).U16(0).U16(0).U16(0x000F).U16(0).U16(1).U16(1).U16(0x0005);
     b->End().End().End();
   });
   ScenePtr scene = LoadBytes(bytes);
   ASSERT_NE(scene, nullptr);
   const Mesh& mesh = scene->meshes[0];
-  for (int f = 0; f < 2; ++f) {
-    EXPECT_EQ(mesh.faces[f].normal.x, 0.0f);
-    EXPECT_EQ(mesh.faces[f].normal.z, 0.0f);
-  }
-  EXPECT_EQ(mesh.vertex_normals[0].x, 0.0f);
-  EXPECT_EQ(mesh.faces[0].flag0, 1);
-  EXPECT_EQ(mesh.faces[0].flag1, 2);
-  EXPECT_EQ(mesh.faces[0].flag2, 4);
-  EXPECT_EQ(mesh.faces[0].flag3, 8);
-  EXPECT_EQ(mesh.faces[1].flag1, 0);
-  EXPECT_EQ(mesh.faces[1].flag2, 4);
+  const Face& face = mesh.faces[0];
+  // (b - a) x (c - a) = (-2, 0, 0) x (0, 2, 0) = (0, 0, -4).
+  EXPECT_TRUE(face.normal.x == 0 && face.normal.y == 0 && face.normal.z == -1.0f);
+  EXPECT_FLOAT_EQ(face.centre.x, -0.6666667f);
+  EXPECT_FLOAT_EQ(face.centre.y, 0.6666667f);
+  EXPECT_EQ(face.material, -1);
+  for (int v = 0; v < 3; ++v) EXPECT_EQ(mesh.vertex_normals[v].z, -1.0f);
+  // The unused vertex has a zero normal; no mapping chunk: zero mapping.
+  EXPECT_EQ(mesh.vertex_normals[3].z, 0.0f);
+  for (int v = 0; v < 4; ++v) EXPECT_EQ(mesh.mapping[v].u + mesh.mapping[v].v, 0.0f);
+  const Mesh& flat = scene->meshes[1];
+  for (int f = 0; f < 2; ++f) EXPECT_EQ(flat.faces[f].normal.z, 0.0f);  // no area, no normal
+  EXPECT_EQ(flat.vertex_normals[0].x, 0.0f);
+  const Face& point = flat.faces[0];
+  EXPECT_TRUE(point.flag0 == 1 && point.flag1 == 2 && point.flag2 == 4 && point.flag3 == 8);
+  EXPECT_TRUE(flat.faces[1].flag1 == 0 && flat.faces[1].flag2 == 4);
 }
 
 TEST(EditorRecords, InvalidMeshListsFailTheLoad) {
@@ -329,30 +310,6 @@ TEST(EditorRecords, InvalidMaterialsFailTheLoad) {
   }));
   ASSERT_NE(full, nullptr);
   EXPECT_EQ(full->material_count, 256);
-}
-
-TEST(SceneModel, AppendMovesRecordsAndFindUsesCurrentPlaces) {
-  Scene* scene = CreateScene();
-  ASSERT_NE(scene, nullptr);
-  Mesh* first = AppendMesh(scene);
-  std::snprintf(first->name, sizeof(first->name), "ONE");
-  Mesh* second = AppendMesh(scene);
-  std::snprintf(second->name, sizeof(second->name), "TWO");
-  EXPECT_EQ(scene->mesh_count, 2);
-  EXPECT_EQ(second, &scene->meshes[1]);
-  EXPECT_EQ(FindMesh(scene, "ONE"), &scene->meshes[0]);
-  EXPECT_STREQ(scene->meshes[0].name, "ONE");
-  EXPECT_EQ(FindMesh(scene, "one"), nullptr);
-  Light* light = AppendLight(scene);
-  std::snprintf(light->name, sizeof(light->name), "ONE");
-  AppendLight(scene);
-  EXPECT_EQ(FindLight(scene, "ONE"), &scene->lights[0]);
-  Camera* camera = AppendCamera(scene);
-  EXPECT_EQ(FindCamera(scene, ""), camera);  // zero-filled: empty name
-  EXPECT_EQ(FindCamera(scene, nullptr), nullptr);
-  FreeScene(scene);
-  FreeScene(nullptr);
-  FreeSceneNode(nullptr);
 }
 
 }  // namespace
