@@ -191,35 +191,6 @@ TEST(Keyframer, NodeIdBeforeHeaderAndNodesWithoutHeader) {
   EXPECT_EQ(scene->roots[0]->pivot.y, 2.0f);
 }
 
-TEST(Keyframer, PositionKeysAreSwappedBelowRoots) {
-  auto position_track = [](Bytes* b) {
-    TrackHeader(b, 0xB020, 0, 1);
-    b->U32(0).U16(0).V3(1, 2, 3).End();
-  };
-  ScenePtr scene = LoadBytes(KeyframerFile([&](Bytes* b) {
-    b->Begin(0xB002);
-    Header(b, "R", -1);
-    position_track(b);
-    b->End().Begin(0xB002);
-    Header(b, "A", 1);
-    position_track(b);
-    TrackHeader(b, 0xB022, 0, 1);
-    b->U32(0).U16(0).V3(1, 2, 3).End();
-    b->End();
-  }));
-  ASSERT_NE(scene, nullptr);
-  const Vec3 root = scene->roots[0]->position.keys[0].value;
-  EXPECT_EQ(root.y, 2.0f);
-  EXPECT_EQ(root.z, 3.0f);
-  const SceneNode* child = scene->roots[0]->first_child;
-  const Vec3 swapped = child->position.keys[0].value;
-  EXPECT_EQ(swapped.x, 1.0f);
-  EXPECT_EQ(swapped.y, 3.0f);
-  EXPECT_EQ(swapped.z, -2.0f);
-  EXPECT_EQ(child->scale.keys[0].value.y, 2.0f);  // scale keys never swap
-  EXPECT_EQ(child->position.value.y, 0.0f);       // evaluation has not run
-}
-
 // Relative keys multiply on the right: a quarter turn about x, then one
 // about z. With row vectors, the quarter turns are
 //   Rx = (1 0 0 / 0 0 -1 / 0 1 0) and Rz = (0 -1 0 / 1 0 0 / 0 0 1),
@@ -251,32 +222,6 @@ TEST(Keyframer, RotationKeysAccumulateOnTheRight) {
       }
     }
   }
-}
-
-TEST(Keyframer, SplineFlagsAnnounceTheirFloats) {
-  ScenePtr scene = LoadBytes(KeyframerFile([](Bytes* b) {
-    b->Begin(0xB003);
-    Header(b, "C", -1);
-    TrackHeader(b, 0xB023, 0, 3);
-    b->U32(0).U16(3).F32(0.5f).F32(-0.5f).F32(45.0f);              // tension, continuity
-    b->U32(5).U16(0x20).F32(99.0f).F32(50.0f);                     // one skipped float
-    b->U32(9).U16(0x1C).F32(0.1f).F32(0.2f).F32(0.3f).F32(60.0f);  // bias, eases
-    b->End().End();
-  }));
-  ASSERT_NE(scene, nullptr);
-  const ScalarTrack& fov = scene->roots[0]->fov;
-  ASSERT_EQ(fov.key_count, 3);
-  EXPECT_EQ(fov.keys[0].tcb.tension, 0.5f);
-  EXPECT_EQ(fov.keys[0].tcb.continuity, -0.5f);
-  EXPECT_EQ(fov.keys[0].tcb.ease_to, 0.0f);
-  EXPECT_EQ(fov.keys[0].value, 45.0f);
-  EXPECT_EQ(fov.keys[1].value, 50.0f);
-  EXPECT_EQ(fov.keys[1].tcb.tension, 0.0f);
-  EXPECT_EQ(fov.keys[2].tcb.bias, 0.1f);
-  EXPECT_EQ(fov.keys[2].tcb.ease_to, 0.2f);
-  EXPECT_EQ(fov.keys[2].tcb.ease_from, 0.3f);
-  EXPECT_EQ(fov.keys[2].value, 60.0f);
-  EXPECT_NE(fov.keys[1].tangent_in, 0.0f);  // prepared while reading
 }
 
 TEST(Keyframer, HideAndMorphTracks) {

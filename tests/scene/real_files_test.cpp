@@ -240,7 +240,9 @@ TEST(RealFiles, EveryValueMatchesAnIndependentReader) {
     for (const Lib3dsCamera* k = reference->cameras; k != nullptr; k = k->next) ++cameras;
     EXPECT_EQ(scene->camera_count, cameras);
     // lib3ds reports 100 frames for a file without a keyframer; we report 0.
-    if (scene->root_count > 0) EXPECT_EQ(scene->frame_count, reference->frames);
+    if (scene->root_count > 0) {
+      EXPECT_EQ(scene->frame_count, reference->frames);
+    }
 
     std::vector<NodeRecord> expected;
     std::vector<NodeRecord> actual;
