@@ -89,9 +89,9 @@ std::vector<const Lib3dsNode*> ByNodeId(const Lib3dsNode* first) {
   return nodes;
 }
 
-void CollectReference(const Lib3dsNode* first, const std::string& parent,
-                      std::vector<NodeRecord>* out) {
-  for (const Lib3dsNode* node : ByNodeId(first)) {
+void CollectReference(const Lib3dsNode* siblings, const std::string& parent,
+                      std::vector<NodeRecord>* records) {
+  for (const Lib3dsNode* node : ByNodeId(siblings)) {
     NodeRecord r{node->name, parent, {}};
     const Lib3dsNodeData& d = node->data;
     switch (node->type) {
@@ -128,8 +128,8 @@ void CollectReference(const Lib3dsNode* first, const std::string& parent,
       default:
         break;
     }
-    out->push_back(r);
-    CollectReference(node->childs, node->name, out);
+    records->push_back(r);
+    CollectReference(node->childs, node->name, records);
   }
 }
 
