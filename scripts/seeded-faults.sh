@@ -28,9 +28,22 @@ fi
 
 # The faults are applied to a scratch copy of the tracked tree, never to the
 # working tree, so an interrupted run cannot leave a fault behind.
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
-git ls-files -z | tar --null -T - -cf - | tar -xf - -C "$scratch"
+# The copy sits at a fixed place beside the build folder, so the build's cache
+# stays valid from one run to the next and only what a fault touches is rebuilt.
+scratch="$root/$build.source"
+mkdir -p "$scratch"
+# A file is copied only where it differs (a source edited since, or a fault
+# left behind by an interrupted run), and then gets a new time, so make rebuilds it.
+git ls-files -z | while IFS= read -r -d '' file; do
+  if ! cmp -s "$file" "$scratch/$file"; then
+    mkdir -p "$scratch/$(dirname "$file")" && cp "$file" "$scratch/$file"
+  fi
+done
+# A build folder configured from another copy cannot be reused.
+if [ -f "$root/$build/CMakeCache.txt" ] &&
+  ! grep -qx "CMAKE_HOME_DIRECTORY:INTERNAL=$scratch" "$root/$build/CMakeCache.txt"; then
+  rm -rf "${root:?}/$build"
+fi
 cmake -S "$scratch" -B "$root/$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -DNDEBUG" -DVEYRITH_BENCH=OFF >/dev/null || exit 1
 
