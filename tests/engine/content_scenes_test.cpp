@@ -43,7 +43,7 @@ std::vector<uint8_t> SceneUsing(const std::vector<std::string>& textures) {
     mesh.material_groups.push_back({name, {0}});
   }
   scene.meshes.push_back(mesh);
-  return WriteDescription(scene);
+  return WriteOrDie(scene);
 }
 
 // A PCX picture of one colour index (the palette maps index i to grey i).

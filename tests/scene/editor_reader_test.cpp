@@ -1,6 +1,7 @@
 // The reader's chunk walking and editor records, from hand-made bytes.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,11 @@ std::vector<uint8_t> EditorFile(Fill fill) {
 
 void AddMaterial(Bytes* b, const std::string& name) {
   b->Begin(0xAFFF).Begin(0xA000).Text(name).End().End();
+}
+
+// Opens an object "M" and its mesh record.
+Bytes& Obj(Bytes* b) {
+  return b->Begin(0x4000).Text("M").Begin(0x4100);
 }
 
 TEST(ChunkWalk, VersionOnlyFileIsAnEmptySceneAndOtherFilesFail) {
@@ -67,31 +73,6 @@ TEST(ChunkWalk, LenientListsEndAtBadHeadersAndTrailingBytes) {
   auto bytes = EditorFile([](Bytes*) {});
   bytes.insert(bytes.end(), {1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
   EXPECT_NE(LoadBytes(bytes), nullptr);
-}
-
-TEST(ChunkWalk, StrictListsFailOnBadHeaders) {
-  // Trailing bytes inside a mesh, a light and a face list fail the load.
-  auto mesh = EditorFile([](Bytes* b) {
-    b->Begin(0x4000).Text("M").Begin(0x4100).Begin(0x4110).U16(0).End().U8(0).U8(0).End().End();
-  });
-  EXPECT_EQ(LoadBytes(mesh), nullptr);
-  auto light = EditorFile([](Bytes* b) {
-    b->Begin(0x4000).Text("L").Begin(0x4600).V3(0, 0, 0).U16(0x0010).U32(500).End().End();
-  });
-  EXPECT_EQ(LoadBytes(light), nullptr);
-  auto camera = EditorFile([](Bytes* b) {
-    b->Begin(0x4000).Text("C").Begin(0x4700).V3(0, 0, 0).V3(0, 0, 1).F32(0).F32(35);
-    b->U8(9).End().End();
-  });
-  EXPECT_EQ(LoadBytes(camera), nullptr);
-  auto object = EditorFile([](Bytes* b) { b->Begin(0x4000).Text("EMPTY").End(); });
-  EXPECT_EQ(LoadBytes(object), nullptr);
-  // An object whose first sub-chunk is unknown is accepted and adds nothing.
-  auto unknown = EditorFile(
-      [](Bytes* b) { b->Begin(0x4000).Text("ODD").Empty(0x4999).Begin(0x4100).End().End(); });
-  ScenePtr scene = LoadBytes(unknown);
-  ASSERT_NE(scene, nullptr);
-  EXPECT_EQ(scene->mesh_count, 0);
 }
 
 TEST(ChunkWalk, EveryPrefixLoadsOrFailsCleanly) {
@@ -152,64 +133,98 @@ TEST(EditorRecords, FaceGeometryAndFlags) {
   EXPECT_TRUE(flat.faces[1].flag1 == 0 && flat.faces[1].flag2 == 4);
 }
 
-TEST(EditorRecords, InvalidMeshListsFailTheLoad) {
-  struct Case {
-    const char* what;
-    std::vector<uint8_t> bytes;
+// Bad records fail the load: trailing bytes in the strict lists, broken
+// mesh lists, materials and their bounds.
+TEST(EditorRecords, InvalidRecordsFailTheLoad) {
+  using Fill = std::function<void(Bytes*)>;
+  const Fill tri = [](Bytes* b) { b->U16(3).V3(0, 0, 0).V3(1, 0, 0).V3(0, 1, 0).End(); };
+  const Fill face = [](Bytes* b) { b->Begin(0x4120).U16(1).U16(0).U16(1).U16(2).U16(0); };
+  const std::pair<const char*, Fill> cases[] = {
+      {"trailing bytes in a mesh",
+       [](Bytes* b) { Obj(b).Begin(0x4110).U16(0).End().U16(0).End().End(); }},
+      {"trailing bytes in a light",
+       [](Bytes* b) {
+         b->Begin(0x4000).Text("L").Begin(0x4600).V3(0, 0, 0).U16(0x0010).U32(500).End().End();
+       }},
+      {"trailing byte in a camera",
+       [](Bytes* b) {
+         b->Begin(0x4000).Text("C").Begin(0x4700).V3(0, 0, 0).V3(0, 0, 1).F32(0).F32(35).U8(9);
+         b->End().End();
+       }},
+      {"object without a record", [](Bytes* b) { b->Begin(0x4000).Text("EMPTY").End(); }},
+      {"vertex index at the count",
+       [](Bytes* b) {
+         AddMeshObject(b, "M", kTriangle, {{0, 1, 3}});
+       }},
+      {"face list before the vertex list",
+       [&](Bytes* b) {
+         face(&Obj(b));
+         b->End().End().End();
+       }},
+      {"vertex list shorter than its count",
+       [](Bytes* b) { Obj(b).Begin(0x4110).U16(2).V3(0, 0, 0).End().End().End(); }},
+      {"mapping count differs",
+       [](Bytes* b) {
+         Obj(b).Begin(0x4110).U16(1).V3(0, 0, 0).End().Begin(0x4140).U16(2).V3(0, 0, 0).F32(0);
+         b->End().End().End();
+       }},
+      {"mapping shorter than its count",
+       [](Bytes* b) {
+         Obj(b).Begin(0x4110).U16(2).V3(0, 0, 0).V3(0, 0, 0).End().Begin(0x4140).U16(2).F32(0);
+         b->F32(0).End().End().End();
+       }},
+      {"group face index out of range",
+       [&](Bytes* b) {
+         AddMaterial(b, "MAT");
+         tri(&Obj(b).Begin(0x4110));
+         face(b);
+         b->Begin(0x4130).Text("MAT").U16(1).U16(1).End().End().End().End();
+       }},
+      {"material name differs in case",
+       [&](Bytes* b) {
+         AddMaterial(b, "Wood");
+         tri(&Obj(b).Begin(0x4110));
+         face(b);
+         b->Begin(0x4130).Text("WOOD").U16(1).U16(0).End().End().End().End();
+       }},
+      {"second vertex list",
+       [](Bytes* b) {
+         Obj(b).Begin(0x4110).U16(1).V3(0, 0, 0).End().Begin(0x4110).U16(0).End().End().End();
+       }},
+      {"axis chunk cut short",
+       [](Bytes* b) { Obj(b).Begin(0x4160).V3(1, 0, 0).End().End().End(); }},
+      {"unterminated object name", [](Bytes* b) { b->Begin(0x4000).U8('A').End(); }},
+      {"material colour missing",
+       [](Bytes* b) { b->Begin(0xAFFF).Begin(0xA010).Empty(0x0030).End().End(); }},
+      {"byte colour cut short",
+       [](Bytes* b) {
+         b->Begin(0xAFFF).Begin(0xA020).Begin(0x0011).U8(1).U8(2).End().End().End();
+       }},
+      {"float colour cut short",
+       [](Bytes* b) { b->Begin(0xAFFF).Begin(0xA030).Begin(0x0010).F32(1).End().End().End(); }},
+      {"shading 5", [](Bytes* b) { b->Begin(0xAFFF).Begin(0xA100).U16(5).End().End(); }},
+      {"shading 0", [](Bytes* b) { b->Begin(0xAFFF).Begin(0xA100).U16(0).End().End(); }},
+      {"shading too long", [](Bytes* b) { b->Begin(0xAFFF).Begin(0xA100).U32(2).End().End(); }},
+      {"257 materials",
+       [](Bytes* b) {
+         for (int i = 0; i < 257; ++i) AddMaterial(b, "M" + std::to_string(i));
+       }},
   };
-  std::vector<Case> cases;
-  cases.push_back({"vertex index at the count", EditorFile([](Bytes* b) {
-                     AddMeshObject(b, "M", kTriangle, {{0, 1, 3}});
-                   })});
-  cases.push_back({"face list before the vertex list", EditorFile([](Bytes* b) {
-                     b->Begin(0x4000).Text("M").Begin(0x4100).Begin(0x4120).U16(1);
-                     b->U16(0).U16(0).U16(0).U16(0).End().End().End();
-                   })});
-  cases.push_back({"vertex list shorter than its count", EditorFile([](Bytes* b) {
-                     b->Begin(0x4000).Text("M").Begin(0x4100).Begin(0x4110).U16(2);
-                     b->V3(0, 0, 0).End().End().End();
-                   })});
-  cases.push_back({"mapping count differs", EditorFile([](Bytes* b) {
-                     b->Begin(0x4000).Text("M").Begin(0x4100).Begin(0x4110).U16(1);
-                     b->V3(0, 0, 0).End().Begin(0x4140).U16(2).F32(0).F32(0).F32(0).F32(0);
-                     b->End().End().End();
-                   })});
-  cases.push_back({"mapping shorter than its count", EditorFile([](Bytes* b) {
-                     b->Begin(0x4000).Text("M").Begin(0x4100).Begin(0x4110).U16(2);
-                     b->V3(0, 0, 0).V3(0, 0, 0).End().Begin(0x4140).U16(2).F32(0).F32(0);
-                     b->End().End().End();
-                   })});
-  cases.push_back({"group face index out of range", EditorFile([](Bytes* b) {
-                     AddMaterial(b, "MAT");
-                     b->Begin(0x4000).Text("M").Begin(0x4100).Begin(0x4110).U16(3);
-                     b->V3(0, 0, 0).V3(1, 0, 0).V3(0, 1, 0).End();
-                     b->Begin(0x4120).U16(1).U16(0).U16(1).U16(2).U16(0);
-                     b->Begin(0x4130).Text("MAT").U16(1).U16(1).End();
-                     b->End().End().End();
-                   })});
-  cases.push_back({"material name differs in case", EditorFile([](Bytes* b) {
-                     AddMaterial(b, "Wood");
-                     b->Begin(0x4000).Text("M").Begin(0x4100).Begin(0x4110).U16(3);
-                     b->V3(0, 0, 0).V3(1, 0, 0).V3(0, 1, 0).End();
-                     b->Begin(0x4120).U16(1).U16(0).U16(1).U16(2).U16(0);
-                     b->Begin(0x4130).Text("WOOD").U16(1).U16(0).End();
-                     b->End().End().End();
-                   })});
-  cases.push_back({"second vertex list", EditorFile([](Bytes* b) {
-                     b->Begin(0x4000).Text("M").Begin(0x4100).Begin(0x4110).U16(1);
-                     b->V3(0, 0, 0).End().Begin(0x4110).U16(0).End().End().End();
-                   })});
-  cases.push_back({"axis chunk cut short", EditorFile([](Bytes* b) {
-                     b->Begin(0x4000).Text("M").Begin(0x4100).Begin(0x4160).V3(1, 0, 0);
-                     b->End().End().End();
-                   })});
-  cases.push_back(
-      {"unterminated object name", EditorFile([](Bytes* b) { b->Begin(0x4000).U8('A').End(); })});
-  for (const Case& c : cases) {
+  for (const auto& [what, fill] : cases) {
     std::string reason;
-    EXPECT_EQ(LoadBytes(c.bytes, &reason), nullptr) << c.what;
-    EXPECT_FALSE(reason.empty()) << c.what;
+    EXPECT_EQ(LoadBytes(EditorFile(fill), &reason), nullptr) << what;
+    EXPECT_FALSE(reason.empty()) << what;
   }
+  ScenePtr full = LoadBytes(EditorFile([](Bytes* b) {
+    for (int i = 0; i < 256; ++i) AddMaterial(b, "M" + std::to_string(i));
+  }));
+  ASSERT_NE(full, nullptr);
+  EXPECT_EQ(full->material_count, 256);
+  // An object whose first sub-chunk is unknown is accepted and adds nothing.
+  ScenePtr odd = LoadBytes(EditorFile(
+      [](Bytes* b) { b->Begin(0x4000).Text("ODD").Empty(0x4999).Begin(0x4100).End().End(); }));
+  ASSERT_NE(odd, nullptr);
+  EXPECT_EQ(odd->mesh_count, 0);
 }
 
 TEST(EditorRecords, MappingLocalAxisAndMaterialGroups) {
@@ -285,31 +300,6 @@ TEST(EditorRecords, MaterialColoursNamesAndMaps) {
   EXPECT_EQ(m.flags, 0x80u | 0x08u | 0x04u);  // flat shading, textured
   EXPECT_EQ(std::string(m.texture_file), std::string(79, 't'));
   EXPECT_EQ(m.texture_index, 0);
-}
-
-TEST(EditorRecords, InvalidMaterialsFailTheLoad) {
-  const std::vector<std::vector<uint8_t>> files = {
-      EditorFile([](Bytes* b) {
-        b->Begin(0xAFFF).Begin(0xA010).Empty(0x0030).End().End();  // no colour
-      }),
-      EditorFile([](Bytes* b) {
-        b->Begin(0xAFFF).Begin(0xA020).Begin(0x0011).U8(1).U8(2).End().End().End();
-      }),
-      EditorFile(
-          [](Bytes* b) { b->Begin(0xAFFF).Begin(0xA030).Begin(0x0010).F32(1).End().End().End(); }),
-      EditorFile([](Bytes* b) { b->Begin(0xAFFF).Begin(0xA100).U16(5).End().End(); }),
-      EditorFile([](Bytes* b) { b->Begin(0xAFFF).Begin(0xA100).U16(0).End().End(); }),
-      EditorFile([](Bytes* b) { b->Begin(0xAFFF).Begin(0xA100).U32(2).End().End(); }),
-      EditorFile([](Bytes* b) {
-        for (int i = 0; i < 257; ++i) AddMaterial(b, "M" + std::to_string(i));
-      }),
-  };
-  for (size_t i = 0; i < files.size(); ++i) EXPECT_EQ(LoadBytes(files[i]), nullptr) << i;
-  ScenePtr full = LoadBytes(EditorFile([](Bytes* b) {
-    for (int i = 0; i < 256; ++i) AddMaterial(b, "M" + std::to_string(i));
-  }));
-  ASSERT_NE(full, nullptr);
-  EXPECT_EQ(full->material_count, 256);
 }
 
 }  // namespace

@@ -34,11 +34,6 @@ struct NodeRecord {
   bool operator==(const NodeRecord&) const = default;
 };
 
-void PrintTo(const NodeRecord& r, std::ostream* out) {
-  *out << r.name << " (parent " << r.parent << ")";
-  for (const auto& [track, values] : r.tracks) *out << " " << track << ":" << values.size();
-}
-
 std::vector<float> KeyStart(uint32_t flags, const std::vector<float>& so_far, int frame, float t,
                             float c, float b, float ease_to, float ease_from) {
   std::vector<float> out = so_far;
@@ -205,24 +200,25 @@ TEST(RealFiles, EveryValueMatchesAnIndependentReader) {
     for (const Lib3dsMesh* mesh = reference->meshes; mesh != nullptr; mesh = mesh->next, ++m) {
       ASSERT_LT(m, scene->mesh_count);
       const Mesh& ours = scene->meshes[m];
-      EXPECT_STREQ(ours.name, mesh->name);
-      ASSERT_EQ(ours.vertex_count, static_cast<int>(mesh->points));
-      ASSERT_EQ(ours.face_count, static_cast<int>(mesh->faces));
-      for (int v = 0; v < ours.vertex_count; ++v) {
+      std::vector<float> a{static_cast<float>(ours.vertex_count),
+                           static_cast<float>(ours.face_count)};
+      std::vector<float> b{static_cast<float>(mesh->points), static_cast<float>(mesh->faces)};
+      for (int v = 0; v < ours.vertex_count && v < static_cast<int>(mesh->points); ++v) {
         const float* p = mesh->pointL[v].pos;
-        ASSERT_TRUE(ours.vertices[v].x == p[0] && ours.vertices[v].y == p[1] &&
-                    ours.vertices[v].z == p[2])
-            << ours.name << " vertex " << v;
+        a.insert(a.end(), {ours.vertices[v].x, ours.vertices[v].y, ours.vertices[v].z});
+        b.insert(b.end(), {p[0], p[1], p[2]});
         if (mesh->texels == mesh->points) {
-          ASSERT_EQ(ours.mapping[v].u, mesh->texelL[v][0]) << ours.name << " vertex " << v;
-          ASSERT_EQ(ours.mapping[v].v, -mesh->texelL[v][1]) << ours.name << " vertex " << v;
+          a.insert(a.end(), {ours.mapping[v].u, ours.mapping[v].v});
+          b.insert(b.end(), {mesh->texelL[v][0], -mesh->texelL[v][1]});
         }
       }
-      for (int f = 0; f < ours.face_count; ++f) {
+      for (int f = 0; f < ours.face_count && f < static_cast<int>(mesh->faces); ++f) {
         const Lib3dsWord* p = mesh->faceL[f].points;
-        ASSERT_TRUE(ours.faces[f].a == p[0] && ours.faces[f].b == p[1] && ours.faces[f].c == p[2])
-            << ours.name << " face " << f;
+        a.insert(a.end(), {1.0f * ours.faces[f].a, 1.0f * ours.faces[f].b, 1.0f * ours.faces[f].c});
+        b.insert(b.end(), {1.0f * p[0], 1.0f * p[1], 1.0f * p[2]});
       }
+      EXPECT_STREQ(ours.name, mesh->name);
+      EXPECT_EQ(a, b) << ours.name;
     }
     EXPECT_EQ(scene->mesh_count, m);
     std::vector<std::string> materials;
@@ -233,12 +229,10 @@ TEST(RealFiles, EveryValueMatchesAnIndependentReader) {
     }
     std::sort(materials.begin(), materials.end());  // lib3ds keeps them sorted by name
     EXPECT_EQ(materials, expected_materials);
-    int lights = 0;
+    int lights = 0, cameras = 0;
     for (const Lib3dsLight* k = reference->lights; k != nullptr; k = k->next) ++lights;
-    EXPECT_EQ(scene->light_count, lights);
-    int cameras = 0;
     for (const Lib3dsCamera* k = reference->cameras; k != nullptr; k = k->next) ++cameras;
-    EXPECT_EQ(scene->camera_count, cameras);
+    EXPECT_TRUE(scene->light_count == lights && scene->camera_count == cameras);
     // lib3ds reports 100 frames for a file without a keyframer; we report 0.
     if (scene->root_count > 0) {
       EXPECT_EQ(scene->frame_count, reference->frames);
@@ -256,23 +250,6 @@ TEST(RealFiles, EveryValueMatchesAnIndependentReader) {
     lib3ds_file_free(reference);
   }
   EXPECT_GT(keyed_nodes, 5);  // the files do exercise the keyframer
-}
-
-// A material group naming a material that differs only in letter case
-// fails the load: made from a real file by changing one letter's case.
-TEST(RealFiles, MaterialNameCaseMatters) {
-  const fs::path path = kModels / "test1.3ds";
-  if (!fs::exists(path)) GTEST_SKIP() << path << " is missing (assimp-testmodels)";
-  std::vector<uint8_t> bytes = ReadAll(path);
-  ASSERT_NE(LoadBytes(bytes), nullptr);
-  // Every "Default" after the material definitions is in a material group.
-  const std::string needle = "Default";
-  auto it = std::search(bytes.begin(), bytes.end(), needle.begin(), needle.end());
-  ASSERT_NE(it, bytes.end());
-  *it = 'd';  // the first one is a material name
-  std::string reason;
-  EXPECT_EQ(LoadBytes(bytes, &reason), nullptr);
-  EXPECT_NE(reason.find("not defined"), std::string::npos) << reason;
 }
 
 }  // namespace

@@ -16,56 +16,6 @@ TdsMesh Triangle(const std::string& name) {
   return mesh;
 }
 
-TEST(RoundTrip, EditorRecordsKeepTheirValues) {
-  TdsScene description;
-  description.write_keyframer = false;
-  TdsMaterial& textured = description.materials.emplace_back();
-  textured.name = "WOOD";
-  textured.texture = "wood.pcx";
-  textured.two_sided = true;
-  textured.shading = 3;
-  textured.ambient = {64, 64, 64};
-  textured.self_illumination_percent = 50;
-  TdsMaterial& plain = description.materials.emplace_back();
-  plain.name = "FLOAT";
-  plain.colour_form = TdsColourForm::kFloats;
-  plain.diffuse = {0.5f, 0.25f, 2.0f};
-  plain.shading = 1;
-  TdsMesh mesh = Triangle("TRI");
-  mesh.mapping = {{0.25f, 0.75f}, {1, 0}, {0, 1}};
-  mesh.AssignMaterial("WOOD");
-  description.meshes.push_back(mesh);
-  TdsLight& light = description.lights.emplace_back();
-  light.name = "SUN";
-  light.colour = {1.0f, 128.0f / 255.0f, 0.0f};
-  light.colour_as_bytes = true;
-  light.spot = true;
-  TdsCamera& camera = description.cameras.emplace_back();
-  camera.name = "CAM";
-  camera.lens = 50;
-
-  ScenePtr scene = LoadDescription(description);
-  ASSERT_NE(scene, nullptr);
-  EXPECT_EQ(scene->frame_count, 0);
-  ASSERT_EQ(scene->material_count, 2);
-  const Material& wood = *scene->materials[0];
-  EXPECT_STREQ(wood.name, "WOOD");
-  EXPECT_EQ(wood.flags, 0x80u | 0x10u | 0x08u | 0x04u | 2u);
-  EXPECT_STREQ(wood.texture_file, "wood.pcx");
-  EXPECT_EQ(wood.ambient.x, 64.0f);
-  EXPECT_FLOAT_EQ(wood.self_illumination, 0.5f);
-  EXPECT_EQ(scene->materials[1]->flags, 0x88u);
-  EXPECT_EQ(scene->materials[1]->diffuse.z, 2.0f);  // float colours are kept as stored
-  const Mesh& tri = scene->meshes[0];
-  EXPECT_EQ(tri.faces[0].material, 0);
-  EXPECT_EQ(tri.mapping[0].u, 0.25f);
-  EXPECT_EQ(tri.mapping[0].v, -0.75f);
-  EXPECT_EQ(scene->lights[0].spot, 1);
-  EXPECT_FLOAT_EQ(scene->lights[0].colour.y, 0.50196081f);
-  EXPECT_EQ(scene->cameras[0].lens, 50.0f);
-  EXPECT_EQ(scene->cameras[0].far_range, 1000.0f);
-}
-
 // Every track kind, spline parameters, the hierarchy and the links between
 // nodes and records survive writing and reading.
 TEST(RoundTrip, KeyframerTracksAndHierarchy) {
@@ -140,31 +90,6 @@ TEST(RoundTrip, KeyframerTracksAndHierarchy) {
   EXPECT_EQ(scene->roots[2]->roll.key_count, 3);
   EXPECT_EQ(scene->cameras[0].near_range, 2.0f);
   EXPECT_EQ(scene->cameras[0].far_range, 500.0f);
-}
-
-TEST(RoundTrip, LargeMeshKeepsEveryFace) {
-  TdsScene description;
-  TdsMesh& grid = description.meshes.emplace_back();
-  grid.name = "GRID";
-  constexpr int kSide = 120;  // 14,400 vertices, 28,322 faces
-  for (int i = 0; i < kSide * kSide; ++i) {
-    grid.vertices.push_back({static_cast<float>(i % kSide), static_cast<float>(i / kSide), 0});
-  }
-  for (int y = 0; y + 1 < kSide; ++y) {
-    for (int x = 0; x + 1 < kSide; ++x) {
-      const auto v = static_cast<uint16_t>(y * kSide + x);
-      grid.faces.push_back({v, static_cast<uint16_t>(v + 1), static_cast<uint16_t>(v + kSide)});
-      grid.faces.push_back({static_cast<uint16_t>(v + 1), static_cast<uint16_t>(v + kSide + 1),
-                            static_cast<uint16_t>(v + kSide)});
-    }
-  }
-  description.AddNode(kNodeObject, "GRID");
-  ScenePtr scene = LoadDescription(description);
-  ASSERT_NE(scene, nullptr);
-  ASSERT_EQ(scene->meshes[0].face_count, static_cast<int>(grid.faces.size()));
-  const Face& last = scene->meshes[0].faces[scene->meshes[0].face_count - 1];
-  EXPECT_EQ(last.c, (kSide - 1) * kSide + kSide - 2);
-  EXPECT_NEAR(last.normal.z, 1.0f, 1e-6f);
 }
 
 TEST(RoundTrip, WriterRejectsWhatItCannotWrite) {

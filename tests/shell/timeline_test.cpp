@@ -11,8 +11,7 @@
 #include "device/device.h"
 #include "platform/clock.h"
 #include "platform/exit_handlers.h"
-#include "scene/tds_reader.h"
-#include "scene/tds_writer.h"
+#include "scene/scene_test_support.h"
 #include "shell/shell_state.h"
 #include "shell/timeline.h"
 
@@ -134,11 +133,7 @@ Scene* FrameProbe() {
   mesh.faces = {{0, 1, 2}};
   probe.AddNode(kNodeObject, "PROBE");
   probe.nodes[0].position.Add(0, {0, 0, 0}).Add(2000, {2000, 0, 0});
-  std::vector<uint8_t> bytes;
-  std::string error;
-  EXPECT_TRUE(WriteTdsFile(probe, &bytes, &error)) << error;
-  SceneLoadError load_error;
-  return LoadSceneFromMemory(bytes.data(), bytes.size(), &load_error);
+  return LoadDescription(probe).release();
 }
 
 // The frame drawn is the piece's first frame plus its length times the
