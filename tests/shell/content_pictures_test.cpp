@@ -1,7 +1,5 @@
-// Loading the effect pictures from small libraries: every picture lands in
-// its buffer, the logo's palette is kept even though later pictures bring
-// their own, and a library without one of the pictures fails with that
-// picture's message.
+// Loading the effect pictures from small libraries: each lands in its
+// buffer, the logo keeps its palette, and a missing one fails with its message.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
