@@ -177,11 +177,4 @@ TEST_F(TimelineLoop, FirstFrameOfAnyBlankingTypeBlanksEvenWithoutAPreviousFrame)
   EXPECT_EQ(Run({17.0}), (std::vector<std::string>{"CC0C1"}));   // logo
 }
 
-TEST_F(TimelineLoop, StopsAtTheTopOfTheFrameAfterDemoRunningDrops) {
-  // The hook clears DemoRunning during the third frame: that frame is
-  // completed with its swap, and no fourth frame starts.
-  const auto frames = Run({1.0, 2.0, 3.0});
-  EXPECT_EQ(frames.size(), 3u);
-}
-
 }  // namespace
