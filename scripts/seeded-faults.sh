@@ -31,6 +31,10 @@ fi
 # The copy sits at a fixed place beside the build folder, so the build's cache
 # stays valid from one run to the next and only what a fault touches is rebuilt.
 scratch="$root/$build.source"
+# The copy lies inside this work tree, where git would apply a patch relative
+# to the repository and skip every path outside the copy: keep git from
+# finding the repository above it.
+export GIT_CEILING_DIRECTORIES="$root"
 mkdir -p "$scratch"
 # A file is copied only where it differs (a source edited since, or a fault
 # left behind by an interrupted run), and then gets a new time, so make rebuilds it.

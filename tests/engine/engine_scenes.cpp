@@ -1,26 +1,7 @@
 // Test scenes through the 3D Studio writer and reader.
 #include "engine/engine_scenes.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
-
-#include "scene/tds_reader.h"
-
-std::vector<uint8_t> WriteDescription(const TdsScene& description) {
-  std::vector<uint8_t> bytes;
-  std::string error;
-  EXPECT_TRUE(WriteTdsFile(description, &bytes, &error)) << error;
-  return bytes;
-}
-
-ScenePtr LoadDescription(const TdsScene& description) {
-  const std::vector<uint8_t> bytes = WriteDescription(description);
-  SceneLoadError error{};
-  Scene* scene = LoadSceneFromMemory(bytes.data(), bytes.size(), &error);
-  EXPECT_NE(scene, nullptr) << error.message;
-  return ScenePtr(scene);
-}
 
 void AddCamera(TdsScene* scene, Vec3 eye, Vec3 target, float fov_degrees, float roll_degrees) {
   TdsCamera& camera = scene->cameras.emplace_back();

@@ -2,21 +2,9 @@
 // read back with the scene reader, so every test runs the real load path.
 #pragma once
 
-#include <memory>
 #include <string>
-#include <vector>
 
-#include "scene/scene.h"
-#include "scene/tds_writer.h"
-
-struct SceneDeleter {
-  void operator()(Scene* scene) const { FreeScene(scene); }
-};
-using ScenePtr = std::unique_ptr<Scene, SceneDeleter>;
-
-// Writes and reads back the description; fails the test when either fails.
-ScenePtr LoadDescription(const TdsScene& description);
-std::vector<uint8_t> WriteDescription(const TdsScene& description);
+#include "scene/scene_test_support.h"
 
 // A camera "CAM" at eye looking at target with the field of view, its node
 // and its target node as roots.

@@ -57,29 +57,20 @@ TEST(SceneEvaluation, FramesWrapByTheFrameCountAndNegativeFramesDrawNothing) {
   ScenePtr scene = LoadDescription(description);
   SceneNode* square = FindNode(scene.get(), "SQUARE");
   const struct {
-    float frame;
-    float x;
-  } cases[] = {{250.0f, 50.0f}, {100.0f, 100.0f}, {30.5f, 30.5f}, {200.0f, 100.0f}};
+    int32_t frame_count;
+    float frame, x;
+  } cases[] = {{100, 250.0f, 50.0f},  {100, 100.0f, 100.0f}, {100, 30.5f, 30.5f},
+               {100, 200.0f, 100.0f}, {100, 1e30f, -1.0f},  // a huge frame wraps at once
+               {0, 7.0f, 0.0f},       {-5, 7.0f, 0.0f}};    // no length: frame 0
   for (const auto& c : cases) {
+    scene->frame_count = c.frame_count;
     EXPECT_EQ(Evaluate(scene.get(), c.frame).size(), 2u) << c.frame;
-    EXPECT_NEAR(square->position.value.x, c.x, 1e-3f) << c.frame;
+    if (c.x >= 0.0f) {
+      EXPECT_NEAR(square->position.value.x, c.x, 1e-3f) << c.frame;
+    }
   }
   EXPECT_TRUE(Evaluate(scene.get(), -0.5f).empty());
   EXPECT_TRUE(Evaluate(scene.get(), std::nanf("")).empty());
-  // A huge frame wraps at once instead of counting down.
-  EXPECT_EQ(Evaluate(scene.get(), 1e30f).size(), 2u);
-}
-
-TEST(SceneEvaluation, ASceneWithoutLengthEvaluatesFrameZero) {
-  TdsScene description = FacingSquare();
-  description.nodes[0].position.keys.clear();
-  description.nodes[0].position.Add(0, {5, 0, 0}).Add(10, {15, 0, 0});
-  ScenePtr scene = LoadDescription(description);
-  for (int32_t count : {0, -5}) {
-    scene->frame_count = count;
-    EXPECT_EQ(Evaluate(scene.get(), 7.0f).size(), 2u);
-    EXPECT_FLOAT_EQ(FindNode(scene.get(), "SQUARE")->position.value.x, 5.0f);
-  }
 }
 
 TEST(SceneEvaluation, TheCameraViewMatchesTheWorkedExample) {
@@ -108,6 +99,7 @@ TEST(SceneEvaluation, TheCameraViewMatchesTheWorkedExample) {
              {1, 1, 10});
   EXPECT_EQ(polygons[0].vertex_count, 3);
   EXPECT_FLOAT_EQ(polygons[0].vertices[1].u, 256.0f);
+  EXPECT_FLOAT_EQ(polygons[0].vertices[2].v, -256.0f);  // v is stored negated
 }
 
 TEST(SceneEvaluation, ACameraOverItsTargetKeepsThePreviousView) {
@@ -122,11 +114,7 @@ TEST(SceneEvaluation, ACameraOverItsTargetKeepsThePreviousView) {
   ASSERT_EQ(before.size(), 2u);
   ASSERT_EQ(above.size(), 2u);
   for (size_t i = 0; i < 2; ++i) {
-    for (int k = 0; k < 3; ++k) {
-      EXPECT_TRUE(std::isfinite(above[i].vertices[k].x));
-      EXPECT_FLOAT_EQ(above[i].vertices[k].x, before[i].vertices[k].x);
-      EXPECT_FLOAT_EQ(above[i].vertices[k].z, before[i].vertices[k].z);
-    }
+    EXPECT_EQ(std::memcmp(above[i].vertices, before[i].vertices, 3 * sizeof(RecordVertex)), 0);
   }
   // A scene that starts with no direction has no view to keep.
   ScenePtr fresh = LoadDescription(description);
@@ -152,8 +140,6 @@ TEST(SceneEvaluation, CamerasWithoutNodesOrScenesWithoutCamerasDrawNothing) {
   EXPECT_TRUE(Evaluate(no_camera.get(), 5.0f).empty());
   // Tracks and matrices are still evaluated.
   EXPECT_NEAR(FindNode(no_camera.get(), "SQUARE")->object_to_world.m[3][0], 5.0f, 1e-4f);
-  EvaluateScene(nullptr, Keep, 0.0f, &fov);
-  EvaluateScene(no_camera.get(), nullptr, 0.0f, &fov);
 }
 
 TEST(SceneEvaluation, ChildrenInheritRotationAndPositionButNotScaleOrPivot) {
@@ -189,17 +175,25 @@ TEST(SceneEvaluation, ChildrenInheritRotationAndPositionButNotScaleOrPivot) {
   EXPECT_NEAR(turned.x, 0.0f, 1e-4f);
 }
 
-TEST(SceneEvaluation, AHiddenNodeSubmitsNothingButItsChildrenStillDraw) {
+// The child moves along x by a tenth of the frame; while its parent is
+// hidden, its track still follows the frame.
+TEST(SceneEvaluation, AHiddenNodeSubmitsNothingButItsChildrenStillMove) {
   TdsScene description = FacingSquare();
   description.frame_count = 100;
   description.meshes.push_back(SquareFacingMinusY("CHILD", "MAT"));
   description.nodes[0].hide.Add(10, {}).Add(20, {});
-  AddObjectNode(&description, "CHILD", {0, -1, 0}, 0);
+  const int child = AddObjectNode(&description, "CHILD", {0, -1, 0}, 0);
+  description.nodes[child].position.keys.clear();
+  description.nodes[child].position.Add(0, {0, 0, -1}).Add(100, {10, 0, -1});  // file axes
   ScenePtr scene = LoadDescription(description);
   EXPECT_EQ(Evaluate(scene.get(), 5.0f).size(), 4u);
-  const std::vector<PolygonRecord> hidden = Evaluate(scene.get(), 15.0f);
-  ASSERT_EQ(hidden.size(), 2u);
-  EXPECT_NEAR(hidden[0].vertices[0].z, 9.0f, 1e-4f);  // the child, one unit nearer
+  for (float frame : {15.0f, 17.0f}) {
+    const std::vector<PolygonRecord> hidden = Evaluate(scene.get(), frame);
+    ASSERT_EQ(hidden.size(), 2u);
+    // The child's corner (-1, 0, -1), moved to x = frame / 10, one unit nearer.
+    ExpectNear({hidden[0].vertices[0].x, hidden[0].vertices[0].y, hidden[0].vertices[0].z},
+               {frame / 10.0f - 1.0f, -1.0f, 9.0f});
+  }
   EXPECT_EQ(Evaluate(scene.get(), 20.0f).size(), 4u);
 }
 
@@ -218,24 +212,6 @@ TEST(SceneEvaluation, OneSidedFacesAreSeenFromTheirFrontOrEdgeOnTwoSidedAlways) 
   EXPECT_EQ(Evaluate(scene.get(), 20.0f).size(), 2u);
   scene->materials[0]->flags |= kMaterialTwoSided;
   EXPECT_EQ(Evaluate(scene.get(), 10.0f).size(), 2u);
-}
-
-TEST(SceneEvaluation, OnlyTheVerticesOfVisibleFacesAreTransformed) {
-  TdsScene description = FacingSquare();
-  TdsMesh& mesh = description.meshes[0];
-  mesh.vertices.push_back({0, 5, 0});
-  mesh.mapping.push_back({0, 0});
-  // A face turned away from the camera that alone uses vertex 4.
-  mesh.faces.push_back({0, 4, 1, 7});
-  mesh.material_groups.clear();
-  mesh.AssignMaterial("MAT");
-  ScenePtr scene = LoadDescription(description);
-  SceneNode* square = FindNode(scene.get(), "SQUARE");
-  square->vertex_work[4] = {-7, -7, -7};
-  EXPECT_EQ(Evaluate(scene.get(), 0.0f).size(), 2u);
-  EXPECT_EQ(square->vertex_use[4], 0u);
-  EXPECT_EQ(square->vertex_use[0], 1u);
-  ExpectNear(square->vertex_work[4], {-7, -7, -7});
 }
 
 TEST(SceneEvaluation, LightingAddsCosineWeightedLightsAboveAmbientClampedAt255) {
@@ -267,8 +243,6 @@ TEST(SceneEvaluation, LightingAddsCosineWeightedLightsAboveAmbientClampedAt255) 
   TdsLight& loose = description.lights.emplace_back();
   loose.name = "LOOSE";
   ScenePtr lit = LoadDescription(description);
-  ASSERT_EQ(lit->light_count, 3);
-  ASSERT_EQ(lit->lights[2].node, nullptr);
   polygons = Evaluate(lit.get(), 0.0f);
   ASSERT_EQ(polygons.size(), 2u);
   // Flat: lit once at the first corner (-1, 0, -1), straight below the light.
@@ -291,18 +265,8 @@ TEST(SceneEvaluation, SharedSmoothVerticesAreLitWithEachFacesOwnMaterial) {
   description.meshes.push_back(square);
   AddObjectNode(&description, "SQUARE", {0, 0, 0});
   AddCamera(&description, {0, -10, 0}, {0, 0, 0});
-  ScenePtr dark = LoadDescription(description);
-  std::vector<PolygonRecord> polygons = Evaluate(dark.get(), 0.0f);
-  ASSERT_EQ(polygons.size(), 2u);
-  for (int k = 0; k < 3; ++k) {
-    EXPECT_FLOAT_EQ(polygons[0].vertices[k].r, 10.0f) << "first face, corner " << k;
-    EXPECT_FLOAT_EQ(polygons[0].vertices[k].b, 30.0f) << "first face, corner " << k;
-    EXPECT_FLOAT_EQ(polygons[1].vertices[k].r, 40.0f) << "second face, corner " << k;
-    EXPECT_FLOAT_EQ(polygons[1].vertices[k].b, 60.0f) << "second face, corner " << k;
-  }
-
-  // A white light far in front: every corner gets about its diffuse colour,
-  // the same on both faces for the same material, and again next frame.
+  // A white light far in front: every corner gets about its own face's
+  // diffuse colour (the ambient colours are far below), and again next frame.
   TdsLight& front = description.lights.emplace_back();
   front.name = "FRONT";
   const int front_node = description.AddNode(kNodeLight, "FRONT");
@@ -310,7 +274,7 @@ TEST(SceneEvaluation, SharedSmoothVerticesAreLitWithEachFacesOwnMaterial) {
   description.nodes[front_node].colour.Add(0, {1, 1, 1});
   ScenePtr lit = LoadDescription(description);
   for (int frame = 0; frame < 2; ++frame) {
-    polygons = Evaluate(lit.get(), 0.0f);
+    const std::vector<PolygonRecord> polygons = Evaluate(lit.get(), 0.0f);
     ASSERT_EQ(polygons.size(), 2u);
     for (int k = 0; k < 3; ++k) {
       EXPECT_NEAR(polygons[0].vertices[k].r, 100.0f, 0.01f);
@@ -343,13 +307,6 @@ TEST(SceneEvaluation, FacesGoOutLastSiblingFirstAndEachNodeAfterItsChildren) {
   ASSERT_EQ(polygons.size(), 8u);
   const float depths[4] = {13, 12, 11, 10};  // C, B, A, then their parent
   for (size_t i = 0; i < 8; ++i) EXPECT_NEAR(polygons[i].vertices[0].z, depths[i / 2], 1e-4f);
-  // The sibling chain is left as it was.
-  const SceneNode* child = FindNode(scene.get(), "SQUARE")->first_child;
-  ASSERT_NE(child, nullptr);
-  EXPECT_STREQ(child->name, "A");
-  EXPECT_STREQ(child->next->name, "B");
-  EXPECT_STREQ(child->next->next->name, "C");
-  EXPECT_EQ(child->next->next->next, nullptr);
 }
 
 }  // namespace

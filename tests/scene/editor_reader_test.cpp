@@ -1,6 +1,7 @@
 // The reader's chunk walking and editor records, from hand-made bytes.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,21 +25,22 @@ void AddMaterial(Bytes* b, const std::string& name) {
   b->Begin(0xAFFF).Begin(0xA000).Text(name).End().End();
 }
 
-TEST(ChunkWalk, VersionOnlyFileIsAnEmptyScene) {
+// Opens an object "M" and its mesh record.
+Bytes& Obj(Bytes* b) {
+  return b->Begin(0x4000).Text("M").Begin(0x4100);
+}
+
+TEST(ChunkWalk, VersionOnlyFileIsAnEmptySceneAndOtherFilesFail) {
   Bytes b;
   b.Begin(0x4D4D).Begin(0x0002).U32(3).End().End();
   ScenePtr scene = LoadBytes(b.data());
   ASSERT_NE(scene, nullptr);
-  EXPECT_EQ(scene->mesh_count, 0);
-  EXPECT_EQ(scene->root_count, 0);
-  EXPECT_EQ(scene->frame_count, 0);
+  EXPECT_EQ(scene->mesh_count + scene->root_count + scene->frame_count, 0);
   EXPECT_EQ(scene->frame_rate, 30.0f);
   EXPECT_EQ(scene->default_material.flags, 0x81u);
   EXPECT_EQ(scene->default_material.texture_index, -1);
   EXPECT_EQ(scene->default_material.diffuse.y, 255.0f);
-}
 
-TEST(ChunkWalk, RejectsFilesThatAreNotMainChunks) {
   std::string reason;
   Bytes editor_first;
   editor_first.Begin(0x3D3D).End();
@@ -73,31 +75,6 @@ TEST(ChunkWalk, LenientListsEndAtBadHeadersAndTrailingBytes) {
   EXPECT_NE(LoadBytes(bytes), nullptr);
 }
 
-TEST(ChunkWalk, StrictListsFailOnBadHeaders) {
-  // Trailing bytes inside a mesh, a light and a face list fail the load.
-  auto mesh = EditorFile([](Bytes* b) {
-    b->Begin(0x4000).Text("M").Begin(0x4100).Begin(0x4110).U16(0).End().U8(0).U8(0).End().End();
-  });
-  EXPECT_EQ(LoadBytes(mesh), nullptr);
-  auto light = EditorFile([](Bytes* b) {
-    b->Begin(0x4000).Text("L").Begin(0x4600).V3(0, 0, 0).U16(0x0010).U32(500).End().End();
-  });
-  EXPECT_EQ(LoadBytes(light), nullptr);
-  auto camera = EditorFile([](Bytes* b) {
-    b->Begin(0x4000).Text("C").Begin(0x4700).V3(0, 0, 0).V3(0, 0, 1).F32(0).F32(35);
-    b->U8(9).End().End();
-  });
-  EXPECT_EQ(LoadBytes(camera), nullptr);
-  auto object = EditorFile([](Bytes* b) { b->Begin(0x4000).Text("EMPTY").End(); });
-  EXPECT_EQ(LoadBytes(object), nullptr);
-  // An object whose first sub-chunk is unknown is accepted and adds nothing.
-  auto unknown = EditorFile(
-      [](Bytes* b) { b->Begin(0x4000).Text("ODD").Empty(0x4999).Begin(0x4100).End().End(); });
-  ScenePtr scene = LoadBytes(unknown);
-  ASSERT_NE(scene, nullptr);
-  EXPECT_EQ(scene->mesh_count, 0);
-}
-
 TEST(ChunkWalk, EveryPrefixLoadsOrFailsCleanly) {
   TdsScene description;
   TdsMaterial& material = description.materials.emplace_back();
@@ -125,110 +102,129 @@ TEST(ChunkWalk, EveryPrefixLoadsOrFailsCleanly) {
   EXPECT_EQ(loaded, 1);  // only the whole file
 }
 
-TEST(EditorRecords, FaceNormalsCentresAndVertexNormals) {
+TEST(EditorRecords, FaceGeometryAndFlags) {
   auto bytes = EditorFile([](Bytes* b) {
-    AddMeshObject(b, "TRI", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {5, 5, 5}}, {{0, 1, 2}});
-  });
-  ScenePtr scene = LoadBytes(bytes);
-  ASSERT_NE(scene, nullptr);
-  const Mesh& mesh = scene->meshes[0];
-  const Face& face = mesh.faces[0];
-  EXPECT_EQ(face.normal.x, 0.0f);
-  EXPECT_EQ(face.normal.y, 0.0f);
-  EXPECT_EQ(face.normal.z, 1.0f);
-  EXPECT_FLOAT_EQ(face.centre.x, 0.33333334f);
-  EXPECT_FLOAT_EQ(face.centre.y, 0.33333334f);
-  EXPECT_EQ(face.centre.z, 0.0f);
-  EXPECT_EQ(face.material, -1);
-  for (int v = 0; v < 3; ++v) EXPECT_EQ(mesh.vertex_normals[v].z, 1.0f);
-  // The unused vertex has a defined zero normal; no mapping chunk: zero mapping.
-  EXPECT_EQ(mesh.vertex_normals[3].x, 0.0f);
-  EXPECT_EQ(mesh.vertex_normals[3].z, 0.0f);
-  for (int v = 0; v < 4; ++v) EXPECT_EQ(mesh.mapping[v].u + mesh.mapping[v].v, 0.0f);
-}
-
-TEST(EditorRecords, DegenerateFacesAndFlags) {
-  auto bytes = EditorFile([](Bytes* b) {
+    // A triangle whose corners turn clockwise seen from +z, an unused
+    // vertex, then a point and a line with their flag words.
+    AddMeshObject(b, "TRI", {{0, 0, 0}, {0, 2, 0}, {-2, 0, 0}, {5, 5, 5}}, {{0, 2, 1}});
     b->Begin(0x4000).Text("FLAT").Begin(0x4100).Begin(0x4110).U16(2);
     b->V3(1, 1, 1).V3(2, 2, 2).End().Begin(0x4120).U16(2);
-    b->U16(0).U16(0).U16(0).U16(0x000F);  // a point
-    b->U16(0).U16(1).U16(1).U16(0x0005);  // a line
+    b->U16(0).U16(0).U16(0).U16(0x000F).U16(0).U16(1).U16(1).U16(0x0005);
     b->End().End().End();
   });
   ScenePtr scene = LoadBytes(bytes);
   ASSERT_NE(scene, nullptr);
   const Mesh& mesh = scene->meshes[0];
-  for (int f = 0; f < 2; ++f) {
-    EXPECT_EQ(mesh.faces[f].normal.x, 0.0f);
-    EXPECT_EQ(mesh.faces[f].normal.z, 0.0f);
-  }
-  EXPECT_EQ(mesh.vertex_normals[0].x, 0.0f);
-  EXPECT_EQ(mesh.faces[0].flag0, 1);
-  EXPECT_EQ(mesh.faces[0].flag1, 2);
-  EXPECT_EQ(mesh.faces[0].flag2, 4);
-  EXPECT_EQ(mesh.faces[0].flag3, 8);
-  EXPECT_EQ(mesh.faces[1].flag1, 0);
-  EXPECT_EQ(mesh.faces[1].flag2, 4);
+  const Face& face = mesh.faces[0];
+  // (b - a) x (c - a) = (-2, 0, 0) x (0, 2, 0) = (0, 0, -4).
+  EXPECT_TRUE(face.normal.x == 0 && face.normal.y == 0 && face.normal.z == -1.0f);
+  EXPECT_FLOAT_EQ(face.centre.x, -0.6666667f);
+  EXPECT_FLOAT_EQ(face.centre.y, 0.6666667f);
+  EXPECT_EQ(face.material, -1);
+  for (int v = 0; v < 3; ++v) EXPECT_EQ(mesh.vertex_normals[v].z, -1.0f);
+  // The unused vertex has a zero normal; no mapping chunk: zero mapping.
+  EXPECT_EQ(mesh.vertex_normals[3].z, 0.0f);
+  for (int v = 0; v < 4; ++v) EXPECT_EQ(mesh.mapping[v].u + mesh.mapping[v].v, 0.0f);
+  const Mesh& flat = scene->meshes[1];
+  for (int f = 0; f < 2; ++f) EXPECT_EQ(flat.faces[f].normal.z, 0.0f);  // no area, no normal
+  EXPECT_EQ(flat.vertex_normals[0].x, 0.0f);
+  const Face& point = flat.faces[0];
+  EXPECT_TRUE(point.flag0 == 1 && point.flag1 == 2 && point.flag2 == 4 && point.flag3 == 8);
+  EXPECT_TRUE(flat.faces[1].flag1 == 0 && flat.faces[1].flag2 == 4);
 }
 
-TEST(EditorRecords, InvalidMeshListsFailTheLoad) {
-  struct Case {
-    const char* what;
-    std::vector<uint8_t> bytes;
+// Bad records fail the load: trailing bytes in the strict lists, broken
+// mesh lists, materials and their bounds.
+TEST(EditorRecords, InvalidRecordsFailTheLoad) {
+  using Fill = std::function<void(Bytes*)>;
+  const Fill tri = [](Bytes* b) { b->U16(3).V3(0, 0, 0).V3(1, 0, 0).V3(0, 1, 0).End(); };
+  const Fill face = [](Bytes* b) { b->Begin(0x4120).U16(1).U16(0).U16(1).U16(2).U16(0); };
+  const std::pair<const char*, Fill> cases[] = {
+      {"trailing bytes in a mesh",
+       [](Bytes* b) { Obj(b).Begin(0x4110).U16(0).End().U16(0).End().End(); }},
+      {"trailing bytes in a light",
+       [](Bytes* b) {
+         b->Begin(0x4000).Text("L").Begin(0x4600).V3(0, 0, 0).U16(0x0010).U32(500).End().End();
+       }},
+      {"trailing byte in a camera",
+       [](Bytes* b) {
+         b->Begin(0x4000).Text("C").Begin(0x4700).V3(0, 0, 0).V3(0, 0, 1).F32(0).F32(35).U8(9);
+         b->End().End();
+       }},
+      {"object without a record", [](Bytes* b) { b->Begin(0x4000).Text("EMPTY").End(); }},
+      {"vertex index at the count",
+       [](Bytes* b) {
+         AddMeshObject(b, "M", kTriangle, {{0, 1, 3}});
+       }},
+      {"face list before the vertex list",
+       [&](Bytes* b) {
+         face(&Obj(b));
+         b->End().End().End();
+       }},
+      {"vertex list shorter than its count",
+       [](Bytes* b) { Obj(b).Begin(0x4110).U16(2).V3(0, 0, 0).End().End().End(); }},
+      {"mapping count differs",
+       [](Bytes* b) {
+         Obj(b).Begin(0x4110).U16(1).V3(0, 0, 0).End().Begin(0x4140).U16(2).V3(0, 0, 0).F32(0);
+         b->End().End().End();
+       }},
+      {"mapping shorter than its count",
+       [](Bytes* b) {
+         Obj(b).Begin(0x4110).U16(2).V3(0, 0, 0).V3(0, 0, 0).End().Begin(0x4140).U16(2).F32(0);
+         b->F32(0).End().End().End();
+       }},
+      {"group face index out of range",
+       [&](Bytes* b) {
+         AddMaterial(b, "MAT");
+         tri(&Obj(b).Begin(0x4110));
+         face(b);
+         b->Begin(0x4130).Text("MAT").U16(1).U16(1).End().End().End().End();
+       }},
+      {"material name differs in case",
+       [&](Bytes* b) {
+         AddMaterial(b, "Wood");
+         tri(&Obj(b).Begin(0x4110));
+         face(b);
+         b->Begin(0x4130).Text("WOOD").U16(1).U16(0).End().End().End().End();
+       }},
+      {"second vertex list",
+       [](Bytes* b) {
+         Obj(b).Begin(0x4110).U16(1).V3(0, 0, 0).End().Begin(0x4110).U16(0).End().End().End();
+       }},
+      {"axis chunk cut short",
+       [](Bytes* b) { Obj(b).Begin(0x4160).V3(1, 0, 0).End().End().End(); }},
+      {"unterminated object name", [](Bytes* b) { b->Begin(0x4000).U8('A').End(); }},
+      {"material colour missing",
+       [](Bytes* b) { b->Begin(0xAFFF).Begin(0xA010).Empty(0x0030).End().End(); }},
+      {"byte colour cut short",
+       [](Bytes* b) {
+         b->Begin(0xAFFF).Begin(0xA020).Begin(0x0011).U8(1).U8(2).End().End().End();
+       }},
+      {"float colour cut short",
+       [](Bytes* b) { b->Begin(0xAFFF).Begin(0xA030).Begin(0x0010).F32(1).End().End().End(); }},
+      {"shading 5", [](Bytes* b) { b->Begin(0xAFFF).Begin(0xA100).U16(5).End().End(); }},
+      {"shading 0", [](Bytes* b) { b->Begin(0xAFFF).Begin(0xA100).U16(0).End().End(); }},
+      {"shading too long", [](Bytes* b) { b->Begin(0xAFFF).Begin(0xA100).U32(2).End().End(); }},
+      {"257 materials",
+       [](Bytes* b) {
+         for (int i = 0; i < 257; ++i) AddMaterial(b, "M" + std::to_string(i));
+       }},
   };
-  std::vector<Case> cases;
-  cases.push_back({"vertex index at the count", EditorFile([](Bytes* b) {
-                     AddMeshObject(b, "M", kTriangle, {{0, 1, 3}});
-                   })});
-  cases.push_back({"face list before the vertex list", EditorFile([](Bytes* b) {
-                     b->Begin(0x4000).Text("M").Begin(0x4100).Begin(0x4120).U16(1);
-                     b->U16(0).U16(0).U16(0).U16(0).End().End().End();
-                   })});
-  cases.push_back({"vertex list shorter than its count", EditorFile([](Bytes* b) {
-                     b->Begin(0x4000).Text("M").Begin(0x4100).Begin(0x4110).U16(2);
-                     b->V3(0, 0, 0).End().End().End();
-                   })});
-  cases.push_back({"mapping count differs", EditorFile([](Bytes* b) {
-                     b->Begin(0x4000).Text("M").Begin(0x4100).Begin(0x4110).U16(1);
-                     b->V3(0, 0, 0).End().Begin(0x4140).U16(2).F32(0).F32(0).F32(0).F32(0);
-                     b->End().End().End();
-                   })});
-  cases.push_back({"mapping shorter than its count", EditorFile([](Bytes* b) {
-                     b->Begin(0x4000).Text("M").Begin(0x4100).Begin(0x4110).U16(2);
-                     b->V3(0, 0, 0).V3(0, 0, 0).End().Begin(0x4140).U16(2).F32(0).F32(0);
-                     b->End().End().End();
-                   })});
-  cases.push_back({"group face index out of range", EditorFile([](Bytes* b) {
-                     AddMaterial(b, "MAT");
-                     b->Begin(0x4000).Text("M").Begin(0x4100).Begin(0x4110).U16(3);
-                     b->V3(0, 0, 0).V3(1, 0, 0).V3(0, 1, 0).End();
-                     b->Begin(0x4120).U16(1).U16(0).U16(1).U16(2).U16(0);
-                     b->Begin(0x4130).Text("MAT").U16(1).U16(1).End();
-                     b->End().End().End();
-                   })});
-  cases.push_back({"material name differs in case", EditorFile([](Bytes* b) {
-                     AddMaterial(b, "Wood");
-                     b->Begin(0x4000).Text("M").Begin(0x4100).Begin(0x4110).U16(3);
-                     b->V3(0, 0, 0).V3(1, 0, 0).V3(0, 1, 0).End();
-                     b->Begin(0x4120).U16(1).U16(0).U16(1).U16(2).U16(0);
-                     b->Begin(0x4130).Text("WOOD").U16(1).U16(0).End();
-                     b->End().End().End();
-                   })});
-  cases.push_back({"second vertex list", EditorFile([](Bytes* b) {
-                     b->Begin(0x4000).Text("M").Begin(0x4100).Begin(0x4110).U16(1);
-                     b->V3(0, 0, 0).End().Begin(0x4110).U16(0).End().End().End();
-                   })});
-  cases.push_back({"axis chunk cut short", EditorFile([](Bytes* b) {
-                     b->Begin(0x4000).Text("M").Begin(0x4100).Begin(0x4160).V3(1, 0, 0);
-                     b->End().End().End();
-                   })});
-  cases.push_back(
-      {"unterminated object name", EditorFile([](Bytes* b) { b->Begin(0x4000).U8('A').End(); })});
-  for (const Case& c : cases) {
+  for (const auto& [what, fill] : cases) {
     std::string reason;
-    EXPECT_EQ(LoadBytes(c.bytes, &reason), nullptr) << c.what;
-    EXPECT_FALSE(reason.empty()) << c.what;
+    EXPECT_EQ(LoadBytes(EditorFile(fill), &reason), nullptr) << what;
+    EXPECT_FALSE(reason.empty()) << what;
   }
+  ScenePtr full = LoadBytes(EditorFile([](Bytes* b) {
+    for (int i = 0; i < 256; ++i) AddMaterial(b, "M" + std::to_string(i));
+  }));
+  ASSERT_NE(full, nullptr);
+  EXPECT_EQ(full->material_count, 256);
+  // An object whose first sub-chunk is unknown is accepted and adds nothing.
+  ScenePtr odd = LoadBytes(EditorFile(
+      [](Bytes* b) { b->Begin(0x4000).Text("ODD").Empty(0x4999).Begin(0x4100).End().End(); }));
+  ASSERT_NE(odd, nullptr);
+  EXPECT_EQ(odd->mesh_count, 0);
 }
 
 TEST(EditorRecords, MappingLocalAxisAndMaterialGroups) {
@@ -304,55 +300,6 @@ TEST(EditorRecords, MaterialColoursNamesAndMaps) {
   EXPECT_EQ(m.flags, 0x80u | 0x08u | 0x04u);  // flat shading, textured
   EXPECT_EQ(std::string(m.texture_file), std::string(79, 't'));
   EXPECT_EQ(m.texture_index, 0);
-}
-
-TEST(EditorRecords, InvalidMaterialsFailTheLoad) {
-  const std::vector<std::vector<uint8_t>> files = {
-      EditorFile([](Bytes* b) {
-        b->Begin(0xAFFF).Begin(0xA010).Empty(0x0030).End().End();  // no colour
-      }),
-      EditorFile([](Bytes* b) {
-        b->Begin(0xAFFF).Begin(0xA020).Begin(0x0011).U8(1).U8(2).End().End().End();
-      }),
-      EditorFile(
-          [](Bytes* b) { b->Begin(0xAFFF).Begin(0xA030).Begin(0x0010).F32(1).End().End().End(); }),
-      EditorFile([](Bytes* b) { b->Begin(0xAFFF).Begin(0xA100).U16(5).End().End(); }),
-      EditorFile([](Bytes* b) { b->Begin(0xAFFF).Begin(0xA100).U16(0).End().End(); }),
-      EditorFile([](Bytes* b) { b->Begin(0xAFFF).Begin(0xA100).U32(2).End().End(); }),
-      EditorFile([](Bytes* b) {
-        for (int i = 0; i < 257; ++i) AddMaterial(b, "M" + std::to_string(i));
-      }),
-  };
-  for (size_t i = 0; i < files.size(); ++i) EXPECT_EQ(LoadBytes(files[i]), nullptr) << i;
-  ScenePtr full = LoadBytes(EditorFile([](Bytes* b) {
-    for (int i = 0; i < 256; ++i) AddMaterial(b, "M" + std::to_string(i));
-  }));
-  ASSERT_NE(full, nullptr);
-  EXPECT_EQ(full->material_count, 256);
-}
-
-TEST(SceneModel, AppendMovesRecordsAndFindUsesCurrentPlaces) {
-  Scene* scene = CreateScene();
-  ASSERT_NE(scene, nullptr);
-  Mesh* first = AppendMesh(scene);
-  std::snprintf(first->name, sizeof(first->name), "ONE");
-  Mesh* second = AppendMesh(scene);
-  std::snprintf(second->name, sizeof(second->name), "TWO");
-  EXPECT_EQ(scene->mesh_count, 2);
-  EXPECT_EQ(second, &scene->meshes[1]);
-  EXPECT_EQ(FindMesh(scene, "ONE"), &scene->meshes[0]);
-  EXPECT_STREQ(scene->meshes[0].name, "ONE");
-  EXPECT_EQ(FindMesh(scene, "one"), nullptr);
-  Light* light = AppendLight(scene);
-  std::snprintf(light->name, sizeof(light->name), "ONE");
-  AppendLight(scene);
-  EXPECT_EQ(FindLight(scene, "ONE"), &scene->lights[0]);
-  Camera* camera = AppendCamera(scene);
-  EXPECT_EQ(FindCamera(scene, ""), camera);  // zero-filled: empty name
-  EXPECT_EQ(FindCamera(scene, nullptr), nullptr);
-  FreeScene(scene);
-  FreeScene(nullptr);
-  FreeSceneNode(nullptr);
 }
 
 }  // namespace

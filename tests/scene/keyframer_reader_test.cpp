@@ -59,56 +59,36 @@ TEST(Keyframer, HeaderLengthKeepsSignedLow16Bits) {
             nullptr);
 }
 
-TEST(Keyframer, HierarchyFollowsTheChainOfRecentNodes) {
-  ScenePtr scene = LoadBytes(KeyframerFile([](Bytes* b) {
-    Node(b, 0xB002, "R", -1);
-    Node(b, 0xB002, "A", 1);
-    Node(b, 0xB002, "B", 2);
-    Node(b, 0xB002, "D", 1);
-    Node(b, 0xB002, "E", 2);
-    Node(b, 0xB002, "F", 2);
-  }));
-  ASSERT_NE(scene, nullptr);
-  ASSERT_EQ(scene->root_count, 1);
-  const SceneNode* r = scene->roots[0];
-  ASSERT_NE(r->first_child, nullptr);
-  const SceneNode* a = r->first_child;
-  const SceneNode* d = a->next;
-  ASSERT_NE(d, nullptr);
-  EXPECT_STREQ(a->name, "A");
-  EXPECT_STREQ(d->name, "D");
-  EXPECT_EQ(d->next, nullptr);
-  ASSERT_NE(a->first_child, nullptr);
-  EXPECT_STREQ(a->first_child->name, "B");
-  EXPECT_EQ(a->first_child->next, nullptr);
-  ASSERT_NE(d->first_child, nullptr);
-  EXPECT_STREQ(d->first_child->name, "E");
-  ASSERT_NE(d->first_child->next, nullptr);
-  EXPECT_STREQ(d->first_child->next->name, "F");
-  EXPECT_EQ(d->first_child->next->parent, d);
-  EXPECT_EQ(r->next, nullptr);
-  EXPECT_EQ(r->parent, nullptr);
+// Every node depth first as "name<parent", siblings in order.
+void Flatten(const SceneNode* node, std::vector<std::string>* out) {
+  for (; node != nullptr; node = node->next) {
+    out->push_back(std::string(node->name) +
+                   (node->parent ? "<" + std::string(node->parent->name) : ""));
+    Flatten(node->first_child, out);
+  }
 }
 
-TEST(Keyframer, LowHierarchyValuesAndDeepValuesAttachSoundly) {
-  ScenePtr scene = LoadBytes(KeyframerFile([](Bytes* b) {
-    Node(b, 0xB002, "R", -1);
-    Node(b, 0xB002, "A", 0);
-    Node(b, 0xB002, "B", 1);
-    Node(b, 0xB002, "D", -7);
-    Node(b, 0xB002, "E", 30000);  // deeper than the tree: the deepest recent node
-  }));
-  ASSERT_NE(scene, nullptr);
-  const SceneNode* r = scene->roots[0];
-  int children = 0;
-  for (const SceneNode* c = r->first_child; c != nullptr; c = c->next) {
-    ++children;
-    EXPECT_EQ(c->parent, r);
+TEST(Keyframer, HierarchyFollowsTheChainOfRecentNodes) {
+  const struct {
+    std::vector<std::pair<const char*, int16_t>> nodes;  // name and hierarchy value
+    std::vector<std::string> tree;
+  } cases[] = {
+      {{{"R", -1}, {"A", 1}, {"B", 2}, {"D", 1}, {"E", 2}, {"F", 2}},
+       {"R", "A<R", "B<A", "D<R", "E<D", "F<D"}},
+      // Values below 1 count as 1; a value deeper than the chain takes its
+      // deepest node.
+      {{{"R", -1}, {"A", 0}, {"B", 1}, {"D", -7}, {"E", 30000}}, {"R", "A<R", "B<R", "D<R", "E<D"}},
+      {{{"R", -1}, {"A", 1}, {"B", -1}, {"D", 1}, {"E", 3}}, {"R", "A<R", "B", "D<B", "E<D"}},
+  };
+  for (const auto& c : cases) {
+    ScenePtr scene = LoadBytes(KeyframerFile([&](Bytes* b) {
+      for (const auto& [name, hierarchy] : c.nodes) Node(b, 0xB002, name, hierarchy);
+    }));
+    ASSERT_NE(scene, nullptr);
+    std::vector<std::string> tree;
+    for (int i = 0; i < scene->root_count; ++i) Flatten(scene->roots[i], &tree);
+    EXPECT_EQ(tree, c.tree);
   }
-  EXPECT_EQ(children, 3);
-  const SceneNode* d = r->first_child->next->next;
-  ASSERT_NE(d->first_child, nullptr);
-  EXPECT_STREQ(d->first_child->name, "E");
 }
 
 TEST(Keyframer, DeepHierarchiesLoadAndRelease) {
@@ -185,6 +165,12 @@ TEST(Keyframer, NodeFailures) {
       {"257 roots", KeyframerFile([](Bytes* b) {
          for (int i = 0; i < 257; ++i) Node(b, 0xB002, "A", -1);
        })},
+      {"editor after the keyframer", KeyframerFile([](Bytes* b) {
+         Node(b, 0xB002, "R", -1);
+         b->End();
+         AddEditor(b);
+         b->Begin(0xB000);
+       })},
   };
   for (const Case& c : cases) {
     std::string reason;
@@ -211,83 +197,37 @@ TEST(Keyframer, NodeIdBeforeHeaderAndNodesWithoutHeader) {
   EXPECT_EQ(scene->roots[0]->pivot.y, 2.0f);
 }
 
-TEST(Keyframer, PositionKeysAreSwappedBelowRoots) {
-  auto position_track = [](Bytes* b) {
-    TrackHeader(b, 0xB020, 0, 1);
-    b->U32(0).U16(0).V3(1, 2, 3).End();
-  };
+// Relative keys multiply on the right: a quarter turn about x, then one
+// about z. With row vectors, the quarter turns are
+//   Rx = (1 0 0 / 0 0 -1 / 0 1 0) and Rz = (0 -1 0 / 1 0 0 / 0 0 1),
+// so key 2 holds Rx Rz = (0 -1 0 / 0 0 -1 / 1 0 0) and its inverse, the
+// transpose. The first key's own angle is never applied.
+TEST(Keyframer, RotationKeysAccumulateOnTheRight) {
+  const float quarter = 1.5707964f;
   ScenePtr scene = LoadBytes(KeyframerFile([&](Bytes* b) {
     b->Begin(0xB002);
     Header(b, "R", -1);
-    position_track(b);
-    b->End().Begin(0xB002);
-    Header(b, "A", 1);
-    position_track(b);
-    TrackHeader(b, 0xB022, 0, 1);
-    b->U32(0).U16(0).V3(1, 2, 3).End();
-    b->End();
-  }));
-  ASSERT_NE(scene, nullptr);
-  const Vec3 root = scene->roots[0]->position.keys[0].value;
-  EXPECT_EQ(root.y, 2.0f);
-  EXPECT_EQ(root.z, 3.0f);
-  const SceneNode* child = scene->roots[0]->first_child;
-  const Vec3 swapped = child->position.keys[0].value;
-  EXPECT_EQ(swapped.x, 1.0f);
-  EXPECT_EQ(swapped.y, 3.0f);
-  EXPECT_EQ(swapped.z, -2.0f);
-  EXPECT_EQ(child->scale.keys[0].value.y, 2.0f);  // scale keys never swap
-  EXPECT_EQ(child->position.value.y, 0.0f);       // evaluation has not run
-}
-
-TEST(Keyframer, RotationKeysAccumulate) {
-  ScenePtr scene = LoadBytes(KeyframerFile([](Bytes* b) {
-    b->Begin(0xB002);
-    Header(b, "R", -1);
     TrackHeader(b, 0xB021, 0, 3);
-    b->U32(0).U16(0).F32(5.0f).V3(0, 0, 1);
-    b->U32(10).U16(0).F32(0.5f).V3(0, 0, 1);
-    b->U32(20).U16(0).F32(0.25f).V3(0, 0, 1);
+    b->U32(0).U16(0).F32(5.0f).V3(0, 1, 0);
+    b->U32(10).U16(0).F32(quarter).V3(1, 0, 0);
+    b->U32(20).U16(0).F32(quarter).V3(0, 0, 1);
     b->End().End();
   }));
   ASSERT_NE(scene, nullptr);
   const RotationTrack& track = scene->roots[0]->rotation;
   ASSERT_EQ(track.key_count, 3);
-  const float expected[3] = {0.0f, 0.5f, 0.75f};
+  EXPECT_EQ(track.keys[0].relative.angle, 0.0f);
+  const float expected[3][3][3] = {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}},
+                                   {{1, 0, 0}, {0, 0, -1}, {0, 1, 0}},
+                                   {{0, -1, 0}, {0, 0, -1}, {1, 0, 0}}};
   for (int k = 0; k < 3; ++k) {
-    const RotationKey& key = track.keys[k];
-    EXPECT_EQ(key.relative.angle, k == 0 ? 0.0f : (k == 1 ? 0.5f : 0.25f));
-    EXPECT_NEAR(std::atan2(key.rotation.m[1][0], key.rotation.m[0][0]), expected[k], 1e-5f);
-    EXPECT_NEAR(std::atan2(key.inverse_rotation.m[1][0], key.inverse_rotation.m[0][0]),
-                -expected[k], 1e-5f);
+    for (int r = 0; r < 3; ++r) {
+      for (int c = 0; c < 3; ++c) {
+        EXPECT_NEAR(track.keys[k].rotation.m[r][c], expected[k][r][c], 1e-6f) << k << r << c;
+        EXPECT_NEAR(track.keys[k].inverse_rotation.m[r][c], expected[k][c][r], 1e-6f) << k;
+      }
+    }
   }
-  EXPECT_EQ(track.keys[0].rotation.m[0][1], 0.0f);  // identity for the first key
-}
-
-TEST(Keyframer, SplineFlagsAnnounceTheirFloats) {
-  ScenePtr scene = LoadBytes(KeyframerFile([](Bytes* b) {
-    b->Begin(0xB003);
-    Header(b, "C", -1);
-    TrackHeader(b, 0xB023, 0, 3);
-    b->U32(0).U16(3).F32(0.5f).F32(-0.5f).F32(45.0f);              // tension, continuity
-    b->U32(5).U16(0x20).F32(99.0f).F32(50.0f);                     // one skipped float
-    b->U32(9).U16(0x1C).F32(0.1f).F32(0.2f).F32(0.3f).F32(60.0f);  // bias, eases
-    b->End().End();
-  }));
-  ASSERT_NE(scene, nullptr);
-  const ScalarTrack& fov = scene->roots[0]->fov;
-  ASSERT_EQ(fov.key_count, 3);
-  EXPECT_EQ(fov.keys[0].tcb.tension, 0.5f);
-  EXPECT_EQ(fov.keys[0].tcb.continuity, -0.5f);
-  EXPECT_EQ(fov.keys[0].tcb.ease_to, 0.0f);
-  EXPECT_EQ(fov.keys[0].value, 45.0f);
-  EXPECT_EQ(fov.keys[1].value, 50.0f);
-  EXPECT_EQ(fov.keys[1].tcb.tension, 0.0f);
-  EXPECT_EQ(fov.keys[2].tcb.bias, 0.1f);
-  EXPECT_EQ(fov.keys[2].tcb.ease_to, 0.2f);
-  EXPECT_EQ(fov.keys[2].tcb.ease_from, 0.3f);
-  EXPECT_EQ(fov.keys[2].value, 60.0f);
-  EXPECT_NE(fov.keys[1].tangent_in, 0.0f);  // prepared while reading
 }
 
 TEST(Keyframer, HideAndMorphTracks) {
@@ -346,18 +286,6 @@ TEST(Keyframer, TrackFailures) {
     EXPECT_EQ(LoadBytes(bytes, &reason), nullptr) << c.what;
     EXPECT_FALSE(reason.empty()) << c.what;
   }
-}
-
-TEST(Keyframer, EditorAfterKeyframerFails) {
-  Bytes b;
-  b.Begin(0x4D4D);
-  AddEditor(&b);
-  b.Begin(0xB000);
-  Node(&b, 0xB002, "R", -1);
-  b.End();
-  AddEditor(&b);
-  b.End();
-  EXPECT_EQ(LoadBytes(b.data()), nullptr);
 }
 
 }  // namespace

@@ -104,8 +104,6 @@ TEST_F(SceneFiles, VrtoolDumpsTracesAndReportsFailures) {
   std::string output;
   ASSERT_EQ(RunCommand(tool + "dump --json '" + member + "'", &output), 0) << output;
   EXPECT_NE(output.find("\"frames\": 50"), std::string::npos) << output;
-  EXPECT_NE(output.find("\"parent\": null"), std::string::npos);
-  EXPECT_NE(output.find("\"position\": 2"), std::string::npos);
   ASSERT_EQ(RunCommand(tool + "trace '" + member + "'", &output), 0);
   EXPECT_NE(output.find("      Keys: 2\n"), std::string::npos) << output;
   ASSERT_EQ(RunCommand(tool + "eval '" + member + "' 25", &output), 0);
@@ -115,7 +113,6 @@ TEST_F(SceneFiles, VrtoolDumpsTracesAndReportsFailures) {
   EXPECT_EQ(RunCommand(tool + "dump '" + bad + "'", &output), 1);
   EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
   EXPECT_NE(output.find("BAD.3DS"), std::string::npos) << output;
-  EXPECT_EQ(RunCommand(tool + "dump '" + (folder_ / "none.3ds").string() + "'", &output), 1);
   EXPECT_EQ(RunCommand(tool + "eval '" + member + "' soon", &output), 2);
   EXPECT_EQ(RunCommand(tool + "frobnicate", &output), 2);
   for (const char* action : {"", "dump ", "trace ", "eval "}) {

@@ -1,21 +1,12 @@
 // Scenes written by the 3D Studio writer and read back by the reader.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "scene/tds_reader.h"
-#include "scene/tds_writer.h"
 #include "scene_test_support.h"
 
 namespace {
-
-ScenePtr Load(const TdsScene& description, std::string* reason = nullptr) {
-  return LoadDescription(description, reason);
-}
 
 TdsMesh Triangle(const std::string& name) {
   TdsMesh mesh;
@@ -23,65 +14,6 @@ TdsMesh Triangle(const std::string& name) {
   mesh.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
   mesh.faces = {{0, 1, 2, 7}};
   return mesh;
-}
-
-TEST(RoundTrip, EditorRecordsKeepTheirValues) {
-  TdsScene description;
-  description.write_keyframer = false;
-  TdsMaterial& textured = description.materials.emplace_back();
-  textured.name = "WOOD";
-  textured.texture = "wood.pcx";
-  textured.two_sided = true;
-  textured.shading = 3;
-  textured.ambient = {64, 64, 64};
-  textured.self_illumination_percent = 50;
-  TdsMaterial& plain = description.materials.emplace_back();
-  plain.name = "FLOAT";
-  plain.colour_form = TdsColourForm::kFloats;
-  plain.diffuse = {0.5f, 0.25f, 2.0f};
-  plain.shading = 1;
-  TdsMesh mesh = Triangle("TRI");
-  mesh.mapping = {{0.25f, 0.75f}, {1, 0}, {0, 1}};
-  mesh.AssignMaterial("WOOD");
-  description.meshes.push_back(mesh);
-  TdsLight& light = description.lights.emplace_back();
-  light.name = "SUN";
-  light.position = {1, 2, 3};
-  light.colour = {1.0f, 128.0f / 255.0f, 0.0f};
-  light.colour_as_bytes = true;
-  light.spot = true;
-  TdsCamera& camera = description.cameras.emplace_back();
-  camera.name = "CAM";
-  camera.position = {0, -10, 0};
-  camera.lens = 50;
-
-  ScenePtr scene = Load(description);
-  ASSERT_NE(scene, nullptr);
-  EXPECT_EQ(scene->frame_count, 0);
-  EXPECT_EQ(scene->root_count, 0);
-  ASSERT_EQ(scene->material_count, 2);
-  const Material& wood = *scene->materials[0];
-  EXPECT_STREQ(wood.name, "WOOD");
-  EXPECT_EQ(wood.flags, 0x80u | 0x10u | 0x08u | 0x04u | 2u);
-  EXPECT_STREQ(wood.texture_file, "wood.pcx");
-  EXPECT_EQ(wood.ambient.x, 64.0f);
-  EXPECT_FLOAT_EQ(wood.self_illumination, 0.5f);
-  const Material& flat = *scene->materials[1];
-  EXPECT_EQ(flat.flags, 0x88u);
-  EXPECT_EQ(flat.diffuse.z, 2.0f);  // float colours are kept as stored
-  ASSERT_EQ(scene->mesh_count, 1);
-  const Mesh& tri = scene->meshes[0];
-  EXPECT_EQ(tri.faces[0].material, 0);
-  EXPECT_EQ(tri.mapping[0].u, 0.25f);
-  EXPECT_EQ(tri.mapping[0].v, -0.75f);
-  ASSERT_EQ(scene->light_count, 1);
-  EXPECT_EQ(scene->lights[0].spot, 1);
-  EXPECT_EQ(scene->lights[0].enabled, 1);
-  EXPECT_FLOAT_EQ(scene->lights[0].colour.y, 0.50196081f);
-  ASSERT_EQ(scene->camera_count, 1);
-  EXPECT_EQ(scene->cameras[0].lens, 50.0f);
-  EXPECT_EQ(scene->cameras[0].near_range, 0.0f);
-  EXPECT_EQ(scene->cameras[0].far_range, 1000.0f);
 }
 
 // Every track kind, spline parameters, the hierarchy and the links between
@@ -92,8 +24,7 @@ TEST(RoundTrip, KeyframerTracksAndHierarchy) {
   description.meshes = {Triangle("BODY"), Triangle("ARM"), Triangle("HAND"), Triangle("MORPH")};
   description.meshes[0].has_local_axis = true;
   description.meshes[0].origin = {10, 20, 30};
-  TdsLight& lamp = description.lights.emplace_back();
-  lamp.name = "LAMP";
+  description.lights.emplace_back().name = "LAMP";
   TdsCamera& camera = description.cameras.emplace_back();
   camera.name = "CAM";
   camera.has_ranges = true;
@@ -109,14 +40,11 @@ TEST(RoundTrip, KeyframerTracksAndHierarchy) {
   const int target = description.AddNode(kNodeCameraTarget, "CAM");
   TdsNode& b = description.nodes[static_cast<size_t>(body)];
   b.pivot = Vec3{1, 1, 1};
-  b.node_id = 0;
-  b.position.Add(0, {1, 2, 3}).Add(100, {4, 5, 6}, TdsSpline{0.5f, -0.25f, 0.125f, 0.0f, 1.0f});
+  b.position.Add(0, {1, 2, 3}).Add(100, {4, 5, 6}, TdsSpline{0.5f, -0.25f, 0.125f, 0.75f, 1.0f});
   b.position.flags = 2;
   b.rotation.Add(0, {1.0f, {0, 0, 1}}).Add(50, {0.5f, {0, 0, 1}});
-  b.scale.Add(0, {1, 1, 1});
   b.hide.Add(10, {}).Add(20, {}).Add(30, {});
-  TdsNode& a = description.nodes[static_cast<size_t>(arm)];
-  a.position.Add(0, {1, 2, 3});
+  description.nodes[static_cast<size_t>(arm)].position.Add(0, {1, 2, 3});
   description.nodes[static_cast<size_t>(morph)].morph.Add(5, "HAND");
   TdsNode& l = description.nodes[static_cast<size_t>(light)];
   l.colour.Add(0, {1, 0.5f, 0.25f}).Add(10, {0, 0, 1}, TdsSpline{0, 0, 0, 0, 0, 0x0020});
@@ -127,107 +55,61 @@ TEST(RoundTrip, KeyframerTracksAndHierarchy) {
   c.roll.Add(0, 0).Add(50, 10).Add(100, 0);
   description.nodes[static_cast<size_t>(target)].position.Add(0, {0, 0, 0});
 
-  ScenePtr scene = Load(description);
+  ScenePtr scene = LoadDescription(description);
   ASSERT_NE(scene, nullptr);
   EXPECT_EQ(scene->frame_count, 240);
   ASSERT_EQ(scene->root_count, 4);
   const SceneNode* body_node = scene->roots[0];
-  EXPECT_STREQ(body_node->name, "BODY");
   EXPECT_EQ(body_node->object, &scene->meshes[0]);
   EXPECT_EQ(body_node->pivot.x, 11.0f);  // the mesh origin is added
-  EXPECT_EQ(body_node->pivot.z, 31.0f);
-  ASSERT_EQ(body_node->position.key_count, 2);
   EXPECT_EQ(body_node->position.flags, 2);
   EXPECT_EQ(body_node->position.keys[0].value.y, 2.0f);  // a root keeps the file's axes
-  EXPECT_EQ(body_node->position.keys[1].tcb.tension, 0.5f);
-  EXPECT_EQ(body_node->position.keys[1].tcb.continuity, -0.25f);
-  EXPECT_EQ(body_node->position.keys[1].tcb.bias, 0.125f);
-  EXPECT_EQ(body_node->position.keys[1].tcb.ease_to, 0.0f);
-  EXPECT_EQ(body_node->position.keys[1].tcb.ease_from, 1.0f);
-  EXPECT_EQ(body_node->rotation.keys[0].relative.angle, 0.0f);
+  const TcbParams& tcb = body_node->position.keys[1].tcb;
+  EXPECT_TRUE(tcb.tension == 0.5f && tcb.continuity == -0.25f && tcb.bias == 0.125f &&
+              tcb.ease_to == 0.75f && tcb.ease_from == 1.0f);
   EXPECT_EQ(body_node->rotation.keys[1].relative.angle, 0.5f);
-  EXPECT_EQ(body_node->hide.key_count, 3);
   EXPECT_EQ(body_node->hide.keys[2].frame, 30);
-  ASSERT_NE(body_node->vertex_work, nullptr);
   EXPECT_NE(body_node->light_work, nullptr);  // one per light of the scene
 
   const SceneNode* arm_node = body_node->first_child;
   ASSERT_NE(arm_node, nullptr);
   EXPECT_STREQ(arm_node->name, "ARM");
-  EXPECT_EQ(arm_node->parent, body_node);
-  const Vec3 swapped = arm_node->position.keys[0].value;
-  EXPECT_EQ(swapped.x, 1.0f);
-  EXPECT_EQ(swapped.y, 3.0f);
-  EXPECT_EQ(swapped.z, -2.0f);
+  EXPECT_EQ(arm_node->position.keys[0].value.z, -2.0f);  // below a root: (x, z, -y)
   ASSERT_NE(arm_node->first_child, nullptr);
   EXPECT_STREQ(arm_node->first_child->name, "HAND");
   ASSERT_NE(arm_node->next, nullptr);
-  const SceneNode* morph_node = arm_node->next;
-  EXPECT_STREQ(morph_node->name, "MORPH");
-  ASSERT_EQ(morph_node->morph.key_count, 1);
-  EXPECT_EQ(morph_node->morph.keys[0].mesh, &scene->meshes[2]);
+  EXPECT_EQ(arm_node->next->morph.keys[0].mesh, &scene->meshes[2]);
 
   const SceneNode* light_node = scene->roots[1];
   EXPECT_EQ(scene->lights[0].node, light_node);
   EXPECT_EQ(light_node->colour.keys[1].value.z, 1.0f);  // the skipped float is not a value
-  EXPECT_EQ(light_node->colour.keys[1].tcb.tension, 0.0f);
   EXPECT_EQ(light_node->hotspot.keys[0].value, 30.0f);
   EXPECT_EQ(light_node->falloff.keys[0].value, 45.0f);
   EXPECT_EQ(scene->cameras[0].node, scene->roots[2]);
   EXPECT_EQ(scene->cameras[0].target_node, scene->roots[3]);
-  EXPECT_EQ(scene->roots[3]->target, 1);
   EXPECT_EQ(scene->roots[2]->roll.key_count, 3);
   EXPECT_EQ(scene->cameras[0].near_range, 2.0f);
   EXPECT_EQ(scene->cameras[0].far_range, 500.0f);
 }
 
-TEST(RoundTrip, LargeMeshKeepsEveryFace) {
-  TdsScene description;
-  TdsMesh& grid = description.meshes.emplace_back();
-  grid.name = "GRID";
-  constexpr int kSide = 120;  // 14,400 vertices, 28,322 faces
-  for (int y = 0; y < kSide; ++y) {
-    for (int x = 0; x < kSide; ++x) {
-      grid.vertices.push_back({static_cast<float>(x), static_cast<float>(y), 0});
-    }
-  }
-  for (int y = 0; y + 1 < kSide; ++y) {
-    for (int x = 0; x + 1 < kSide; ++x) {
-      const auto v = static_cast<uint16_t>(y * kSide + x);
-      grid.faces.push_back({v, static_cast<uint16_t>(v + 1), static_cast<uint16_t>(v + kSide)});
-      grid.faces.push_back({static_cast<uint16_t>(v + 1), static_cast<uint16_t>(v + kSide + 1),
-                            static_cast<uint16_t>(v + kSide)});
-    }
-  }
-  description.AddNode(kNodeObject, "GRID");
-  ScenePtr scene = Load(description);
-  ASSERT_NE(scene, nullptr);
-  ASSERT_EQ(scene->meshes[0].face_count, static_cast<int>(grid.faces.size()));
-  const Face& last = scene->meshes[0].faces[scene->meshes[0].face_count - 1];
-  EXPECT_EQ(last.c, (kSide - 1) * kSide + kSide - 2);
-  EXPECT_NEAR(last.normal.z, 1.0f, 1e-6f);
-  EXPECT_EQ(last.material, -1);
-}
-
 TEST(RoundTrip, WriterRejectsWhatItCannotWrite) {
-  std::vector<uint8_t> bytes;
-  std::string error;
   TdsScene long_name;
   long_name.meshes.push_back(Triangle(std::string(64, 'x')));
-  EXPECT_FALSE(WriteTdsFile(long_name, &bytes, &error));
-  EXPECT_NE(error.find("longer than 63"), std::string::npos) << error;
-
   TdsScene bad_face;
   bad_face.meshes.push_back(Triangle("T"));
   bad_face.meshes[0].faces.push_back({0, 1, 3});
-  EXPECT_FALSE(WriteTdsFile(bad_face, &bytes, &error));
-
   TdsScene cycle;
   cycle.meshes.push_back(Triangle("T"));
   cycle.AddNode(kNodeObject, "T", 1);
   cycle.AddNode(kNodeObject, "T", 0);
-  EXPECT_FALSE(WriteTdsFile(cycle, &bytes, &error));
-  EXPECT_NE(error.find("cycle"), std::string::npos) << error;
+  const std::pair<const TdsScene*, const char*> cases[] = {
+      {&long_name, "longer than 63"}, {&bad_face, "T"}, {&cycle, "cycle"}};
+  for (const auto& [description, reason] : cases) {
+    std::vector<uint8_t> bytes;
+    std::string error;
+    EXPECT_FALSE(WriteTdsFile(*description, &bytes, &error)) << reason;
+    EXPECT_NE(error.find(reason), std::string::npos) << error;
+  }
 }
 
 }  // namespace
