@@ -98,8 +98,11 @@ TEST(DemoProgram, WithoutADisplayItSaysSoAndPointsToTheHeadlessOptions) {
   EXPECT_TRUE(Contains(result.err, "--headless")) << result.err;
 }
 
-std::string FindWindow(const std::string& title) {
-  const std::string command = "xdotool search --name '^" + title + "$' 2>/dev/null";
+// Other tests open windows of the same title on the same display at the same
+// time, so the window is looked for among this process's own.
+std::string FindWindow(const std::string& title, int pid) {
+  const std::string command =
+      "xdotool search --pid " + std::to_string(pid) + " --name '^" + title + "$' 2>/dev/null";
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return "";
   char line[64] = {};
@@ -122,7 +125,7 @@ TEST(DemoProgram, WindowIsTitledVeyrithAndAKeyPressEndsTheDemo) {
   std::string window;
   for (int i = 0; i < 600 && window.empty(); ++i) {  // up to 30 s on a busy machine
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    window = FindWindow("Veyrith");
+    window = FindWindow("Veyrith", demo.pid);
   }
   ASSERT_FALSE(window.empty()) << "no window titled Veyrith appeared";
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
