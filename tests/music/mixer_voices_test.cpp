@@ -98,13 +98,13 @@ TEST(MixerRamps, StartsCutsAndVolumeStepsDoNotClick) {
   const Sample16 loud(std::vector<int16_t>(20000, 20000), 1);
   Mixer mixer;
   ASSERT_EQ(mixer.Configure(44100, kMixerStereo, 0), 0);  // ramps of 44 frames
-  // After each action: the voices sounding, then over 100 frames the range
-  // of the first left value, the last one, the largest step between neighbours
-  // and the voices left sounding.
-  enum Action { kNote, kVolume16, kVolume64, kStop };
+  // After each action (a new note, a stop, else a volume): the voices
+  // sounding, then over 100 frames the range of the first left value, the
+  // last one, the largest step between neighbours and the voices left.
+  enum { kNote = -1, kStop = -2, kVolume16 = 16, kVolume64 = 64 };
   const struct {
     const char* what;
-    Action action;
+    int action;
     int voices, first_low, first_high, last, largest_step, voices_after;
   } steps[] = {
       {"a start fades in to a quarter", kNote, 1, 0, 0, 5000, 5000 / 40, 1},
@@ -116,9 +116,7 @@ TEST(MixerRamps, StartsCutsAndVolumeStepsDoNotClick) {
   };
   for (const auto& s : steps) {
     if (s.action == kNote) Start(mixer, 0, loud.sample, 44100);
-    if (s.action == kVolume16 || s.action == kVolume64) {
-      ASSERT_EQ(mixer.SetVolume(0, s.action == kVolume16 ? 16 : 64), 0);
-    }
+    ASSERT_EQ(s.action >= 0 ? mixer.SetVolume(0, s.action) : 0, 0);
     ASSERT_EQ(s.action == kStop ? mixer.StopSound(0) : 0, 0);
     EXPECT_EQ(mixer.channel_playing(0), s.action != kStop) << s.what;
     EXPECT_EQ(mixer.active_voices(), s.voices) << s.what;

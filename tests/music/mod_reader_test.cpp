@@ -79,7 +79,7 @@ TEST(ModReader, SampleHeadersAndNotes) {
   const Module& m = *loaded.module;
   // Finetunes 0, 7 and 8 (-8) in eighths of a semitone; a volume of 70 is
   // taken as 64.
-  EXPECT_NEAR(m.samples[0]->rate_hz, 8363, 0);
+  EXPECT_EQ(m.samples[0]->rate_hz, 8363u);
   EXPECT_NEAR(m.samples[1]->rate_hz, 8363 * std::exp2(7 / 96.0), 1);
   EXPECT_NEAR(m.samples[2]->rate_hz, 8363 * std::exp2(-8 / 96.0), 1);
   EXPECT_EQ(m.samples[1]->volume, 64);
