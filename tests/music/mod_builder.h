@@ -16,23 +16,17 @@
 #include "music/module_records.h"
 #include "music/player.h"
 
+// period: Amiga period, 0 for none (428 is C-4 here); sample: 1-based, 0 for none.
 struct ModCell {
-  int pattern = 0;
-  int row = 0;
-  int channel = 0;
-  int period = 0;  // Amiga period, 0 for none (428 is C-4 here)
-  int sample = 0;  // 1-based, 0 for none
-  int effect = 0;
-  int parameter = 0;
+  int pattern = 0, row = 0, channel = 0, period = 0, sample = 0, effect = 0, parameter = 0;
 };
 
+// finetune: 0..15 as stored; a loop of 2 bytes is none; value: every byte.
 struct ModSampleSpec {
   uint32_t length_bytes = 64;
-  int finetune = 0;  // 0..15 as stored
-  int volume = 64;
-  uint32_t loop_start_bytes = 0;
-  uint32_t loop_length_bytes = 2;  // 2: no loop
-  int8_t value = 40;               // every byte of the data
+  int finetune = 0, volume = 64;
+  uint32_t loop_start_bytes = 0, loop_length_bytes = 2;
+  int8_t value = 40;
 };
 
 struct ModBuilder {
