@@ -1,30 +1,32 @@
 // Builds plain (Protracker-style) module files in memory for the tests:
 // a title, 31 (or 15) sample headers, the order table, a signature, 4-byte
 // pattern cells and the sample bytes, laid out as the trackers wrote them.
+// Also loads such bytes and starts them on a mixer.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "music/mixer.h"
+#include "music/module_loader.h"
+#include "music/module_records.h"
+#include "music/player.h"
+
+// period: Amiga period, 0 for none (428 is C-4 here); sample: 1-based, 0 for none.
 struct ModCell {
-  int pattern = 0;
-  int row = 0;
-  int channel = 0;
-  int period = 0;  // Amiga period, 0 for none (428 is C-4 here)
-  int sample = 0;  // 1-based, 0 for none
-  int effect = 0;
-  int parameter = 0;
+  int pattern = 0, row = 0, channel = 0, period = 0, sample = 0, effect = 0, parameter = 0;
 };
 
+// finetune: 0..15 as stored; a loop of 2 bytes is none; value: every byte.
 struct ModSampleSpec {
   uint32_t length_bytes = 64;
-  int finetune = 0;  // 0..15 as stored
-  int volume = 64;
-  uint32_t loop_start_bytes = 0;
-  uint32_t loop_length_bytes = 2;  // 2: no loop
-  int8_t value = 40;               // every byte of the data
+  int finetune = 0, volume = 64;
+  uint32_t loop_start_bytes = 0, loop_length_bytes = 2;
+  int8_t value = 40;
 };
 
 struct ModBuilder {
@@ -35,24 +37,21 @@ struct ModBuilder {
   std::vector<ModSampleSpec> samples = {ModSampleSpec{}};
   std::vector<ModCell> cells;
 
-  ModBuilder& Cell(const ModCell& cell) {
-    cells.push_back(cell);
-    return *this;
-  }
-
   std::vector<uint8_t> Build() const {
-    const int sample_slots = signature.empty() ? 15 : 31;
     std::vector<uint8_t> out(20, 0);
     std::memcpy(out.data(), "test song", 9);
-    for (int s = 0; s < sample_slots; ++s) {
+    auto word = [](uint8_t* at, uint32_t value) {
+      at[0] = static_cast<uint8_t>(value >> 8);
+      at[1] = static_cast<uint8_t>(value);
+    };
+    for (size_t s = 0; s < (signature.empty() ? 15u : 31u); ++s) {
       uint8_t header[30] = {};
-      if (s < static_cast<int>(samples.size())) {
-        const ModSampleSpec& spec = samples[static_cast<size_t>(s)];
-        PutWord(header + 22, spec.length_bytes / 2);
-        header[24] = static_cast<uint8_t>(spec.finetune);
-        header[25] = static_cast<uint8_t>(spec.volume);
-        PutWord(header + 26, spec.loop_start_bytes / 2);
-        PutWord(header + 28, spec.loop_length_bytes / 2);
+      if (s < samples.size()) {
+        word(header + 22, samples[s].length_bytes / 2);
+        header[24] = static_cast<uint8_t>(samples[s].finetune);
+        header[25] = static_cast<uint8_t>(samples[s].volume);
+        word(header + 26, samples[s].loop_start_bytes / 2);
+        word(header + 28, samples[s].loop_length_bytes / 2);
       }
       out.insert(out.end(), header, header + 30);
     }
@@ -63,28 +62,50 @@ struct ModBuilder {
     out.insert(out.end(), table.begin(), table.end());
     out.insert(out.end(), signature.begin(), signature.end());
     const size_t patterns_at = out.size();
-    const size_t cells_per_block =
-        signature.rfind("FLT8", 0) == 0 ? 4 : static_cast<size_t>(channels);
-    out.resize(patterns_at + static_cast<size_t>(pattern_blocks) * 64 * cells_per_block * 4, 0);
-    for (const ModCell& cell : cells) {
+    const size_t row_cells = signature.rfind("FLT8", 0) == 0 ? 4 : static_cast<size_t>(channels);
+    out.resize(patterns_at + static_cast<size_t>(pattern_blocks) * 64 * row_cells * 4, 0);
+    for (const ModCell& c : cells) {
       uint8_t* at = &out[patterns_at +
-                         ((static_cast<size_t>(cell.pattern) * 64 + static_cast<size_t>(cell.row)) *
-                              cells_per_block +
-                          static_cast<size_t>(cell.channel)) *
+                         static_cast<size_t>(
+                             (c.pattern * 64 + c.row) * static_cast<int>(row_cells) + c.channel) *
                              4];
-      at[0] = static_cast<uint8_t>((cell.sample & 0xF0) | ((cell.period >> 8) & 15));
-      at[1] = static_cast<uint8_t>(cell.period & 0xFF);
-      at[2] = static_cast<uint8_t>(((cell.sample & 15) << 4) | (cell.effect & 15));
-      at[3] = static_cast<uint8_t>(cell.parameter);
+      at[0] = static_cast<uint8_t>((c.sample & 0xF0) | ((c.period >> 8) & 15));
+      at[1] = static_cast<uint8_t>(c.period & 0xFF);
+      at[2] = static_cast<uint8_t>(((c.sample & 15) << 4) | (c.effect & 15));
+      at[3] = static_cast<uint8_t>(c.parameter);
     }
     for (const ModSampleSpec& spec : samples)
       out.insert(out.end(), spec.length_bytes, static_cast<uint8_t>(spec.value));
     return out;
   }
+};
 
- private:
-  static void PutWord(uint8_t* at, uint32_t value) {
-    at[0] = static_cast<uint8_t>(value >> 8);
-    at[1] = static_cast<uint8_t>(value);
+// A module loaded from bytes, freed with it.
+struct Loaded {
+  Module* module = nullptr;
+  std::string reason;
+  int code;
+  explicit Loaded(const std::vector<uint8_t>& bytes)
+      : code(LoadModuleFromMemory(bytes.data(), bytes.size(), &module, &reason)) {}
+  ~Loaded() { FreeModule(module); }
+  Loaded(const Loaded&) = delete;
+  Loaded& operator=(const Loaded&) = delete;
+};
+
+// A loaded module started on its own mixer: at rate_hz with interpolation
+// and ramps, or (0) on an unconfigured mixer without ramps.
+struct Playing : Loaded {
+  Mixer mixer;
+  PlayState* state = nullptr;
+  explicit Playing(const std::vector<uint8_t>& bytes, int rate_hz = 0) : Loaded(bytes) {
+    EXPECT_EQ(code, 0) << reason;
+    if (rate_hz == 0) mixer.SetRampFrames(0);
+    EXPECT_EQ(rate_hz != 0 ? mixer.Configure(rate_hz, kMixerStereo, 1) : 0, 0);
+    PlayerSetDevice(&mixer);
+    EXPECT_EQ(module != nullptr ? PlayerStart(module, nullptr, 0, &state) : 0, 0);
+    PlayerSetDevice(nullptr);
   }
+  ~Playing() { PlayerStop(state); }
+  Playing(const Playing&) = delete;
+  Playing& operator=(const Playing&) = delete;
 };

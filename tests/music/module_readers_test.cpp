@@ -1,0 +1,295 @@
+// The module readers. Plain modules: the signatures and their channel
+// counts, 15-sample modules, sample headers (finetune, loops, volume),
+// periods into notes. "Extended Module:" files: header, packed patterns with
+// their volume column and effects, instruments with note maps and envelopes,
+// delta-coded 8- and 16-bit samples and their loops, and the extended rules'
+// effect memories. Both refuse files that are no module, cut or damaged.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "music/mod_builder.h"
+#include "music/music_errors.h"
+#include "music/player_commands.h"
+
+namespace {
+
+// The first entry of row `row` of pattern `pattern`, or null for an empty row.
+const uint8_t* RowEntry(const Module& module, int pattern, int row) {
+  const uint8_t* at = module.patterns[pattern]->rows;
+  for (int skipped = 0; skipped < row; ++skipped) {
+    while (*at != 0) at += 1 + ((*at & 32) ? 2 : 0) + ((*at & 64) ? 1 : 0) + ((*at & 128) ? 2 : 0);
+    ++at;
+  }
+  return *at != 0 ? at : nullptr;
+}
+
+TEST(ModReader, SignaturesGiveTheirChannelCounts) {
+  const struct {
+    const char* tag;  // empty: no signature, 15 sample headers
+    int channels;
+  } cases[] = {{"M.K.", 4}, {"M!K!", 4}, {"FLT4", 4},  {"4CHN", 4},  {"6CHN", 6},
+               {"CD81", 8}, {"OKTA", 8}, {"12CH", 12}, {"32CH", 32}, {"", 4}};
+  for (const auto& c : cases) {
+    ModBuilder builder;
+    builder.signature = c.tag;
+    builder.channels = c.channels;
+    builder.cells = {{.row = 5, .channel = c.channels - 1, .period = 428, .sample = 1}};
+    Loaded loaded(builder.Build());
+    ASSERT_EQ(loaded.code, 0) << c.tag << ": " << loaded.reason;
+    EXPECT_EQ(loaded.module->rules, kRulesPlain);
+    EXPECT_EQ(loaded.module->channel_count, c.channels) << c.tag;
+    EXPECT_EQ(loaded.module->instrument_count, *c.tag != 0 ? 31 : 15) << c.tag;
+    EXPECT_STREQ(loaded.module->format, *c.tag != 0 ? c.tag : "15 samples");
+    const uint8_t* entry = RowEntry(*loaded.module, 0, 5);
+    ASSERT_NE(entry, nullptr) << c.tag;
+    EXPECT_EQ(entry[0], 32 | (c.channels - 1)) << c.tag;  // the last channel's note
+  }
+}
+
+TEST(ModReader, EightChannelStartrekkerPatternsArePairsOfHalves) {
+  ModBuilder builder;
+  builder.signature = "FLT8";
+  builder.orders = {0, 2};  // stored as block numbers, two per pattern
+  builder.pattern_blocks = 4;
+  builder.cells = {{.pattern = 1, .row = 3, .channel = 2, .period = 428, .sample = 1},
+                   {.pattern = 3, .row = 0, .channel = 0, .effect = 0xC, .parameter = 9}};
+  Loaded loaded(builder.Build());
+  ASSERT_EQ(loaded.code, 0) << loaded.reason;
+  EXPECT_EQ(loaded.module->channel_count, 8);
+  EXPECT_EQ(loaded.module->pattern_count, 2);
+  EXPECT_EQ(loaded.module->orders[1], 1);
+  const uint8_t* second_half = RowEntry(*loaded.module, 0, 3);
+  const uint8_t* next_pair = RowEntry(*loaded.module, 1, 0);
+  ASSERT_TRUE(second_half != nullptr && next_pair != nullptr);
+  EXPECT_EQ(second_half[0], 32 | 6);  // the third channel of the second half
+  EXPECT_EQ(next_pair[0], 128 | 4);
+}
+
+TEST(ModReader, SampleHeadersAndNotes) {
+  ModBuilder builder;
+  builder.samples = {{.finetune = 0},
+                     {.finetune = 7, .volume = 70},
+                     {.finetune = 8, .loop_start_bytes = 10, .loop_length_bytes = 20},
+                     {.loop_start_bytes = 60, .loop_length_bytes = 40}};
+  const int periods[] = {428, 856, 113, 1712, 0};
+  const uint8_t notes[] = {0x40, 0x30, 0x5B, 0x20, kNoteNone};
+  for (int i = 0; i < 5; ++i)
+    builder.cells.push_back({.row = i, .period = periods[i], .sample = 1});
+  Loaded loaded(builder.Build());
+  ASSERT_EQ(loaded.code, 0) << loaded.reason;
+  const Module& m = *loaded.module;
+  // Finetunes 0, 7 and 8 (-8) in eighths of a semitone; a volume of 70 is
+  // taken as 64.
+  EXPECT_EQ(m.samples[0]->rate_hz, 8363u);
+  EXPECT_NEAR(m.samples[1]->rate_hz, 8363 * std::exp2(7 / 96.0), 1);
+  EXPECT_NEAR(m.samples[2]->rate_hz, 8363 * std::exp2(-8 / 96.0), 1);
+  EXPECT_EQ(m.samples[1]->volume, 64);
+  // Loops: one word is none; nothing after the loop is heard; a loop past
+  // the end is cut there.
+  const ModuleSample& none = *m.samples[0];
+  const ModuleSample& loop = *m.samples[2];
+  const ModuleSample& past = *m.samples[3];
+  EXPECT_EQ(
+      std::vector<int>({none.loop_mode, loop.loop_mode, int(loop.loop_start), int(loop.loop_end),
+                        int(loop.length), int(past.loop_end), past.data[0]}),
+      std::vector<int>({kLoopNone, kLoopForward, 10, 30, 30, 64, 40}));
+  for (int i = 0; i < 5; ++i) {
+    const uint8_t* entry = RowEntry(m, 0, i);
+    ASSERT_NE(entry, nullptr) << i;
+    EXPECT_EQ(entry[1], notes[i]) << "period " << periods[i];
+    EXPECT_EQ(entry[2], 0) << i;  // sample 1
+  }
+}
+
+TEST(ModReader, NoModuleDamagedOrCutFilesAreRefusedWithAReason) {
+  ModBuilder song;
+  song.samples.push_back({.length_bytes = 300});
+  song.cells = {
+      {.row = 1, .channel = 3, .period = 214, .sample = 2, .effect = 0xA, .parameter = 4}};
+  const std::vector<uint8_t> good = song.Build();
+  ModBuilder no_orders, unknown_tag, too_many_channels;
+  no_orders.orders.clear();
+  unknown_tag.signature = "ABCD";
+  too_many_channels.signature = "64CH";
+  const struct {
+    const char* what;
+    std::vector<uint8_t> bytes;
+    int code;
+    const char* reason;
+  } cases[] = {
+      {"empty", {}, kMusicInvalidModule, "not a module"},
+      {"text", std::vector<uint8_t>(3000, 'a'), kMusicInvalidModule, "not a module"},
+      {"unknown tag", unknown_tag.Build(), kMusicInvalidModule, "not a module"},
+      {"64 channels", too_many_channels.Build(), kMusicInvalidModule, "not a module"},
+      {"no orders", no_orders.Build(), kMusicInvalidModule, "song length"},
+      {"cut in the patterns",
+       {good.begin(), good.begin() + 1584},
+       kMusicUnexpectedEndOfFile,
+       "ends inside its patterns"},
+      {"cut in the samples",
+       {good.begin(), good.end() - 1},
+       kMusicUnexpectedEndOfFile,
+       "ends inside its sample data"},
+  };
+  for (const auto& c : cases) {
+    Loaded loaded(c.bytes);
+    EXPECT_EQ(loaded.code, c.code) << c.what;
+    EXPECT_EQ(loaded.module, nullptr) << c.what;
+    EXPECT_NE(loaded.reason.find(c.reason), std::string::npos) << c.what << ": " << loaded.reason;
+  }
+  for (size_t size = 0; size < good.size(); ++size) {
+    Loaded loaded({good.begin(), good.begin() + static_cast<long>(size)});
+    EXPECT_NE(loaded.code, 0) << size;
+    EXPECT_FALSE(loaded.reason.empty()) << size;
+  }
+  EXPECT_EQ(Loaded(good).code, 0);
+}
+
+// clang-format off
+const std::vector<uint8_t> kTinyPattern = {
+    49, 1, 0x50, 0x0F, 0x20,                    // C-4, instrument 1, volume 64, F20 (tempo 32)
+    0x80 | 1 | 4 | 8 | 16, 97, 0x30, 16, 0x30,  // key off, volume 32, G30
+    0x80, 0x80 | 1, 61,                         // row 1: nothing, then C-5 alone
+    0x80, 0x80, 0x80, 0x80};                    // rows 2 and 3 empty
+// clang-format on
+
+// A two-channel song of one 4-row pattern (orders 0, 1: pattern 1 is not
+// stored) and one instrument with two samples: an 8-bit one for the low
+// notes and a 16-bit ping-pong one an octave up for the notes from C-5.
+std::vector<uint8_t> TinyXm(uint16_t version = 0x0104,
+                            const std::vector<uint8_t>& packed = kTinyPattern) {
+  std::vector<uint8_t> out(17 + 20 + 1 + 20, 0);
+  auto put = [&out](uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+  };
+  std::memcpy(out.data(), "Extended Module: tiny", 21);
+  out[37] = 0x1A;
+  put(version, 2);
+  put(20 + 256, 4);  // header size from here
+  // Song length, restart, channels, stored patterns, instruments, linear
+  // frequencies, speed, tempo.
+  for (uint32_t field : {2, 0, 2, 1, 1, 1, 5, 140}) put(field, 2);
+  std::vector<uint8_t> orders(256, 0);
+  orders[1] = 1;
+  out.insert(out.end(), orders.begin(), orders.end());
+  put(9, 4);  // pattern header: size, packing, rows, packed size
+  put(0, 1);
+  put(4, 2);
+  put(static_cast<uint32_t>(packed.size()), 2);
+  out.insert(out.end(), packed.begin(), packed.end());
+  const size_t instrument_at = out.size();  // 263 bytes with two samples
+  put(263, 4);
+  out.resize(out.size() + 23, 0);  // name, type
+  put(2, 2);
+  put(40, 4);
+  for (size_t n = 0; n < 96; ++n) out.push_back(n >= 60 ? 1 : 0);  // note map
+  std::vector<uint8_t> envelopes(96, 0);
+  envelopes[4] = 10;  // volume point 1: tick 10 ...
+  envelopes[6] = 32;  // ... value 32
+  out.insert(out.end(), envelopes.begin(), envelopes.end());
+  out.insert(out.end(), {2, 0, 1, 0, 1, 0, 0, 0, 1 | 2, 0, 0, 0, 0, 0});  // points, flags
+  put(0x400, 2);                                                          // fade-out
+  out.resize(instrument_at + 263, 0);
+  // Sample headers: 8 bytes 8-bit, no loop; 4 frames 16-bit ping-pong 1..3.
+  for (uint32_t field : {8, 0, 0}) put(field, 4);
+  out.insert(out.end(), {48, 0, 0, 128, 0, 0});
+  out.resize(out.size() + 22, 0);
+  for (uint32_t field : {8, 2, 4}) put(field, 4);
+  out.insert(out.end(), {64, 0, 2 | 16, 128, 12, 0});
+  out.resize(out.size() + 22, 0);
+  out.insert(out.end(), {10, 10, 246, 0, 1, 2, 3, 4});  // deltas: 10 20 10 10 11 13 16 20
+  for (int16_t delta : {1000, -2000, 500, 500}) put(static_cast<uint16_t>(delta), 2);
+  return out;
+}
+
+TEST(XmReader, HeaderPatternsInstrumentsAndSamples) {
+  Loaded loaded(TinyXm());
+  ASSERT_EQ(loaded.code, 0) << loaded.reason;
+  const Module& m = *loaded.module;
+  // Rules, frequencies, channels, speed, tempo, orders, patterns (the
+  // unstored one is an empty one of 64 rows), samples.
+  EXPECT_EQ(std::vector<int>({m.rules, m.frequency_model, m.channel_count, m.speed, m.tempo,
+                              m.song_length, m.pattern_count, m.patterns[0]->row_count,
+                              m.patterns[1]->row_count, m.sample_count}),
+            std::vector<int>({kRulesExtended, kFrequencyLinear, 2, 5, 140, 2, 2, 4, 64, 2}));
+  EXPECT_EQ(std::vector<uint8_t>(m.patterns[0]->rows, m.patterns[0]->rows + 17),
+            (std::vector<uint8_t>{0xE0, 0x40, 0, 64, kCommandSetTempo, 0x20,  // C-4 ...
+                                  0xE1, kNoteKeyOff, kInstrumentNone, 32,     // key off
+                                  kCommandGlobalVolume, 0x30, 0,              // G30
+                                  0x21, 0x50, kInstrumentNone, 0}));          // C-5
+  // The instrument: samples, note map, fade-out, volume envelope.
+  const ModuleInstrument& lead = *m.instruments[0];
+  const ModuleEnvelope& envelope = lead.volume_envelope;
+  EXPECT_EQ(std::vector<int>({lead.sample_count, lead.note_samples[59], lead.note_samples[60],
+                              lead.fadeout, envelope.point_count, envelope.flags, envelope.ticks[1],
+                              envelope.values[1]}),
+            std::vector<int>({2, 0, 1, 0x400, 2, kEnvelopeOn | kEnvelopeSustain, 10, 32}));
+  const ModuleSample& low = *m.samples[0];
+  const ModuleSample& high = *m.samples[1];
+  ASSERT_TRUE(low.data != nullptr && high.data == nullptr && high.data16 != nullptr);
+  EXPECT_EQ(std::vector<int>(low.data, low.data + 8),
+            (std::vector<int>{10, 20, 10, 10, 11, 13, 16, 20}));
+  EXPECT_EQ(std::vector<int>(high.data16, high.data16 + 4),
+            (std::vector<int>{1000, -1000, -500, 0}));
+  // Rate, volume, length and loop of each (the high one an octave up).
+  EXPECT_EQ(std::vector<int>({int(low.rate_hz), low.volume, int(high.rate_hz), int(high.length),
+                              high.loop_mode, int(high.loop_start), int(high.loop_end)}),
+            std::vector<int>({8363, 48, 16726, 3, kLoopPingPong, 1, 3}));
+}
+
+TEST(XmReader, CutDamagedAndOtherVersionsAreRefused) {
+  const std::vector<uint8_t> good = TinyXm();
+  for (size_t size = 17; size < good.size(); ++size) {
+    Loaded loaded({good.begin(), good.begin() + static_cast<long>(size)});
+    EXPECT_NE(loaded.code, 0) << size;
+    EXPECT_FALSE(loaded.reason.empty()) << size;
+  }
+  std::vector<uint8_t> many_channels = good, many_samples = good;
+  many_channels[68] = 33;
+  many_samples[60 + 20 + 256 + 9 + 19 + 27] = 17;  // the instrument's sample count
+  const struct {
+    std::vector<uint8_t> bytes;
+    int code;
+    const char* reason;
+  } cases[] = {{TinyXm(0x0103), kMusicInvalidModule, "version 1.04"},
+               {many_channels, kMusicInvalidModule, ""},
+               {many_samples, kMusicInvalidInstrument, ""}};
+  for (const auto& c : cases) {
+    Loaded loaded(c.bytes);
+    EXPECT_EQ(loaded.code, c.code) << loaded.reason;
+    EXPECT_NE(loaded.reason.find(c.reason), std::string::npos) << loaded.reason;
+  }
+}
+
+// The extended rules keep one memory per effect (A00 goes on sliding, where
+// the plain rules' A00 does nothing), and the instrument's map picks the
+// sample of each note.
+TEST(ExtendedRules, MemoriesPerEffectAndTheNoteMap) {
+  // clang-format off
+  Playing playing(TinyXm(0x0104, {
+      49, 1, 0x50, 0x0A, 0x04,    // row 0: C-4 at volume 64, A04
+      0x80,                       //        channel 1 empty
+      0x80 | 8 | 16, 0x0A, 0x00,  // row 1: A00
+      0x80,
+      0x80 | 1, 61,               // row 2: C-5, no instrument byte
+      0x80, 0x80, 0x80}));        // row 3 empty
+  // clang-format on
+  ASSERT_NE(playing.state, nullptr);
+  std::vector<int> volumes;
+  std::vector<const ModuleSample*> samples;
+  for (int tick = 0; tick < 4 + 3 * 5; ++tick) {  // lead-in of 4, then rows 0 to 2
+    ASSERT_EQ(PlayerTickState(playing.state), 0);
+    volumes.push_back(playing.state->channels[0].volume);
+    samples.push_back(ChannelSample(*playing.state, playing.state->channels[0]));
+  }
+  EXPECT_EQ(std::vector<int>(volumes.begin() + 4, volumes.begin() + 14),
+            (std::vector<int>{64, 60, 56, 52, 48, 48, 44, 40, 36, 32}));
+  EXPECT_EQ(samples[4], playing.module->samples[0]);   // C-4
+  EXPECT_EQ(samples[14], playing.module->samples[1]);  // C-5
+}
+
+}  // namespace
