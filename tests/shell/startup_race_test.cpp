@@ -1,6 +1,5 @@
-// A key press that reaches the window before the demo thread has started
-// must still end the demo: the whole program runs in this process,
-// headless, with a key press queued while the content loads.
+// A key press queued while the content loads, before the demo thread
+// starts, still ends the demo (the whole program, headless, in this process).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -20,10 +19,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Each frame moves the virtual clock on one second, so a demo that missed
-// the key ends by itself after its 219 frames instead of hanging. The first
-// frame waits until the main thread has handled the queued message: once
-// it has, the frame loop must stop at its next check.
+// Each frame moves the virtual clock on a second, so a demo that missed the
+// key ends after 219 frames instead of hanging. The first frame waits until
+// the main thread has handled the key; the loop must stop at its next check.
 void OneSecondPerFrame(void* /*context*/, const CountingFrameSink& sink, int interval) {
   if (interval < 1) return;
   if (sink.retrace_frames() == 1) {

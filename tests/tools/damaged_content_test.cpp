@@ -1,8 +1,6 @@
-// The demo against damaged content: a missing, unreadable or truncated
-// library, members that are missing or corrupt, a missing or corrupt module
-// and no sound device. Each run takes one screenshot in a temporary folder
-// that holds the damaged copy; a failure must be the loader's own message
-// with exit 1, and sound trouble must leave the picture playing.
+// The demo against damaged content (library, members, module, sound
+// device): one screenshot in a folder holding the damaged copy; a failure is
+// the loader's own message with exit 1, sound trouble leaves the picture.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -27,17 +25,14 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};
 }
-
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()),
              static_cast<std::streamsize>(bytes.size()));
 }
-
 int32_t Le32(const std::vector<uint8_t>& bytes, size_t at) {
-  uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) value = value << 8 | bytes[at + i];
-  return static_cast<int32_t>(value);
+  return static_cast<int32_t>(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
+                              static_cast<uint32_t>(bytes[at + 3]) << 24);
 }
 
 // The members of the default library: 12-byte head, then 64-byte entries of
@@ -46,13 +41,10 @@ std::vector<LibraryMember> DefaultMembers() {
   const std::vector<uint8_t> library = ReadBytes(kContent + "/demo.dat");
   std::vector<LibraryMember> members;
   const int32_t count = Le32(library, 8);
-  for (int32_t i = 0; i < count; ++i) {
-    const size_t entry = 12 + static_cast<size_t>(i) * 64;
-    LibraryMember member;
-    member.name = reinterpret_cast<const char*>(&library[entry]);
-    const int32_t offset = Le32(library, entry + 52), length = Le32(library, entry + 56);
-    member.bytes.assign(library.begin() + offset, library.begin() + offset + length);
-    members.push_back(member);
+  for (size_t entry = 12; entry < 12 + static_cast<size_t>(count) * 64; entry += 64) {
+    const auto from = library.begin() + Le32(library, entry + 52);
+    members.push_back(
+        {reinterpret_cast<const char*>(&library[entry]), {from, from + Le32(library, entry + 56)}});
   }
   return members;
 }
@@ -62,7 +54,8 @@ struct Shot {
   bool png_written = false;
 };
 
-// One screenshot at 0.5 s in the folder, with extra arguments and environment.
+// One screenshot at 0.5 s in the folder, with extra arguments and
+// environment; the folder is removed afterwards.
 Shot TakeShot(const std::string& folder, std::vector<std::string> extra = {},
               std::vector<std::pair<std::string, std::string>> environment = {}) {
   std::vector<std::string> arguments = {ProgramFolder() + "/veyrith", "--screenshot", "0.5",
@@ -74,13 +67,13 @@ Shot TakeShot(const std::string& folder, std::vector<std::string> extra = {},
   Shot shot;
   shot.result = RunProgram(run);
   shot.png_written = fs::exists(folder + "/shot.png");
+  fs::remove_all(folder);
   return shot;
 }
 
-int Lines(const std::string& text) {
-  return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+long Lines(const std::string& text) {
+  return std::count(text.begin(), text.end(), '\n');
 }
-
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
@@ -115,15 +108,11 @@ void ExpectLoadFailure(const Shot& shot, const std::vector<std::string>& message
 }
 
 TEST_F(DamagedContent, LibraryMissingUnreadableOrCutAnywhereFailsWithTheLoadersMessage) {
-  const std::string missing = MakeTemporaryFolder();
-  ExpectLoadFailure(TakeShot(missing), {"Cannot open file library!"}, "no demo.dat");
-
+  ExpectLoadFailure(TakeShot(MakeTemporaryFolder()), {"Cannot open file library!"}, "no demo.dat");
   const std::string folder_not_file = MakeTemporaryFolder();
   fs::create_directory(folder_not_file + "/demo.dat");
   ExpectLoadFailure(TakeShot(folder_not_file),
                     {"Cannot open file library!", "File library invalid!"}, "demo.dat a folder");
-  fs::remove_all(missing);
-  fs::remove_all(folder_not_file);
 
   // Cut points through the head, the directory and every stretch of the
   // members; any cut loses at least the last picture.
@@ -144,7 +133,6 @@ TEST_F(DamagedContent, LibraryMissingUnreadableOrCutAnywhereFailsWithTheLoadersM
     WriteBytes(folder + "/demo.dat", {library.begin(), library.begin() + cut});
     fs::copy_file(kContent + "/music.s3m", folder + "/music.s3m");
     ExpectLoadFailure(TakeShot(folder), messages, "cut at " + std::to_string(cut));
-    fs::remove_all(folder);
   }
 }
 
@@ -156,25 +144,16 @@ void Apply(std::vector<LibraryMember>* members, const std::string& name, Damage 
   const auto member = std::find_if(members->begin(), members->end(),
                                    [&](const LibraryMember& m) { return m.name == name; });
   ASSERT_NE(member, members->end()) << name;
-  switch (damage) {
-    case Damage::kRemove:
-      members->erase(member);
-      break;
-    case Damage::kGarbage:
-      for (size_t i = 0; i < member->bytes.size(); ++i) {
-        member->bytes[i] = static_cast<uint8_t>(i * 151 + 7);
-      }
-      break;
-    case Damage::kCutHalf:
-      member->bytes.resize(member->bytes.size() / 2);
-      break;
-    case Damage::kCutHead:
-      member->bytes.resize(100);
-      break;
-    case Damage::kEmpty:
-      member->bytes.clear();
-      break;
+  std::vector<uint8_t>& bytes = member->bytes;
+  if (damage == Damage::kGarbage) {
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 151 + 7);
   }
+  if (damage == Damage::kCutHalf || damage == Damage::kCutHead || damage == Damage::kEmpty) {
+    bytes.resize(damage == Damage::kCutHalf ? bytes.size() / 2
+                 : damage == Damage::kEmpty ? 0
+                                            : 100);
+  }
+  if (damage == Damage::kRemove) members->erase(member);
 }
 
 TEST_F(DamagedContent, MissingOrCorruptMemberGivesItsMessageOrTheFallbackTexture) {
@@ -207,16 +186,13 @@ TEST_F(DamagedContent, MissingOrCorruptMemberGivesItsMessageOrTheFallbackTexture
       Apply(&members, name, damage);
       what += name + " ";
     }
-    const std::string folder = FolderWith(members);
-    const Shot shot = TakeShot(folder);
+    const Shot shot = TakeShot(FolderWith(members));
     if (c.message.empty()) {
-      EXPECT_EQ(shot.result.exit_code, 0) << what << "\n" << shot.result.err;
-      EXPECT_TRUE(shot.png_written) << what;
+      EXPECT_TRUE(shot.result.exit_code == 0 && shot.png_written) << what << shot.result.err;
       EXPECT_EQ(shot.result.err, "") << what;
     } else {
       ExpectLoadFailure(shot, {c.message}, what);
     }
-    fs::remove_all(folder);
   }
 }
 
@@ -257,15 +233,11 @@ TEST_F(DamagedContent, BrokenModuleOrNoSoundDevicePlaysSilentlyWithOneLine) {
     fs::copy_file(library, folder + "/demo.dat");
     if (c.write_module) WriteBytes(folder + "/music.s3m", c.bytes);
     const Shot shot = TakeShot(folder, c.extra, c.environment);
-    EXPECT_EQ(shot.result.exit_code, 0) << c.what << "\n" << shot.result.err;
-    EXPECT_TRUE(shot.png_written) << c.what;
-    if (c.complaint.empty()) {
-      EXPECT_LE(Lines(shot.result.err), 1) << c.what << "\n" << shot.result.err;
-    } else {
-      EXPECT_EQ(Lines(shot.result.err), 1) << c.what << "\n" << shot.result.err;
-      EXPECT_TRUE(Contains(shot.result.err, c.complaint)) << c.what << "\n" << shot.result.err;
-    }
-    fs::remove_all(folder);
+    const std::string& err = shot.result.err;
+    EXPECT_TRUE(shot.result.exit_code == 0 && shot.png_written) << c.what << "\n" << err;
+    // One line naming the trouble; a module cut in its samples may say nothing.
+    EXPECT_EQ(Lines(err), c.complaint.empty() ? std::min(Lines(err), 1L) : 1) << c.what << err;
+    EXPECT_TRUE(Contains(err, c.complaint)) << c.what << "\n" << err;
   }
 }
 
