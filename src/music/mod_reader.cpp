@@ -129,10 +129,129 @@ uint8_t PeriodToNote(uint32_t amiga_period) {
   return best;
 }
 
+template <typename T>
+int AllocateArray(size_t count, T** out) {
+  void* block = nullptr;
+  const int code = MusicMemoryAllocate(count * sizeof(T), &block);
+  if (code == kMusicOk) *out = static_cast<T*>(block);
+  return code;
+}
+
+// The cell of channel `channel` in row `row` of file pattern `number`.
+const uint8_t* Cell(const uint8_t* patterns, const Layout& layout, int number, int row,
+                    int channel) {
+  if (layout.paired_patterns) {
+    // FLT8 stores channels 0-3 in pattern 2n and 4-7 in pattern 2n + 1.
+    const int half = channel / 4;
+    const size_t block = static_cast<size_t>(number * 2 + half);
+    return patterns + (block * kRows + static_cast<size_t>(row)) * 4 * kCellBytes +
+           static_cast<size_t>(channel % 4) * kCellBytes;
+  }
+  const size_t row_bytes = static_cast<size_t>(layout.channels) * kCellBytes;
+  return patterns + (static_cast<size_t>(number) * kRows + static_cast<size_t>(row)) * row_bytes +
+         static_cast<size_t>(channel) * kCellBytes;
+}
+
+int ConvertPatterns(const uint8_t* patterns, const Layout& layout, Module& module) {
+  int code = AllocateArray(static_cast<size_t>(module.pattern_count), &module.patterns);
+  std::vector<uint8_t> rows;
+  for (int32_t number = 0; number < module.pattern_count && code == kMusicOk; ++number) {
+    rows.clear();
+    for (int row = 0; row < kRows; ++row) {
+      for (int channel = 0; channel < layout.channels; ++channel) {
+        const uint8_t* cell = Cell(patterns, layout, number, row, channel);
+        const uint32_t period = static_cast<uint32_t>((cell[0] & 15) << 8 | cell[1]);
+        const int sample_number = (cell[0] & 0xF0) | (cell[2] >> 4);
+        uint8_t command = 0;
+        uint8_t info = 0;
+        ConvertProtrackerEffect(cell[2] & 15, cell[3], &command, &info);
+        const uint8_t note = PeriodToNote(period);
+        const uint8_t instrument = sample_number >= 1 && sample_number <= module.instrument_count
+                                       ? static_cast<uint8_t>(sample_number - 1)
+                                       : kInstrumentNone;
+        uint8_t what = static_cast<uint8_t>(channel);
+        if (note != kNoteNone || instrument != kInstrumentNone) what |= 32;
+        if (command != kCommandNone) what |= 128;
+        if ((what & 0xE0) == 0) continue;
+        rows.push_back(what);
+        if (what & 32) {
+          rows.push_back(note);
+          rows.push_back(instrument);
+          if (instrument != kInstrumentNone) module.instruments[instrument]->used = 1;
+        }
+        if (what & 128) {
+          rows.push_back(command);
+          rows.push_back(info);
+        }
+      }
+      rows.push_back(0);
+    }
+    ModulePattern* pattern = nullptr;
+    code = AllocateArray(1, &pattern);
+    if (code != kMusicOk) break;
+    module.patterns[number] = pattern;
+    pattern->row_count = kRows;
+    pattern->size_bytes = static_cast<int32_t>(kModulePatternHeadBytes + rows.size());
+    code = AllocateArray(rows.size(), &pattern->rows);
+    if (code == kMusicOk) std::memcpy(pattern->rows, rows.data(), rows.size());
+  }
+  return code;
+}
+
+// Sample headers and data; the caller has checked that the data is there.
+int ReadSamples(const uint8_t* header, const uint8_t* data, size_t sample_start, Module& module) {
+  const size_t count = static_cast<size_t>(module.sample_count);
+  int code = AllocateArray(count, &module.instruments);
+  if (code == kMusicOk) code = AllocateArray(count, &module.samples);
+  size_t at = sample_start;
+  for (size_t i = 0; i < count && code == kMusicOk; ++i) {
+    const SampleHeader stored = ReadSampleHeader(header + i * kSampleHeaderBytes);
+    ModuleInstrument* instrument = nullptr;
+    ModuleSample* sample = nullptr;
+    code = AllocateArray(1, &instrument);
+    if (code == kMusicOk) code = AllocateArray(1, &sample);
+    if (code != kMusicOk) {
+      MusicMemoryFree(instrument);
+      break;
+    }
+    module.instruments[i] = instrument;
+    module.samples[i] = sample;
+    std::memcpy(instrument->name, stored.name, 22);
+    SetUpPlainInstrument(*instrument, i);
+    instrument->sample = sample;
+    instrument->sample_count = 1;
+    SetUpPlainSample(*sample);
+    sample->volume = std::min<uint8_t>(stored.volume, 64);
+    sample->finetune = static_cast<int8_t>(stored.finetune * 16);
+    sample->rate_hz =
+        static_cast<uint32_t>(std::lround(kAmigaMiddleCRate * std::exp2(stored.finetune / 96.0)));
+    const uint32_t loop_end = stored.loop_start + stored.loop_length;
+    // A loop of one word or less is Protracker's "no loop".
+    if (stored.loop_length > 2 && stored.loop_start < stored.length) {
+      sample->loop_mode = kLoopForward;
+      sample->loop_flag = 1;
+      sample->loop_start = stored.loop_start;
+      sample->loop_end = std::min<uint32_t>(loop_end, stored.length);
+    }
+    sample->length = stored.length;
+    if (sample->loop_mode != kLoopNone) sample->length = std::min(sample->length, sample->loop_end);
+    if (sample->length != 0) {
+      code = AllocateArray(sample->length, &sample->data);
+      if (code != kMusicOk) break;
+      std::memcpy(sample->data, data + at, sample->length);
+      sample->sample_type = 1;
+    }
+    at += stored.length;
+  }
+  return code;
+}
+
+}  // namespace
+
 // Protracker effect and parameter -> internal command and info; 0 drops it.
 // Effects without audible meaning in this player (the Amiga filter E0,
 // glissando E3, invert loop EF) and the E5 finetune are dropped.
-void ConvertEffect(uint8_t effect, uint8_t parameter, uint8_t* command, uint8_t* info) {
+void ConvertProtrackerEffect(uint8_t effect, uint8_t parameter, uint8_t* command, uint8_t* info) {
   const uint8_t x = parameter >> 4;
   const uint8_t y = parameter & 15;
   *info = parameter;
@@ -232,125 +351,6 @@ void ConvertEffect(uint8_t effect, uint8_t parameter, uint8_t* command, uint8_t*
       break;
   }
 }
-
-template <typename T>
-int AllocateArray(size_t count, T** out) {
-  void* block = nullptr;
-  const int code = MusicMemoryAllocate(count * sizeof(T), &block);
-  if (code == kMusicOk) *out = static_cast<T*>(block);
-  return code;
-}
-
-// The cell of channel `channel` in row `row` of file pattern `number`.
-const uint8_t* Cell(const uint8_t* patterns, const Layout& layout, int number, int row,
-                    int channel) {
-  if (layout.paired_patterns) {
-    // FLT8 stores channels 0-3 in pattern 2n and 4-7 in pattern 2n + 1.
-    const int half = channel / 4;
-    const size_t block = static_cast<size_t>(number * 2 + half);
-    return patterns + (block * kRows + static_cast<size_t>(row)) * 4 * kCellBytes +
-           static_cast<size_t>(channel % 4) * kCellBytes;
-  }
-  const size_t row_bytes = static_cast<size_t>(layout.channels) * kCellBytes;
-  return patterns + (static_cast<size_t>(number) * kRows + static_cast<size_t>(row)) * row_bytes +
-         static_cast<size_t>(channel) * kCellBytes;
-}
-
-int ConvertPatterns(const uint8_t* patterns, const Layout& layout, Module& module) {
-  int code = AllocateArray(static_cast<size_t>(module.pattern_count), &module.patterns);
-  std::vector<uint8_t> rows;
-  for (int32_t number = 0; number < module.pattern_count && code == kMusicOk; ++number) {
-    rows.clear();
-    for (int row = 0; row < kRows; ++row) {
-      for (int channel = 0; channel < layout.channels; ++channel) {
-        const uint8_t* cell = Cell(patterns, layout, number, row, channel);
-        const uint32_t period = static_cast<uint32_t>((cell[0] & 15) << 8 | cell[1]);
-        const int sample_number = (cell[0] & 0xF0) | (cell[2] >> 4);
-        uint8_t command = 0;
-        uint8_t info = 0;
-        ConvertEffect(cell[2] & 15, cell[3], &command, &info);
-        const uint8_t note = PeriodToNote(period);
-        const uint8_t instrument = sample_number >= 1 && sample_number <= module.instrument_count
-                                       ? static_cast<uint8_t>(sample_number - 1)
-                                       : kInstrumentNone;
-        uint8_t what = static_cast<uint8_t>(channel);
-        if (note != kNoteNone || instrument != kInstrumentNone) what |= 32;
-        if (command != kCommandNone) what |= 128;
-        if ((what & 0xE0) == 0) continue;
-        rows.push_back(what);
-        if (what & 32) {
-          rows.push_back(note);
-          rows.push_back(instrument);
-          if (instrument != kInstrumentNone) module.instruments[instrument]->used = 1;
-        }
-        if (what & 128) {
-          rows.push_back(command);
-          rows.push_back(info);
-        }
-      }
-      rows.push_back(0);
-    }
-    ModulePattern* pattern = nullptr;
-    code = AllocateArray(1, &pattern);
-    if (code != kMusicOk) break;
-    module.patterns[number] = pattern;
-    pattern->row_count = kRows;
-    pattern->size_bytes = static_cast<int32_t>(kModulePatternHeadBytes + rows.size());
-    code = AllocateArray(rows.size(), &pattern->rows);
-    if (code == kMusicOk) std::memcpy(pattern->rows, rows.data(), rows.size());
-  }
-  return code;
-}
-
-// Sample headers and data; the caller has checked that the data is there.
-int ReadSamples(const uint8_t* header, const uint8_t* data, size_t sample_start, Module& module) {
-  const size_t count = static_cast<size_t>(module.sample_count);
-  int code = AllocateArray(count, &module.instruments);
-  if (code == kMusicOk) code = AllocateArray(count, &module.samples);
-  size_t at = sample_start;
-  for (size_t i = 0; i < count && code == kMusicOk; ++i) {
-    const SampleHeader stored = ReadSampleHeader(header + i * kSampleHeaderBytes);
-    ModuleInstrument* instrument = nullptr;
-    ModuleSample* sample = nullptr;
-    code = AllocateArray(1, &instrument);
-    if (code == kMusicOk) code = AllocateArray(1, &sample);
-    if (code != kMusicOk) {
-      MusicMemoryFree(instrument);
-      break;
-    }
-    module.instruments[i] = instrument;
-    module.samples[i] = sample;
-    std::memcpy(instrument->name, stored.name, 22);
-    SetUpPlainInstrument(*instrument, i);
-    instrument->sample = sample;
-    instrument->sample_count = 1;
-    SetUpPlainSample(*sample);
-    sample->volume = std::min<uint8_t>(stored.volume, 64);
-    sample->finetune = static_cast<int8_t>(stored.finetune * 16);
-    sample->rate_hz =
-        static_cast<uint32_t>(std::lround(kAmigaMiddleCRate * std::exp2(stored.finetune / 96.0)));
-    const uint32_t loop_end = stored.loop_start + stored.loop_length;
-    // A loop of one word or less is Protracker's "no loop".
-    if (stored.loop_length > 2 && stored.loop_start < stored.length) {
-      sample->loop_mode = kLoopForward;
-      sample->loop_flag = 1;
-      sample->loop_start = stored.loop_start;
-      sample->loop_end = std::min<uint32_t>(loop_end, stored.length);
-    }
-    sample->length = stored.length;
-    if (sample->loop_mode != kLoopNone) sample->length = std::min(sample->length, sample->loop_end);
-    if (sample->length != 0) {
-      code = AllocateArray(sample->length, &sample->data);
-      if (code != kMusicOk) break;
-      std::memcpy(sample->data, data + at, sample->length);
-      sample->sample_type = 1;
-    }
-    at += stored.length;
-  }
-  return code;
-}
-
-}  // namespace
 
 int HasPlainModuleSignature(const uint8_t* data, size_t size) {
   bool paired = false;

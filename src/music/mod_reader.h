@@ -25,3 +25,7 @@ int LoadPlainModuleFromMemory(const uint8_t* data, size_t size, Module** module,
                               const char** reason);
 // 1 when the bytes carry one of the 31-sample signatures.
 int HasPlainModuleSignature(const uint8_t* data, size_t size);
+// Protracker's effect (0-15) and parameter -> internal command and info;
+// kCommandNone drops it. The extended reader shares it: its effects 0-F are
+// Protracker's.
+void ConvertProtrackerEffect(uint8_t effect, uint8_t parameter, uint8_t* command, uint8_t* info);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "music/mod_reader.h"
 #include "music/module_records.h"
 #include "music/music_errors.h"
 #include "music/music_io.h"
@@ -46,110 +47,27 @@ int AllocateArray(size_t count, T** out) {
 }
 
 // The tracker's effect letters (0-9, A-Z as 10-35) and parameter ->
-// internal command and info; 0 drops it. Dropped for now: global volume
-// slide H, envelope position L, panning slide P, tremor T, the extra-fine
-// slides X and the Amiga filter, glissando and invert-loop E-commands. The
-// key off K is played as a cut at its tick.
+// internal command and info; 0 drops it. 0-F are Protracker's. Dropped for
+// now: global volume slide H, envelope position L, panning slide P, tremor T
+// and the extra-fine slides X. The key off K is played as a cut at its tick.
 void ConvertEffect(uint8_t effect, uint8_t parameter, uint8_t* command, uint8_t* info) {
-  const uint8_t x = parameter >> 4;
-  const uint8_t y = parameter & 15;
   *info = parameter;
-  *command = kCommandNone;
   switch (effect) {
-    case 0x0:
-      *command = parameter != 0 ? kCommandArpeggio : kCommandNone;
-      break;
-    case 0x1:
-      *command = kCommandPortamentoUp;
-      break;
-    case 0x2:
-      *command = kCommandPortamentoDown;
-      break;
-    case 0x3:
-      *command = kCommandTonePortamento;
-      break;
-    case 0x4:
-      *command = kCommandVibrato;
-      break;
-    case 0x5:
-      *command = kCommandTonePortaVolSlide;
-      break;
-    case 0x6:
-      *command = kCommandVibratoVolSlide;
-      break;
-    case 0x7:
-      *command = kCommandTremolo;
-      break;
-    case 0x8:
-      *command = kCommandSetPanningFull;
-      break;
-    case 0x9:
-      *command = kCommandSampleOffset;
-      break;
-    case 0xA:
-      *command = kCommandVolumeSlide;
-      break;
-    case 0xB:
-      *command = kCommandPositionJump;
-      break;
-    case 0xC:
-      *command = kCommandSetVolume;
-      break;
-    case 0xD:
-      *command = kCommandPatternBreak;
-      break;
-    case 0xF:
-      if (parameter != 0) *command = parameter < 32 ? kCommandSetSpeed : kCommandSetTempo;
-      break;
-    case 0xE:
-      *info = y;
-      switch (x) {
-        case 0x1:
-          *command = kCommandFinePortamentoUp;
-          break;
-        case 0x2:
-          *command = kCommandFinePortamentoDown;
-          break;
-        case 0x6:
-          *command = kCommandPatternLoop;
-          break;
-        case 0x8:
-          *command = kCommandSetPanningFull;
-          *info = static_cast<uint8_t>(y * 17);
-          break;
-        case 0x9:
-          *command = kCommandRetriggerNote;
-          break;
-        case 0xA:
-          *command = kCommandFineVolumeUp;
-          break;
-        case 0xB:
-          *command = kCommandFineVolumeDown;
-          break;
-        case 0xC:
-          *command = kCommandNoteCut;
-          break;
-        case 0xD:
-          *command = kCommandNoteDelay;
-          break;
-        case 0xE:
-          *command = kCommandPatternDelay;
-          break;
-        default:
-          break;
-      }
-      break;
-    case 16:
+    case 16:  // G
       *command = kCommandGlobalVolume;
-      break;  // G
-    case 20:
+      return;
+    case 20:  // K
       *command = kCommandNoteCut;
-      break;  // K
-    case 27:
+      return;
+    case 27:  // R
       *command = kCommandRetrigger;
-      break;  // R
+      return;
     default:
-      break;
+      if (effect < 16) {
+        ConvertProtrackerEffect(effect, parameter, command, info);
+      } else {
+        *command = kCommandNone;
+      }
   }
 }
 
