@@ -57,6 +57,26 @@ if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null 2>&1; then
   display=(xvfb-run -a -s "-screen 0 1024x768x24")
 fi
 
+# build_and_run PROGRAM: builds it (and, for the tools' tests, the default
+# content they run on, made by a generator a fault may touch) and runs it.
+# 2 when it does not build, else the program's own status.
+build_and_run() {
+  local targets=("$1")
+  [ "$1" = test_tools ] && targets+=(content)
+  cmake --build "$root/$build" --target "${targets[@]}" -j"$(nproc)" >/dev/null 2>&1 || return 2
+  (cd "$root/$build" && SDL_AUDIODRIVER=dummy timeout 600 "${display[@]}" "bin/$1" >/dev/null 2>&1) ||
+    return 1
+}
+
+# A fault counts as caught only where its program passes without it.
+declare -A clean
+for patch in "${patches[@]}"; do
+  program=$(sed -n 's/^# test: *//p' "$patch" | head -1)
+  [ -z "$program" ] || [ -n "${clean[$program]:-}" ] && continue
+  if build_and_run "$program"; then clean[$program]=yes; else clean[$program]=no; fi
+  [ "${clean[$program]}" = yes ] || echo "seeded-faults: $program fails without any fault" >&2
+done
+
 caught=0 survived=0 stale=0
 for patch in "${patches[@]}"; do
   test_program=$(sed -n 's/^# test: *//p' "$patch" | head -1)
@@ -65,20 +85,19 @@ for patch in "${patches[@]}"; do
   if [ -z "$test_program" ]; then
     echo "STALE    $name: no '# test:' line" ; stale=$((stale + 1)); continue
   fi
+  if [ "${clean[$test_program]}" != yes ]; then
+    echo "STALE    $name: $test_program fails without the fault"; stale=$((stale + 1)); continue
+  fi
   if ! git -C "$scratch" apply --unidiff-zero "$root/$patch" 2>/dev/null; then
     echo "STALE    $name: does not apply"; stale=$((stale + 1)); continue
   fi
-  # The tools' tests run the programs on the default content, made by the
-  # generator the fault may touch.
-  targets=("$test_program")
-  [ "$test_program" = test_tools ] && targets+=(content)
-  if ! cmake --build "$root/$build" --target "${targets[@]}" -j"$(nproc)" >/dev/null 2>&1; then
-    result="STALE    $name: does not build"; stale=$((stale + 1))
-  elif ( cd "$root/$build" && SDL_AUDIODRIVER=dummy timeout 600 "${display[@]}" "bin/$test_program" >/dev/null 2>&1 ); then
-    result="SURVIVED $name: $why"; survived=$((survived + 1))
-  else
-    result="CAUGHT   $name"; caught=$((caught + 1))
-  fi
+  status=0
+  build_and_run "$test_program" || status=$?
+  case $status in
+    0) result="SURVIVED $name: $why"; survived=$((survived + 1)) ;;
+    2) result="STALE    $name: does not build"; stale=$((stale + 1)) ;;
+    *) result="CAUGHT   $name"; caught=$((caught + 1)) ;;
+  esac
   echo "$result"
   git -C "$scratch" apply -R --unidiff-zero "$root/$patch"
 done
