@@ -16,11 +16,10 @@
 
 #include "music/mixer.h"
 #include "music/player.h"
+#include "music/reference_rows.h"
 #include "music/s3m_reader.h"
 
 namespace {
-
-using RowList = std::vector<std::pair<int, int>>;  // order position, row
 
 const char* const kModules[] = {
     "/usr/share/games/pingus/data/music/gd-giirm.s3m",
@@ -36,36 +35,8 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-void AppendRow(RowList& rows, int position, int row) {
-  // Consecutive repeats (a row held by a pattern delay, or looped onto
-  // itself) are counted once on both sides.
-  if (rows.empty() || rows.back() != std::make_pair(position, row))
-    rows.emplace_back(position, row);
-}
-
 void CollectRow(const PlayStatus& status, void* context) {
   AppendRow(*static_cast<RowList*>(context), status.position, status.row);
-}
-
-// libopenmpt's order and row while it renders the song once, sampled often
-// enough (2 ms) to see every row.
-RowList ReferenceRows(const std::vector<uint8_t>& bytes, double* seconds) {
-  openmpt::module reference(bytes);
-  reference.set_repeat_count(0);
-  *seconds = reference.get_duration_seconds();
-  RowList rows;
-  std::vector<int16_t> scratch(16);
-  // The row is taken before each read: after the last one libopenmpt has
-  // already moved back to the song's start.
-  do {
-    AppendRow(rows, reference.get_current_order(), reference.get_current_row());
-  } while (reference.read(8000, scratch.size(), scratch.data()) == scratch.size());
-  // At the very end libopenmpt already shows the row the song would go back
-  // to; it is not played again.
-  if (rows.size() > 1 && std::find(rows.begin(), rows.end() - 1, rows.back()) != rows.end() - 1) {
-    rows.pop_back();
-  }
-  return rows;
 }
 
 // Patterns whose stated byte count holds fewer than 64 rows. We read the

@@ -16,37 +16,10 @@
 #include <vector>
 
 #include "music/mod_builder.h"
+#include "music/reference_rows.h"
 #include "xmp.h"
 
 namespace {
-
-using RowList = std::vector<std::pair<int, int>>;  // order position, row
-
-// Consecutive repeats (a row held by a pattern delay, or looped onto
-// itself) are counted once on both sides.
-void AppendRow(RowList& rows, int position, int row) {
-  if (rows.empty() || rows.back() != std::make_pair(position, row))
-    rows.emplace_back(position, row);
-}
-
-// libopenmpt's order and row while it renders the song once, sampled every
-// 2 ms to see every row.
-RowList ReferenceRows(const std::vector<uint8_t>& bytes, double* seconds) {
-  openmpt::module reference(bytes);
-  reference.set_repeat_count(0);
-  *seconds = reference.get_duration_seconds();
-  RowList rows;
-  std::vector<int16_t> scratch(16);
-  do {
-    AppendRow(rows, reference.get_current_order(), reference.get_current_row());
-  } while (reference.read(8000, scratch.size(), scratch.data()) == scratch.size());
-  // At the very end libopenmpt already shows the row the song would go back
-  // to; it is not played again.
-  if (rows.size() > 1 && std::find(rows.begin(), rows.end() - 1, rows.back()) != rows.end() - 1) {
-    rows.pop_back();
-  }
-  return rows;
-}
 
 // libxmp's rows while it plays the song once. Where libopenmpt departs from
 // Protracker, libxmp is the witness: in in-game-music-1_reg.mod a pattern
