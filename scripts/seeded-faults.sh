@@ -10,6 +10,8 @@
 # honest when the code moves on.
 #
 # Usage: scripts/seeded-faults.sh [PATCH...]   (default: every patch)
+# A test program that runs longer than FAULTS_TIMEOUT seconds (default 180)
+# is stopped, and a fault that makes it hang counts as caught.
 # Exit status: 0 when every fault is caught, 1 when any survives or is stale.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -64,7 +66,7 @@ build_and_run() {
   local targets=("$1")
   [ "$1" = test_tools ] && targets+=(content)
   cmake --build "$root/$build" --target "${targets[@]}" -j"$(nproc)" >/dev/null 2>&1 || return 2
-  (cd "$root/$build" && SDL_AUDIODRIVER=dummy timeout 600 "${display[@]}" "bin/$1" >/dev/null 2>&1) ||
+  (cd "$root/$build" && SDL_AUDIODRIVER=dummy timeout "${FAULTS_TIMEOUT:-180}" "${display[@]}" "bin/$1" >/dev/null 2>&1) ||
     return 1
 }
 
