@@ -129,14 +129,6 @@ uint8_t PeriodToNote(uint32_t amiga_period) {
   return best;
 }
 
-template <typename T>
-int AllocateArray(size_t count, T** out) {
-  void* block = nullptr;
-  const int code = MusicMemoryAllocate(count * sizeof(T), &block);
-  if (code == kMusicOk) *out = static_cast<T*>(block);
-  return code;
-}
-
 // The cell of channel `channel` in row `row` of file pattern `number`.
 const uint8_t* Cell(const uint8_t* patterns, const Layout& layout, int number, int row,
                     int channel) {
@@ -186,14 +178,7 @@ int ConvertPatterns(const uint8_t* patterns, const Layout& layout, Module& modul
       }
       rows.push_back(0);
     }
-    ModulePattern* pattern = nullptr;
-    code = AllocateArray(1, &pattern);
-    if (code != kMusicOk) break;
-    module.patterns[number] = pattern;
-    pattern->row_count = kRows;
-    pattern->size_bytes = static_cast<int32_t>(kModulePatternHeadBytes + rows.size());
-    code = AllocateArray(rows.size(), &pattern->rows);
-    if (code == kMusicOk) std::memcpy(pattern->rows, rows.data(), rows.size());
+    code = StorePattern(module, number, kRows, rows);
   }
   return code;
 }

@@ -29,6 +29,19 @@ void SetUpPlainSample(ModuleSample& sample) {
   sample.global_volume = 64;
 }
 
+int StorePattern(Module& module, int32_t number, int32_t row_count,
+                 const std::vector<uint8_t>& rows) {
+  ModulePattern* pattern = nullptr;
+  int code = AllocateArray(1, &pattern);
+  if (code != kMusicOk) return code;
+  module.patterns[number] = pattern;
+  pattern->row_count = row_count;
+  pattern->size_bytes = static_cast<int32_t>(kModulePatternHeadBytes + rows.size());
+  code = AllocateArray(rows.size(), &pattern->rows);
+  if (code == kMusicOk) std::memcpy(pattern->rows, rows.data(), rows.size());
+  return code;
+}
+
 void FreeModule(Module* module) {
   if (module == nullptr) return;
   if (module->samples != nullptr) {

@@ -89,14 +89,6 @@ uint32_t ReadU32LittleEndian(const uint8_t* bytes) {
          (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
 }
 
-template <typename T>
-int AllocateArray(size_t count, T** out) {
-  void* block = nullptr;
-  int code = MusicMemoryAllocate(count * sizeof(T), &block);
-  if (code == kMusicOk) *out = static_cast<T*>(block);
-  return code;
-}
-
 // What one load works with; rebuilt for every call.
 struct ReaderState {
   MusicFile* file = nullptr;

@@ -38,14 +38,6 @@ struct Bytes {
   }
 };
 
-template <typename T>
-int AllocateArray(size_t count, T** out) {
-  void* block = nullptr;
-  const int code = MusicMemoryAllocate(count * sizeof(T), &block);
-  if (code == kMusicOk) *out = static_cast<T*>(block);
-  return code;
-}
-
 // The tracker's effect letters (0-9, A-Z as 10-35) and parameter ->
 // internal command and info; 0 drops it. 0-F are Protracker's. Dropped for
 // now: global volume slide H, envelope position L, panning slide P, tremor T
@@ -319,14 +311,7 @@ int ReadPatterns(Reader& reader, size_t& at, Module& module, int stored_patterns
     }
     ConvertPattern(packed, packed_size, row_count, module.channel_count, module.instrument_count,
                    rows);
-    ModulePattern* pattern = nullptr;
-    code = AllocateArray(1, &pattern);
-    if (code != kMusicOk) break;
-    module.patterns[number] = pattern;
-    pattern->row_count = row_count;
-    pattern->size_bytes = static_cast<int32_t>(kModulePatternHeadBytes + rows.size());
-    code = AllocateArray(rows.size(), &pattern->rows);
-    if (code == kMusicOk) std::memcpy(pattern->rows, rows.data(), rows.size());
+    code = StorePattern(module, number, row_count, rows);
   }
   return code;
 }
