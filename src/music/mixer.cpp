@@ -160,14 +160,7 @@ int Mixer::PlaySound(int channel, uint32_t rate_hz) {
   voice.data8 = sample->data16 == nullptr ? sample->data : nullptr;
   voice.data16 = sample->data16;
   voice.channels = sample->channels == 2 ? 2 : 1;
-  voice.length = sample->length;
-  // A loop counts only when it lies inside the sample and is not empty.
-  const uint32_t loop_end = std::min(sample->loop_end, sample->length);
-  const bool looping = sample->loop_mode != kLoopNone && sample->loop_start < loop_end;
-  voice.loop_start = looping ? sample->loop_start : 0;
-  voice.loop_end = looping ? loop_end : 0;
-  voice.ping_pong = looping && sample->loop_mode == kLoopPingPong;
-  if (looping) voice.length = loop_end;
+  SelectLoop(voice, *sample, true);
   voice.position = 0;
   voice.backwards = false;
   voice.rate_hz = rate_hz;
@@ -185,6 +178,31 @@ int Mixer::StopSound(int channel) {
   FadeOut(voices_[channel]);
   voices_[channel].playing = false;
   return kMusicOk;
+}
+
+int Mixer::ReleaseSound(int channel) {
+  if (!ValidChannel(channel)) return kMusicInvalidArgument;
+  Voice& voice = voices_[channel];
+  if (!voice.sustained || voice.sample == nullptr) return kMusicOk;
+  SelectLoop(voice, *voice.sample, false);
+  // A forward loop (or none) goes on forwards from where the sound stands.
+  if (!voice.ping_pong) voice.backwards = false;
+  return kMusicOk;
+}
+
+void Mixer::SelectLoop(Voice& voice, const ModuleSample& sample, bool sustain) {
+  // A loop counts only when it lies inside the sample and is not empty.
+  const uint32_t sustain_end = std::min(sample.sustain_end, sample.length);
+  voice.sustained =
+      sustain && sample.sustain_mode != kLoopNone && sample.sustain_start < sustain_end;
+  const uint8_t mode = voice.sustained ? sample.sustain_mode : sample.loop_mode;
+  const uint32_t start = voice.sustained ? sample.sustain_start : sample.loop_start;
+  const uint32_t end = voice.sustained ? sustain_end : std::min(sample.loop_end, sample.length);
+  const bool looping = mode != kLoopNone && start < end;
+  voice.length = looping ? end : sample.length;
+  voice.loop_start = looping ? start : 0;
+  voice.loop_end = looping ? end : 0;
+  voice.ping_pong = looping && mode == kLoopPingPong;
 }
 
 int Mixer::SetPosition(int channel, uint32_t offset) {

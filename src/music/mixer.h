@@ -58,6 +58,9 @@ class Mixer {
   // Starts the selected sample from its beginning at rate_hz.
   int PlaySound(int channel, uint32_t rate_hz);
   int StopSound(int channel);
+  // The key is released: a sample playing its sustain loop goes on to its
+  // own loop (or to its end without one). Nothing else changes.
+  int ReleaseSound(int channel);
   // Moves the playing position (in sample frames) of the channel's last
   // started sample, restarting it if it had run out; at or past the sample's
   // end the channel falls silent.
@@ -104,6 +107,7 @@ class Mixer {
     uint32_t loop_start = 0;
     uint32_t loop_end = 0;  // 0 when not looping
     bool ping_pong = false;
+    bool sustained = false;  // playing the sample's sustain loop until ReleaseSound
     bool backwards = false;  // ping-pong: moving towards the loop start
     int64_t position = 0;    // frames, 32.32 fixed point
     uint64_t step = 0;       // 32.32 frames per output frame
@@ -126,6 +130,9 @@ class Mixer {
   void UpdateGains(Voice& voice) const;
   void StartRamp(Voice& voice) const;
   void UpdateStep(Voice& voice) const;
+  // Takes the sample's sustain loop (sustain true, when it has one) or its
+  // own loop as the voice's loop.
+  static void SelectLoop(Voice& voice, const ModuleSample& sample, bool sustain);
   // Hands what the channel plays to a background voice that fades it out.
   void FadeOut(Voice& voice);
   void MixChunk(int frames);

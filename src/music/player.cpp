@@ -9,6 +9,7 @@
 #include "music/music_errors.h"
 #include "music/pitch.h"
 #include "music/player_commands.h"
+#include "music/player_instruments.h"
 
 namespace {
 
@@ -201,6 +202,7 @@ int ApplyRowToChannel(PlayState& state, PlayChannel& channel) {
       channel.output_volume = channel.volume;
     }
     if (device != nullptr) code = device->SetSample(channel.device_channel, sample);
+    if (code == kMusicOk) code = ApplyInstrumentByte(state, channel);
     if (code != kMusicOk) return code;
   }
   if ((channel.flags & kChannelVolumePresent) && channel.volume_byte <= 64) {
@@ -271,7 +273,7 @@ int UpdateDevice(const PlayState& state) {
     int code =
         device->SetVolume(channel.device_channel, static_cast<int>((product + 0x3FFFF) >> 18));
     if (code == kMusicOk && channel.output_period != 0) {
-      code = device->SetRate(channel.device_channel, PeriodToRateHz(channel.output_period));
+      code = device->SetRate(channel.device_channel, ChannelRateHz(state, channel));
     }
     if (code != kMusicOk) return code;
   }
@@ -288,6 +290,7 @@ void ResetChannel(PlayChannel& channel, int device_channel) {
   channel.volume = 64;
   channel.output_volume = 64;
   channel.instrument_volume = 64;
+  channel.voice.fade = kVoiceFadeFull;
   channel.device_channel = static_cast<uint8_t>(device_channel);
 }
 
@@ -387,6 +390,7 @@ int PlayerTickState(PlayState* state) {
     state->tick = 0;
     code = ProcessRow(*state);
   }
+  if (code == kMusicOk) code = UpdateInstrumentVoices(*state);
   return code != kMusicOk ? code : UpdateDevice(*state);
 }
 

@@ -17,6 +17,7 @@
 
 #include <cstdint>
 
+#include "music/channel_voice.h"
 #include "music/module.h"
 
 class Mixer;
@@ -67,6 +68,8 @@ struct PlayChannel {
   // The extended rules' memories, one per effect that has one
   // (kExtendedMemory* in player.cpp).
   uint8_t effect_memory[8];
+  // The instrument rules' envelopes, fade-out and automatic vibrato.
+  ChannelVoice voice;
 };
 
 struct PlayStatus {

@@ -8,6 +8,7 @@
 #include "music/mixer.h"
 #include "music/music_errors.h"
 #include "music/pitch.h"
+#include "music/player_instruments.h"
 
 namespace {
 
@@ -178,6 +179,8 @@ void ApplyVolume(const PlayState& state, PlayChannel& channel, int volume) {
 
 int ApplyPanning(const PlayState& state, PlayChannel& channel, int value) {
   const int panning = value == 0xA4 ? kMixerPanSurround : std::clamp(value - 64, -64, 64);
+  // Kept for the panning envelope, which moves the device's panning around it.
+  channel.voice.panning = static_cast<int16_t>(panning == kMixerPanSurround ? value : panning + 64);
   Mixer* device = state.device;
   return device != nullptr ? device->SetPanning(channel.device_channel, panning) : kMusicOk;
 }
@@ -200,6 +203,7 @@ const ModuleSample* ChannelSample(const PlayState& state, const PlayChannel& cha
 int StartNote(PlayState& state, PlayChannel& channel) {
   channel.vibrato_position = 0;
   channel.flags &= ~kChannelNewNote;
+  if (channel.note == kNoteKeyOff && UsesInstruments(state)) return ReleaseKey(state, channel);
   const ModuleSample* sample = ChannelSample(state, channel);
   if (sample == nullptr) return kMusicOk;
   Mixer* device = state.device;
@@ -208,7 +212,7 @@ int StartNote(PlayState& state, PlayChannel& channel) {
   }
   // A sample without a middle-C rate, or a note byte that is no note, has no
   // pitch: the note is ignored rather than divided by zero.
-  const uint32_t period = NotePeriod(channel.note, sample->rate_hz);
+  const uint32_t period = NotePeriod(MappedNote(state, channel), sample->rate_hz);
   if (period == 0) return kMusicOk;
   channel.last_note = channel.note;
   channel.period = period;
@@ -220,6 +224,7 @@ int StartNote(PlayState& state, PlayChannel& channel) {
                  ? device->SetSample(channel.device_channel, sample)
                  : kMusicOk;
   if (code == kMusicOk) code = device->PlaySound(channel.device_channel, PeriodToRateHz(period));
+  NoteStarted(state, channel, sample);
   // Quirk: the offset stays until the next instrument byte, so later notes
   // without one start at it too.
   if (code == kMusicOk && channel.sample_offset != 0) {

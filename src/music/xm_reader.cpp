@@ -125,13 +125,15 @@ void ConvertPattern(const uint8_t* in, size_t in_size, int rows, int channels, i
   }
 }
 
+// Values are stored 0..64; a panning envelope's middle is 32, kept as 0
+// (centre_value 32) so that its values run -32..32 like every panning envelope.
 void ReadEnvelope(const Bytes& file, size_t points_at, uint8_t count, size_t ranges_at,
-                  uint8_t type, ModuleEnvelope& envelope) {
+                  uint8_t type, int centre_value, ModuleEnvelope& envelope) {
   envelope.point_count = std::min<uint8_t>(count, kEnvelopePointsStored);
   for (size_t p = 0; p < envelope.point_count; ++p) {
     envelope.ticks[p] = file.U16(points_at + p * 4);
-    envelope.values[p] =
-        static_cast<int8_t>(std::min<uint16_t>(file.U16(points_at + p * 4 + 2), 64));
+    const int value = std::min<uint16_t>(file.U16(points_at + p * 4 + 2), 64);
+    envelope.values[p] = static_cast<int8_t>(value - centre_value);
   }
   envelope.sustain_start = file.U8(ranges_at);
   envelope.sustain_end = envelope.sustain_start;
@@ -232,11 +234,12 @@ int ReadInstrument(Reader& reader, size_t& at, ModuleInstrument& instrument) {
       instrument.note_samples[note] =
           map < sample_count ? static_cast<uint8_t>(first_sample + map) : kInstrumentNone;
     }
-    ReadEnvelope(file, at + 129, file.U8(at + 225), at + 227, file.U8(at + 233),
+    ReadEnvelope(file, at + 129, file.U8(at + 225), at + 227, file.U8(at + 233), 0,
                  instrument.volume_envelope);
-    ReadEnvelope(file, at + 177, file.U8(at + 226), at + 230, file.U8(at + 234),
+    ReadEnvelope(file, at + 177, file.U8(at + 226), at + 230, file.U8(at + 234), 32,
                  instrument.panning_envelope);
-    instrument.fadeout = file.U16(at + 239);
+    // Stored as the volume lost per tick of 32768; kept of 65536.
+    instrument.fadeout = static_cast<uint16_t>(std::min<uint16_t>(file.U16(at + 239), 0x7FFF) * 2);
     for (int i = 0; i < 4; ++i) vibrato[i] = file.U8(at + 235 + static_cast<size_t>(i));
     instrument.used = 1;
     instrument.sample_count = sample_count;

@@ -227,7 +227,7 @@ TEST(XmReader, HeaderPatternsInstrumentsAndSamples) {
   EXPECT_EQ(std::vector<int>({lead.sample_count, lead.note_samples[59], lead.note_samples[60],
                               lead.fadeout, envelope.point_count, envelope.flags, envelope.ticks[1],
                               envelope.values[1]}),
-            std::vector<int>({2, 0, 1, 0x400, 2, kEnvelopeOn | kEnvelopeSustain, 10, 32}));
+            std::vector<int>({2, 0, 1, 0x800, 2, kEnvelopeOn | kEnvelopeSustain, 10, 32}));
   const ModuleSample& low = *m.samples[0];
   const ModuleSample& high = *m.samples[1];
   ASSERT_TRUE(low.data != nullptr && high.data == nullptr && high.data16 != nullptr);
