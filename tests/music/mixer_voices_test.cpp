@@ -132,3 +132,24 @@ TEST(MixerRamps, StartsCutsAndVolumeStepsDoNotClick) {
 }
 
 }  // namespace
+
+TEST(MixerFormats, SustainLoopHoldsUntilTheRelease) {
+  std::vector<int16_t> ramp(100);
+  for (size_t i = 0; i < ramp.size(); ++i) ramp[i] = static_cast<int16_t>(i * 300);
+  Sample16 held(ramp, 1, kLoopForward, 60);
+  held.sample.sustain_mode = kLoopPingPong;
+  held.sample.sustain_start = 20;
+  held.sample.sustain_end = 40;
+  Mixer mixer;
+  ASSERT_EQ(mixer.Configure(40000, kMixerMono, 0), 0);
+  mixer.SetRampFrames(0);
+  Start(mixer, 0, held.sample, 40000);  // one sample frame per output frame
+  // While held: frames 20..39 only; released: past 40 into the own loop 60..99.
+  const std::vector<int16_t> sustained = Render(mixer, 300);
+  const auto [low, high] = std::minmax_element(sustained.begin() + 40, sustained.end());
+  EXPECT_EQ(std::vector<int>({*low, *high}), std::vector<int>({20 * 75, 39 * 75}));
+  ASSERT_EQ(mixer.ReleaseSound(0), 0);
+  const std::vector<int16_t> released = Render(mixer, 300);
+  const auto [low_after, high_after] = std::minmax_element(released.begin() + 100, released.end());
+  EXPECT_EQ(std::vector<int>({*low_after, *high_after}), std::vector<int>({60 * 75, 99 * 75}));
+}

@@ -38,8 +38,10 @@ struct XmBuilder {
     auto put = [&out](uint32_t value, int bytes) {
       for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
     };
-    const char kId[] = "Extended Module: built";
-    out.insert(out.end(), kId, kId + 22);
+    // (Bytes are appended one by one: GCC 12 misjudges inserts into a
+    // growing vector and warns.)
+    for (const char* c = "Extended Module: built"; *c != 0; ++c)
+      out.push_back(static_cast<uint8_t>(*c));
     out.resize(37, ' ');
     out.push_back(0x1A);
     out.resize(58, ' ');
@@ -58,7 +60,7 @@ struct XmBuilder {
     put(0, 1);
     put(static_cast<uint32_t>(rows), 2);
     put(static_cast<uint32_t>(packed.size()), 2);
-    out.insert(out.end(), packed.begin(), packed.end());
+    for (uint8_t byte : packed) out.push_back(byte);
     for (const XmInstrument& instrument : instruments) {
       const size_t at = out.size();
       put(263, 4);
@@ -89,8 +91,8 @@ struct XmBuilder {
       // Sample header: length, loop start, loop length, volume, finetune,
       // type (forward loop), panning, relative note, reserved, name.
       for (uint32_t field : {instrument.frames, 0u, instrument.frames}) put(field, 4);
-      out.insert(out.end(), {static_cast<uint8_t>(instrument.sample_volume), 0, 1,
-                             static_cast<uint8_t>(instrument.sample_panning), 0, 0});
+      for (int v : {instrument.sample_volume, 0, 1, instrument.sample_panning, 0, 0})
+        out.push_back(static_cast<uint8_t>(v));
       out.resize(out.size() + 22, 0);
       // A square wave of +-64, delta-coded: 0x80 flips the sign every 16 frames.
       for (uint32_t i = 0; i < instrument.frames; ++i)
