@@ -308,14 +308,37 @@ void Mixer::StartRamp(Voice& voice) const {
   voice.ramp_frames = ramp_frames_;
 }
 
+Mixer::Voice* Mixer::FreeBackgroundVoice() {
+  Voice* free_voice = std::find_if(std::begin(voices_) + kMixerMaxChannels, std::end(voices_),
+                                   [](const Voice& v) { return !v.playing && !v.held; });
+  return free_voice != std::end(voices_) ? free_voice : nullptr;
+}
+
+int Mixer::DetachVoice(int channel) {
+  if (!ValidChannel(channel) || !voices_[channel].playing) return -1;
+  Voice* free_voice = FreeBackgroundVoice();
+  if (free_voice == nullptr) return -1;
+  *free_voice = voices_[channel];
+  free_voice->held = true;
+  free_voice->fading = false;
+  voices_[channel].playing = false;
+  return static_cast<int>(free_voice - voices_);
+}
+
+void Mixer::FreeVoice(int voice) {
+  if (voice < kMixerMaxChannels || !ValidChannel(voice)) return;
+  StopSound(voice);
+  voices_[voice].held = false;
+}
+
 void Mixer::FadeOut(Voice& voice) {
   if (!voice.playing || ramp_frames_ == 0 || voice.fading) return;
   if (voice.level_left == 0 && voice.level_right == 0) return;
   // No free background voice: the old sound stops at once, as without ramps.
-  Voice* free_voice = std::find_if(std::begin(voices_) + kMixerMaxChannels, std::end(voices_),
-                                   [](const Voice& v) { return !v.playing; });
-  if (free_voice == std::end(voices_)) return;
+  Voice* free_voice = FreeBackgroundVoice();
+  if (free_voice == nullptr) return;
   *free_voice = voice;
+  free_voice->held = false;
   free_voice->fading = true;
   free_voice->gain_left = 0;
   free_voice->gain_right = 0;

@@ -69,6 +69,16 @@ class Mixer {
   int SetVolume(int channel, int volume);    // 0..64
   int SetPanning(int channel, int panning);  // -64..64, or kMixerPanSurround
 
+  // Moves what the channel plays, as it sounds, to a free background voice
+  // kept for the caller (a note that goes on beside the channel's next one):
+  // returns the voice's number (kMixerMaxChannels and above), which every
+  // device operation takes like a channel's until FreeVoice. -1 when the
+  // channel plays nothing or no background voice is free. The channel falls
+  // silent without a fade.
+  int DetachVoice(int channel);
+  // Gives a detached voice back; it fades out if it still sounds.
+  void FreeVoice(int voice);
+
   // Frames over which level changes ramp (0: at once, for exact tests).
   // Configure sets about one millisecond.
   void SetRampFrames(int frames);
@@ -122,11 +132,16 @@ class Mixer {
     int32_t ramp_right = 0;
     int ramp_frames = 0;  // frames of ramp left
     bool fading = false;  // a background voice: stops when its ramp ends
+    bool held = false;    // a detached voice: the caller's until FreeVoice
     bool mixed = false;   // has sounded since it started (a change must ramp)
     bool playing = false;
   };
 
-  bool ValidChannel(int channel) const { return channel >= 0 && channel < kMixerMaxChannels; }
+  bool ValidChannel(int channel) const {
+    return (channel >= 0 && channel < kMixerMaxChannels) ||
+           (channel >= kMixerMaxChannels && channel < kMixerMaxVoices && voices_[channel].held);
+  }
+  Voice* FreeBackgroundVoice();
   void UpdateGains(Voice& voice) const;
   void StartRamp(Voice& voice) const;
   void UpdateStep(Voice& voice) const;

@@ -101,7 +101,11 @@ enum ModuleCommand : uint8_t {
   kCommandFineVolumeDown = 41,      // EB
   kCommandSetPanningFull = 42,      // 8xx: 0 left .. 255 right
   kCommandSetFinetune = 43,         // E5
-  kCommandHighestAnyRules = 63,     // numbers above this are invalid under every rule set
+  // Commands of the instrument and voice layer (player_new_notes.cpp),
+  // numbered from the top to stay clear of the rule sets' own.
+  kCommandInstrumentControl = 60,  // S7x: past notes, new note action, envelope switches (info x)
+  kCommandFilterCutoff = 61,       // Zxx: the resonant filter's cutoff, 0..127
+  kCommandHighestAnyRules = 63,    // numbers above this are invalid under every rule set
 };
 
 struct ModuleSample {

@@ -10,6 +10,7 @@
 #include "music/pitch.h"
 #include "music/player_commands.h"
 #include "music/player_instruments.h"
+#include "music/player_new_notes.h"
 
 namespace {
 
@@ -98,10 +99,11 @@ uint8_t EffectiveInfo(const PlayState& state, PlayChannel& channel) {
 
 // Command numbers above this are invalid pattern data under the state's rules.
 uint8_t HighestCommand(const PlayState& state) {
-  return PlainRules(state) ? kCommandHighestAnyRules : kCommandHighest;
+  return PlainRules(state) || UsesInstruments(state) ? kCommandHighestAnyRules : kCommandHighest;
 }
 
 int RowAction(PlayState& state, PlayChannel& channel, uint8_t info, int repeat) {
+  if (channel.command >= kCommandInstrumentControl) return RunVoiceCommand(state, channel, info);
   return PlainRules(state) ? RunPlainRowAction(state, channel, info, repeat)
                            : RunRowAction(state, channel, info, repeat);
 }
@@ -410,6 +412,7 @@ void PlayerStop(PlayState* state) {
   for (PlayState*& slot : slots.states) {
     if (slot == state) slot = nullptr;
   }
+  FreeBackgroundVoices(*state);
   delete state;
 }
 

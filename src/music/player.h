@@ -113,6 +113,8 @@ struct PlayState {
   int32_t stuck;
   Mixer* device;         // where this state sends; null sends nothing
   uint32_t update_rate;  // hundredths of a hertz, last sent to the device
+  // Notes of the instrument rules that go on after their channel moved on.
+  BackgroundVoice background[kBackgroundVoices];
 };
 
 // The device that play states started from now on send to; null sends

@@ -9,6 +9,7 @@
 #include "music/music_errors.h"
 #include "music/pitch.h"
 #include "music/player_instruments.h"
+#include "music/player_new_notes.h"
 
 namespace {
 
@@ -189,7 +190,7 @@ const ModuleSample* ChannelSample(const PlayState& state, const PlayChannel& cha
   const Module& module = *state.module;
   if (channel.instrument < 0 || channel.instrument >= module.instrument_count) return nullptr;
   const ModuleInstrument* instrument = module.instruments[channel.instrument];
-  if (instrument != nullptr && module.rules == kRulesExtended) {
+  if (instrument != nullptr && (module.rules == kRulesExtended || module.rules == kRulesImpulse)) {
     // The instrument's map picks the sample of the channel's note.
     if (channel.note >= kNoteKeyOff || (channel.note & 15) > 11) return instrument->sample;
     const int note = (channel.note >> 4) * 12 + (channel.note & 15);
@@ -218,11 +219,11 @@ int StartNote(PlayState& state, PlayChannel& channel) {
   channel.period = period;
   channel.output_period = period;
   if (device == nullptr) return kMusicOk;
-  // Extended rules: a note without an instrument byte may map to another
-  // sample of the instrument.
-  int code = state.module->rules == kRulesExtended
-                 ? device->SetSample(channel.device_channel, sample)
-                 : kMusicOk;
+  // Instrument rules: the sounding note may go on beside the new one, and a
+  // note without an instrument byte may map to another sample.
+  int code = HandOverSoundingNote(state, channel, sample);
+  if (code == kMusicOk && UsesInstruments(state))
+    code = device->SetSample(channel.device_channel, sample);
   if (code == kMusicOk) code = device->PlaySound(channel.device_channel, PeriodToRateHz(period));
   NoteStarted(state, channel, sample);
   // Quirk: the offset stays until the next instrument byte, so later notes

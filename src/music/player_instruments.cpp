@@ -17,6 +17,7 @@
 #include "music/music_errors.h"
 #include "music/pitch.h"
 #include "music/player_commands.h"
+#include "music/player_new_notes.h"
 
 namespace {
 
@@ -32,13 +33,14 @@ EnvelopeRules RulesOf(const PlayState& state) {
 }
 
 const ModuleInstrument* ChannelInstrument(const PlayState& state, const PlayChannel& channel) {
-  const Module& module = *state.module;
-  if (channel.instrument < 0 || channel.instrument >= module.instrument_count) return nullptr;
-  return module.instruments[channel.instrument];
+  return InstrumentAt(state, channel.instrument);
 }
 
-bool EnvelopeOn(const ModuleEnvelope& envelope) {
-  return (envelope.flags & kEnvelopeOn) != 0 && envelope.point_count > 0;
+// An envelope plays when it has points and is switched on, by the
+// instrument or by a command on the channel, and no command switched it off.
+bool EnvelopeActive(const ModuleEnvelope& envelope, const ChannelVoice& voice, uint8_t which) {
+  const bool on = (envelope.flags & kEnvelopeOn) != 0 || (voice.envelopes_on & which) != 0;
+  return envelope.point_count > 0 && on && (voice.envelopes_off & which) == 0;
 }
 
 // A new note or instrument starts every envelope from its first point
@@ -55,6 +57,8 @@ void Trigger(const ModuleInstrument& instrument, ChannelVoice& voice) {
   voice.fade = kVoiceFadeFull;
   voice.vibrato_amplitude = 0;
   voice.vibrato_position = 0;
+  voice.envelopes_on = 0;
+  voice.envelopes_off = 0;
 }
 
 // The automatic vibrato's waveform at position (256 a period), -64..64:
@@ -95,7 +99,7 @@ int32_t AutoVibrato(ChannelVoice& voice) {
 // The volume envelope's level this tick (0..64 << 8), moving it on.
 int32_t VolumeEnvelopeStep(const PlayState& state, const ModuleEnvelope& envelope,
                            ChannelVoice& voice) {
-  if (!EnvelopeOn(envelope)) return 64 << kEnvelopeValueBits;
+  if (!EnvelopeActive(envelope, voice, kVoiceVolumeEnvelope)) return 64 << kEnvelopeValueBits;
   const bool held = voice.released == 0;
   const int32_t value = std::clamp<int32_t>(EnvelopeValue(envelope, voice.volume_position), 0,
                                             64 << kEnvelopeValueBits);
@@ -113,48 +117,68 @@ int32_t EnvelopeStep(const PlayState& state, const ModuleEnvelope& envelope, uin
   return value;
 }
 
-int UpdateVoice(PlayState& state, PlayChannel& channel) {
-  const ModuleInstrument* instrument = ChannelInstrument(state, channel);
-  ChannelVoice& voice = channel.voice;
+}  // namespace
+
+uint8_t StepVoice(PlayState& state, const ModuleInstrument& instrument, ChannelVoice& voice,
+                  int device_voice) {
   voice.pitch_offset = 0;
-  if (instrument == nullptr) {
-    channel.instrument_volume = 64;
-    return kMusicOk;
-  }
   const bool held = voice.released == 0;
-  const int64_t envelope = VolumeEnvelopeStep(state, instrument->volume_envelope, voice);
+  const int64_t envelope = VolumeEnvelopeStep(state, instrument.volume_envelope, voice);
   // The fade-out tells already on the tick of the release.
-  if (voice.fading) voice.fade -= std::min<uint32_t>(voice.fade, instrument->fadeout);
+  if (voice.fading) voice.fade -= std::min<uint32_t>(voice.fade, instrument.fadeout);
   const int64_t sample_volume = voice.sample != nullptr ? voice.sample->global_volume : 64;
   // 64 x (envelope / 64 << 8) x (fade / 2^16) x (sample / 64) x (instrument / 128), rounded.
   const int64_t product = envelope * voice.fade * std::min<int64_t>(sample_volume, 64) *
-                          std::min<int64_t>(instrument->global_volume, 128);
+                          std::min<int64_t>(instrument.global_volume, 128);
   constexpr int kShift = kEnvelopeValueBits + 16 + 6 + 7;
-  channel.instrument_volume = static_cast<uint8_t>(
+  const auto volume = static_cast<uint8_t>(
       std::min<int64_t>((product + (int64_t{1} << (kShift - 1))) >> kShift, 64));
 
-  int code = kMusicOk;
-  const ModuleEnvelope& panning_envelope = instrument->panning_envelope;
-  if (EnvelopeOn(panning_envelope) && voice.panning != kPanningSurround) {
+  const ModuleEnvelope& panning_envelope = instrument.panning_envelope;
+  if (EnvelopeActive(panning_envelope, voice, kVoicePanningEnvelope) &&
+      voice.panning != kPanningSurround) {
     // Values -32..32 move the panning towards a side, by as much as the
-    // nearer side leaves room for.
+    // nearer side leaves room for. A device that refuses it keeps the last.
     const int32_t value = EnvelopeStep(state, panning_envelope, voice.panning_position, held);
     const int32_t room = 64 - std::abs(voice.panning - 64);
     const int32_t panning = voice.panning + value * room / (32 << kEnvelopeValueBits);
     if (state.device != nullptr)
-      code = state.device->SetPanning(channel.device_channel, std::clamp(panning - 64, -64, 64));
+      state.device->SetPanning(device_voice, std::clamp(panning - 64, -64, 64));
   }
-  const ModuleEnvelope& pitch_envelope = instrument->pitch_envelope;
-  if (EnvelopeOn(pitch_envelope) && (pitch_envelope.flags & kEnvelopeFilter) == 0) {
+  const ModuleEnvelope& pitch_envelope = instrument.pitch_envelope;
+  if (EnvelopeActive(pitch_envelope, voice, kVoicePitchEnvelope) &&
+      (pitch_envelope.flags & kEnvelopeFilter) == 0) {
     // Values -32..32 are half semitones.
     const int32_t value = EnvelopeStep(state, pitch_envelope, voice.pitch_position, held);
     voice.pitch_offset += value * (kPitchStepsPerSemitone / 2) / (1 << kEnvelopeValueBits);
   }
   voice.pitch_offset += AutoVibrato(voice);
+  return volume;
+}
+
+int ReleaseVoice(PlayState& state, const ModuleInstrument* instrument, ChannelVoice& voice,
+                 int device_voice, bool* silences) {
+  *silences = false;
+  voice.released = 1;
+  int code = kMusicOk;
+  if (state.device != nullptr) code = state.device->ReleaseSound(device_voice);
+  const bool envelope = instrument != nullptr &&
+                        EnvelopeActive(instrument->volume_envelope, voice, kVoiceVolumeEnvelope);
+  if (Extended(state)) {
+    voice.fading = envelope ? 1 : 0;
+    *silences = !envelope;
+    return code;
+  }
+  // "IMPM" rules: a looping or missing volume envelope would never end,
+  // so the release fades at once; otherwise the envelope's end does.
+  if (!envelope || (instrument->volume_envelope.flags & kEnvelopeLoop) != 0) voice.fading = 1;
   return code;
 }
 
-}  // namespace
+const ModuleInstrument* InstrumentAt(const PlayState& state, int32_t index) {
+  const Module& module = *state.module;
+  return index >= 0 && index < module.instrument_count ? module.instruments[index] : nullptr;
+}
 
 bool UsesInstruments(const PlayState& state) {
   return state.module->rules == kRulesExtended || state.module->rules == kRulesImpulse;
@@ -188,47 +212,54 @@ uint8_t MappedNote(const PlayState& state, const PlayChannel& channel) {
 
 void NoteStarted(PlayState& state, PlayChannel& channel, const ModuleSample* sample) {
   if (!UsesInstruments(state)) return;
-  channel.voice.sample = sample;
-  // "IMPM" rules: every note starts its envelopes afresh.
+  ChannelVoice& voice = channel.voice;
+  voice.sample = sample;
+  voice.instrument = channel.instrument;
+  voice.note = channel.note;
   const ModuleInstrument* instrument = ChannelInstrument(state, channel);
-  if (!Extended(state) && instrument != nullptr) Trigger(*instrument, channel.voice);
+  voice.new_note_action = instrument != nullptr ? instrument->new_note_action : kNewNoteCut;
+  // "IMPM" rules: every note starts its envelopes afresh.
+  if (!Extended(state) && instrument != nullptr) Trigger(*instrument, voice);
+  // The row's command acted before the note started; what it says of the
+  // sounding note belongs to this one.
+  if ((channel.flags & kChannelCommandPresent) != 0 &&
+      channel.command == kCommandInstrumentControl) {
+    RunVoiceCommand(state, channel, channel.info);
+  }
 }
 
 int ReleaseKey(PlayState& state, PlayChannel& channel) {
-  ChannelVoice& voice = channel.voice;
-  voice.released = 1;
-  int code = kMusicOk;
-  if (state.device != nullptr) code = state.device->ReleaseSound(channel.device_channel);
-  const ModuleInstrument* instrument = ChannelInstrument(state, channel);
-  const bool envelope = instrument != nullptr && EnvelopeOn(instrument->volume_envelope);
-  if (Extended(state)) {
-    // Quirk: without a volume envelope a key off silences the note at once
-    // (the note goes on at volume 0; a volume command brings it back).
-    if (envelope) {
-      voice.fading = 1;
-    } else {
-      ApplyVolume(state, channel, 0);
-    }
-  } else if (!envelope || (instrument->volume_envelope.flags & kEnvelopeLoop) != 0) {
-    // "IMPM" rules: a looping or missing volume envelope would never end,
-    // so the release fades at once; otherwise the envelope's end does.
-    voice.fading = 1;
-  }
+  bool silences = false;
+  const int code = ReleaseVoice(state, ChannelInstrument(state, channel), channel.voice,
+                                channel.device_channel, &silences);
+  // Quirk ("Extended Module:"): without a volume envelope a key off silences
+  // the note at once (it goes on at volume 0; a volume command brings it back).
+  if (silences) ApplyVolume(state, channel, 0);
   return code;
 }
 
 int UpdateInstrumentVoices(PlayState& state) {
   if (!UsesInstruments(state)) return kMusicOk;
   for (int32_t i = 0; i < state.channel_count; ++i) {
-    const int code = UpdateVoice(state, state.channels[i]);
-    if (code != kMusicOk) return code;
+    PlayChannel& channel = state.channels[i];
+    const ModuleInstrument* instrument = ChannelInstrument(state, channel);
+    channel.voice.pitch_offset = 0;
+    channel.instrument_volume =
+        instrument != nullptr ? StepVoice(state, *instrument, channel.voice, channel.device_channel)
+                              : 64;
   }
+  StepBackgroundVoices(state);
   return kMusicOk;
 }
 
-uint32_t ChannelRateHz(const PlayState& state, const PlayChannel& channel) {
-  const uint32_t rate = PeriodToRateHz(channel.output_period);
-  if (channel.voice.pitch_offset == 0 || !UsesInstruments(state)) return rate;
-  const double factor = std::exp2(channel.voice.pitch_offset / double(12 * kPitchStepsPerSemitone));
+uint32_t OffsetRateHz(uint32_t period, int32_t pitch_offset) {
+  const uint32_t rate = PeriodToRateHz(period);
+  if (pitch_offset == 0) return rate;
+  const double factor = std::exp2(pitch_offset / double(12 * kPitchStepsPerSemitone));
   return static_cast<uint32_t>(std::lround(rate * factor));
+}
+
+uint32_t ChannelRateHz(const PlayState& state, const PlayChannel& channel) {
+  return OffsetRateHz(channel.output_period,
+                      UsesInstruments(state) ? channel.voice.pitch_offset : 0);
 }

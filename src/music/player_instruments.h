@@ -37,6 +37,22 @@ int ReleaseKey(PlayState& state, PlayChannel& channel);
 // volume, panning and pitch offset. Device code.
 int UpdateInstrumentVoices(PlayState& state);
 
+// The module's instrument at index, or null.
+const ModuleInstrument* InstrumentAt(const PlayState& state, int32_t index);
+
+// One tick of a voice's envelopes, fade-out and automatic vibrato: returns
+// its instrument volume (0..64), sets voice.pitch_offset and sends the
+// enveloped panning to the device's channel or voice device_voice.
+uint8_t StepVoice(PlayState& state, const ModuleInstrument& instrument, ChannelVoice& voice,
+                  int device_voice);
+// Lets go of a voice's key: its sustain ends and, by the rules, its fade-out
+// starts. *silences: the extended rules want the volume cut at once (no
+// volume envelope). Device code.
+int ReleaseVoice(PlayState& state, const ModuleInstrument* instrument, ChannelVoice& voice,
+                 int device_voice, bool* silences);
+
+// The rate for a period moved by pitch_offset (1/64 semitones).
+uint32_t OffsetRateHz(uint32_t period, int32_t pitch_offset);
 // The rate the device plays the channel at: its output period with the
 // envelope's and the automatic vibrato's pitch offset.
 uint32_t ChannelRateHz(const PlayState& state, const PlayChannel& channel);
