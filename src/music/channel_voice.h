@@ -45,6 +45,8 @@ struct ChannelVoice {
   uint8_t new_note_action;     // kNewNote*: the instrument's, or as a command set it
   uint8_t envelopes_on;        // kVoice*Envelope: switched on or off by commands
   uint8_t envelopes_off;
+  uint8_t filter_cutoff;     // 0..127 (127 with resonance 0: no filter)
+  uint8_t filter_resonance;  // 0..127
 };
 
 // A note that goes on beside its channel's next one (new note actions other

@@ -17,6 +17,7 @@
 #include "music/mixer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "music/module.h"
@@ -31,6 +32,9 @@ constexpr int kFractionBits = 32;
 constexpr int kInterpolationBits = 14;
 constexpr int kRampBits = 16;  // fraction bits of a ramping level
 constexpr int64_t kOneFrame = int64_t{1} << kFractionBits;
+// A filtered value stays far inside this even at full resonance; the bound
+// keeps the products with the gains inside 64 bits whatever happens.
+constexpr double kFilterLimit = double(int64_t{1} << 40);
 
 inline int32_t Scaled(int8_t value) {
   return value * (1 << kSampleScaleBits);
@@ -167,6 +171,7 @@ int Mixer::PlaySound(int channel, uint32_t rate_hz) {
   UpdateStep(voice);
   // A rate of 0 has no pitch: the channel stays silent.
   voice.playing = rate_hz != 0;
+  for (double* side : voice.filter_history) side[0] = side[1] = 0;
   voice.level_left = 0;
   voice.level_right = 0;
   StartRamp(voice);
@@ -253,6 +258,50 @@ int Mixer::SetPanning(int channel, int panning) {
   return kMusicOk;
 }
 
+// The two-pole resonant low-pass of the "IMPM" tracker, from its public
+// description: the cutoff sets the corner frequency 110 x 2^(0.25 + cutoff /
+// 24) Hz, the resonance a damping of -24/128 dB a step; the coefficients keep
+// a gain of 1 at 0 Hz.
+int Mixer::SetFilter(int channel, int cutoff, int resonance) {
+  if (!ValidChannel(channel)) return kMusicInvalidArgument;
+  cutoff = std::clamp(cutoff, 0, 127);
+  resonance = std::clamp(resonance, 0, 127);
+  Voice& voice = voices_[channel];
+  if (voice.filter_cutoff == cutoff && voice.filter_resonance == resonance) return kMusicOk;
+  voice.filter_cutoff = cutoff;
+  voice.filter_resonance = resonance;
+  const bool was_filtered = voice.filtered;
+  voice.filtered = cutoff < 127 || resonance > 0;
+  if (!voice.filtered) return kMusicOk;
+  // A filter switched on starts from silence; one that moves keeps its past.
+  if (!was_filtered) {
+    for (double* side : voice.filter_history) side[0] = side[1] = 0;
+  }
+  constexpr double kPi = 3.14159265358979323846;
+  const double rate = mixing_rate_hz_;
+  const double frequency = std::min(110.0 * std::exp2(0.25 + cutoff / 24.0), rate / 2);
+  const double w = 2 * kPi * frequency / rate;
+  const double damping = std::pow(10.0, -(24.0 / 128.0) * resonance / 20.0);
+  const double d = (2 * damping - std::min((1 - 2 * damping) * w, 2.0)) / w;
+  const double e = 1 / (w * w);
+  voice.filter_a = 1 / (1 + d + e);
+  voice.filter_b = (d + 2 * e) / (1 + d + e);
+  voice.filter_c = -e / (1 + d + e);
+  return kMusicOk;
+}
+
+int64_t Mixer::Filter(Voice& voice, int side, int64_t value) {
+  double* history = voice.filter_history[side];
+  // In floating point: a recursion this close to its poles would, in
+  // integers, hold on to offsets hundreds of times its rounding step.
+  const double output = std::clamp(
+      voice.filter_a * double(value) + voice.filter_b * history[0] + voice.filter_c * history[1],
+      -kFilterLimit, kFilterLimit);
+  history[1] = history[0];
+  history[0] = output;
+  return static_cast<int64_t>(output >= 0 ? output + 0.5 : output - 0.5);
+}
+
 int Mixer::channel_playing(int channel) const {
   return ValidChannel(channel) && voices_[channel].playing ? 1 : 0;
 }
@@ -272,6 +321,10 @@ uint32_t Mixer::channel_rate_hz(int channel) const {
 uint32_t Mixer::channel_position(int channel) const {
   return ValidChannel(channel) ? static_cast<uint32_t>(voices_[channel].position >> kFractionBits)
                                : 0;
+}
+
+int Mixer::channel_filter_cutoff(int channel) const {
+  return ValidChannel(channel) && voices_[channel].filtered ? voices_[channel].filter_cutoff : 127;
 }
 
 int Mixer::active_voices() const {
@@ -386,21 +439,24 @@ void Mixer::MixFrame(Voice& voice, int64_t* accumulator) const {
     const size_t at = size_t{frame} * static_cast<size_t>(channels) + static_cast<size_t>(side);
     return voice.data16 != nullptr ? Scaled(voice.data16[at]) : Scaled(voice.data8[at]);
   };
-  int32_t left = value(index, 0);
-  int32_t right = channels == 2 ? value(index, 1) : left;
+  int64_t left = value(index, 0);
+  int64_t right = channels == 2 ? value(index, 1) : left;
   if (interpolate_) {
     const int32_t fraction = FractionOf(voice.position);
-    left = Blend(left, value(next, 0), fraction);
-    right = channels == 2 ? Blend(right, value(next, 1), fraction) : left;
+    left = Blend(static_cast<int32_t>(left), value(next, 0), fraction);
+    right = channels == 2 ? Blend(static_cast<int32_t>(right), value(next, 1), fraction) : left;
+  }
+  if (voice.filtered) {
+    left = Filter(voice, 0, left);
+    right = channels == 2 ? Filter(voice, 1, right) : left;
   }
   const int32_t gain_left = voice.level_left >> kRampBits;
   const int32_t gain_right = voice.level_right >> kRampBits;
   if (output_mode_ == kMixerStereo) {
-    accumulator[0] += int64_t{left} * gain_left;
-    accumulator[1] += int64_t{right} * gain_right;
+    accumulator[0] += left * gain_left;
+    accumulator[1] += right * gain_right;
   } else {
-    accumulator[0] +=
-        channels == 2 ? ((int64_t{left} + right) * gain_left) >> 1 : int64_t{left} * gain_left;
+    accumulator[0] += channels == 2 ? ((left + right) * gain_left) >> 1 : left * gain_left;
   }
   if (voice.ramp_frames > 0 && --voice.ramp_frames > 0) {
     voice.level_left += voice.ramp_left;
@@ -431,7 +487,9 @@ void Mixer::MixVoice(Voice& voice, int64_t* accumulator, int frames) const {
       voice.playing = false;
       return;
     }
-    if (voice.ramp_frames > 0 || (interpolate_ && voice.position >= last_pair)) {
+    // Filtered voices go frame by frame: the filter carries its state from
+    // one frame to the next.
+    if (voice.ramp_frames > 0 || voice.filtered || (interpolate_ && voice.position >= last_pair)) {
       MixFrame(voice, accumulator);
       accumulator += frame_values;
       --frames;
@@ -451,7 +509,7 @@ void Mixer::MixVoice(Voice& voice, int64_t* accumulator, int frames) const {
     const int count = static_cast<int>(std::min<int64_t>(available, frames));
     const int64_t signed_step = voice.backwards ? -step : step;
     if (voice.gain_left == 0 && voice.gain_right == 0) {
-      voice.position += signed_step * count;
+      voice.position += signed_step * count;  // (a filtered voice never comes here)
     } else {
       run(data, voice.position, signed_step, voice.gain_left, voice.gain_right, accumulator, count);
     }

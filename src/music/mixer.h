@@ -68,6 +68,10 @@ class Mixer {
   int SetRate(int channel, uint32_t rate_hz);
   int SetVolume(int channel, int volume);    // 0..64
   int SetPanning(int channel, int panning);  // -64..64, or kMixerPanSurround
+  // The channel's resonant low-pass filter: cutoff 0..127 (about 130 Hz to
+  // 5 kHz, a quarter octave every 6 steps), resonance 0..127. Cutoff 127
+  // without resonance switches the filter off.
+  int SetFilter(int channel, int cutoff, int resonance);
 
   // Moves what the channel plays, as it sounds, to a free background voice
   // kept for the caller (a note that goes on beside the channel's next one):
@@ -103,6 +107,7 @@ class Mixer {
   int channel_panning(int channel) const;
   uint32_t channel_rate_hz(int channel) const;
   uint32_t channel_position(int channel) const;  // whole frames into the sample
+  int channel_filter_cutoff(int channel) const;  // 127 without a filter
   // Voices sounding now, background fades included.
   int active_voices() const;
 
@@ -133,7 +138,16 @@ class Mixer {
     int ramp_frames = 0;  // frames of ramp left
     bool fading = false;  // a background voice: stops when its ramp ends
     bool held = false;    // a detached voice: the caller's until FreeVoice
-    bool mixed = false;   // has sounded since it started (a change must ramp)
+    // The resonant filter: y = a x + b y1 + c y2, with the last two
+    // outputs per side.
+    bool filtered = false;
+    int filter_cutoff = 127;
+    int filter_resonance = 0;
+    double filter_a = 0;
+    double filter_b = 0;
+    double filter_c = 0;
+    double filter_history[2][2] = {};
+    bool mixed = false;  // has sounded since it started (a change must ramp)
     bool playing = false;
   };
 
@@ -153,6 +167,7 @@ class Mixer {
   void MixChunk(int frames);
   void MixVoice(Voice& voice, int64_t* accumulator, int frames) const;
   void MixFrame(Voice& voice, int64_t* accumulator) const;
+  static int64_t Filter(Voice& voice, int side, int64_t value);
   bool KeepInside(Voice& voice) const;
 
   int mixing_rate_hz_ = 44100;

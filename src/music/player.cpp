@@ -293,6 +293,7 @@ void ResetChannel(PlayChannel& channel, int device_channel) {
   channel.output_volume = 64;
   channel.instrument_volume = 64;
   channel.voice.fade = kVoiceFadeFull;
+  channel.voice.filter_cutoff = 127;
   channel.device_channel = static_cast<uint8_t>(device_channel);
 }
 

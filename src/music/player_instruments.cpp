@@ -146,12 +146,19 @@ uint8_t StepVoice(PlayState& state, const ModuleInstrument& instrument, ChannelV
       state.device->SetPanning(device_voice, std::clamp(panning - 64, -64, 64));
   }
   const ModuleEnvelope& pitch_envelope = instrument.pitch_envelope;
-  if (EnvelopeActive(pitch_envelope, voice, kVoicePitchEnvelope) &&
-      (pitch_envelope.flags & kEnvelopeFilter) == 0) {
-    // Values -32..32 are half semitones.
+  int32_t cutoff = voice.filter_cutoff;
+  if (EnvelopeActive(pitch_envelope, voice, kVoicePitchEnvelope)) {
     const int32_t value = EnvelopeStep(state, pitch_envelope, voice.pitch_position, held);
-    voice.pitch_offset += value * (kPitchStepsPerSemitone / 2) / (1 << kEnvelopeValueBits);
+    if ((pitch_envelope.flags & kEnvelopeFilter) != 0) {
+      // In filter mode -32..32 scales the cutoff from 0 to all of it.
+      cutoff = cutoff * (value + (32 << kEnvelopeValueBits)) / (64 << kEnvelopeValueBits);
+    } else {
+      // Values -32..32 are half semitones.
+      voice.pitch_offset += value * (kPitchStepsPerSemitone / 2) / (1 << kEnvelopeValueBits);
+    }
   }
+  if (state.device != nullptr)
+    state.device->SetFilter(device_voice, cutoff, voice.filter_resonance);
   voice.pitch_offset += AutoVibrato(voice);
   return volume;
 }
@@ -218,12 +225,18 @@ void NoteStarted(PlayState& state, PlayChannel& channel, const ModuleSample* sam
   voice.note = channel.note;
   const ModuleInstrument* instrument = ChannelInstrument(state, channel);
   voice.new_note_action = instrument != nullptr ? instrument->new_note_action : kNewNoteCut;
+  // An instrument that sets a filter sets it for its notes; otherwise the
+  // channel keeps the one it has.
+  if (instrument != nullptr && instrument->filter_cutoff <= 127)
+    voice.filter_cutoff = instrument->filter_cutoff;
+  if (instrument != nullptr && instrument->filter_resonance <= 127)
+    voice.filter_resonance = instrument->filter_resonance;
   // "IMPM" rules: every note starts its envelopes afresh.
   if (!Extended(state) && instrument != nullptr) Trigger(*instrument, voice);
   // The row's command acted before the note started; what it says of the
   // sounding note belongs to this one.
   if ((channel.flags & kChannelCommandPresent) != 0 &&
-      channel.command == kCommandInstrumentControl) {
+      (channel.command == kCommandInstrumentControl || channel.command == kCommandFilterCutoff)) {
     RunVoiceCommand(state, channel, channel.info);
   }
 }

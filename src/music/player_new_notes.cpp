@@ -174,6 +174,12 @@ int RunVoiceCommand(PlayState& state, PlayChannel& channel, uint8_t info) {
   switch (channel.command) {
     case kCommandInstrumentControl:
       return InstrumentControl(state, channel, static_cast<uint8_t>(info & 15));
+    case kCommandFilterCutoff:
+      // Z00-Z7F set the cutoff, Z80-Z8F the resonance in steps of 8 (the
+      // tracker's default filter macros).
+      if (info <= 127) channel.voice.filter_cutoff = info;
+      if (info >= 0x80 && info <= 0x8F) channel.voice.filter_resonance = (info & 15) * 8;
+      return kMusicOk;
     default:
       return kMusicOk;
   }

@@ -2,8 +2,9 @@
 // on, is released or fades on a background voice when the channel's next
 // note starts; duplicate checks act on earlier notes of the same channel;
 // S7x acts on past notes, changes the sounding note's action and switches
-// envelopes. Played on a module built in memory: one looping sample, one
-// instrument with a sustained volume envelope, speed 3.
+// envelopes; the filter's cutoff comes from the instrument, Zxx and the
+// filter envelope. Played on a module built in memory: one looping sample,
+// one instrument with a sustained volume envelope, speed 3.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -141,6 +142,42 @@ TEST(NewNoteActions, CommandsSwitchEnvelopesAndTheSoundingNotesAction) {
     EXPECT_EQ(state->channels[0].instrument_volume, c.instrument_volume_tick4) << int(c.info);
     for (int tick = 0; tick < 2; ++tick) ASSERT_EQ(PlayerTickState(state), 0);  // row 2
     EXPECT_EQ(InUse(*state), c.voices) << int(c.info);
+    PlayerStop(state);
+  }
+}
+
+TEST(ImpulseFilter, CutoffFromInstrumentCommandAndEnvelope) {
+  const struct {
+    const char* what;
+    int instrument_cutoff, command_info;
+    bool envelope;
+    std::vector<int> cutoffs;  // ticks 0..4 of row 0
+  } cases[] = {
+      {"no filter", 255, -1, false, {127, 127, 127, 127, 127}},
+      {"the instrument's", 64, -1, false, {64, 64, 64, 64, 64}},
+      {"Zxx on the note's row wins", 64, 0x20, false, {32, 32, 32, 32, 32}},
+      // The filter envelope runs -32 to 32 over ticks 0..4: none to all of 100.
+      {"the envelope scales it", 100, -1, true, {0, 25, 50, 75, 100}},
+  };
+  for (const auto& c : cases) {
+    ImpulseSong song({0x20 | 0x80, kC4, 0, kCommandFilterCutoff, uint8_t(c.command_info), 0});
+    if (c.command_info < 0) song.rows[0] = 0x20, song.rows[3] = 0, song.rows[4] = 0;
+    song.instrument.filter_cutoff = static_cast<uint8_t>(c.instrument_cutoff);
+    if (c.envelope) {
+      song.instrument.pitch_envelope = {
+          kEnvelopeOn | kEnvelopeFilter, 2, 0, 0, 0, 0, {0, 4}, {-32, 32}};
+    }
+    Mixer mixer;
+    PlayerSetDevice(&mixer);
+    PlayState* state = nullptr;
+    ASSERT_EQ(PlayerStart(&song.module, nullptr, 0, &state), 0);
+    PlayerSetDevice(nullptr);
+    std::vector<int> cutoffs;
+    for (int tick = 0; tick < 2 + 5; ++tick) {
+      ASSERT_EQ(PlayerTickState(state), 0);
+      if (tick >= 2) cutoffs.push_back(mixer.channel_filter_cutoff(0));
+    }
+    EXPECT_EQ(cutoffs, c.cutoffs) << c.what;
     PlayerStop(state);
   }
 }
