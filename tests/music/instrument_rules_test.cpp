@@ -159,11 +159,12 @@ TEST(ExtendedInstruments, PanningEnvelopeAndAutomaticVibrato) {
   XmBuilder builder;
   XmInstrument& instrument = builder.instruments[0];
   instrument.panning = {{{0, 0}, {4, 64}, {8, 32}}, 1, 0, 0, 0};
+  instrument.sample_panning = 192;  // three quarters right: room for a quarter each way
   instrument.vibrato_depth = 8;  // 1/8 semitone
   instrument.vibrato_rate = 32;  // a period of 8 ticks
   builder.cells = {{0, 0, 49, 1}};
   EXPECT_EQ(DeviceTrack(builder, 10, [](const Mixer& m) { return m.channel_panning(0); }),
-            (std::vector<int>{-64, -32, 0, 32, 64, 48, 32, 16, 0, 0}));
+            (std::vector<int>{0, 16, 32, 48, 64, 56, 48, 40, 32, 32}));
   // The vibrato lowers the pitch first: 8362 Hz moved by up to 8/64 semitone
   // (the sine's 45 of 64 at an eighth of its period gives 5/64).
   EXPECT_EQ(DeviceTrack(builder, 9, [](const Mixer& m) { return int(m.channel_rate_hz(0)); }),
