@@ -3,14 +3,14 @@
 // instruments (envelopes with sustain and loop, key off with and without a
 // volume envelope, fade-out, instrument bytes without notes, panning
 // envelopes, automatic vibrato). The expected values were worked out by hand
-// and agree with libopenmpt's and libxmp's output for the same files.
+// and agree with libopenmpt's and libxmp's output for the same songs saved
+// as files.
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "music/envelope.h"
-#include "music/mod_builder.h"
-#include "music/xm_builder.h"
+#include "music/instrument_song.h"
 
 namespace {
 
@@ -92,83 +92,73 @@ TEST(Envelopes, ValuesFollowSustainAndLoopUnderBothRules) {
   }
 }
 
-// Plays the module and reads channel 0 of the device after each tick,
-// starting with the first row's tick.
-std::vector<int> DeviceTrack(const XmBuilder& builder, int ticks, int (*read)(const Mixer&)) {
-  Playing playing(builder.Build());
-  std::vector<int> values;
-  if (playing.state == nullptr) return values;
-  for (int tick = 1; tick < builder.speed; ++tick) PlayerTickState(playing.state);  // lead-in
-  for (int tick = 0; tick < ticks; ++tick) {
-    EXPECT_EQ(PlayerTickState(playing.state), 0);
-    values.push_back(read(playing.mixer));
-  }
-  return values;
-}
+constexpr uint8_t kC4 = 0x40, kC5 = 0x50;
 
 TEST(ExtendedInstruments, VolumeEnvelopesKeyOffAndFadeOut) {
-  // Envelope 64, 32 at tick 4, 48 at 8, 0 at 12; speed 3 (a row is 3 ticks).
-  const XmEnvelope shape = {{{0, 64}, {4, 32}, {8, 48}, {12, 0}}, 1, 2, 0, 0};
+  // Envelope 64, 32 at tick 4, 48 at 8, 0 at 12; a row is 3 ticks; fade-out
+  // 1/16 a tick.
+  const ModuleEnvelope shape = MakeEnvelope({{0, 64}, {4, 32}, {8, 48}, {12, 0}}, 0, 2, 2, 1, 2);
+  constexpr uint8_t kOn = kEnvelopeOn, kSustain = kEnvelopeSustain, kLoop = kEnvelopeLoop;
   const struct {
     const char* what;
-    int flags, sustain, loop_start, loop_end;
-    std::vector<XmCell> cells;
+    uint8_t flags;
+    std::vector<SongCell> cells;
     std::vector<int> volumes;  // ticks 0..23
   } cases[] = {
       // clang-format off
       // Held at 48 (point 2) until the key off on row 6, then the envelope
-      // goes on to 0 while the fade-out (1/16 a tick) takes its share.
-      {"sustain, key off, fade", 1 | 2, 2, 0, 0, {{0, 0, 49, 1}, {6, 0, 97}},
+      // goes on to 0 while the fade-out takes its share.
+      {"sustain, key off, fade", kOn | kSustain, {{0, kC4, 0}, {6, kNoteKeyOff}},
        {64, 56, 48, 40, 32, 36, 40, 44, 48, 48, 48, 48,
         48, 48, 48, 48, 48, 48, 45, 32, 20, 9, 0, 0}},
       // Loop over points 1..2 (ticks 4..7), released on row 4: the loop
       // goes on, faded.
-      {"loop, key off", 1 | 4, 0, 1, 2, {{0, 0, 49, 1}, {4, 0, 97}},
+      {"loop, key off", kOn | kLoop, {{0, kC4, 0}, {4, kNoteKeyOff}},
        {64, 56, 48, 40, 32, 36, 40, 44, 32, 36, 40, 44,
         30, 32, 33, 33, 22, 23, 23, 22, 14, 14, 13, 11}},
       // Without a volume envelope a key off silences at once; an
       // instrument byte alone brings the volume back.
-      {"no envelope: key off cuts, instrument byte restores", 0, 0, 0, 0,
-       {{0, 0, 49, 1}, {2, 0, 97}, {4, 0, 0, 1}},
+      {"no envelope: key off cuts, instrument byte restores", 0,
+       {{0, kC4, 0}, {2, kNoteKeyOff}, {4, kNoteNone, 0}},
        {64, 64, 64, 64, 64, 64, 0, 0, 0, 0, 0, 0,
         64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64}},
       // An instrument byte restarts the envelope, a note without one does
       // not, tone portamento with one does.
-      {"instrument bytes restart the envelope", 1 | 2, 2, 0, 0,
-       {{0, 0, 49, 1}, {4, 0, 0, 1}, {5, 0, 61}, {7, 0, 0, 1, 0, 3, 4}},
+      {"instrument bytes restart the envelope", kOn | kSustain,
+       {{0, kC4, 0}, {4, kNoteNone, 0}, {5, kC5}, {7, kNoteNone, 0, kCommandTonePortamento, 4}},
        {64, 56, 48, 40, 32, 36, 40, 44, 48, 48, 48, 48,
         64, 56, 48, 40, 32, 36, 40, 44, 48, 64, 56, 48}},
       // clang-format on
   };
   for (const auto& c : cases) {
-    XmBuilder builder;
-    builder.instruments[0].volume = shape;
-    builder.instruments[0].volume.flags = c.flags;
-    builder.instruments[0].volume.sustain = c.sustain;
-    builder.instruments[0].volume.loop_start = c.loop_start;
-    builder.instruments[0].volume.loop_end = c.loop_end;
-    builder.instruments[0].fadeout = 0x800;
-    builder.cells = c.cells;
-    EXPECT_EQ(DeviceTrack(builder, 24, [](const Mixer& m) { return m.channel_volume(0); }),
-              c.volumes)
+    InstrumentSong song(kRulesExtended, c.cells);
+    song.instrument.volume_envelope = shape;
+    song.instrument.volume_envelope.flags = c.flags;
+    song.instrument.fadeout = 4096;
+    song.Play(0);
+    EXPECT_EQ(song.Track(24, [](const Mixer& m) { return m.channel_volume(0); }), c.volumes)
         << c.what;
   }
 }
 
 TEST(ExtendedInstruments, PanningEnvelopeAndAutomaticVibrato) {
-  XmBuilder builder;
-  XmInstrument& instrument = builder.instruments[0];
-  instrument.panning = {{{0, 0}, {4, 64}, {8, 32}}, 1, 0, 0, 0};
-  instrument.sample_panning = 192;  // three quarters right: room for a quarter each way
-  instrument.vibrato_depth = 8;  // 1/8 semitone
-  instrument.vibrato_rate = 32;  // a period of 8 ticks
-  builder.cells = {{0, 0, 49, 1}};
-  EXPECT_EQ(DeviceTrack(builder, 10, [](const Mixer& m) { return m.channel_panning(0); }),
-            (std::vector<int>{0, 16, 32, 48, 64, 56, 48, 40, 32, 32}));
-  // The vibrato lowers the pitch first: 8362 Hz moved by up to 8/64 semitone
-  // (the sine's 45 of 64 at an eighth of its period gives 5/64).
-  EXPECT_EQ(DeviceTrack(builder, 9, [](const Mixer& m) { return int(m.channel_rate_hz(0)); }),
-            (std::vector<int>{8362, 8324, 8302, 8324, 8362, 8400, 8423, 8400, 8362}));
+  InstrumentSong song(kRulesExtended, {{0, kC4, 0}});
+  song.instrument.panning_envelope =
+      MakeEnvelope({{0, -32}, {4, 32}, {8, 0}}, kEnvelopeOn, 0, 0, 0, 0);
+  song.sample.panning = 192;      // three quarters right: room for a quarter each way
+  song.sample.vibrato_depth = 8;  // 8/64 semitone
+  song.sample.vibrato_rate = 32;  // a period of 8 ticks
+  song.Play(0);
+  std::vector<int> rates;
+  EXPECT_EQ(song.Track(9,
+                       [&rates](const Mixer& m) {
+                         rates.push_back(static_cast<int>(m.channel_rate_hz(0)));
+                         return m.channel_panning(0);
+                       }),
+            (std::vector<int>{0, 16, 32, 48, 64, 56, 48, 40, 32}));
+  // The vibrato lowers the pitch first: 8362 Hz moved by up to 8/64
+  // semitone (the sine's 45 of 64 at an eighth of its period gives 5/64).
+  EXPECT_EQ(rates, (std::vector<int>{8362, 8324, 8302, 8324, 8362, 8400, 8423, 8400, 8362}));
 }
 
 }  // namespace

@@ -191,7 +191,7 @@ std::vector<uint8_t> TinyXm(uint16_t version = 0x0104,
   envelopes[4] = 10;  // volume point 1: tick 10 ...
   envelopes[6] = 32;  // ... value 32
   out.insert(out.end(), envelopes.begin(), envelopes.end());
-  out.insert(out.end(), {2, 0, 1, 0, 1, 0, 0, 0, 1 | 2, 0, 0, 0, 0, 0});  // points, flags
+  out.insert(out.end(), {2, 1, 1, 0, 1, 0, 0, 0, 1 | 2, 0, 0, 0, 0, 0});  // points, flags
   put(0x400, 2);                                                          // fade-out
   out.resize(instrument_at + 263, 0);
   // Sample headers: 8 bytes 8-bit, no loop; 4 frames 16-bit ping-pong 1..3.
@@ -221,13 +221,14 @@ TEST(XmReader, HeaderPatternsInstrumentsAndSamples) {
                                   0xE1, kNoteKeyOff, kInstrumentNone, 32,     // key off
                                   kCommandGlobalVolume, 0x30, 0,              // G30
                                   0x21, 0x50, kInstrumentNone, 0}));          // C-5
-  // The instrument: samples, note map, fade-out, volume envelope.
+  // The instrument: samples, note map, fade-out (of 65536), volume envelope,
+  // panning envelope (around 0).
   const ModuleInstrument& lead = *m.instruments[0];
   const ModuleEnvelope& envelope = lead.volume_envelope;
   EXPECT_EQ(std::vector<int>({lead.sample_count, lead.note_samples[59], lead.note_samples[60],
                               lead.fadeout, envelope.point_count, envelope.flags, envelope.ticks[1],
-                              envelope.values[1]}),
-            std::vector<int>({2, 0, 1, 0x800, 2, kEnvelopeOn | kEnvelopeSustain, 10, 32}));
+                              envelope.values[1], lead.panning_envelope.values[0]}),
+            std::vector<int>({2, 0, 1, 0x800, 2, kEnvelopeOn | kEnvelopeSustain, 10, 32, -32}));
   const ModuleSample& low = *m.samples[0];
   const ModuleSample& high = *m.samples[1];
   ASSERT_TRUE(low.data != nullptr && high.data == nullptr && high.data16 != nullptr);
