@@ -14,79 +14,40 @@
 
 namespace {
 
-ModuleEnvelope MakeEnvelope(std::vector<std::pair<int, int>> points, uint8_t flags,
-                            int sustain_start, int sustain_end, int loop_start, int loop_end) {
-  ModuleEnvelope envelope{};
-  envelope.flags = flags;
-  envelope.point_count = static_cast<uint8_t>(points.size());
-  for (size_t i = 0; i < points.size(); ++i) {
-    envelope.ticks[i] = static_cast<uint16_t>(points[i].first);
-    envelope.values[i] = static_cast<int8_t>(points[i].second);
-  }
-  envelope.sustain_start = static_cast<uint8_t>(sustain_start);
-  envelope.sustain_end = static_cast<uint8_t>(sustain_end);
-  envelope.loop_start = static_cast<uint8_t>(loop_start);
-  envelope.loop_end = static_cast<uint8_t>(loop_end);
-  return envelope;
-}
-
 TEST(Envelopes, ValuesFollowSustainAndLoopUnderBothRules) {
-  const std::vector<std::pair<int, int>> points = {{0, 0}, {2, 8}, {4, 16}, {6, 4}};
   constexpr uint8_t kOn = kEnvelopeOn, kSustain = kEnvelopeSustain, kLoop = kEnvelopeLoop;
   const struct {
     const char* what;
-    ModuleEnvelope envelope;
-    EnvelopeRules rules;
-    bool held;
-    std::vector<int> values;  // the whole units heard on ticks 0, 1, ...
+    uint8_t flags, sustain_start, sustain_end, loop_start, loop_end;
+    bool impulse, held;
+    std::vector<int> values;  // the whole units heard on ticks 0, 1, ... of
+                              // the points (0, 0), (2, 8), (4, 16), (6, 4)
   } cases[] = {
-      {"plain run, then the last point",
-       MakeEnvelope(points, kOn, 0, 0, 0, 0),
-       EnvelopeRules::kExtended,
-       true,
-       {0, 4, 8, 12, 16, 10, 4, 4, 4}},
+      // clang-format off
       {"held at a sustain point",
-       MakeEnvelope(points, kOn | kSustain, 2, 2, 0, 0),
-       EnvelopeRules::kExtended,
-       true,
-       {0, 4, 8, 12, 16, 16, 16}},
+       kOn | kSustain, 2, 2, 0, 0, false, true, {0, 4, 8, 12, 16, 16, 16}},
       {"a released sustain runs on",
-       MakeEnvelope(points, kOn | kSustain, 2, 2, 0, 0),
-       EnvelopeRules::kExtended,
-       false,
-       {0, 4, 8, 12, 16, 10, 4}},
+       kOn | kSustain, 2, 2, 0, 0, false, false, {0, 4, 8, 12, 16, 10, 4, 4}},
       {"extended loop: the end point is not heard",
-       MakeEnvelope(points, kOn | kLoop, 0, 0, 1, 2),
-       EnvelopeRules::kExtended,
-       true,
-       {0, 4, 8, 12, 8, 12, 8}},
+       kOn | kLoop, 0, 0, 1, 2, false, true, {0, 4, 8, 12, 8, 12, 8}},
       {"impulse loop plays its end point",
-       MakeEnvelope(points, kOn | kLoop, 0, 0, 1, 2),
-       EnvelopeRules::kImpulse,
-       true,
-       {0, 4, 8, 12, 16, 8, 12, 16, 8}},
+       kOn | kLoop, 0, 0, 1, 2, true, true, {0, 4, 8, 12, 16, 8, 12, 16, 8}},
       {"impulse sustain range while held",
-       MakeEnvelope(points, kOn | kSustain, 1, 3, 0, 0),
-       EnvelopeRules::kImpulse,
-       true,
-       {0, 4, 8, 12, 16, 10, 4, 8, 12}},
+       kOn | kSustain, 1, 3, 0, 0, true, true, {0, 4, 8, 12, 16, 10, 4, 8, 12}},
       {"extended loop ending on the released sustain point lets go",
-       MakeEnvelope(points, kOn | kSustain | kLoop, 2, 2, 1, 2),
-       EnvelopeRules::kExtended,
-       false,
-       {0, 4, 8, 12, 16, 10, 4}},
-      {"single-point loop holds",
-       MakeEnvelope(points, kOn | kLoop, 0, 0, 2, 2),
-       EnvelopeRules::kExtended,
-       false,
-       {0, 4, 8, 12, 16, 16, 16}},
+       kOn | kSustain | kLoop, 2, 2, 1, 2, false, false, {0, 4, 8, 12, 16, 10, 4}},
+      {"single-point loop holds", kOn | kLoop, 0, 0, 2, 2, false, false, {0, 4, 8, 12, 16, 16, 16}},
+      // clang-format on
   };
   for (const auto& c : cases) {
+    const ModuleEnvelope envelope = {c.flags,      4,          c.sustain_start, c.sustain_end,
+                                     c.loop_start, c.loop_end, {0, 2, 4, 6},    {0, 8, 16, 4}};
+    const EnvelopeRules rules = c.impulse ? EnvelopeRules::kImpulse : EnvelopeRules::kExtended;
     std::vector<int> heard;
     uint16_t position = 0;
     for (size_t tick = 0; tick < c.values.size(); ++tick) {
-      heard.push_back(EnvelopeValue(c.envelope, position) >> kEnvelopeValueBits);
-      position = EnvelopeNextPosition(c.envelope, position, c.held, c.rules);
+      heard.push_back(EnvelopeValue(envelope, position) >> kEnvelopeValueBits);
+      position = EnvelopeNextPosition(envelope, position, c.held, rules);
     }
     EXPECT_EQ(heard, c.values) << c.what;
   }
@@ -97,7 +58,7 @@ constexpr uint8_t kC4 = 0x40, kC5 = 0x50;
 TEST(ExtendedInstruments, VolumeEnvelopesKeyOffAndFadeOut) {
   // Envelope 64, 32 at tick 4, 48 at 8, 0 at 12; a row is 3 ticks; fade-out
   // 1/16 a tick.
-  const ModuleEnvelope shape = MakeEnvelope({{0, 64}, {4, 32}, {8, 48}, {12, 0}}, 0, 2, 2, 1, 2);
+  const ModuleEnvelope shape = {0, 4, 2, 2, 1, 2, {0, 4, 8, 12}, {64, 32, 48, 0}};
   constexpr uint8_t kOn = kEnvelopeOn, kSustain = kEnvelopeSustain, kLoop = kEnvelopeLoop;
   const struct {
     const char* what;
@@ -143,8 +104,7 @@ TEST(ExtendedInstruments, VolumeEnvelopesKeyOffAndFadeOut) {
 
 TEST(ExtendedInstruments, PanningEnvelopeAndAutomaticVibrato) {
   InstrumentSong song(kRulesExtended, {{0, kC4, 0}});
-  song.instrument.panning_envelope =
-      MakeEnvelope({{0, -32}, {4, 32}, {8, 0}}, kEnvelopeOn, 0, 0, 0, 0);
+  song.instrument.panning_envelope = {kEnvelopeOn, 3, 0, 0, 0, 0, {0, 4, 8}, {-32, 32, 0}};
   song.sample.panning = 192;      // three quarters right: room for a quarter each way
   song.sample.vibrato_depth = 8;  // 8/64 semitone
   song.sample.vibrato_rate = 32;  // a period of 8 ticks
