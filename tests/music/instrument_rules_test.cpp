@@ -20,16 +20,14 @@ TEST(Envelopes, ValuesFollowSustainAndLoopUnderBothRules) {
     const char* what;
     uint8_t flags, sustain_start, sustain_end, loop_start, loop_end;
     bool impulse, held;
-    std::vector<int> values;  // the whole units heard on ticks 0, 1, ... of
-                              // the points (0, 0), (2, 8), (4, 16), (6, 4)
+    // The whole units heard on ticks 0, 1, ... of the points (0, 0), (2, 8),
+    // (4, 16), (6, 4); the extended rules' sustain point and loop are also
+    // played through the player below.
+    std::vector<int> values;
   } cases[] = {
       // clang-format off
-      {"held at a sustain point",
-       kOn | kSustain, 2, 2, 0, 0, false, true, {0, 4, 8, 12, 16, 16, 16}},
       {"a released sustain runs on",
        kOn | kSustain, 2, 2, 0, 0, false, false, {0, 4, 8, 12, 16, 10, 4, 4}},
-      {"extended loop: the end point is not heard",
-       kOn | kLoop, 0, 0, 1, 2, false, true, {0, 4, 8, 12, 8, 12, 8}},
       {"impulse loop plays its end point",
        kOn | kLoop, 0, 0, 1, 2, true, true, {0, 4, 8, 12, 16, 8, 12, 16, 8}},
       {"impulse sustain range while held",
