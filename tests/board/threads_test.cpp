@@ -1,13 +1,15 @@
 // Drawing on worker threads: every scene gives the same pixels and depths
 // with 1, 2, 3 and 8 threads on every pixel path, including scenes that
-// change state, clip window and texture memory between triangles; workers
-// that cannot start leave fewer threads, never a hang.
+// change state, clip window and texture memory between triangles; frames
+// handed over at the swap reach the sink whole and in order; workers that
+// cannot start leave fewer threads, never a hang.
 #include <atomic>
 #include <cstdint>
 #include <random>
 #include <vector>
 
 #include "board/board_threads.h"
+#include "board/frame_sink.h"
 #include "board_fixture.h"
 #include "checkerboard_scene.h"
 
@@ -185,6 +187,80 @@ TEST_F(ThreadsTest, ALongStreamIsDrawnWholeBeforeTheThreadCountChanges) {
   Submit(LongStream, PixelPath::kFastest);
   EXPECT_EQ(BoardSetThreads(2), 2);
   EXPECT_EQ(Differences(Read(), one), 0);
+}
+
+// Keeps every frame shown at the retrace.
+void KeepFrame(void* context, const CountingFrameSink& sink, int interval) {
+  if (interval < 1) return;
+  const size_t pixels = static_cast<size_t>(sink.width()) * sink.height();
+  static_cast<std::vector<std::vector<uint16_t>>*>(context)->emplace_back(
+      sink.last_frame(), sink.last_frame() + pixels);
+}
+
+// What a sink that takes frames late is shown of three frames swapped one
+// after the other, then what locks read of a fourth: the texels the first
+// frame was drawn with are replaced right after its swap, and the locks
+// come with the third frame still unshown.
+std::vector<std::vector<uint16_t>> ShowFrames() {
+  CountingFrameSink sink;
+  sink.Open(BoardTest::kWidth, BoardTest::kHeight);
+  sink.SetLateFrames(true);
+  std::vector<std::vector<uint16_t>> shown;
+  sink.SetHook(KeepFrame, &shown);
+  BoardSetFrameSink(&sink);
+  const auto submit = [](Scene scene) {
+    RenderState() = BoardRenderState{};
+    grClipWindow(0, 0, BoardTest::kWidth, BoardTest::kHeight);
+    grBufferClear(0x102030, 0, 0xFFFF);
+    scene();
+  };
+  submit(MixedTriangles);
+  grBufferSwap(1);
+  DownloadMipChain(5, kChainAddresses[0]);
+  DownloadMipChain(6, kChainAddresses[1]);
+  submit(IntersectingQuads);
+  grBufferSwap(1);
+  submit(MixedTriangles);
+  grBufferSwap(1);
+  submit(IntersectingQuads);
+  GrLfbInfo_t info;
+  info.size = sizeof info;
+  for (GrBuffer_t buffer : {GR_BUFFER_BACKBUFFER, GR_BUFFER_FRONTBUFFER}) {
+    EXPECT_TRUE(
+        grLfbLock(GR_LFB_READ_ONLY, buffer, GR_LFBWRITEMODE_565, GR_ORIGIN_ANY, FXFALSE, &info));
+    const auto* pixels = static_cast<const uint16_t*>(info.lfbPtr);
+    auto& read = shown.emplace_back();
+    for (int y = 0; y < BoardTest::kHeight; ++y) {
+      read.insert(read.end(), pixels + y * kBoardStridePixels,
+                  pixels + y * kBoardStridePixels + BoardTest::kWidth);
+    }
+    grLfbUnlock(GR_LFB_READ_ONLY, buffer);
+  }
+  BoardSetFrameSink(nullptr);
+  return shown;
+}
+
+TEST_F(ThreadsTest, FramesHandedOverAtTheSwapAreShownWholeAndInOrder) {
+  BoardSetThreads(1);
+  const std::vector<std::vector<uint16_t>> one = ShowFrames();
+  ASSERT_EQ(one.size(), 5u);  // three frames shown, two buffers read
+  for (int threads : {2, 3}) {
+    EXPECT_EQ(BoardSetThreads(threads), threads);
+    EXPECT_TRUE(ShowFrames() == one) << threads << " threads";
+  }
+}
+
+TEST_F(ThreadsTest, ClosingTheScreenMidFrameShowsTheFrameHandedOver) {
+  CountingFrameSink sink;
+  sink.SetLateFrames(true);
+  BoardSetFrameSink(&sink);
+  ASSERT_EQ(BoardSetThreads(2), 2);
+  Submit(MixedTriangles, PixelPath::kFastest);
+  grBufferSwap(1);
+  Submit(LongStream, PixelPath::kFastest);  // no swap: closed part-way
+  grGlideShutdown();
+  EXPECT_EQ(sink.retrace_frames(), 1);
+  EXPECT_EQ(BoardSetThreads(1), 1);
 }
 
 // Starts the first starts_left threads, then fails.
