@@ -60,14 +60,16 @@ void DownloadMipChain(uint32_t seed, FxU32 address) {
 // window and the texture bound changed between them, a clear part-way
 // through and a texture replaced (workers must draw each triangle with what
 // was current when it was submitted).
-void ChangingState(int triangles, int change_every) {
-  std::mt19937 random(11);
+void ChangingState(int triangles, int change_every, uint32_t seed = 11, bool download = true) {
+  std::mt19937 random(seed);
   const auto uniform = [&](float low, float high) {
     return std::uniform_real_distribution<float>(low, high)(random);
   };
   const auto pick = [&](int count) { return static_cast<int>(random() % count); };
-  DownloadMipChain(1, kChainAddresses[1]);
-  DownloadMipChain(2, kChainAddresses[0]);
+  if (download) {
+    DownloadMipChain(1, kChainAddresses[1]);
+    DownloadMipChain(2, kChainAddresses[0]);
+  }
   for (int i = 0; i < triangles; ++i) {
     if (i % change_every == change_every / 2) {  // on its own, as renderers do
       GrTexInfo info = MipChain();
@@ -95,7 +97,7 @@ void ChangingState(int triangles, int change_every) {
       grClipWindow(x, y, x + 80 + pick(200), y + 60 + pick(200));
     }
     if (i == triangles / 2) grBufferClear(random(), 0, static_cast<FxU16>(random()));
-    if (i == 3 * triangles / 4) DownloadMipChain(3, kChainAddresses[1]);
+    if (i == 3 * triangles / 4 && download) DownloadMipChain(3, kChainAddresses[1]);
     const float size = pick(4) == 0 ? 200.0f : 12.0f;
     const float x = uniform(-20, 340), y = uniform(-20, 260);
     GrVertex v[3];
@@ -117,6 +119,13 @@ void MixedTriangles() {
 // every other triangle.
 void LongStream() {
   ChangingState(12000, 2);
+}
+// Frames that leave texture memory alone, so nothing waits between them.
+void BusyFrameA() {
+  ChangingState(3000, 40, 21, false);
+}
+void BusyFrameB() {
+  ChangingState(3000, 40, 22, false);
 }
 
 struct Frame {
@@ -197,10 +206,11 @@ void KeepFrame(void* context, const CountingFrameSink& sink, int interval) {
       sink.last_frame(), sink.last_frame() + pixels);
 }
 
-// What a sink that takes frames late is shown of three frames swapped one
-// after the other, then what locks read of a fourth: the texels the first
-// frame was drawn with are replaced right after its swap, and the locks
-// come with the third frame still unshown.
+// What a sink that takes frames late is shown of four frames swapped one
+// after the other, then what locks read of a fifth: the texels the first
+// frame was drawn with are replaced right after its swap, the next three
+// follow one another with nothing in between that waits, and the locks
+// come with the fourth still unshown.
 std::vector<std::vector<uint16_t>> ShowFrames() {
   CountingFrameSink sink;
   sink.Open(BoardTest::kWidth, BoardTest::kHeight);
@@ -218,10 +228,10 @@ std::vector<std::vector<uint16_t>> ShowFrames() {
   grBufferSwap(1);
   DownloadMipChain(5, kChainAddresses[0]);
   DownloadMipChain(6, kChainAddresses[1]);
-  submit(IntersectingQuads);
-  grBufferSwap(1);
-  submit(MixedTriangles);
-  grBufferSwap(1);
+  for (Scene scene : {BusyFrameA, BusyFrameB, BusyFrameA}) {
+    submit(scene);
+    grBufferSwap(1);
+  }
   submit(IntersectingQuads);
   GrLfbInfo_t info;
   info.size = sizeof info;
@@ -243,7 +253,7 @@ std::vector<std::vector<uint16_t>> ShowFrames() {
 TEST_F(ThreadsTest, FramesHandedOverAtTheSwapAreShownWholeAndInOrder) {
   BoardSetThreads(1);
   const std::vector<std::vector<uint16_t>> one = ShowFrames();
-  ASSERT_EQ(one.size(), 5u);  // three frames shown, two buffers read
+  ASSERT_EQ(one.size(), 6u);  // four frames shown, two buffers read
   for (int threads : {2, 3}) {
     EXPECT_EQ(BoardSetThreads(threads), threads);
     EXPECT_TRUE(ShowFrames() == one) << threads << " threads";
