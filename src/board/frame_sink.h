@@ -26,7 +26,8 @@ class FrameSink {
 };
 
 // Null selects the picture window. The sink is not owned; it must outlive
-// the open screen.
+// the open screen. A frame still on its way to the sink in use reaches it
+// first.
 void BoardSetFrameSink(FrameSink* sink);
 FrameSink* BoardFrameSink();
 

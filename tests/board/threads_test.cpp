@@ -260,16 +260,21 @@ TEST_F(ThreadsTest, FramesHandedOverAtTheSwapAreShownWholeAndInOrder) {
   }
 }
 
-TEST_F(ThreadsTest, ClosingTheScreenMidFrameShowsTheFrameHandedOver) {
-  CountingFrameSink sink;
-  sink.SetLateFrames(true);
-  BoardSetFrameSink(&sink);
+TEST_F(ThreadsTest, AFrameHandedOverReachesItsSinkBeforeTheSinkChangesOrTheScreenCloses) {
+  CountingFrameSink first, second;
+  first.SetLateFrames(true);
+  second.SetLateFrames(true);
+  BoardSetFrameSink(&first);
   ASSERT_EQ(BoardSetThreads(2), 2);
+  Submit(MixedTriangles, PixelPath::kFastest);
+  grBufferSwap(1);
+  BoardSetFrameSink(&second);
+  EXPECT_EQ(first.retrace_frames(), 1);
   Submit(MixedTriangles, PixelPath::kFastest);
   grBufferSwap(1);
   Submit(LongStream, PixelPath::kFastest);  // no swap: closed part-way
   grGlideShutdown();
-  EXPECT_EQ(sink.retrace_frames(), 1);
+  EXPECT_EQ(second.retrace_frames(), 1);
   EXPECT_EQ(BoardSetThreads(1), 1);
 }
 
