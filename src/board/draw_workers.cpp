@@ -2,20 +2,30 @@
 // change of state or buffers, a triangle, a clear) to a stream and hands
 // them over a few dozen at a time; every worker reads the whole stream in
 // order and draws the rows of its own share, so no two workers write the
-// same pixel and none has to wait for another. Waiting happens only where
-// the submitting thread needs the pixels: BoardFinish, which the swap, the
-// frame-buffer locks and texture downloads call.
+// same pixel and none has to wait for another.
+//
+// The stream is cut into frames at the swaps, and frames alternate between
+// two slots of command chunks: while the workers draw frame k from one, the
+// submitting thread evaluates and records frame k + 1 into the other. The
+// swap of frame k + 1 waits until frame k is drawn, shows it (when the sink
+// takes frames late) and gives its slot to frame k + 2, so the caller is at
+// most one frame ahead. Waiting for everything happens only where the
+// submitting thread needs the pixels: BoardFinish, which the frame-buffer
+// locks, texture downloads and a swap to a sink that needs each frame at
+// once call.
 #include "board/draw_workers.h"
 
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <vector>
 
 #include "board/board_threads.h"
+#include "board/frame_sink.h"
 #include "board/texture_memory.h"
 
 namespace {
@@ -23,10 +33,11 @@ namespace {
 constexpr size_t kChunkCommands = 256;
 // Commands handed to the workers at a time: one lock and wake-up each.
 constexpr size_t kPublishEvery = 64;
-// A stream this long is drawn before more is taken, bounding its memory
+// A frame this long is drawn before more is taken, bounding its memory
 // when a program draws without ever swapping.
 constexpr size_t kMaxPendingCommands = 16384;
 constexpr std::size_t kWorkerStackBytes = 256 * 1024;
+constexpr size_t kNoFrame = std::numeric_limits<size_t>::max();
 
 // The state and buffers triangles are drawn with, by value: the submitting
 // thread changes its own freely while the workers draw.
@@ -52,6 +63,29 @@ struct CommandChunk {
   CommandChunk* next = nullptr;  // set before a command in it is handed over
 };
 
+// The commands and contexts of every other frame. The submitting thread
+// refills a slot only once every worker has left the frame it held.
+struct FrameSlot {
+  std::vector<std::unique_ptr<CommandChunk>> chunks;  // the submitting thread's
+  CommandChunk* head = nullptr;                       // fixed once the workers start
+  std::deque<DrawContext> contexts;                   // elements stay in place as it grows
+};
+
+// Where a frame ends in the stream, once its swap has come.
+struct FrameEnd {
+  size_t frame = kNoFrame;
+  size_t end = 0;
+};
+
+// A frame handed over at a swap, shown once it is drawn.
+struct LateFrame {
+  FrameSink* sink = nullptr;  // null: none waiting
+  const uint16_t* pixels = nullptr;
+  int width = 0;
+  int height = 0;
+  int interval = 0;
+};
+
 class DrawWorkers;
 
 struct Worker {
@@ -63,7 +97,8 @@ struct Worker {
   CommandChunk* chunk = nullptr;
   size_t offset = 0;
   size_t read = 0;
-  size_t done = 0;  // commands drawn; guarded by the mutex
+  size_t done = 0;   // commands drawn; guarded by the mutex
+  size_t frame = 0;  // the frame it reads; guarded by the mutex
   DrawerChoice drawer;
   DrawTarget target;
 };
@@ -85,14 +120,17 @@ class DrawWorkers {
     Stop();
     threads = std::clamp(threads, 1, kBoardMaxThreads);
     if (threads < 2) return 1;
-    if (chunks_.empty()) chunks_.push_back(std::make_unique_for_overwrite<CommandChunk>());
-    write_chunk_ = chunks_.front().get();
-    write_offset_ = 0;
+    for (FrameSlot& slot : slots_) {
+      if (slot.chunks.empty()) {
+        slot.head = slot.chunks.emplace_back(std::make_unique_for_overwrite<CommandChunk>()).get();
+      }
+    }
+    ResetStream();
     for (int i = 0; i < threads; ++i) {
       Worker* worker = workers_.emplace_back(std::make_unique<Worker>()).get();
       worker->owner = this;
       worker->index = i;
-      worker->chunk = chunks_.front().get();
+      worker->chunk = slots_[0].head;
       const bool started = starter ? starter(&worker->thread, &Entry, worker)
                                    : worker->thread.Start(&Entry, worker, kWorkerStackBytes);
       if (!started) {
@@ -143,26 +181,50 @@ class DrawWorkers {
     Appended();
   }
 
-  // Hands over everything and waits until it is drawn; the stream then
-  // starts over.
+  // Ends the frame being recorded and hands it over without waiting for
+  // its pixels: the frame before it is drawn first (its slot takes the next
+  // frame) and shown, and this one is shown the same way one swap later.
+  void Swap(const LateFrame& frame) {
+    const size_t ending = write_frame_;
+    {
+      std::unique_lock lock(mutex_);
+      frame_ends_[ending % 2] = {ending, written_};
+      published_ = written_;
+      work_ready_.notify_all();
+      if (ending > 0) {
+        work_done_.wait(lock, [&] {
+          return std::all_of(workers_.begin(), workers_.end(),
+                             [&](const auto& worker) { return worker->frame >= ending; });
+        });
+      }
+    }
+    handed_over_ = written_;
+    ShowLateFrame();
+    late_ = frame;
+    write_frame_ = ending + 1;
+    FrameSlot& slot = slots_[write_frame_ % 2];
+    slot.contexts.clear();
+    write_chunk_ = slot.head;
+    write_offset_ = 0;
+    frame_begin_ = written_;
+    last_context_ = nullptr;  // each frame states its own, in its own slot
+  }
+
+  // Hands over everything and waits until it is drawn; a frame handed over
+  // at a swap is shown, and the stream starts over.
   void Finish() {
     if (workers_.empty()) return;
-    std::unique_lock lock(mutex_);
-    published_ = written_;
-    work_ready_.notify_all();
-    work_done_.wait(lock, [&] {
-      return std::all_of(workers_.begin(), workers_.end(),
-                         [&](const auto& worker) { return worker->done == published_; });
-    });
-    published_ = written_ = handed_over_ = 0;
-    for (const auto& worker : workers_) {
-      worker->chunk = chunks_.front().get();
-      worker->offset = worker->read = worker->done = 0;
+    {
+      std::unique_lock lock(mutex_);
+      published_ = written_;
+      work_ready_.notify_all();
+      work_done_.wait(lock, [&] {
+        return std::all_of(workers_.begin(), workers_.end(),
+                           [&](const auto& worker) { return worker->done == published_; });
+      });
+      ResetStream();
     }
-    write_chunk_ = chunks_.front().get();
-    write_offset_ = 0;
-    contexts_.clear();
-    last_context_ = nullptr;
+    ShowLateFrame();
   }
 
  private:
@@ -171,14 +233,30 @@ class DrawWorkers {
     worker->owner->Run(worker);
   }
 
+  // Whether the worker has drawn the whole of its frame and the frame's
+  // swap has come. Called with the mutex held.
+  bool FrameDrawn(const Worker& worker) const {
+    const FrameEnd& end = frame_ends_[worker.frame % 2];
+    return end.frame == worker.frame && end.end == worker.read;
+  }
+
   void Run(Worker* worker) {
     std::unique_lock lock(mutex_);
     for (;;) {
+      while (FrameDrawn(*worker)) {
+        ++worker->frame;
+        worker->chunk = slots_[worker->frame % 2].head;
+        worker->offset = 0;
+      }
       worker->done = worker->read;
       work_done_.notify_all();
-      work_ready_.wait(lock, [&] { return stop_ || published_ > worker->read; });
+      work_ready_.wait(lock,
+                       [&] { return stop_ || published_ > worker->read || FrameDrawn(*worker); });
       if (stop_) return;
-      const size_t available = published_;
+      if (FrameDrawn(*worker)) continue;
+      const FrameEnd& end = frame_ends_[worker->frame % 2];
+      const size_t available =
+          end.frame == worker->frame ? std::min(published_, end.end) : published_;
       const RowShare share{worker->index, count_};
       lock.unlock();
       while (worker->read < available) Execute(worker, share);
@@ -208,8 +286,36 @@ class DrawWorkers {
     }
   }
 
-  // Ends the workers without drawing what is pending.
+  // The stream back at its start, both slots empty; only while every
+  // worker waits (or none runs), with the mutex held or no worker started.
+  void ResetStream() {
+    published_ = written_ = handed_over_ = frame_begin_ = 0;
+    write_frame_ = 0;
+    frame_ends_[0] = frame_ends_[1] = FrameEnd{};
+    for (const auto& worker : workers_) {
+      worker->chunk = slots_[0].head;
+      worker->offset = worker->read = worker->done = worker->frame = 0;
+    }
+    write_chunk_ = slots_[0].head;
+    write_offset_ = 0;
+    for (FrameSlot& slot : slots_) slot.contexts.clear();
+    last_context_ = nullptr;
+  }
+
+  // Shows the frame handed over at the last swap; it is drawn by now.
+  void ShowLateFrame() {
+    const LateFrame frame = late_;
+    late_ = LateFrame{};
+    if (frame.sink) {
+      frame.sink->Present(frame.pixels, frame.width, frame.height, kBoardStridePixels,
+                          frame.interval);
+    }
+  }
+
+  // Ends the workers without drawing what is pending; a frame not yet
+  // shown is dropped (its sink may be gone at exit).
   void Join() {
+    late_ = LateFrame{};
     if (workers_.empty()) return;
     {
       const std::lock_guard lock(mutex_);
@@ -221,7 +327,7 @@ class DrawWorkers {
     Board().threads = 1;
     const std::lock_guard lock(mutex_);
     stop_ = false;
-    published_ = written_ = handed_over_ = 0;
+    ResetStream();
     count_ = 0;
   }
 
@@ -235,7 +341,7 @@ class DrawWorkers {
         std::memcmp(&last_context_->state, target.state, kStateBytesThatDecide) == 0) {
       return;
     }
-    DrawContext& context = contexts_.emplace_back();
+    DrawContext& context = slots_[write_frame_ % 2].contexts.emplace_back();
     std::memcpy(&context.state, target.state, sizeof(BoardRenderState));
     context.colour = target.colour;
     context.depth = target.depth;
@@ -251,7 +357,9 @@ class DrawWorkers {
     if (write_offset_ == kChunkCommands) {
       if (!write_chunk_->next) {
         write_chunk_->next =
-            chunks_.emplace_back(std::make_unique_for_overwrite<CommandChunk>()).get();
+            slots_[write_frame_ % 2]
+                .chunks.emplace_back(std::make_unique_for_overwrite<CommandChunk>())
+                .get();
       }
       write_chunk_ = write_chunk_->next;
       write_offset_ = 0;
@@ -259,9 +367,9 @@ class DrawWorkers {
     return write_chunk_->commands[write_offset_++];
   }
 
-  // Room for a context and a command: a stream at its limit is drawn first.
+  // Room for a context and a command: a frame at its limit is drawn first.
   void MakeRoom() {
-    if (written_ + 2 > kMaxPendingCommands) Finish();
+    if (written_ - frame_begin_ + 2 > kMaxPendingCommands) Finish();
   }
 
   void Appended() {
@@ -282,16 +390,19 @@ class DrawWorkers {
   std::condition_variable work_done_;
   // Guarded by the mutex.
   size_t published_ = 0;
+  FrameEnd frame_ends_[2];  // of the frames in the slots, by frame number % 2
   int32_t count_ = 0;
   bool stop_ = false;
   // The submitting thread's own.
   size_t written_ = 0;
   size_t handed_over_ = 0;
-  std::vector<std::unique_ptr<CommandChunk>> chunks_;
+  size_t frame_begin_ = 0;  // where the frame being recorded starts
+  size_t write_frame_ = 0;  // its number since the stream started over
+  FrameSlot slots_[2];
   CommandChunk* write_chunk_ = nullptr;
   size_t write_offset_ = 0;
-  std::deque<DrawContext> contexts_;  // elements stay in place as it grows
   const DrawContext* last_context_ = nullptr;
+  LateFrame late_;
   std::vector<std::unique_ptr<Worker>> workers_;
 };
 
@@ -330,4 +441,8 @@ int BoardThreads() {
 
 void BoardFinish() {
   Workers().Finish();
+}
+
+void SwapForWorkers(FrameSink* sink, const uint16_t* pixels, int width, int height, int interval) {
+  Workers().Swap(LateFrame{sink, pixels, width, height, interval});
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "board/frame_sink.h"
 #include "board/triangle_draw.h"
 
 // True while worker threads draw: calls are then recorded, not drawn.
@@ -20,3 +21,8 @@ DrawTarget CurrentDrawTarget();
 TriangleInput* ReserveTriangleForWorkers(const DrawTarget& target);
 void CommitTriangleForWorkers();
 void RecordClearForWorkers(const DrawTarget& target, uint16_t colour, uint16_t depth);
+
+// Ends the frame at a swap without waiting for its pixels, for a sink that
+// takes frames late: the frame before it is drawn and shown first, and this
+// one reaches sink->Present at the next swap or BoardFinish.
+void SwapForWorkers(FrameSink* sink, const uint16_t* pixels, int width, int height, int interval);

@@ -3,8 +3,12 @@
 #include <cstring>
 
 #include "board/board_state.h"
+#include "board/board_threads.h"
 
+// A frame handed over at a swap goes to the sink it was swapped for, which
+// may be gone once another takes its place.
 void BoardSetFrameSink(FrameSink* sink) {
+  if (Board().threads > 1) BoardFinish();
   Board().sink = sink;
 }
 FrameSink* BoardFrameSink() {

@@ -16,10 +16,18 @@ class FrameSink {
                        int interval) = 0;
   // The screen closes (grGlideShutdown).
   virtual void Close() = 0;
+  // Whether Present may come after the swap has returned. When it may, a
+  // board drawing on worker threads hands the frame over at the swap and
+  // lets the caller go on with the next one while the workers draw it; the
+  // frame then reaches Present, on the calling thread and in swap order, at
+  // the next swap, lock or BoardFinish. A sink whose Present moves the demo
+  // on (a virtual clock) must see each frame before the next one starts.
+  virtual bool AcceptsLateFrames() const { return false; }
 };
 
 // Null selects the picture window. The sink is not owned; it must outlive
-// the open screen.
+// the open screen. A frame still on its way to the sink in use reaches it
+// first.
 void BoardSetFrameSink(FrameSink* sink);
 FrameSink* BoardFrameSink();
 
@@ -32,6 +40,9 @@ class CountingFrameSink : public FrameSink {
   void Present(const uint16_t* pixels, int width, int height, int stride_pixels,
                int interval) override;
   void Close() override { open_ = false; }
+  bool AcceptsLateFrames() const override { return late_frames_; }
+  // Off by default: the hook and the counts then follow every swap at once.
+  void SetLateFrames(bool late) { late_frames_ = late; }
   void SetHook(FrameHook hook, void* context) {
     hook_ = hook;
     hook_context_ = context;
@@ -52,6 +63,7 @@ class CountingFrameSink : public FrameSink {
   int height_ = 0;
   long frames_ = 0;
   long retrace_frames_ = 0;
+  bool late_frames_ = false;
   FrameHook hook_ = nullptr;
   void* hook_context_ = nullptr;
   std::vector<uint16_t> last_;

@@ -137,8 +137,12 @@ void grBufferSwap(int interval) {
   BoardRecord("grBufferSwap", interval);
   BoardState& b = Board();
   if (!b.open) return;
-  BoardFinish();
-  b.sink->Present(b.colour[b.back].data(), b.width, b.height, kBoardStridePixels, interval);
+  if (DrawWorkersRunning() && b.sink->AcceptsLateFrames()) {
+    SwapForWorkers(b.sink, b.colour[b.back].data(), b.width, b.height, interval);
+  } else {
+    BoardFinish();
+    b.sink->Present(b.colour[b.back].data(), b.width, b.height, kBoardStridePixels, interval);
+  }
   b.back ^= 1;
 }
 

@@ -1,13 +1,15 @@
 // Drawing on worker threads: every scene gives the same pixels and depths
 // with 1, 2, 3 and 8 threads on every pixel path, including scenes that
-// change state, clip window and texture memory between triangles; workers
-// that cannot start leave fewer threads, never a hang.
+// change state, clip window and texture memory between triangles; frames
+// handed over at the swap reach the sink whole and in order; workers that
+// cannot start leave fewer threads, never a hang.
 #include <atomic>
 #include <cstdint>
 #include <random>
 #include <vector>
 
 #include "board/board_threads.h"
+#include "board/frame_sink.h"
 #include "board_fixture.h"
 #include "checkerboard_scene.h"
 
@@ -58,14 +60,16 @@ void DownloadMipChain(uint32_t seed, FxU32 address) {
 // window and the texture bound changed between them, a clear part-way
 // through and a texture replaced (workers must draw each triangle with what
 // was current when it was submitted).
-void ChangingState(int triangles, int change_every) {
-  std::mt19937 random(11);
+void ChangingState(int triangles, int change_every, uint32_t seed = 11, bool download = true) {
+  std::mt19937 random(seed);
   const auto uniform = [&](float low, float high) {
     return std::uniform_real_distribution<float>(low, high)(random);
   };
   const auto pick = [&](int count) { return static_cast<int>(random() % count); };
-  DownloadMipChain(1, kChainAddresses[1]);
-  DownloadMipChain(2, kChainAddresses[0]);
+  if (download) {
+    DownloadMipChain(1, kChainAddresses[1]);
+    DownloadMipChain(2, kChainAddresses[0]);
+  }
   for (int i = 0; i < triangles; ++i) {
     if (i % change_every == change_every / 2) {  // on its own, as renderers do
       GrTexInfo info = MipChain();
@@ -93,7 +97,7 @@ void ChangingState(int triangles, int change_every) {
       grClipWindow(x, y, x + 80 + pick(200), y + 60 + pick(200));
     }
     if (i == triangles / 2) grBufferClear(random(), 0, static_cast<FxU16>(random()));
-    if (i == 3 * triangles / 4) DownloadMipChain(3, kChainAddresses[1]);
+    if (i == 3 * triangles / 4 && download) DownloadMipChain(3, kChainAddresses[1]);
     const float size = pick(4) == 0 ? 200.0f : 12.0f;
     const float x = uniform(-20, 340), y = uniform(-20, 260);
     GrVertex v[3];
@@ -115,6 +119,13 @@ void MixedTriangles() {
 // every other triangle.
 void LongStream() {
   ChangingState(12000, 2);
+}
+// Frames that leave texture memory alone, so nothing waits between them.
+void BusyFrameA() {
+  ChangingState(3000, 40, 21, false);
+}
+void BusyFrameB() {
+  ChangingState(3000, 40, 22, false);
 }
 
 struct Frame {
@@ -185,6 +196,86 @@ TEST_F(ThreadsTest, ALongStreamIsDrawnWholeBeforeTheThreadCountChanges) {
   Submit(LongStream, PixelPath::kFastest);
   EXPECT_EQ(BoardSetThreads(2), 2);
   EXPECT_EQ(Differences(Read(), one), 0);
+}
+
+// Keeps every frame shown at the retrace.
+void KeepFrame(void* context, const CountingFrameSink& sink, int interval) {
+  if (interval < 1) return;
+  const size_t pixels = static_cast<size_t>(sink.width()) * sink.height();
+  static_cast<std::vector<std::vector<uint16_t>>*>(context)->emplace_back(
+      sink.last_frame(), sink.last_frame() + pixels);
+}
+
+// What a sink that takes frames late is shown of four frames swapped one
+// after the other, then what locks read of a fifth: the texels the first
+// frame was drawn with are replaced right after its swap, the next three
+// follow one another with nothing in between that waits, and the locks
+// come with the fourth still unshown.
+std::vector<std::vector<uint16_t>> ShowFrames() {
+  CountingFrameSink sink;
+  sink.Open(BoardTest::kWidth, BoardTest::kHeight);
+  sink.SetLateFrames(true);
+  std::vector<std::vector<uint16_t>> shown;
+  sink.SetHook(KeepFrame, &shown);
+  BoardSetFrameSink(&sink);
+  const auto submit = [](Scene scene) {
+    RenderState() = BoardRenderState{};
+    grClipWindow(0, 0, BoardTest::kWidth, BoardTest::kHeight);
+    grBufferClear(0x102030, 0, 0xFFFF);
+    scene();
+  };
+  submit(MixedTriangles);
+  grBufferSwap(1);
+  DownloadMipChain(5, kChainAddresses[0]);
+  DownloadMipChain(6, kChainAddresses[1]);
+  for (Scene scene : {BusyFrameA, BusyFrameB, BusyFrameA}) {
+    submit(scene);
+    grBufferSwap(1);
+  }
+  submit(IntersectingQuads);
+  GrLfbInfo_t info;
+  info.size = sizeof info;
+  for (GrBuffer_t buffer : {GR_BUFFER_BACKBUFFER, GR_BUFFER_FRONTBUFFER}) {
+    EXPECT_TRUE(
+        grLfbLock(GR_LFB_READ_ONLY, buffer, GR_LFBWRITEMODE_565, GR_ORIGIN_ANY, FXFALSE, &info));
+    const auto* pixels = static_cast<const uint16_t*>(info.lfbPtr);
+    auto& read = shown.emplace_back();
+    for (int y = 0; y < BoardTest::kHeight; ++y) {
+      read.insert(read.end(), pixels + y * kBoardStridePixels,
+                  pixels + y * kBoardStridePixels + BoardTest::kWidth);
+    }
+    grLfbUnlock(GR_LFB_READ_ONLY, buffer);
+  }
+  BoardSetFrameSink(nullptr);
+  return shown;
+}
+
+TEST_F(ThreadsTest, FramesHandedOverAtTheSwapAreShownWholeAndInOrder) {
+  BoardSetThreads(1);
+  const std::vector<std::vector<uint16_t>> one = ShowFrames();
+  ASSERT_EQ(one.size(), 6u);  // four frames shown, two buffers read
+  for (int threads : {2, 3}) {
+    EXPECT_EQ(BoardSetThreads(threads), threads);
+    EXPECT_TRUE(ShowFrames() == one) << threads << " threads";
+  }
+}
+
+TEST_F(ThreadsTest, AFrameHandedOverReachesItsSinkBeforeTheSinkChangesOrTheScreenCloses) {
+  CountingFrameSink first, second;
+  first.SetLateFrames(true);
+  second.SetLateFrames(true);
+  BoardSetFrameSink(&first);
+  ASSERT_EQ(BoardSetThreads(2), 2);
+  Submit(MixedTriangles, PixelPath::kFastest);
+  grBufferSwap(1);
+  BoardSetFrameSink(&second);
+  EXPECT_EQ(first.retrace_frames(), 1);
+  Submit(MixedTriangles, PixelPath::kFastest);
+  grBufferSwap(1);
+  Submit(LongStream, PixelPath::kFastest);  // no swap: closed part-way
+  grGlideShutdown();
+  EXPECT_EQ(second.retrace_frames(), 1);
+  EXPECT_EQ(BoardSetThreads(1), 1);
 }
 
 // Starts the first starts_left threads, then fails.
