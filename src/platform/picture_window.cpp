@@ -58,6 +58,29 @@ int ChooseScale(int width, int height) {
   return scale;
 }
 
+// The initial size of a window for pictures of this size: as the options
+// ask, brought inside the display's usable area when it is larger.
+void InitialWindowSize(const PictureWindowOptions& options, int picture_width, int picture_height,
+                       int* width, int* height) {
+  if (options.width > 0) {
+    *width = options.width;
+    *height = options.height;
+  } else {
+    const int scale =
+        options.scale > 0 ? options.scale : ChooseScale(picture_width, picture_height);
+    *width = picture_width * scale;
+    *height = picture_height * scale;
+  }
+  SDL_Rect bounds;
+  if (SDL_GetDisplayUsableBounds(0, &bounds) != 0 || bounds.w <= 0 || bounds.h <= 0) return;
+  if (*width > bounds.w || *height > bounds.h) {
+    const double shrink =
+        std::min(static_cast<double>(bounds.w) / *width, static_cast<double>(bounds.h) / *height);
+    *width = static_cast<int>(*width * shrink);
+    *height = static_cast<int>(*height * shrink);
+  }
+}
+
 SDL_Surface* SurfaceOf(ArgbImage& image) {
   return SDL_CreateRGBSurfaceWithFormatFrom(image.pixels.data(), image.width, image.height, 32,
                                             image.width * 4, SDL_PIXELFORMAT_ARGB8888);
@@ -144,11 +167,12 @@ bool OpenPictureWindow(int width, int height) {
   PictureWindow& p = Picture();
   if (p.window) ClosePictureWindow();
   if (!DisplayAvailable()) return false;
-  const int scale = p.options.scale > 0 ? p.options.scale : ChooseScale(width, height);
+  int window_width, window_height;
+  InitialWindowSize(p.options, width, height, &window_width, &window_height);
   Uint32 flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
   if (p.options.fullscreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
   p.window = SDL_CreateWindow("Veyrith", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                              width * scale, height * scale, flags);
+                              window_width, window_height, flags);
   if (!p.window) return false;
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
   p.renderer =
@@ -202,6 +226,24 @@ void ClosePictureWindow() {
 
 bool PictureWindowOpen() {
   return Picture().window != nullptr;
+}
+
+int PictureWindowRefreshHz() {
+  return Picture().refresh_hz;
+}
+
+bool PictureWindowSizeFor(int picture_width, int picture_height, int* width, int* height) {
+  if (!DisplayAvailable()) return false;
+  const PictureWindowOptions& options = Picture().options;
+  if (options.fullscreen) {
+    SDL_DisplayMode mode;
+    if (SDL_GetDesktopDisplayMode(0, &mode) != 0) return false;
+    *width = mode.w;
+    *height = mode.h;
+    return true;
+  }
+  InitialWindowSize(options, picture_width, picture_height, width, height);
+  return true;
 }
 
 PictureWindowLook PictureWindowLookNow() {
