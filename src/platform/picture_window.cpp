@@ -234,6 +234,11 @@ int PictureWindowRefreshHz() {
 
 bool PictureWindowSizeFor(int picture_width, int picture_height, int* width, int* height) {
   if (!DisplayAvailable()) return false;
+  // SDL's stand-ins for a display have a made-up size.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!driver || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) {
+    return false;
+  }
   const PictureWindowOptions& options = Picture().options;
   if (options.fullscreen) {
     SDL_DisplayMode mode;

@@ -27,7 +27,7 @@ int PictureWindowRefreshHz();
 
 // The size in pixels a window for pictures of picture_width x
 // picture_height would open at with the options set, or with fullscreen the
-// desktop's size; false when no display can be reached.
+// desktop's size; false when no real display can be reached.
 bool PictureWindowSizeFor(int picture_width, int picture_height, int* width, int* height);
 // How the open window presents itself: the demo's cursor over a window, no
 // cursor in full screen. All false when no window is open.
