@@ -29,11 +29,13 @@ struct PictureArea {
 PictureArea FitPictureArea(int source_width, int source_height, int width, int height);
 
 // Reusable working memory of the scaler, so a frame allocates nothing once
-// the first has run.
+// the first has run. The picture is scaled across first, a source row at a
+// time (each once), then every target row blends two of those rows.
 struct PictureScaler {
-  std::vector<uint8_t> channels;    // the source split into red, green, blue planes
-  std::vector<int32_t> columns;     // per target column: first source column, weight
-  std::vector<uint32_t> row_blend;  // one source row blended vertically, per channel
+  std::vector<uint64_t> spread;   // source pixels, red, green, blue in 16-bit lanes
+  std::vector<int32_t> columns;   // per target column: two source columns, weight
+  std::vector<uint16_t> rows[2];  // a source row scaled across: red, green, blue planes
+  int row_of[2] = {-1, -1};       // the source row each holds (source rows r go to r % 2)
 };
 
 // Scales source into the area of target and paints the rest of target black.
