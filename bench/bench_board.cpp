@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "board/board_state.h"
 #include "board/board_threads.h"
 #include "board/frame_sink.h"
 #include "board/glide.h"
