@@ -1,7 +1,9 @@
 // SDL2 window, renderer and streaming texture for the board's frames.
 // The demo thread copies a finished frame into a staging buffer; the main
-// thread uploads it (flipping rows: the board's origin is the lower left),
-// presents it with vsync and then releases the waiting demo thread.
+// thread uploads it (flipping rows: the board's origin is the lower left)
+// and presents it with vsync. A frame shown at the retrace waits only until
+// the one before it is on the screen, so the demo draws the next frame while
+// the main thread presents this one, one frame ahead at most.
 #include "platform/picture_window.h"
 
 #include <SDL.h>
@@ -35,7 +37,8 @@ struct PictureWindow {
   // Shared with submitting threads.
   std::mutex mutex;
   std::condition_variable presented;
-  std::vector<uint16_t> staging;  // top row first, tightly packed
+  std::vector<uint16_t> staging;    // top row first, tightly packed
+  std::vector<uint16_t> uploading;  // the main thread's, while it uploads
   bool pending = false;
   bool presenting = false;  // true while the window is open and served
   uint64_t submitted = 0;
@@ -104,20 +107,16 @@ void DressWindow(PictureWindow& p) {
 }
 
 void PresentPending(PictureWindow& p) {
-  std::vector<uint16_t> frame;
   uint64_t sequence;
   {
+    // The two blocks trade places, so no frame allocates once both are made.
     std::lock_guard<std::mutex> lock(p.mutex);
     if (!p.pending) return;
-    frame.swap(p.staging);
+    p.uploading.swap(p.staging);
     p.pending = false;
     sequence = p.submitted;
   }
-  SDL_UpdateTexture(p.texture, nullptr, frame.data(), p.width * 2);
-  {
-    std::lock_guard<std::mutex> lock(p.mutex);
-    if (p.staging.empty()) p.staging.swap(frame);  // reuse the block next time
-  }
+  SDL_UpdateTexture(p.texture, nullptr, p.uploading.data(), p.width * 2);
   // Pace to the display's refresh when the driver does not wait for the
   // retrace itself (virtual displays, some compositors).
   const auto interval = std::chrono::microseconds(1000000 / std::max(p.refresh_hz, 1));
@@ -264,6 +263,10 @@ PictureWindowLook PictureWindowLookNow() {
 void SubmitPicture(const uint16_t* pixels, int width, int height, int stride_pixels, bool wait) {
   PictureWindow& p = Picture();
   std::unique_lock<std::mutex> lock(p.mutex);
+  if (wait) {
+    const uint64_t previous = p.submitted;
+    p.presented.wait(lock, [&] { return !p.presenting || p.shown >= previous; });
+  }
   if (!p.presenting || width != p.width || height != p.height) return;
   p.staging.resize(static_cast<size_t>(width) * height);
   for (int row = 0; row < height; ++row) {
@@ -271,12 +274,9 @@ void SubmitPicture(const uint16_t* pixels, int width, int height, int stride_pix
     std::memcpy(&p.staging[static_cast<size_t>(row) * width], source, width * sizeof(uint16_t));
   }
   p.pending = true;
-  const uint64_t sequence = ++p.submitted;
+  ++p.submitted;
   lock.unlock();
   WakeMessageLoop();
-  if (!wait) return;
-  lock.lock();
-  p.presented.wait(lock, [&] { return !p.presenting || p.shown >= sequence; });
 }
 
 void StopPresenting() {

@@ -39,8 +39,9 @@ struct PictureWindowLook {
 PictureWindowLook PictureWindowLookNow();
 
 // Any thread. Copies a finished frame whose memory row 0 is the bottom row.
-// With wait, returns once the frame was presented (one retrace), or at once
-// when presenting has stopped.
+// With wait, first waits until the frame submitted before is presented (at a
+// retrace), or until presenting has stopped: the caller then draws its next
+// frame while this one is presented, one frame ahead of the screen at most.
 void SubmitPicture(const uint16_t* pixels, int width, int height, int stride_pixels, bool wait);
 
 // Main thread, after its message loop: frames are no longer presented and
