@@ -179,6 +179,7 @@ void DeviceSetViewScale(float factor) {
 
 void ClearFrame() {
   grBufferClear(0x00000000, 0, 0xFFFF);
+  // The effects' picture too: they draw over a cleared frame.
   std::vector<uint16_t>& picture = Flags().mode_picture;
   std::fill(picture.begin(), picture.end(), uint16_t{0});
 }
