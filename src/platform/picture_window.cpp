@@ -84,6 +84,26 @@ void InitialWindowSize(const PictureWindowOptions& options, int picture_width, i
   }
 }
 
+// True for an OpenGL renderer that Mesa draws on the processor (a machine
+// without a graphics processor, a virtual display): it spends several times
+// the processor time of SDL's own software renderer on every frame, since it
+// shades the whole picture as a textured quad where the other copies it.
+bool DrawnBySoftwareGl(SDL_Renderer* renderer) {
+  SDL_RendererInfo info;
+  if (SDL_GetRendererInfo(renderer, &info) != 0 || std::strncmp(info.name, "opengl", 6) != 0) {
+    return false;
+  }
+  using GetString = const unsigned char* (*)(unsigned int name);
+  void* address = SDL_GL_GetProcAddress("glGetString");
+  if (!address) return false;
+  GetString get_string;
+  std::memcpy(&get_string, &address, sizeof get_string);
+  constexpr unsigned int kGlRenderer = 0x1F01;
+  const auto* name = reinterpret_cast<const char*>(get_string(kGlRenderer));
+  return name && (std::strstr(name, "llvmpipe") || std::strstr(name, "softpipe") ||
+                  std::strstr(name, "Software Rasterizer"));
+}
+
 SDL_Surface* SurfaceOf(ArgbImage& image) {
   return SDL_CreateRGBSurfaceWithFormatFrom(image.pixels.data(), image.width, image.height, 32,
                                             image.width * 4, SDL_PIXELFORMAT_ARGB8888);
@@ -176,6 +196,12 @@ bool OpenPictureWindow(int width, int height) {
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
   p.renderer =
       SDL_CreateRenderer(p.window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+  if (p.renderer && DrawnBySoftwareGl(p.renderer)) {
+    SDL_DestroyRenderer(p.renderer);
+    p.renderer = nullptr;
+    // The window's own surface, not one that OpenGL draws.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  }
   if (!p.renderer) p.renderer = SDL_CreateRenderer(p.window, -1, SDL_RENDERER_SOFTWARE);
   if (!p.renderer) {
     ClosePictureWindow();
