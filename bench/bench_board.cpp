@@ -1,13 +1,22 @@
 // Fill-rate and triangle-rate benchmarks of the software 3D board at
-// 640x480, and the same textured workload through Mesa's llvmpipe (OSMesa,
-// one thread) for comparison when it is available.
+// 640x480 and 1920x1440, and the same textured workload through Mesa's
+// llvmpipe (OSMesa) at the same sizes for comparison when it is available.
+// llvmpipe takes its thread count from LP_NUM_THREADS once per process (1
+// when unset); its runs carry that count as their last argument and are
+// compared with the board's runs on as many threads:
+//   LP_NUM_THREADS=2 bench_board --benchmark_filter='FillTextured|Llvmpipe'
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <string>
+#include <utility>
 #include <vector>
 
+#include "board/board_state.h"
 #include "board/board_threads.h"
 #include "board/frame_sink.h"
 #include "board/glide.h"
@@ -20,9 +29,14 @@
 
 namespace {
 
-constexpr int kScreenWidth = 640;
-constexpr int kScreenHeight = 480;
 constexpr int kTextureSide = 256;
+
+// Screen heights of the runs, 4:3: the board's own 640x480 and 1920x1440.
+constexpr int kOwnHeight = 480;
+constexpr int kLargeHeight = 1440;
+int WidthFor(int height) {
+  return height * 4 / 3;
+}
 
 struct Corner {
   float x, y;     // pixels, origin lower left
@@ -40,10 +54,14 @@ struct Workload {
 // Layers of quads over the whole screen, the farthest first so that every
 // pixel passes the depth test (the slowest case). Each layer leans in depth
 // across the screen so that texturing is perspective-corrected for real.
-Workload ScreenMesh(int cells_x, int cells_y, int layers) {
+// The texture keeps its size on the screen's 640x480 scale, so a larger
+// screen magnifies it as the demo's scenes would.
+Workload ScreenMesh(int cells_x, int cells_y, int layers, int screen_height = kOwnHeight) {
   Workload work;
-  const float cell_w = static_cast<float>(kScreenWidth) / cells_x;
-  const float cell_h = static_cast<float>(kScreenHeight) / cells_y;
+  const int screen_width = WidthFor(screen_height);
+  const float texels_per_pixel = 0.8f * kOwnHeight / screen_height;
+  const float cell_w = static_cast<float>(screen_width) / cells_x;
+  const float cell_h = static_cast<float>(screen_height) / cells_y;
   for (int layer = 0; layer < layers; ++layer) {
     const float base_w = 10.0f - 3.0f * layer;
     const auto corner = [&](int i, int j) {
@@ -51,12 +69,12 @@ Workload ScreenMesh(int cells_x, int cells_y, int layers) {
       Corner c;
       c.x = x;
       c.y = y;
-      c.w = base_w * (1.0f + 0.5f * x / kScreenWidth);
-      c.r = 60.0f + 190.0f * x / kScreenWidth;
-      c.g = 60.0f + 190.0f * y / kScreenHeight;
+      c.w = base_w * (1.0f + 0.5f * x / screen_width);
+      c.r = 60.0f + 190.0f * x / screen_width;
+      c.g = 60.0f + 190.0f * y / screen_height;
       c.b = static_cast<float>((i * 37 + j * 91 + layer * 50) % 200 + 40);
-      c.s = x * 0.8f;
-      c.t = y * 0.8f;
+      c.s = x * texels_per_pixel;
+      c.t = y * texels_per_pixel;
       return c;
     };
     for (int j = 0; j < cells_y; ++j) {
@@ -67,7 +85,7 @@ Workload ScreenMesh(int cells_x, int cells_y, int layers) {
       }
     }
   }
-  work.pixels = static_cast<double>(kScreenWidth) * kScreenHeight * layers;
+  work.pixels = static_cast<double>(screen_width) * screen_height * layers;
   return work;
 }
 
@@ -90,9 +108,10 @@ struct BoardSession {
   std::vector<uint16_t> texels = TestTexture();
   GrTexInfo info;
 
-  explicit BoardSession(Look look) {
+  explicit BoardSession(Look look, int height = kOwnHeight) {
     sink.SetLateFrames(true);
     BoardSetFrameSink(&sink);
+    BoardSetScreenSize(WidthFor(height), height);
     grGlideInit();
     grSstSelect(0);
     grSstWinOpen(0, GR_RESOLUTION_640x480, GR_REFRESH_60Hz, GR_COLORFORMAT_ARGB,
@@ -125,6 +144,7 @@ struct BoardSession {
   }
   ~BoardSession() {
     grGlideShutdown();
+    BoardSetScreenSize(0, 0);
     BoardSetFrameSink(nullptr);
   }
 };
@@ -154,19 +174,21 @@ void SetCounters(benchmark::State& state, const Workload& work) {
       benchmark::Counter(work.pixels * frames / 1e6, benchmark::Counter::kIsRate);
   state.counters["triangles_per_s"] =
       benchmark::Counter(work.triangles() * frames, benchmark::Counter::kIsRate);
+  state.counters["pixels_per_frame"] = work.pixels;
 }
 
 // The board draws with the threads of the last argument (index
 // threads_argument). A frame counts at its swap; the sink takes frames
 // late, so workers draw one frame while the next is submitted, and the
 // last frame is waited for.
-void RunBoard(benchmark::State& state, Look look, const Workload& work, int threads_argument = 1) {
+void RunBoard(benchmark::State& state, Look look, const Workload& work, int threads_argument = 1,
+              int height = kOwnHeight) {
   const auto threads = static_cast<int>(state.range(threads_argument));
   if (BoardSetThreads(threads) != threads) {
     state.SkipWithError("the drawing threads could not start");
     return;
   }
-  BoardSession session(look);
+  BoardSession session(look, height);
   const std::vector<GrVertex> vertices = ToBoardVertices(work);
   const ThreadTimes times;
   for (auto _ : state) {
@@ -184,8 +206,8 @@ void RunBoard(benchmark::State& state, Look look, const Workload& work, int thre
 }
 
 // About 2,000 triangles per screen layer, as in the comparison workload.
-Workload DemoMesh(int layers) {
-  return ScreenMesh(40, 25, layers);
+Workload DemoMesh(int layers, int height = kOwnHeight) {
+  return ScreenMesh(40, 25, layers, height);
 }
 
 void BM_FillFlat(benchmark::State& state) {
@@ -194,15 +216,18 @@ void BM_FillFlat(benchmark::State& state) {
 void BM_FillGouraud(benchmark::State& state) {
   RunBoard(state, Look::kGouraud, DemoMesh(static_cast<int>(state.range(0))));
 }
+// Arguments: layers, screen height (4:3), threads.
 void BM_FillTexturedBilinearDepthDither(benchmark::State& state) {
-  RunBoard(state, Look::kTexturedBilinearDepthDither, DemoMesh(static_cast<int>(state.range(0))));
+  const auto height = static_cast<int>(state.range(1));
+  RunBoard(state, Look::kTexturedBilinearDepthDither,
+           DemoMesh(static_cast<int>(state.range(0)), height), 2, height);
 }
 // Triangles of range(0) pixels each (quads of twice that), textured, Gouraud,
 // depth-tested and dithered.
 void BM_SmallTrianglesTexturedBilinearDepthDither(benchmark::State& state) {
   const double side = std::sqrt(2.0 * static_cast<double>(state.range(0)));
-  const int cells_x = static_cast<int>(kScreenWidth / side);
-  const int cells_y = static_cast<int>(kScreenHeight / side);
+  const int cells_x = static_cast<int>(WidthFor(kOwnHeight) / side);
+  const int cells_y = static_cast<int>(kOwnHeight / side);
   RunBoard(state, Look::kTexturedBilinearDepthDither, ScreenMesh(cells_x, cells_y, 1));
 }
 
@@ -221,7 +246,7 @@ BENCHMARK(BM_FillGouraud)
     ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FillTexturedBilinearDepthDither)
-    ->ArgsProduct({{1, 3}, {1, 2}})
+    ->ArgsProduct({{1, 3}, {kOwnHeight, kLargeHeight}, {1, 2}})
     ->UseRealTime()
     ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMillisecond);
@@ -238,17 +263,32 @@ BENCHMARK(BM_SmallTrianglesTexturedBilinearDepthDither)
     ->Unit(benchmark::kMillisecond);
 
 #ifdef VEYRITH_HAVE_OSMESA
-// The same textured, Gouraud, depth-tested workload through llvmpipe on one
-// thread (no dither: Mesa has none to match).
-void RunLlvmpipe(benchmark::State& state, const Workload& work) {
-  setenv("LP_NUM_THREADS", "1", 1);
+// llvmpipe's thread count, read from LP_NUM_THREADS (set to 1 when unset)
+// before the first context reads it.
+int LlvmpipeThreads() {
+  static const int threads = [] {
+    const char* value = std::getenv("LP_NUM_THREADS");
+    if (value == nullptr || std::atoi(value) < 1) {
+      setenv("LP_NUM_THREADS", "1", 1);
+      return 1;
+    }
+    return std::atoi(value);
+  }();
+  return threads;
+}
+
+// The same textured, Gouraud, depth-tested workload through llvmpipe (no
+// dither: llvmpipe has none to match, and it draws into 8-bit channels).
+void RunLlvmpipe(benchmark::State& state, const Workload& work, int height = kOwnHeight) {
+  const int screen_width = WidthFor(height), screen_height = height;
+  LlvmpipeThreads();
   OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
   if (!context) {
     state.SkipWithError("OSMesa context not available");
     return;
   }
-  std::vector<uint8_t> frame(static_cast<size_t>(kScreenWidth) * kScreenHeight * 4);
-  if (!OSMesaMakeCurrent(context, frame.data(), GL_UNSIGNED_BYTE, kScreenWidth, kScreenHeight)) {
+  std::vector<uint8_t> frame(static_cast<size_t>(screen_width) * screen_height * 4);
+  if (!OSMesaMakeCurrent(context, frame.data(), GL_UNSIGNED_BYTE, screen_width, screen_height)) {
     OSMesaDestroyContext(context);
     state.SkipWithError("OSMesaMakeCurrent failed");
     return;
@@ -269,12 +309,12 @@ void RunLlvmpipe(benchmark::State& state, const Workload& work) {
   glDepthFunc(GL_LESS);
   glShadeModel(GL_SMOOTH);
   glDisable(GL_DITHER);
-  glViewport(0, 0, kScreenWidth, kScreenHeight);
+  glViewport(0, 0, screen_width, screen_height);
   // Clip-space positions with w, so Mesa divides and corrects perspective.
   std::vector<float> positions, colours, coords;
   for (const Corner& c : work.corners) {
-    const float ndc_x = c.x / kScreenWidth * 2.0f - 1.0f;
-    const float ndc_y = c.y / kScreenHeight * 2.0f - 1.0f;
+    const float ndc_x = c.x / screen_width * 2.0f - 1.0f;
+    const float ndc_y = c.y / screen_height * 2.0f - 1.0f;
     const float ndc_z = (c.w - 1.0f) / 20.0f * 2.0f - 1.0f;
     positions.insert(positions.end(), {ndc_x * c.w, ndc_y * c.w, ndc_z * c.w, c.w});
     colours.insert(colours.end(), {c.r / 255.0f, c.g / 255.0f, c.b / 255.0f});
@@ -296,50 +336,80 @@ void RunLlvmpipe(benchmark::State& state, const Workload& work) {
   OSMesaDestroyContext(context);
 }
 
+// Arguments: layers, screen height (4:3), LP_NUM_THREADS.
 void BM_LlvmpipeTexturedBilinearDepth(benchmark::State& state) {
-  RunLlvmpipe(state, DemoMesh(static_cast<int>(state.range(0))));
+  const auto height = static_cast<int>(state.range(1));
+  RunLlvmpipe(state, DemoMesh(static_cast<int>(state.range(0)), height), height);
 }
 void BM_LlvmpipeSmallTriangles(benchmark::State& state) {
   RunLlvmpipe(state, ScreenMesh(64, 48, 1));
 }
 BENCHMARK(BM_LlvmpipeTexturedBilinearDepth)
-    ->Arg(1)
-    ->Arg(3)
+    ->Apply([](benchmark::internal::Benchmark* b) {
+      b->ArgsProduct({{1, 3}, {kOwnHeight, kLargeHeight}, {LlvmpipeThreads()}});
+    })
+    ->UseRealTime()
     ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LlvmpipeSmallTriangles)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 #endif
 
-// Prints the board's fill rate against llvmpipe's for the demo case.
+// Prints the board's fill rate against llvmpipe's for the demo case (3
+// layers) at each screen size, on the same number of threads: by the time on
+// the wall, and by the processor time of the whole process (what the work
+// costs, which other work on a shared machine does not change).
 class RatioReporter : public ThreadSpeedupReporter {
  public:
+  struct Rates {
+    double wall = 0;       // fastest Mpixels per second on the wall
+    double processor = 0;  // fastest Mpixels per second of processor time
+  };
   void ReportRuns(const std::vector<Run>& runs) override {
     ThreadSpeedupReporter::ReportRuns(runs);
     for (const Run& run : runs) {
       const auto found = run.counters.find("Mpixels_per_s");
-      if (found == run.counters.end()) continue;
-      const std::string name = run.benchmark_name();
-      // Names may carry a suffix such as "/process_time"; llvmpipe draws on
-      // one thread, and so does the board here.
-      if (name.rfind("BM_FillTexturedBilinearDepthDither/3/1/", 0) == 0) {
-        board_ = found->second.value;
+      const auto pixels = run.counters.find("pixels_per_frame");
+      if (found == run.counters.end() || pixels == run.counters.end() || run.error_occurred ||
+          run.iterations == 0 || run.cpu_accumulated_time <= 0) {
+        continue;
       }
-      if (name.rfind("BM_LlvmpipeTexturedBilinearDepth/3", 0) == 0) {
-        llvmpipe_ = found->second.value;
+      const double processor_rate = pixels->second.value * static_cast<double>(run.iterations) /
+                                    run.cpu_accumulated_time / 1e6;
+      // Names carry a suffix such as "/real_time/process_time"; the key is
+      // "3/height/threads".
+      const std::string name = run.benchmark_name();
+      for (auto [prefix, rates] : {std::pair{"BM_FillTexturedBilinearDepthDither/3/", &board_},
+                                   std::pair{"BM_LlvmpipeTexturedBilinearDepth/3/", &llvmpipe_}}) {
+        const std::string start(prefix);
+        if (name.rfind(start, 0) != 0) continue;
+        const std::string rest = name.substr(start.size());
+        const size_t second_slash = rest.find('/', rest.find('/') + 1);
+        Rates& best = (*rates)[rest.substr(0, second_slash)];
+        best.wall = std::max(best.wall, found->second.value);
+        best.processor = std::max(best.processor, processor_rate);
       }
     }
   }
   void Finalize() override {
     ThreadSpeedupReporter::Finalize();
-    if (board_ > 0 && llvmpipe_ > 0) {
-      std::printf("board / llvmpipe fill rate, textured bilinear depth, 3x overdraw: %.2f\n",
-                  board_ / llvmpipe_);
+    for (const auto& [key, llvmpipe] : llvmpipe_) {
+      const auto board = board_.find(key);
+      if (board == board_.end() || llvmpipe.wall <= 0 || llvmpipe.processor <= 0) continue;
+      const int height = std::atoi(key.c_str());
+      const int threads = std::atoi(key.c_str() + key.find('/') + 1);
+      std::printf(
+          "board / llvmpipe fill rate, textured bilinear depth, 3x overdraw, %dx%d, %d "
+          "thread%s: wall %.1f / %.1f Mpixels/s = %.2f; processor %.1f / %.1f Mpixels per "
+          "second = %.2f\n",
+          WidthFor(height), height, threads, threads == 1 ? "" : "s", board->second.wall,
+          llvmpipe.wall, board->second.wall / llvmpipe.wall, board->second.processor,
+          llvmpipe.processor, board->second.processor / llvmpipe.processor);
     }
   }
 
  private:
-  double board_ = 0;
-  double llvmpipe_ = 0;
+  std::map<std::string, Rates> board_;  // by "height/threads"
+  std::map<std::string, Rates> llvmpipe_;
 };
 
 }  // namespace

@@ -1,7 +1,8 @@
-// Milliseconds per frame of the scene engine at 640x480, split into
-// evaluation (tracks, matrices, culling, lighting, collection) and drawing
-// (render state, projection, clipping and the board's rasteriser); drawing
-// and whole frames with the board on one thread and on two, and the
+// Milliseconds per frame of the scene engine, split into evaluation
+// (tracks, matrices, culling, lighting, collection) and drawing (render
+// state, projection, clipping and the board's rasteriser); drawing and whole
+// frames at 640x480 and at 1920x1440 (the second argument is the screen's
+// height, 4:3), with the board on one thread and on two (the last), and the
 // speed-up.
 // One row per scene of the default content when build/content/demo.dat (or
 // $VEYRITH_CONTENT_DIR/demo.dat) exists, else one generated 20,000-face scene.
@@ -95,11 +96,32 @@ Scene* GeneratedScene() {
   return LoadSceneFromMemory(bytes.data(), bytes.size());
 }
 
+constexpr int kOwnHeight = 480;
+constexpr int kLargeHeight = 1440;
+int open_height = kOwnHeight;
+
 void OpenScreen() {
   BoardSetFrameSink(&Sink());
   DeviceInit();
   DeviceOpen(GR_RESOLUTION_640x480);
   DeviceSetViewScale(1.0f);
+}
+
+// Opens the screen again at height x 4/3 when it has another size, and puts
+// the textures back into the new board's memory.
+bool UseScreenHeight(benchmark::State& state, int height) {
+  if (height == open_height) return true;
+  DeviceClose();
+  grGlideInit();
+  grSstSelect(0);
+  DeviceSetScreenSize(height * 4 / 3, height);
+  DeviceOpen(GR_RESOLUTION_640x480);
+  DeviceSetViewScale(1.0f);
+  TextureMemoryCursor = static_cast<uint32_t>(-1);
+  open_height = height;
+  if (DeviceIsOpen() && UploadAllTextures()) return true;
+  state.SkipWithError("the screen could not be opened again at that size");
+  return false;
 }
 
 // Loads the eight scenes and their textures from the default content.
@@ -133,10 +155,11 @@ void EvaluateFrames(benchmark::State& state, int slot) {
   state.counters["polygons"] = PolygonCount;
 }
 
-// The board draws with range(0) threads; false (and the run skipped) when
-// they could not start.
+// The screen is range(0) rows high and the board draws with range(1)
+// threads; false (and the run skipped) when either cannot be had.
 bool UseThreads(benchmark::State& state) {
-  const auto threads = static_cast<int>(state.range(0));
+  if (!UseScreenHeight(state, static_cast<int>(state.range(0)))) return false;
+  const auto threads = static_cast<int>(state.range(1));
   if (BoardSetThreads(threads) == threads) return true;
   state.SkipWithError("the drawing threads could not start");
   return false;
@@ -202,14 +225,12 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark(("Evaluate/" + name).c_str(), EvaluateFrames, slot)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("Draw/" + name).c_str(), DrawFrames, slot)
-        ->Arg(1)
-        ->Arg(2)
+        ->ArgsProduct({{kOwnHeight, kLargeHeight}, {1, 2}})
         ->UseRealTime()
         ->MeasureProcessCPUTime()
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("Frame/" + name).c_str(), WholeFrames, slot)
-        ->Arg(1)
-        ->Arg(2)
+        ->ArgsProduct({{kOwnHeight, kLargeHeight}, {1, 2}})
         ->UseRealTime()
         ->MeasureProcessCPUTime()
         ->Unit(benchmark::kMillisecond);

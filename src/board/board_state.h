@@ -9,10 +9,14 @@
 
 #include "board/frame_sink.h"
 
-// Pixels per memory row of every colour and depth buffer, as on the
-// original board (a stride of 2048 bytes): rows are wider than any screen,
-// and the bytes past the screen's width belong to nobody.
+// Pixels per memory row of every colour and depth buffer of a screen up to
+// 1024 pixels wide, as on the original board (a stride of 2048 bytes): rows
+// are wider than the screen, and the bytes past its width belong to nobody.
+// A wider screen's rows are its width rounded up to 64 pixels.
 constexpr int kBoardStridePixels = 1024;
+
+// The largest screen the board opens, in pixels each way.
+constexpr int kBoardMaxScreenSide = 4096;
 
 struct BoardClipWindow {
   int min_x = 0;  // inclusive
@@ -28,6 +32,11 @@ struct BoardState {
   bool open = false;
   int width = 0;
   int height = 0;
+  int stride_pixels = kBoardStridePixels;  // fixed while a screen is open
+  // The size every screen opens at, whatever its resolution code; 0 x 0
+  // opens each code at its own size (BoardSetScreenSize).
+  int asked_width = 0;
+  int asked_height = 0;
   std::vector<uint16_t> colour[2];  // RGB 565, row 0 at the bottom
   std::vector<uint16_t> depth;      // 16-bit depth, 0xFFFF farthest
   int back = 1;                     // index of the back colour buffer
@@ -41,6 +50,13 @@ inline BoardState& Board() {
   static BoardState board;
   return board;
 }
+
+// The original board drew only at the sizes of its resolution codes. Here
+// the screens opened from now on are width x height (each 1 to
+// kBoardMaxScreenSide) whatever code grSstWinOpen is given, so the same calls
+// draw at a modern display's size; 0 x 0 returns to each code's own size.
+// False (nothing changed) for a size out of range.
+bool BoardSetScreenSize(int width, int height);
 
 // The back colour buffer, or null when no screen is open.
 uint16_t* BoardBackBuffer();

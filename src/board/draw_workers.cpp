@@ -83,6 +83,7 @@ struct LateFrame {
   const uint16_t* pixels = nullptr;
   int width = 0;
   int height = 0;
+  int stride_pixels = 0;
   int interval = 0;
 };
 
@@ -307,7 +308,7 @@ class DrawWorkers {
     const LateFrame frame = late_;
     late_ = LateFrame{};
     if (frame.sink) {
-      frame.sink->Present(frame.pixels, frame.width, frame.height, kBoardStridePixels,
+      frame.sink->Present(frame.pixels, frame.width, frame.height, frame.stride_pixels,
                           frame.interval);
     }
   }
@@ -443,6 +444,7 @@ void BoardFinish() {
   Workers().Finish();
 }
 
-void SwapForWorkers(FrameSink* sink, const uint16_t* pixels, int width, int height, int interval) {
-  Workers().Swap(LateFrame{sink, pixels, width, height, interval});
+void SwapForWorkers(FrameSink* sink, const uint16_t* pixels, int width, int height,
+                    int stride_pixels, int interval) {
+  Workers().Swap(LateFrame{sink, pixels, width, height, stride_pixels, interval});
 }

@@ -25,4 +25,5 @@ void RecordClearForWorkers(const DrawTarget& target, uint16_t colour, uint16_t d
 // Ends the frame at a swap without waiting for its pixels, for a sink that
 // takes frames late: the frame before it is drawn and shown first, and this
 // one reaches sink->Present at the next swap or BoardFinish.
-void SwapForWorkers(FrameSink* sink, const uint16_t* pixels, int width, int height, int interval);
+void SwapForWorkers(FrameSink* sink, const uint16_t* pixels, int width, int height,
+                    int stride_pixels, int interval);

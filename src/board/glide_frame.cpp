@@ -94,13 +94,15 @@ FxBool grSstWinOpen(FxU32 window, GrScreenResolution_t resolution, GrScreenRefre
   if (resolution < 0 || resolution >= static_cast<int>(std::size(kResolutions))) return FXFALSE;
   if (colour_buffers != 2 && colour_buffers != 3) return FXFALSE;
   CloseScreen(b);
-  const Resolution size = kResolutions[resolution];
+  const Resolution size =
+      b.asked_width > 0 ? Resolution{b.asked_width, b.asked_height} : kResolutions[resolution];
   FrameSink* sink = b.sink ? b.sink : &DefaultWindowSink();
   if (!sink->Open(size.width, size.height)) return FXFALSE;
   b.sink = sink;
   b.width = size.width;
   b.height = size.height;
-  const size_t pixels = static_cast<size_t>(kBoardStridePixels) * size.height;
+  b.stride_pixels = size.width <= kBoardStridePixels ? kBoardStridePixels : (size.width + 63) & ~63;
+  const size_t pixels = static_cast<size_t>(b.stride_pixels) * size.height;
   b.colour[0].assign(pixels, 0);
   b.colour[1].assign(pixels, 0);
   b.depth.assign(aux_buffers > 0 ? pixels : 0, 0xFFFF);
@@ -108,6 +110,15 @@ FxBool grSstWinOpen(FxU32 window, GrScreenResolution_t resolution, GrScreenRefre
   b.clip = BoardClipWindow{0, 0, size.width, size.height};
   b.open = true;
   return FXTRUE;
+}
+
+bool BoardSetScreenSize(int width, int height) {
+  const bool own_sizes = width == 0 && height == 0;
+  const auto fits = [](int side) { return side >= 1 && side <= kBoardMaxScreenSide; };
+  if (!own_sizes && !(fits(width) && fits(height))) return false;
+  Board().asked_width = width;
+  Board().asked_height = height;
+  return true;
 }
 
 void grBufferClear(GrColor_t colour, GrAlpha_t alpha, FxU16 depth) {
@@ -125,7 +136,7 @@ void ClearShare(const DrawTarget& target, uint16_t colour, uint16_t depth, RowSh
   const BoardClipWindow& clip = target.clip;
   for (int y = clip.min_y; y < clip.max_y; ++y) {
     if (share.count > 1 && y / kBandRows % share.count != share.index) continue;
-    const size_t row = static_cast<size_t>(y) * kBoardStridePixels;
+    const size_t row = static_cast<size_t>(y) * Board().stride_pixels;
     FillPixels(target.colour + row + clip.min_x, target.colour + row + clip.max_x, colour);
     if (target.depth) {
       FillPixels(target.depth + row + clip.min_x, target.depth + row + clip.max_x, depth);
@@ -138,10 +149,10 @@ void grBufferSwap(int interval) {
   BoardState& b = Board();
   if (!b.open) return;
   if (DrawWorkersRunning() && b.sink->AcceptsLateFrames()) {
-    SwapForWorkers(b.sink, b.colour[b.back].data(), b.width, b.height, interval);
+    SwapForWorkers(b.sink, b.colour[b.back].data(), b.width, b.height, b.stride_pixels, interval);
   } else {
     BoardFinish();
-    b.sink->Present(b.colour[b.back].data(), b.width, b.height, kBoardStridePixels, interval);
+    b.sink->Present(b.colour[b.back].data(), b.width, b.height, b.stride_pixels, interval);
   }
   b.back ^= 1;
 }
@@ -163,7 +174,7 @@ FxBool grLfbLock(GrLock_t type, GrBuffer_t buffer, GrLfbWriteMode_t write_mode,
     return FXFALSE;
   }
   info->lfbPtr = b.colour[index].data();
-  info->strideInBytes = kBoardStridePixels * sizeof(uint16_t);
+  info->strideInBytes = static_cast<FxU32>(b.stride_pixels * sizeof(uint16_t));
   info->writeMode = GR_LFBWRITEMODE_565;
   info->origin = GR_ORIGIN_LOWER_LEFT;
   return FXTRUE;

@@ -425,7 +425,7 @@ void DrawTriangleShare(const TriangleInput& input, const DrawTarget& target, Row
   setup.texture = &NoTexture();
   setup.colour = target.colour;
   setup.depth = target.depth;
-  setup.stride_pixels = kBoardStridePixels;
+  setup.stride_pixels = Board().stride_pixels;  // fixed while the screen is open
   const DrawerChoice& choice = ChooseDrawer(state, setup.depth != nullptr, drawer);
   setup.dither = choice.dither;
   if (state.colour == ColourSource::kIterated) {

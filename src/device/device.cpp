@@ -1,9 +1,12 @@
 #include "device/device.h"
 
 #include <cstdio>
+#include <vector>
 
+#include "board/board_state.h"
 #include "board/glide.h"
 #include "device/demo_state.h"
+#include "device/picture_scale.h"
 #include "platform/exit_handlers.h"
 
 const DisplayMode ModeTable[kModeCount] = {
@@ -30,6 +33,15 @@ struct DeviceFlags {
   RenderInitFunction render_init = nullptr;
   GrLfbInfo_t read_lock;
   GrLfbInfo_t write_lock;
+  int32_t asked_width = 0;  // DeviceSetScreenSize; 0: each mode's own size
+  int32_t asked_height = 0;
+  int32_t mode_width = 0;  // the open mode's own size
+  int32_t mode_height = 0;
+  // While the screen is not the mode's own size: the picture the frame locks
+  // give (the mode's size, row 0 at the bottom), and the scaler that puts it
+  // on the screen.
+  std::vector<uint16_t> mode_picture;
+  PictureScaler scaler;
 };
 
 DeviceFlags& Flags() {
@@ -38,6 +50,11 @@ DeviceFlags& Flags() {
 }
 
 uint16_t* Lock(GrLock_t type, GrLfbInfo_t* record, int32_t* stride_bytes) {
+  DeviceFlags& f = Flags();
+  if (!f.mode_picture.empty()) {
+    *stride_bytes = f.mode_width * static_cast<int32_t>(sizeof(uint16_t));
+    return f.mode_picture.data();
+  }
   record->size = sizeof(GrLfbInfo_t);
   if (!grLfbLock(type, GR_BUFFER_BACKBUFFER, GR_LFBWRITEMODE_565, GR_ORIGIN_ANY, FXFALSE, record)) {
     return nullptr;
@@ -46,7 +63,47 @@ uint16_t* Lock(GrLock_t type, GrLfbInfo_t* record, int32_t* stride_bytes) {
   return static_cast<uint16_t*>(record->lfbPtr);
 }
 
+// The largest area of the mode's shape on the screen (the screen itself at
+// the mode's own size).
+PictureArea ModeArea() {
+  const DeviceFlags& f = Flags();
+  if (f.mode_picture.empty()) return {0, 0, ScreenWidth, ScreenHeight};
+  return FitPictureArea(f.mode_width, f.mode_height, ScreenWidth, ScreenHeight);
+}
+
+// Puts the mode-sized picture on the screen's back buffer.
+void ShowModePicture() {
+  DeviceFlags& f = Flags();
+  GrLfbInfo_t lock;
+  lock.size = sizeof(GrLfbInfo_t);
+  if (!grLfbLock(GR_LFB_WRITE_ONLY, GR_BUFFER_BACKBUFFER, GR_LFBWRITEMODE_565, GR_ORIGIN_ANY,
+                 FXFALSE, &lock)) {
+    return;
+  }
+  const PicturePlane source{f.mode_picture.data(), f.mode_width, f.mode_height, f.mode_width};
+  const PicturePlane target{static_cast<uint16_t*>(lock.lfbPtr), ScreenWidth, ScreenHeight,
+                            static_cast<int>(lock.strideInBytes / sizeof(uint16_t))};
+  ScalePictureSmooth(source, target, ModeArea(), &f.scaler);
+  grLfbUnlock(GR_LFB_WRITE_ONLY, GR_BUFFER_BACKBUFFER);
+}
+
 }  // namespace
+
+bool DeviceSetScreenSize(int32_t width, int32_t height) {
+  if (!BoardSetScreenSize(width, height)) return false;
+  Flags().asked_width = width;
+  Flags().asked_height = height;
+  return true;
+}
+
+DisplayMode DeviceScreenFor(DisplayMode mode) {
+  const DeviceFlags& f = Flags();
+  if (f.asked_width > 0) {
+    mode.width = f.asked_width;
+    mode.height = f.asked_height;
+  }
+  return mode;
+}
 
 void DeviceSetRenderInit(RenderInitFunction function) {
   Flags().render_init = function;
@@ -72,12 +129,19 @@ void DeviceOpen(int32_t code) {
   if (f.open) DeviceClose();
   for (const DisplayMode& mode : ModeTable) {
     if (mode.code == code) {
-      ScreenWidth = ViewWidth = mode.width;
-      ScreenHeight = ViewHeight = mode.height;
+      f.mode_width = mode.width;
+      f.mode_height = mode.height;
+      const DisplayMode screen = DeviceScreenFor(mode);
+      ScreenWidth = ViewWidth = screen.width;
+      ScreenHeight = ViewHeight = screen.height;
     }
   }
   if (!grSstWinOpen(0, code, GR_REFRESH_60Hz, GR_COLORFORMAT_ARGB, GR_ORIGIN_LOWER_LEFT, 2, 1)) {
     return;
+  }
+  std::vector<uint16_t>().swap(f.mode_picture);
+  if (f.mode_width > 0 && (f.mode_width != ScreenWidth || f.mode_height != ScreenHeight)) {
+    f.mode_picture.assign(static_cast<size_t>(f.mode_width) * f.mode_height, 0);
   }
   for (uint32_t i = 0; i < 256; ++i) {
     AlphaShift[i] = i << 24;
@@ -108,12 +172,16 @@ void DeviceShutdownAtExit() {
 void DeviceSetViewScale(float factor) {
   if (factor < -1.0f) factor = -1.0f;
   if (factor > 1.0f) factor = 1.0f;
-  ViewWidth = static_cast<int32_t>(static_cast<float>(ScreenWidth) * factor);
-  ViewHeight = static_cast<int32_t>(static_cast<float>(ScreenHeight) * factor);
+  const PictureArea area = ModeArea();
+  ViewWidth = static_cast<int32_t>(static_cast<float>(area.width) * factor);
+  ViewHeight = static_cast<int32_t>(static_cast<float>(area.height) * factor);
 }
 
 void ClearFrame() {
   grBufferClear(0x00000000, 0, 0xFFFF);
+  // The effects' picture too: they draw over a cleared frame.
+  std::vector<uint16_t>& picture = Flags().mode_picture;
+  std::fill(picture.begin(), picture.end(), uint16_t{0});
 }
 void ShowFrame(int interval) {
   grBufferSwap(interval);
@@ -123,12 +191,17 @@ uint16_t* LockFrameRead(int32_t* stride_bytes) {
   return Lock(GR_LFB_READ_ONLY, &Flags().read_lock, stride_bytes);
 }
 void UnlockFrameRead() {
+  if (!Flags().mode_picture.empty()) return;  // the mode's picture was read
   grLfbUnlock(GR_LFB_READ_ONLY, GR_BUFFER_BACKBUFFER);
 }
 uint16_t* LockFrameWrite(int32_t* stride_bytes) {
   return Lock(GR_LFB_WRITE_ONLY, &Flags().write_lock, stride_bytes);
 }
 void UnlockFrameWrite() {
+  if (!Flags().mode_picture.empty()) {
+    ShowModePicture();
+    return;
+  }
   grLfbUnlock(GR_LFB_WRITE_ONLY, GR_BUFFER_BACKBUFFER);
 }
 
@@ -159,5 +232,8 @@ void DeviceResetState() {
   DeviceFlags& f = Flags();
   f.initialised = 0;
   f.open = 0;
+  std::vector<uint16_t>().swap(f.mode_picture);
+  f.asked_width = f.asked_height = 0;
+  BoardSetScreenSize(0, 0);
   ScreenWidth = ScreenHeight = ViewWidth = ViewHeight = 0;
 }

@@ -28,10 +28,21 @@ extern uint32_t RedShift[256];
 extern uint32_t GreenShift[256];
 extern uint32_t BlueShift[256];
 
+// The size every mode opens at from now on, in pixels (0 x 0, the start-up
+// value: each mode at its own size). The 3D scenes draw natively at this
+// size; the frame locks then give a picture of the mode's own size, which the
+// write unlock scales smoothly onto the screen (kept in shape, with black
+// bars). False, nothing changed, for a size the board cannot open.
+bool DeviceSetScreenSize(int32_t width, int32_t height);
+// The size a mode opens at: the size set above, else the mode's own.
+DisplayMode DeviceScreenFor(DisplayMode mode);
+
 void DeviceInit();
 void DeviceOpen(int32_t code);
 int DeviceIsOpen();
 void DeviceClose();
+// The view is factor times the largest area of the mode's own shape that
+// fits the screen: the whole screen when it is the mode's own size.
 void DeviceSetViewScale(float factor);
 void DeviceShutdownAtExit();
 

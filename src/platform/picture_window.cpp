@@ -1,7 +1,9 @@
 // SDL2 window, renderer and streaming texture for the board's frames.
 // The demo thread copies a finished frame into a staging buffer; the main
-// thread uploads it (flipping rows: the board's origin is the lower left),
-// presents it with vsync and then releases the waiting demo thread.
+// thread uploads it (flipping rows: the board's origin is the lower left)
+// and presents it with vsync. A frame shown at the retrace waits only until
+// the one before it is on the screen, so the demo draws the next frame while
+// the main thread presents this one, one frame ahead at most.
 #include "platform/picture_window.h"
 
 #include <SDL.h>
@@ -35,7 +37,8 @@ struct PictureWindow {
   // Shared with submitting threads.
   std::mutex mutex;
   std::condition_variable presented;
-  std::vector<uint16_t> staging;  // top row first, tightly packed
+  std::vector<uint16_t> staging;    // top row first, tightly packed
+  std::vector<uint16_t> uploading;  // the main thread's, while it uploads
   bool pending = false;
   bool presenting = false;  // true while the window is open and served
   uint64_t submitted = 0;
@@ -56,6 +59,49 @@ int ChooseScale(int width, int height) {
     ++scale;
   }
   return scale;
+}
+
+// The initial size of a window for pictures of this size: as the options
+// ask, brought inside the display's usable area when it is larger.
+void InitialWindowSize(const PictureWindowOptions& options, int picture_width, int picture_height,
+                       int* width, int* height) {
+  if (options.width > 0) {
+    *width = options.width;
+    *height = options.height;
+  } else {
+    const int scale =
+        options.scale > 0 ? options.scale : ChooseScale(picture_width, picture_height);
+    *width = picture_width * scale;
+    *height = picture_height * scale;
+  }
+  SDL_Rect bounds;
+  if (SDL_GetDisplayUsableBounds(0, &bounds) != 0 || bounds.w <= 0 || bounds.h <= 0) return;
+  if (*width > bounds.w || *height > bounds.h) {
+    const double shrink =
+        std::min(static_cast<double>(bounds.w) / *width, static_cast<double>(bounds.h) / *height);
+    *width = static_cast<int>(*width * shrink);
+    *height = static_cast<int>(*height * shrink);
+  }
+}
+
+// True for an OpenGL renderer that Mesa draws on the processor (a machine
+// without a graphics processor, a virtual display): it spends several times
+// the processor time of SDL's own software renderer on every frame, since it
+// shades the whole picture as a textured quad where the other copies it.
+bool DrawnBySoftwareGl(SDL_Renderer* renderer) {
+  SDL_RendererInfo info;
+  if (SDL_GetRendererInfo(renderer, &info) != 0 || std::strncmp(info.name, "opengl", 6) != 0) {
+    return false;
+  }
+  using GetString = const unsigned char* (*)(unsigned int name);
+  void* address = SDL_GL_GetProcAddress("glGetString");
+  if (!address) return false;
+  GetString get_string;
+  std::memcpy(&get_string, &address, sizeof get_string);
+  constexpr unsigned int kGlRenderer = 0x1F01;
+  const auto* name = reinterpret_cast<const char*>(get_string(kGlRenderer));
+  return name && (std::strstr(name, "llvmpipe") || std::strstr(name, "softpipe") ||
+                  std::strstr(name, "Software Rasterizer"));
 }
 
 SDL_Surface* SurfaceOf(ArgbImage& image) {
@@ -81,20 +127,16 @@ void DressWindow(PictureWindow& p) {
 }
 
 void PresentPending(PictureWindow& p) {
-  std::vector<uint16_t> frame;
   uint64_t sequence;
   {
+    // The two blocks trade places, so no frame allocates once both are made.
     std::lock_guard<std::mutex> lock(p.mutex);
     if (!p.pending) return;
-    frame.swap(p.staging);
+    p.uploading.swap(p.staging);
     p.pending = false;
     sequence = p.submitted;
   }
-  SDL_UpdateTexture(p.texture, nullptr, frame.data(), p.width * 2);
-  {
-    std::lock_guard<std::mutex> lock(p.mutex);
-    if (p.staging.empty()) p.staging.swap(frame);  // reuse the block next time
-  }
+  SDL_UpdateTexture(p.texture, nullptr, p.uploading.data(), p.width * 2);
   // Pace to the display's refresh when the driver does not wait for the
   // retrace itself (virtual displays, some compositors).
   const auto interval = std::chrono::microseconds(1000000 / std::max(p.refresh_hz, 1));
@@ -144,15 +186,22 @@ bool OpenPictureWindow(int width, int height) {
   PictureWindow& p = Picture();
   if (p.window) ClosePictureWindow();
   if (!DisplayAvailable()) return false;
-  const int scale = p.options.scale > 0 ? p.options.scale : ChooseScale(width, height);
+  int window_width, window_height;
+  InitialWindowSize(p.options, width, height, &window_width, &window_height);
   Uint32 flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
   if (p.options.fullscreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
   p.window = SDL_CreateWindow("Veyrith", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                              width * scale, height * scale, flags);
+                              window_width, window_height, flags);
   if (!p.window) return false;
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
   p.renderer =
       SDL_CreateRenderer(p.window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+  if (p.renderer && DrawnBySoftwareGl(p.renderer)) {
+    SDL_DestroyRenderer(p.renderer);
+    p.renderer = nullptr;
+    // The window's own surface, not one that OpenGL draws.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  }
   if (!p.renderer) p.renderer = SDL_CreateRenderer(p.window, -1, SDL_RENDERER_SOFTWARE);
   if (!p.renderer) {
     ClosePictureWindow();
@@ -204,6 +253,29 @@ bool PictureWindowOpen() {
   return Picture().window != nullptr;
 }
 
+int PictureWindowRefreshHz() {
+  return Picture().refresh_hz;
+}
+
+bool PictureWindowSizeFor(int picture_width, int picture_height, int* width, int* height) {
+  if (!DisplayAvailable()) return false;
+  // SDL's stand-ins for a display have a made-up size.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!driver || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) {
+    return false;
+  }
+  const PictureWindowOptions& options = Picture().options;
+  if (options.fullscreen) {
+    SDL_DisplayMode mode;
+    if (SDL_GetDesktopDisplayMode(0, &mode) != 0) return false;
+    *width = mode.w;
+    *height = mode.h;
+    return true;
+  }
+  InitialWindowSize(options, picture_width, picture_height, width, height);
+  return true;
+}
+
 PictureWindowLook PictureWindowLookNow() {
   PictureWindow& p = Picture();
   PictureWindowLook look;
@@ -217,6 +289,10 @@ PictureWindowLook PictureWindowLookNow() {
 void SubmitPicture(const uint16_t* pixels, int width, int height, int stride_pixels, bool wait) {
   PictureWindow& p = Picture();
   std::unique_lock<std::mutex> lock(p.mutex);
+  if (wait) {
+    const uint64_t previous = p.submitted;
+    p.presented.wait(lock, [&] { return !p.presenting || p.shown >= previous; });
+  }
   if (!p.presenting || width != p.width || height != p.height) return;
   p.staging.resize(static_cast<size_t>(width) * height);
   for (int row = 0; row < height; ++row) {
@@ -224,12 +300,9 @@ void SubmitPicture(const uint16_t* pixels, int width, int height, int stride_pix
     std::memcpy(&p.staging[static_cast<size_t>(row) * width], source, width * sizeof(uint16_t));
   }
   p.pending = true;
-  const uint64_t sequence = ++p.submitted;
+  ++p.submitted;
   lock.unlock();
   WakeMessageLoop();
-  if (!wait) return;
-  lock.lock();
-  p.presented.wait(lock, [&] { return !p.presenting || p.shown >= sequence; });
 }
 
 void StopPresenting() {

@@ -115,9 +115,10 @@ bool CheckOutputPlace(const CapturePlan& plan, std::string* error) {
   return true;
 }
 
-// The screen the demo opens: its pictures are this size before enlarging.
+// The screen the demo opens (--resolution decides its size): its pictures
+// are this size before enlarging.
 DisplayMode CaptureMode() {
-  return FindMode(Modes(), ModeCount(), 640, 480);
+  return DeviceScreenFor(FindMode(Modes(), ModeCount(), 640, 480));
 }
 
 // Renders the schedule into the writer, which has begun, while sound (which

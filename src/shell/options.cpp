@@ -46,6 +46,16 @@ bool CheckCombinations(const ShellOptions& o, std::string* error) {
     *error = "choose one of --headless, --screenshot and --capture";
     return false;
   }
+  if (o.scale_given && o.resolution_given) {
+    *error =
+        "--scale and --resolution do not go together: --resolution draws each frame at its "
+        "size";
+    return false;
+  }
+  if (o.fps_report && (o.capture || o.screenshot)) {
+    *error = "--fps-report goes with the window or --headless";
+    return false;
+  }
   if (!o.capture && (o.scale_given || o.from_given || o.to_given)) {
     *error = "--scale, --from and --to go with --capture";
     return false;
@@ -95,6 +105,12 @@ bool ParseShellOptions(int argc, char** argv, ShellOptions* options, std::string
       }
       options->window_scale = static_cast<int>(scale);
       ++i;
+    } else if (!std::strcmp(arg, "--resolution")) {
+      if (!ParseResolution(next, &options->resolution, error)) return false;
+      options->resolution_given = true;
+      ++i;
+    } else if (!std::strcmp(arg, "--fps-report")) {
+      options->fps_report = true;
     } else if (!std::strcmp(arg, "--headless")) {
       options->headless = true;
     } else if (!std::strcmp(arg, "--fps")) {
@@ -191,7 +207,14 @@ void PrintShellHelp() {
       "\n"
       "Watching:\n"
       "  --fullscreen            fill the screen instead of a window\n"
-      "  --window-scale N        open the window N times the 640x480 picture (1-8)\n"
+      "  --window-scale N        open the window N times 640x480 (1-8)\n"
+      "  --resolution WxH        draw the 3D scenes at W x H pixels (even, up to 3840x2880;\n"
+      "                          default 640x480, the board's own); the 2D effects are\n"
+      "                          scaled up smoothly; other shapes than 4:3 get black bars.\n"
+      "                          Goes for the window, --fullscreen, --screenshot and --capture\n"
+      "  --resolution native     the size of the window (or of the screen with --fullscreen,\n"
+      "                          --headless, --screenshot or --capture): the sharpest picture\n"
+      "  --fps-report            at exit, report the frames that missed their time\n"
       "  --start T               begin at demo time T seconds (the music starts there too)\n"
       "  --list-rows             print the schedule (row, start, length, what it shows)\n"
       "\n"

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "shell/capture_quality.h"
+#include "shell/resolution.h"
 
 struct ShellOptions {
   bool help = false;
@@ -35,6 +36,11 @@ struct ShellOptions {
   int threads = 0;
   VideoQuality video_quality = VideoQuality::kFast;
   bool video_quality_given = false;
+  // The size the demo draws at: the window, full screen, screenshots and
+  // captures alike.
+  ScreenResolution resolution;
+  bool resolution_given = false;
+  bool fps_report = false;  // time the frames and report the missed ones at exit
 };
 
 // Parses argv; returns false with a message in *error for a wrong command line.

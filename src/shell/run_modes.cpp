@@ -7,6 +7,7 @@
 
 #include "board/board_threads.h"
 #include "board/frame_sink.h"
+#include "device/device.h"
 #include "music/music_options.h"
 #include "music/music_system.h"
 #include "platform/clock.h"
@@ -16,6 +17,7 @@
 #include "platform/thread.h"
 #include "shell/capture.h"
 #include "shell/demo_program.h"
+#include "shell/frame_report.h"
 #include "shell/options.h"
 #include "shell/shell_state.h"
 #include "storage/png_file.h"
@@ -41,19 +43,55 @@ void StartPartWay(const ShellOptions& options) {
 
 struct VirtualClockStep {
   double frame_ms;
+  FrameTiming timing;  // on the wall clock, for --fps-report
 };
 
 // Every frame shown at the retrace moves the virtual clock on by one frame.
 void AdvanceClock(void* context, const CountingFrameSink& /*sink*/, int interval) {
   if (interval >= 1) {
-    platform::ClockAdvanceVirtualMs(static_cast<VirtualClockStep*>(context)->frame_ms);
+    auto* step = static_cast<VirtualClockStep*>(context);
+    platform::ClockAdvanceVirtualMs(step->frame_ms);
+    RecordFrameTime(&step->timing, FrameClockSeconds());
   }
+}
+
+void ReportFrames(const ShellOptions& options, const FrameTiming& timing) {
+  if (options.fps_report) {
+    std::fprintf(stderr, "veyrith: %s\n", DescribeFrameTiming(timing).c_str());
+  }
+}
+
+// The size the demo draws at, told to the device before anything opens;
+// "native" takes it from the display. False, with a message, when there is
+// no display to take it from.
+bool ChooseScreenSize(const ShellOptions& options, const platform::PictureWindowOptions& window) {
+  ScreenResolution resolution = options.resolution;
+  if (resolution.native) {
+    platform::PictureWindowOptions asked = window;
+    // Without a window the picture takes the whole screen's size.
+    asked.fullscreen =
+        window.fullscreen || options.headless || options.screenshot || options.capture;
+    platform::SetPictureWindowOptions(asked);
+    int width = 0, height = 0;
+    const bool found = platform::PictureWindowSizeFor(640, 480, &width, &height);
+    platform::SetPictureWindowOptions(window);
+    if (!found) {
+      std::fprintf(stderr,
+                   "veyrith: --resolution native: no display to take the size from; give "
+                   "WIDTHxHEIGHT instead\n");
+      return false;
+    }
+    resolution = ResolutionWithin(width, height);
+  }
+  if (resolution.width == 640 && resolution.height == 480) return true;
+  return DeviceSetScreenSize(resolution.width, resolution.height);
 }
 
 int RunHeadless(const ShellOptions& options) {
   EnterHeadless(options.sound_chosen ? HeadlessSound::kAsChosen : HeadlessSound::kSilent);
   CountingFrameSink sink;
-  VirtualClockStep step{1000.0 / options.fps};
+  VirtualClockStep step{1000.0 / options.fps, {}};
+  step.timing.period_seconds = 1.0 / options.fps;
   sink.SetHook(AdvanceClock, &step);
   BoardSetFrameSink(&sink);
   const auto begin = std::chrono::steady_clock::now();
@@ -68,6 +106,7 @@ int RunHeadless(const ShellOptions& options) {
                  "per second\n",
                  sink.retrace_frames(), demo_seconds, options.fps, wall,
                  wall > 0 ? static_cast<double>(sink.retrace_frames()) / wall : 0.0);
+    ReportFrames(options, step.timing);
   }
   return code;
 }
@@ -124,13 +163,23 @@ int RunWithOptions(const ShellOptions& options) {
     std::fprintf(stderr, "veyrith: drawing on %d thread%s; %d could not start\n", drawing,
                  drawing == 1 ? "" : "s", threads - drawing);
   }
+  platform::PictureWindowOptions window;
+  window.fullscreen = options.fullscreen;
+  if (options.window_scale > 0) {
+    window.width = 640 * options.window_scale;
+    window.height = 480 * options.window_scale;
+  }
+  platform::SetPictureWindowOptions(window);
+  if (options.resolution_given && !ChooseScreenSize(options, window)) return 1;
   if (options.capture) return RunCapture(options);
   if (options.screenshot) return RunScreenshot(options);
   StartPartWay(options);
   if (options.headless) return RunHeadless(options);
-  platform::PictureWindowOptions window;
-  window.fullscreen = options.fullscreen;
-  window.scale = options.window_scale;
-  platform::SetPictureWindowOptions(window);
-  return RunDemoProgram();
+  if (!options.fps_report) return RunDemoProgram();
+  TimedWindowSink timed;
+  BoardSetFrameSink(&timed);
+  const int code = RunDemoProgram();
+  BoardSetFrameSink(nullptr);
+  ReportFrames(options, timed.timing());
+  return code;
 }

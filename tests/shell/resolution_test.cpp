@@ -1,0 +1,99 @@
+// --resolution and --fps-report: the sizes accepted and refused (each refusal
+// naming the text and what is wrong), the options they do not go with, and
+// how frame gaps count as missed frames.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "shell/frame_report.h"
+#include "shell/options.h"
+#include "shell/resolution.h"
+
+namespace {
+
+TEST(Resolution, ParsesSizesAndRefusesWithTheReason) {
+  const struct {
+    const char* text;
+    int width, height;   // 0 x 0: native; -1: refused
+    const char* reason;  // refused: part of the message
+  } cases[] = {
+      {"1920x1440", 1920, 1440, ""},
+      {"320X200", 320, 200, ""},
+      {"3840x2880", 3840, 2880, ""},
+      {"native", 0, 0, ""},
+      {"5000x10", -1, -1, "width must be from 320 to 3840 and the height from 200 to 2880"},
+      {"318x480", -1, -1, "from 320"},
+      {"640x2882", -1, -1, "from 200 to 2880"},
+      {"1921x1440", -1, -1, "even"},
+      {"640x480x2", -1, -1, "WIDTHxHEIGHT"},
+      {"-640x480", -1, -1, "WIDTHxHEIGHT"},
+      {"0000000640x480", -1, -1, "WIDTHxHEIGHT"},
+      {"", -1, -1, "WIDTHxHEIGHT"},
+  };
+  for (const auto& c : cases) {
+    ScreenResolution resolution;
+    std::string error;
+    ASSERT_EQ(ParseResolution(c.text, &resolution, &error), c.width >= 0) << c.text << error;
+    if (c.width < 0) {
+      EXPECT_EQ(error.rfind(std::string("--resolution ") + c.text + ":", 0), 0u) << error;
+      EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+    } else {
+      EXPECT_EQ(resolution.native, c.width == 0) << c.text;
+      EXPECT_EQ(resolution.width, c.width == 0 ? 640 : c.width) << c.text;
+      EXPECT_EQ(resolution.height, c.height == 0 ? 480 : c.height) << c.text;
+    }
+  }
+  const ScreenResolution within = ResolutionWithin(5121, 1081);  // a display's size
+  EXPECT_EQ(within.width, 3840);
+  EXPECT_EQ(within.height, 1080);
+}
+
+TEST(Resolution, GoesWithEveryOutputButNotWithCaptureScaling) {
+  const struct {
+    std::vector<std::string> words;
+    const char* refusal;  // null: accepted
+  } cases[] = {
+      {{"--resolution", "native", "--capture", "out.mp4"}, nullptr},
+      {{"--headless", "--fps-report", "--resolution", "1920x1440"}, nullptr},
+      {{"--resolution", "1280x960", "--capture", "a.mp4", "--scale", "2"}, "--scale and"},
+      {{"--fps-report", "--screenshot", "1", "a.png"}, "--fps-report goes with"},
+  };
+  for (auto c : cases) {
+    c.words.insert(c.words.begin(), "veyrith");
+    std::vector<char*> argv;
+    for (std::string& word : c.words) argv.push_back(word.data());
+    ShellOptions options;
+    std::string error = "";
+    EXPECT_EQ(ParseShellOptions(static_cast<int>(argv.size()), argv.data(), &options, &error),
+              c.refusal == nullptr)
+        << error;
+    EXPECT_NE(error.find(c.refusal ? c.refusal : ""), std::string::npos) << error;
+  }
+}
+
+TEST(FrameReport, GapsLongerThanOneAndAHalfPeriodsCountTheFramesTheyLost) {
+  const struct {
+    std::vector<double> gaps;  // in periods, after the first frame
+    long missed;
+    double longest;
+  } cases[] = {
+      {{1, 1.4, 0.6, 1}, 0, 1.4},  // late and early again: nothing lost
+      {{1, 2, 1}, 1, 2},
+      {{3.1, 1, 1.6}, 3, 3.1},
+  };
+  for (const auto& c : cases) {
+    FrameTiming timing;
+    timing.period_seconds = 0.02;
+    double now = 100.0;
+    RecordFrameTime(&timing, now);
+    for (double gap : c.gaps) RecordFrameTime(&timing, now += gap * 0.02);
+    EXPECT_EQ(timing.frames, static_cast<long>(c.gaps.size()) + 1);
+    EXPECT_EQ(timing.missed, c.missed);
+    EXPECT_NEAR(timing.longest_gap_seconds, c.longest * 0.02, 1e-9);
+    EXPECT_NE(DescribeFrameTiming(timing).find(std::to_string(c.missed) + " missed"),
+              std::string::npos);
+  }
+}
+
+}  // namespace
