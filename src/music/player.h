@@ -64,9 +64,22 @@ struct PlayChannel {
   uint8_t tremolo_depth;
   uint8_t pattern_loop_row;
   uint8_t pattern_loop_count;
-  // The extended rules' memories, one per effect that has one
-  // (kExtendedMemory* in player.cpp).
-  uint8_t effect_memory[8];
+  // The extended and impulse rules' memories, one per effect that has one
+  // (ExtendedMemorySlot in player.cpp, ImpulseMemorySlot in
+  // player_impulse_commands.cpp).
+  uint8_t effect_memory[12];
+  // The impulse and extended rules' own channel state.
+  uint8_t channel_volume;  // 0..64, scales the channel (M, N)
+  uint8_t panning;         // 0..128 as last set, for panning slides and panbrello
+  uint8_t panbrello_position;
+  uint8_t panbrello_speed;
+  uint8_t panbrello_depth;
+  uint8_t waveforms;  // vibrato in bits 0-2, tremolo 3-5, panbrello 6-7
+  uint8_t tremor_count;
+  uint8_t glissando;  // 1: tone portamento moves in whole semitones
+  // Tick the envelopes should jump to (L), -1 none; the envelope code
+  // takes it and sets it back to -1.
+  int16_t envelope_position_request;
 };
 
 struct PlayStatus {

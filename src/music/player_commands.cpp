@@ -137,6 +137,7 @@ void TonePortamentoTick(const PlayState& state, PlayChannel& channel, uint8_t in
   const int64_t next = period < target ? std::min(period + step, target)
                                        : (period - target <= step ? target : period - step);
   ApplyPeriod(state, channel, next);
+  if (channel.glissando) GlissandoPeriod(state, channel);
 }
 
 void TonePortamentoRow(const PlayState& state, PlayChannel& channel) {
@@ -150,10 +151,10 @@ void TonePortamentoRow(const PlayState& state, PlayChannel& channel) {
 void VibratoTick(const PlayState& state, PlayChannel& channel, uint8_t info) {
   if (LowNibble(info) != 0) channel.vibrato_depth = LowNibble(info);
   if (HighNibble(info) != 0) channel.vibrato_speed = HighNibble(info);
-  const int64_t delta = (kVibratoWave[channel.vibrato_position & 31] * channel.vibrato_depth) >> 5;
+  const int wave = WaveformValue(channel.waveforms & 7, channel.vibrato_position);
+  const int64_t delta = ((wave < 0 ? -wave : wave) * channel.vibrato_depth) >> 5;
   const int64_t period = channel.period;
-  ApplyOutputPeriod(state, channel,
-                    (channel.vibrato_position & 32) ? period - delta : period + delta);
+  ApplyOutputPeriod(state, channel, wave < 0 ? period - delta : period + delta);
   channel.vibrato_position = static_cast<uint8_t>(channel.vibrato_position + channel.vibrato_speed);
 }
 
@@ -178,6 +179,9 @@ void ApplyVolume(const PlayState& state, PlayChannel& channel, int volume) {
 
 int ApplyPanning(const PlayState& state, PlayChannel& channel, int value) {
   const int panning = value == 0xA4 ? kMixerPanSurround : std::clamp(value - 64, -64, 64);
+  // Kept on 0..255 for the slides that start from it.
+  if (value != 0xA4)
+    channel.panning = static_cast<uint8_t>((std::clamp(value, 0, 128) * 255 + 64) / 128);
   Mixer* device = state.device;
   return device != nullptr ? device->SetPanning(channel.device_channel, panning) : kMusicOk;
 }
@@ -186,7 +190,7 @@ const ModuleSample* ChannelSample(const PlayState& state, const PlayChannel& cha
   const Module& module = *state.module;
   if (channel.instrument < 0 || channel.instrument >= module.instrument_count) return nullptr;
   const ModuleInstrument* instrument = module.instruments[channel.instrument];
-  if (instrument != nullptr && module.rules == kRulesExtended) {
+  if (instrument != nullptr && (module.rules == kRulesExtended || module.rules == kRulesImpulse)) {
     // The instrument's map picks the sample of the channel's note.
     if (channel.note >= kNoteKeyOff || (channel.note & 15) > 11) return instrument->sample;
     const int note = (channel.note >> 4) * 12 + (channel.note & 15);
@@ -216,7 +220,7 @@ int StartNote(PlayState& state, PlayChannel& channel) {
   if (device == nullptr) return kMusicOk;
   // Extended rules: a note without an instrument byte may map to another
   // sample of the instrument.
-  int code = state.module->rules == kRulesExtended
+  int code = state.module->rules == kRulesExtended || state.module->rules == kRulesImpulse
                  ? device->SetSample(channel.device_channel, sample)
                  : kMusicOk;
   if (code == kMusicOk) code = device->PlaySound(channel.device_channel, PeriodToRateHz(period));
