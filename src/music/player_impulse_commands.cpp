@@ -132,7 +132,10 @@ void ImpulsePatternLoop(PlayState& state, PlayChannel& channel, uint8_t count) {
   if (channel.pattern_loop_count == 0) {
     channel.pattern_loop_count = count;
   } else if (--channel.pattern_loop_count == 0) {
-    channel.pattern_loop_row = static_cast<uint8_t>(state.row + 1);
+    // (On the pattern's last row there is no row after it: the mark goes
+    // back to the top.)
+    const int32_t rows = state.module->patterns[state.pattern]->row_count;
+    channel.pattern_loop_row = static_cast<uint8_t>(state.row + 1 < rows ? state.row + 1 : 0);
     return;
   }
   state.row = channel.pattern_loop_row;
@@ -271,10 +274,13 @@ int NewCommand(PlayState& state, PlayChannel& channel, uint8_t info, bool row_ti
     case kCommandExtraFinePortamentoUp:
     case kCommandExtraFinePortamentoDown:
       if (row_tick) {
+        // As the fine slides: the row's note starts first, then moves.
+        const int code = (channel.flags & kChannelNewNote) ? StartNote(state, channel) : kMusicOk;
         const int64_t step = LowNibble(info);
         ApplyPeriod(
             state, channel,
             channel.period + (channel.command == kCommandExtraFinePortamentoUp ? -step : step));
+        return code;
       }
       return kMusicOk;
     case kCommandTremor:

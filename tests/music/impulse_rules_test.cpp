@@ -1,0 +1,292 @@
+// The impulse and extended rules in the player, tick by tick: the volume
+// column, channel and global volume with their slides, tempo and panning
+// slides (opposite ways in the two trackers), tremor, the effect memories,
+// the extended key off, envelope position and extra-fine slides, and the
+// impulse pattern break and loop.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "music/it_builder.h"
+#include "music/mod_builder.h"
+
+namespace {
+
+using Values = std::vector<int>;
+enum Read {
+  kVolume,
+  kOutputVolume,
+  kChannelVolume,
+  kGlobalVolume,
+  kTempo,
+  kPanning,
+  kPeriod,
+  kPlaying,
+  kEnvelopeRequest
+};
+
+// Ticks to row 0, then records `read` of channel 0 after each tick.
+Values Ticks(Playing& playing, int ticks, Read read) {
+  Values values;
+  if (playing.state == nullptr) return values;
+  PlayState& state = *playing.state;
+  for (int i = 0; i < state.speed - 1; ++i) EXPECT_EQ(PlayerTickState(&state), 0);
+  for (int i = 0; i < ticks; ++i) {
+    EXPECT_EQ(PlayerTickState(&state), 0);
+    const PlayChannel& channel = state.channels[0];
+    const int values_by_read[] = {channel.volume,
+                                  channel.output_volume,
+                                  channel.channel_volume,
+                                  state.global_volume,
+                                  int(state.update_rate / 40),
+                                  channel.panning,
+                                  int(channel.period),
+                                  playing.mixer.channel_playing(0),
+                                  channel.envelope_position_request};
+    values.push_back(values_by_read[read]);
+  }
+  return values;
+}
+
+// Middle C of the sample (volume 32) on row 0 with a volume-column byte and
+// an effect, and a second effect on row 1 (speed 4).
+std::vector<uint8_t> ImpulseSong(int volume, int effect, int parameter, int effect2, int parameter2,
+                                 uint16_t flags) {
+  ItBuilder builder;
+  builder.flags = flags;
+  builder.cells = {{.row = 0,
+                    .note = 60,
+                    .instrument = 1,
+                    .volume = volume,
+                    .effect = effect,
+                    .parameter = parameter},
+                   {.row = 1, .effect = effect2, .parameter = parameter2}};
+  return builder.Build();
+}
+
+// The same song as an "Extended Module:" file (C-4 of its one sample,
+// volume 32, the volume column as stored, effects as letters 0-35).
+std::vector<uint8_t> ExtendedSong(int volume, int effect, int parameter, int effect2,
+                                  int parameter2) {
+  std::vector<uint8_t> out(60, 0);
+  auto put = [&out](uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+  };
+  std::memcpy(out.data(), "Extended Module: rules", 22);
+  out[58] = 0x04;
+  out[59] = 0x01;
+  put(20 + 256, 4);
+  for (uint32_t field : {1, 0, 1, 1, 1, 0, 4, 125}) put(field, 2);
+  out.resize(out.size() + 256, 0);
+  const uint8_t cells[] = {49,
+                           1,
+                           uint8_t(volume),
+                           uint8_t(effect),
+                           uint8_t(parameter),
+                           0x80 | 24,
+                           uint8_t(effect2),
+                           uint8_t(parameter2),
+                           0x80};
+  put(9, 4);
+  put(0, 1);
+  put(3, 2);
+  put(sizeof cells, 2);
+  out.insert(out.end(), std::begin(cells), std::end(cells));
+  const size_t instrument_at = out.size();
+  put(243, 4);
+  out.resize(out.size() + 23, 0);
+  put(1, 2);
+  put(40, 4);
+  out.resize(instrument_at + 243, 0);
+  for (uint32_t field : {4000, 0, 0}) put(field, 4);
+  out.insert(out.end(), {32, 0, 0, 128, 0, 0});
+  out.resize(out.size() + 22 + 4000, 0);
+  out[out.size() - 4000] = 40;  // one delta: every frame 40
+  return out;
+}
+
+struct Case {
+  const char* what;
+  int volume, effect, parameter, effect2, parameter2;
+  Read read;
+  Values expected;  // row 0's 4 ticks, then row 1's (C-5's period is 1712)
+  uint16_t flags = 1;
+};
+
+TEST(ImpulseRules, VolumeColumnCommandsAndSlidesPerTick) {
+  const Case cases[] = {
+      {"volume column d4 slides down on later ticks", 99, 0, 0, 0, 0, kVolume, {32, 28, 24, 20}},
+      {"volume column a3 is fine, on the row's tick", 68, 0, 0, 0, 0, kVolume, {35, 35, 35, 35}},
+      {"volume column panning 48 of 64", 176, 0, 0, 0, 0, kPanning, {191, 191}},
+      {"volume column f2 raises the pitch 8 per tick",
+       117,
+       0,
+       0,
+       0,
+       0,
+       kPeriod,
+       {1712, 1680, 1648, 1616}},
+      {"D04, then D00 remembers it",
+       -1,
+       4,
+       0x04,
+       4,
+       0x00,
+       kVolume,
+       {32, 28, 24, 20, 20, 16, 12, 8}},
+      {"DF2 is fine down, D0F a slide of 15",
+       -1,
+       4,
+       0xF2,
+       4,
+       0x0F,
+       kVolume,
+       {30, 30, 30, 30, 30, 15, 0, 0}},
+      {"F02, then E00 takes the shared memory",
+       -1,
+       6,
+       0x02,
+       5,
+       0x00,
+       kPeriod,
+       {1712, 1704, 1696, 1688, 1688, 1696, 1704, 1712}},
+      {"M20, then N10 slides the channel volume up",
+       -1,
+       13,
+       0x20,
+       14,
+       0x10,
+       kChannelVolume,
+       {32, 32, 32, 32, 32, 33, 34, 35}},
+      {"V60, then W02 slides the global volume down",
+       -1,
+       22,
+       0x60,
+       23,
+       0x02,
+       kGlobalVolume,
+       {96, 96, 96, 96, 96, 94, 92, 90}},
+      {"V7F, then W20 stops at 128",
+       -1,
+       22,
+       0x7F,
+       23,
+       0x20,
+       kGlobalVolume,
+       {127, 127, 127, 127, 127, 128, 128, 128}},
+      {"T12 raises the tempo, T05 lowers it",
+       -1,
+       20,
+       0x12,
+       20,
+       0x05,
+       kTempo,
+       {125, 127, 129, 131, 131, 126, 121, 116}},
+      {"P02 pans right, P20 left",
+       -1,
+       16,
+       0x02,
+       16,
+       0x20,
+       kPanning,
+       {128, 136, 144, 152, 152, 144, 136, 128}},
+      {"I21: two ticks on, one off", -1, 9, 0x21, 0, 0, kOutputVolume, {32, 32, 0, 32}},
+      {"I21 with old effects: three on, two off",
+       -1,
+       9,
+       0x21,
+       0,
+       0,
+       kOutputVolume,
+       {32, 32, 32, 0},
+       1 | 16},
+  };
+  for (const Case& c : cases) {
+    Playing playing(ImpulseSong(c.volume, c.effect, c.parameter, c.effect2, c.parameter2, c.flags));
+    EXPECT_EQ(Ticks(playing, static_cast<int>(c.expected.size()), c.read), c.expected) << c.what;
+  }
+}
+
+TEST(ExtendedRules, VolumeColumnAndTheirOwnCommandsPerTick) {
+  const Case cases[] = {
+      {"volume column -3 slides down", 0x63, 0, 0, 0, 0, kVolume, {32, 29, 26, 23}},
+      {"volume column U2 is fine, on the row's tick", 0x92, 0, 0, 0, 0, kVolume, {34, 34, 34}},
+      {"volume column P8 pans to 128", 0xC8, 0, 0, 0, 0, kPanning, {128, 128}},
+      {"volume column R3 pans right", 0xE3, 0, 0, 0, 0, kPanning, {128, 131, 134, 137}},
+      {"P02 pans left, P20 right",
+       0,
+       25,
+       0x02,
+       25,
+       0x20,
+       kPanning,
+       {128, 126, 124, 122, 122, 124, 126, 128}},
+      {"H02 slides the global volume down, H00 remembers",
+       0,
+       17,
+       0x02,
+       17,
+       0x00,
+       kGlobalVolume,
+       {64, 62, 60, 58, 58, 56, 54, 52}},
+      {"X12 and X23: extra-fine slides on the row's tick",
+       0,
+       33,
+       0x12,
+       33,
+       0x23,
+       kPeriod,
+       {1710, 1710, 1710, 1710, 1713}},
+      {"K02 keys off at tick 2", 0, 20, 0x02, 0, 0, kPlaying, {1, 1, 0, 0}},
+      {"L05 asks the envelopes for tick 5", 0, 21, 0x05, 0, 0, kEnvelopeRequest, {5}},
+      {"T21: three ticks on, two off", 0, 29, 0x21, 0, 0, kOutputVolume, {32, 32, 32, 0}},
+  };
+  for (const Case& c : cases) {
+    Playing playing(ExtendedSong(c.volume, c.effect, c.parameter, c.effect2, c.parameter2));
+    EXPECT_EQ(Ticks(playing, static_cast<int>(c.expected.size()), c.read), c.expected) << c.what;
+  }
+}
+
+void Collect(const PlayStatus& status, void* rows) {
+  *static_cast<std::string*>(rows) += std::to_string(status.row) + " ";
+}
+
+TEST(ImpulseRules, BreakToAPlainRowNumberAndLoopsPerChannel) {
+  const struct {
+    const char* what;
+    int row_count, orders;
+    std::vector<ItCell> cells;
+    std::string rows;
+  } cases[] = {
+      // C10 is row 16, not the decimal 10 of the S3M rules.
+      {"C10 breaks to row 16",
+       20,
+       2,
+       {{.row = 1, .effect = 3, .parameter = 0x10}},
+       "0 1 16 17 18 19 "},
+      // SB0 on row 1, SB1 on row 2 of channel 0; channel 1's SB1 on row 3
+      // loops to its own mark (row 0), and channel 0 loops again after it.
+      {"each channel loops on its own",
+       4,
+       1,
+       {{.row = 1, .effect = 19, .parameter = 0xB0},
+        {.row = 2, .effect = 19, .parameter = 0xB1},
+        {.row = 3, .channel = 1, .effect = 19, .parameter = 0xB1}},
+       "0 1 2 1 2 3 0 1 2 1 2 3 "},
+  };
+  for (const auto& c : cases) {
+    ItBuilder builder;
+    builder.rows = c.row_count;
+    builder.orders = c.orders;
+    builder.cells = c.cells;
+    builder.cells.push_back({.row = 0, .channel = 1, .note = 60, .instrument = 1});
+    Loaded loaded(builder.Build());
+    ASSERT_EQ(loaded.code, 0) << loaded.reason;
+    std::string rows;
+    PlayerWalkSong(loaded.module, 40, Collect, &rows);
+    EXPECT_EQ(rows, c.rows) << c.what;
+  }
+}
+
+}  // namespace
