@@ -12,8 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "music/it_builder.h"
 #include "music/it_reader.h"
 #include "music/it_samples.h"
+#include "music/mod_builder.h"
 #include "music/module_loader.h"
 #include "music/module_records.h"
 #include "xmp.h"
@@ -68,6 +70,91 @@ TEST(ImpulseReader, SamplesMatchAnIndependentReader) {
   // The folder holds compressed samples of both widths.
   EXPECT_GT(compared[0], 50);
   EXPECT_GT(compared[1], 0);
+}
+
+// Values of the given widths, lowest bit first, as one block with its
+// byte count.
+std::vector<uint8_t> Block(const std::vector<std::pair<uint32_t, int>>& values) {
+  std::vector<uint8_t> bytes;
+  size_t bit = 0;
+  for (const auto& [value, width] : values) {
+    for (int i = 0; i < width; ++i, ++bit) {
+      if (bit % 8 == 0) bytes.push_back(0);
+      bytes.back() |= static_cast<uint8_t>(((value >> i) & 1) << (bit % 8));
+    }
+  }
+  bytes.insert(bytes.begin(), {uint8_t(bytes.size()), uint8_t(bytes.size() >> 8)});
+  return bytes;
+}
+
+TEST(ImpulseReader, CompressedBlocksOfBothVersions) {
+  // 8-bit: 5 at the full width 9; 0x102 switches to width 3; 7 is -1; the
+  // escape 4 plus 3 bits (6) switches to width 8; 0xF0 is -16.
+  const std::vector<std::pair<uint32_t, int>> eight = {{5, 9}, {0x102, 9}, {7, 3},
+                                                       {4, 3}, {6, 3},     {0xF0, 8}};
+  // 16-bit: 1000 at width 17; 0x10006 switches to width 7; 127 is -1.
+  const std::vector<std::pair<uint32_t, int>> sixteen = {{1000, 17}, {0x10006, 17}, {127, 7}};
+  const struct {
+    const char* what;
+    std::vector<uint8_t> data;
+    bool sixteen_bit, double_delta;
+    std::vector<int> expected;  // empty: refused
+  } cases[] = {
+      {"8-bit, deltas summed once", Block(eight), false, false, {5, 4, -12}},
+      {"8-bit, summed twice", Block(eight), false, true, {5, 9, -3}},
+      {"16-bit, summed once", Block(sixteen), true, false, {1000, 999}},
+      {"16-bit, summed twice", Block(sixteen), true, true, {1000, 1999}},
+      {"a width of 0 does not exist", Block({{5, 9}, {0x1FF, 9}, {1, 1}}), false, false, {}},
+      {"the bits end before the values", Block({{5, 9}}), false, false, {}},
+      {"a block longer than the data", {200, 0, 1, 2}, false, false, {}},
+  };
+  for (const auto& c : cases) {
+    const uint32_t count = c.expected.empty() ? 3 : uint32_t(c.expected.size());
+    std::vector<int16_t> out(count, 99);
+    const size_t used = DecompressImpulseSide(c.data.data(), c.data.size(), c.sixteen_bit,
+                                              c.double_delta, count, out.data(), 1);
+    if (c.expected.empty()) {
+      EXPECT_EQ(used, 0u) << c.what;
+    } else {
+      EXPECT_EQ(used, c.data.size()) << c.what;
+      EXPECT_EQ(std::vector<int>(out.begin(), out.end()), c.expected) << c.what;
+    }
+  }
+}
+
+TEST(ImpulseReader, DamagedFilesAreRefusedWithTheirReason) {
+  const std::vector<uint8_t> good = ItBuilder().Build();
+  ASSERT_EQ(Loaded(good).code, 0);
+  const size_t sample_at = 0xC0 + 2 + 8;  // orders, then the two offsets
+  const size_t pattern_at = sample_at + 80;
+  const struct {
+    const char* what;
+    size_t at;  // a byte to change (SIZE_MAX: none)
+    uint8_t value;
+    size_t size;  // bytes kept
+    const char* reason;
+  } cases[] = {
+      {"cut inside the header", SIZE_MAX, 0, 100, "header"},
+      {"cut inside the sample data", SIZE_MAX, 0, good.size() - 1, "sample data"},
+      {"no orders", 0x20, 0, good.size(), "order"},
+      {"only an end marker", 0xC0, 255, good.size(), "no pattern"},
+      {"a broken sample mark", sample_at, 'X', good.size(), "IMPS"},
+      {"sample data beyond the end", sample_at + 0x4B, 0x40, good.size(), "sample"},
+      {"a pattern beyond the end", 0xC6 + 3, 0x40, good.size(), "pattern"},
+      {"a pattern of 0 rows", pattern_at + 2, 0, good.size(), "rows"},
+  };
+  for (const auto& c : cases) {
+    std::vector<uint8_t> bytes(good.begin(), good.begin() + long(c.size));
+    if (c.at != SIZE_MAX) bytes[c.at] = c.value;
+    Loaded loaded(bytes);
+    EXPECT_NE(loaded.code, 0) << c.what;
+    EXPECT_NE(loaded.reason.find(c.reason), std::string::npos) << c.what << ": " << loaded.reason;
+  }
+  // Every cut of a good file is refused or read, never read past its end.
+  for (size_t size = 0; size < good.size(); size += 7) {
+    Module* module = nullptr;
+    if (LoadImpulseModuleFromMemory(good.data(), size, &module, nullptr) == 0) FreeModule(module);
+  }
 }
 
 }  // namespace
