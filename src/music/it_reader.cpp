@@ -150,7 +150,7 @@ void ConvertEffect(uint8_t effect, uint8_t parameter, uint8_t* command, uint8_t*
 
 // What the packed data says for one channel on one row.
 struct Cell {
-  uint8_t note = kNoteNone;
+  int note = -1;           // -1 none; else as stored (255 is a note off)
   uint8_t instrument = 0;  // 1-based, 0 none
   uint8_t volume = 255;    // 255 none
   uint8_t effect = 0;
@@ -165,13 +165,13 @@ struct ChannelMemory {
 
 void AppendCell(int channel, const Cell& cell, int instrument_count, std::vector<uint8_t>& out) {
   uint8_t note = kNoteNone;
-  if (cell.note < 120) {
-    note = InternalNote(cell.note);
+  if (cell.note >= 0 && cell.note < 120) {
+    note = InternalNote(static_cast<uint8_t>(cell.note));
   } else if (cell.note == kStoredNoteOff) {
     note = kNoteKeyOff;
   } else if (cell.note == kStoredNoteCut) {
     note = kNoteCut;
-  } else if (cell.note != kNoteNone) {
+  } else if (cell.note >= 0) {
     note = kNoteFade;
   }
   const uint8_t instrument = cell.instrument >= 1 && cell.instrument <= instrument_count

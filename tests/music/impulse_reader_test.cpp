@@ -122,6 +122,31 @@ TEST(ImpulseReader, CompressedBlocksOfBothVersions) {
   }
 }
 
+TEST(ImpulseReader, PackedPatternsRememberMasksAndValues) {
+  ItBuilder builder;
+  builder.rows = 4;
+  builder.packed = {
+      0x81, 0x0F, 60,  1, 99, 4, 0x12,  // row 0, channel 0: C-5, sample 1, d4, D12
+      0x83, 0x01, 254, 0,               // channel 2: a note cut
+      0x81, 0xF0, 0,                    // row 1, channel 0: all four as last stored
+      0x83, 0x04, 80,  0,               // row 2, channel 2: the volume byte 80 (b5)
+      0x01, 0,                          // row 3, channel 0: its last mask again
+  };
+  Loaded loaded(builder.Build());
+  ASSERT_EQ(loaded.code, 0) << loaded.reason;
+  const ModulePattern& pattern = *loaded.module->patterns[0];
+  const std::vector<uint8_t> rows(pattern.rows, pattern.rows + pattern.size_bytes - 8);
+  // The player's rows: C-5 is its C-4 (0x40); volume bytes from 80 on move
+  // one up (d4 to 100, b5 to 81) so that 80 stays "none"; D is command 11.
+  const std::vector<uint8_t> expected = {
+      0xE0, 0x40, 0, 100, 11, 0x12, 0x22, kNoteCut, kInstrumentNone, 0,  // row 0
+      0xE0, 0x40, 0, 100, 11, 0x12, 0,                                   // row 1
+      0x42, 81,   0,                                                     // row 2
+      0xE0, 0x40, 0, 100, 11, 0x12, 0};                                  // row 3
+  EXPECT_EQ(rows, expected);
+  EXPECT_EQ(loaded.module->channel_count, 3);
+}
+
 TEST(ImpulseReader, DamagedFilesAreRefusedWithTheirReason) {
   const std::vector<uint8_t> good = ItBuilder().Build();
   ASSERT_EQ(Loaded(good).code, 0);

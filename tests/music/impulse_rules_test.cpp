@@ -24,7 +24,8 @@ enum Read {
   kPeriod,
   kPlaying,
   kEnvelopeRequest,
-  kOutputPeriod
+  kOutputPeriod,
+  kDeviceVolume
 };
 
 // Ticks to row 0, then records `read` of channel 0 after each tick.
@@ -45,7 +46,8 @@ Values Ticks(Playing& playing, int ticks, Read read) {
                                   int(channel.period),
                                   playing.mixer.channel_playing(0),
                                   channel.envelope_position_request,
-                                  int(channel.output_period)};
+                                  int(channel.output_period),
+                                  playing.mixer.channel_volume(0)};
     values.push_back(values_by_read[read]);
   }
   return values;
@@ -153,6 +155,14 @@ TEST(ImpulseRules, VolumeColumnCommandsAndSlidesPerTick) {
        0x00,
        kPeriod,
        {1712, 1704, 1696, 1688, 1688, 1696, 1704, 1712}},
+      {"M20 halves what the device hears, V40 again",
+       -1,
+       13,
+       0x20,
+       22,
+       0x40,
+       kDeviceVolume,
+       {16, 16, 16, 16, 8}},
       {"M20, then N10 slides the channel volume up",
        -1,
        13,

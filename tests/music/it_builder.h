@@ -20,6 +20,7 @@ struct ItBuilder {
   int orders = 1;  // each plays the one pattern
   uint32_t frames = 4000;
   std::vector<ItCell> cells;
+  std::vector<uint8_t> packed;  // when set, the pattern's packed bytes in place of the cells'
 
   std::vector<uint8_t> Build() const {
     const bool instruments = (flags & 4) != 0;
@@ -76,7 +77,8 @@ struct ItBuilder {
     const size_t pattern_at = out.size();
     out.resize(pattern_at + 8, 0);
     u16(pattern_at + 2, static_cast<uint32_t>(rows));
-    for (int row = 0; row < rows; ++row) {
+    out.insert(out.end(), packed.begin(), packed.end());
+    for (int row = 0; row < rows && packed.empty(); ++row) {
       for (const ItCell& cell : cells) {
         if (cell.row != row) continue;
         const uint8_t mask =
@@ -94,9 +96,9 @@ struct ItBuilder {
       }
       out.push_back(0);
     }
-    const size_t packed = out.size() - pattern_at - 8;
-    out[pattern_at] = static_cast<uint8_t>(packed);
-    out[pattern_at + 1] = static_cast<uint8_t>(packed >> 8);
+    const size_t packed_bytes = out.size() - pattern_at - 8;
+    out[pattern_at] = static_cast<uint8_t>(packed_bytes);
+    out[pattern_at + 1] = static_cast<uint8_t>(packed_bytes >> 8);
     u32(sample_at + 0x48, static_cast<uint32_t>(out.size()));
     out.insert(out.end(), frames, 40);
     return out;
