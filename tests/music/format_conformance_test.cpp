@@ -84,7 +84,7 @@ void CollectRow(const PlayStatus& status, void* rows) {
 // libopenmpt's exact one, so later windows drift apart on the same rows.
 // Impulse modules: the instruments' envelopes, fade-outs and new note
 // actions are not heard yet, so only the folder's median must reach 0.9
-// (measured 0.93; files whose instruments lean on them reach 0.0 to 0.9).
+// (measured 0.95; files whose instruments lean on them reach 0.05 to 0.9).
 enum class Loudness { kEveryFile, kMedian };
 
 void ExpectLikeLibopenmpt(const char* folder, const char* extension, int32_t rules,
