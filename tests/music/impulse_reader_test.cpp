@@ -57,7 +57,7 @@ TEST(ImpulseReader, SamplesMatchAnIndependentReader) {
         const int our_value = sixteen ? ours.data16[f] : ours.data[f];
         // libxmp reads compressed blocks by whole 32-bit words and gives 0
         // for the last values of a block that ends with the file
-        // (the last samples of sorcerer.it and pingus-3.it); its bits are there and read here.
+        // (sorcerer.it, pingus-3.it); the bits are there and read here.
         if (their_value == 0 && f + 16 >= uint32_t(theirs.len)) continue;
         ASSERT_EQ(our_value, their_value) << path << " sample " << i << " frame " << f;
       }

