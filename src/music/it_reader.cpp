@@ -559,8 +559,6 @@ int LoadImpulseModuleFromMemory(const uint8_t* data, size_t size, Module** out,
   code = ReadHeader(reader, *module);
   if (code == kMusicOk) code = ReadInstruments(reader, *module);
   if (code == kMusicOk) code = ReadPatterns(reader, *module);
-  if (code == kMusicOk && module->channel_count == 0)
-    code = reader.Fail(kMusicInvalidModule, "no pattern plays any channel");
   if (code != kMusicOk) {
     *reason = reader.reason != nullptr ? reader.reason : MusicErrorText(code);
     FreeModule(module);

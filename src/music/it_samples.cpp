@@ -116,6 +116,9 @@ int ReadImpulseSampleData(const uint8_t* data, size_t size, uint32_t frames,
   const size_t values = size_t{frames} * sides;
   sample.channels = static_cast<uint8_t>(sides);
   if (frames == 0) return kMusicOk;
+  // Even compressed, every value takes at least one bit: a length the data
+  // cannot hold is refused before anything is allocated for it.
+  if (format.compressed && size < values / 8) return Damaged(reason);
   std::vector<int16_t> decoded(values);
   if (format.compressed) {
     size_t at = 0;

@@ -219,7 +219,7 @@ struct Module {
   int32_t sample_count;                 // same as instrument_count
   int32_t pattern_count;                // highest pattern number in the orders + 1
   uint8_t channel_count;                // 1..32
-  uint8_t master_volume;                // 0..64 global volume at the start
+  uint8_t master_volume;                // global volume at the start: 0..64 (impulse rules 0..128)
   uint8_t speed;                        // ticks per row at the start
   uint8_t tempo;                        // beats per minute at the start
   int32_t panning[kModuleMaxChannels];  // 0 left .. 64 middle .. 128 right

@@ -1,5 +1,6 @@
-// The module player for S3M, plain and "Extended Module:" modules: turns a Module into sound-device
-// calls, one tick at a time, for up to 16 modules playing at once (play slots).
+// The module player for S3M, plain, "Extended Module:" and "IMPM" modules:
+// turns a Module into sound-device calls, one tick at a time, for up to 16
+// modules playing at once (play slots).
 //
 //   PlayerSetDevice(&mixer);                 // the device every state plays on
 //   PlayState* state = nullptr;
@@ -110,7 +111,7 @@ struct PlayState {
   int32_t loop_flag;
   uint8_t pattern_loop_row;
   uint8_t pattern_loop_count;
-  uint8_t global_volume;  // 0..64
+  uint8_t global_volume;  // 0..64 (0..128 under the impulse rules)
   uint8_t music_volume;   // 64
   PlayChannel channels[kModuleMaxChannels];
   PlayStatus status;   // position, pattern and row of the last row read
