@@ -62,8 +62,9 @@ constexpr uint8_t kEnvelopeFilter = 1u << 4;  // the pitch envelope drives the f
 // Module::flags.
 constexpr uint32_t kModuleFlagAmigaLimits = 1u << 0;  // periods kept in 452..3424
 constexpr uint32_t kModuleFlagFastSlides = 1u << 1;   // volume slides also act on the row's tick
-// "IMPM" files: vibrato at twice the depth, updated on the row's tick too,
-// and a sample offset past the end plays the end.
+// "IMPM" files: the older trackers' effects: vibrato twice as deep and
+// only on the ticks after the row's (as Scream Tracker's), and tremor one
+// tick longer on and off.
 constexpr uint32_t kModuleFlagOldEffects = 1u << 2;
 // "IMPM" files: the tone portamento keeps its own memory instead of sharing
 // the pitch slides' one.

@@ -24,6 +24,11 @@ bool Impulse(const PlayState& state) {
   return state.module->rules == kRulesImpulse;
 }
 
+// The impulse rules without the old-effects flag.
+bool NewImpulseEffects(const PlayState& state) {
+  return Impulse(state) && (state.module->flags & kModuleFlagOldEffects) == 0;
+}
+
 // The tracker's slide rule for D, N, P and W under the impulse rules: xF
 // and Fy are fine slides on the row's tick only; x0 and 0y slide on the
 // other ticks. Returns the change for this tick (up positive).
@@ -252,8 +257,12 @@ int NewCommand(PlayState& state, PlayChannel& channel, uint8_t info, bool row_ti
       return SetTempo(state, static_cast<int>(state.update_rate / 40) +
                                  (HighNibble(info) == 1 ? LowNibble(info) : -LowNibble(info)));
     case kCommandFineVibrato:
-      if (!row_tick || (impulse && (state.module->flags & kModuleFlagOldEffects) == 0))
+      // Under the impulse rules' own effects: half as deep, on every tick.
+      if (NewImpulseEffects(state)) {
+        VibratoStep(state, channel, info, 8);
+      } else if (!row_tick) {
         VibratoStep(state, channel, info, 7);
+      }
       return kMusicOk;
     case kCommandGlobalVolumeSlide: {
       const int highest = impulse ? 128 : 64;
@@ -325,6 +334,12 @@ int NewCommand(PlayState& state, PlayChannel& channel, uint8_t info, bool row_ti
   if (!impulse) return -1;
   // The impulse rules' versions of the shared commands.
   switch (channel.command) {
+    case kCommandVibrato:
+      if (NewImpulseEffects(state)) {
+        VibratoStep(state, channel, info, 6);
+        return kMusicOk;
+      }
+      return -1;
     case kCommandVolumeSlide:
       ApplyVolume(state, channel, channel.volume + ImpulseSlide(info, row_tick));
       return kMusicOk;

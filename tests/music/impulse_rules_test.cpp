@@ -106,21 +106,33 @@ TEST(ImpulseRules, VolumeColumnCommandsAndSlidesPerTick) {
       {"volume column d4 slides down on later ticks", 99, 0, 0, 0, 0, kVolume, {32, 28, 24, 20}},
       {"volume column a3 is fine, on the row's tick", 68, 0, 0, 0, 0, kVolume, {35, 35, 35, 35}},
       {"volume column panning 48 of 64", 176, 0, 0, 0, 0, kPanning, {191, 191}},
-      {"volume column f2 raises the pitch 8 per tick", 117, 0, 0, 0, 0, kPeriod, {1712, 1680, 1648, 1616}},
-      {"D04, then D00 remembers it", -1, 4, 0x04, 4, 0x00, kVolume, {32, 28, 24, 20, 20, 16, 12, 8}},
-      {"DF2 is fine down, D0F a slide of 15", -1, 4, 0xF2, 4, 0x0F, kVolume, {30, 30, 30, 30, 30, 15, 0, 0}},
+      {"volume column f2 raises the pitch 8 per tick", 117, 0, 0, 0, 0, kPeriod,
+       {1712, 1680, 1648, 1616}},
+      {"D04, then D00 remembers it", -1, 4, 0x04, 4, 0x00, kVolume,
+       {32, 28, 24, 20, 20, 16, 12, 8}},
+      {"DF2 is fine down, D0F a slide of 15", -1, 4, 0xF2, 4, 0x0F, kVolume,
+       {30, 30, 30, 30, 30, 15, 0, 0}},
       {"F02, then E00 takes the shared memory", -1, 6, 0x02, 5, 0x00, kPeriod,
        {1712, 1704, 1696, 1688, 1688, 1696, 1704, 1712}},
-      {"M20 halves what the device hears, V40 again", -1, 13, 0x20, 22, 0x40, kDeviceVolume, {16, 16, 16, 16, 8}},
+      {"M20 halves what the device hears, V40 again", -1, 13, 0x20, 22, 0x40, kDeviceVolume,
+       {16, 16, 16, 16, 8}},
       {"M20, then N10 slides the channel volume up", -1, 13, 0x20, 14, 0x10, kChannelVolume,
        {32, 32, 32, 32, 32, 33, 34, 35}},
       {"V60, then W02 slides the global volume down", -1, 22, 0x60, 23, 0x02, kGlobalVolume,
        {96, 96, 96, 96, 96, 94, 92, 90}},
       {"T12 raises the tempo, T05 lowers it", -1, 20, 0x12, 20, 0x05, kTempo,
        {125, 127, 129, 131, 131, 126, 121, 116}},
-      {"P02 pans right, P20 left", -1, 16, 0x02, 16, 0x20, kPanning, {128, 136, 144, 152, 152, 144, 136, 128}},
+      {"P02 pans right, P20 left", -1, 16, 0x02, 16, 0x20, kPanning,
+       {128, 136, 144, 152, 152, 144, 136, 128}},
+      // The row's note restarts the vibrato; row 1's H00 moves it on its
+      // own tick (16, not 12, on the next).
+      {"H48, H00: half as deep, from the row's tick on", -1, 8, 0x48, 8, 0, kOutputPeriod,
+       {1712, 1712, 1724, 1734, 1712, 1743}},
+      {"H48, H00 with old effects: as Scream Tracker's", -1, 8, 0x48, 8, 0, kOutputPeriod,
+       {1712, 1712, 1736, 1757, 1712, 1770}, 1 | 16},
       {"I21: two ticks on, one off", -1, 9, 0x21, 0, 0, kOutputVolume, {32, 32, 0, 32}},
-      {"I21 with old effects: three on, two off", -1, 9, 0x21, 0, 0, kOutputVolume, {32, 32, 32, 0}, 1 | 16},
+      {"I21 with old effects: three on, two off", -1, 9, 0x21, 0, 0, kOutputVolume,
+       {32, 32, 32, 0}, 1 | 16},
   };
   for (const Case& c : cases) {
     Playing playing(ImpulseSong(c.volume, c.effect, c.parameter, c.effect2, c.parameter2, c.flags));
@@ -134,7 +146,8 @@ TEST(ExtendedRules, VolumeColumnAndTheirOwnCommandsPerTick) {
       {"volume column U2 is fine, on the row's tick", 0x92, 0, 0, 0, 0, kVolume, {34, 34, 34}},
       {"volume column P8 pans to 128", 0xC8, 0, 0, 0, 0, kPanning, {128, 128}},
       {"volume column R3 pans right", 0xE3, 0, 0, 0, 0, kPanning, {128, 131, 134, 137}},
-      {"P02 pans left, P20 right", 0, 25, 0x02, 25, 0x20, kPanning, {128, 126, 124, 122, 122, 124, 126, 128}},
+      {"P02 pans left, P20 right", 0, 25, 0x02, 25, 0x20, kPanning,
+       {128, 126, 124, 122, 122, 124, 126, 128}},
       {"H02 slides the global volume down, H00 remembers", 0, 17, 0x02, 17, 0x00, kGlobalVolume,
        {64, 62, 60, 58, 58, 56, 54, 52}},
       {"X12 and X23: extra-fine slides on the row's tick", 0, 33, 0x12, 33, 0x23, kPeriod,
@@ -208,7 +221,8 @@ TEST(ImpulseRules, BreakToAPlainRowNumberAndLoopsPerChannel) {
     std::string rows;
   } cases[] = {
       // C10 is row 16, not the decimal 10 of the S3M rules.
-      {"C10 breaks to row 16", 20, 2, {{.row = 1, .effect = 3, .parameter = 0x10}}, "0 1 16 17 18 19 "},
+      {"C10 breaks to row 16", 20, 2, {{.row = 1, .effect = 3, .parameter = 0x10}},
+       "0 1 16 17 18 19 "},
       // SB0 on row 1, SB1 on row 2 of channel 0; channel 1's SB1 on row 3
       // loops to its own mark (row 0), and channel 0 loops again after it.
       {"each channel loops on its own", 4, 1,
