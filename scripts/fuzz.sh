@@ -54,10 +54,12 @@ for name in "${targets[@]}"; do
     seeds=""
   fi
   # The music target also starts from the modules of the Debian packages the
-  # tests compare with (plain and extended modules), where they are installed.
+  # tests compare with (plain, extended and impulse modules), where they are
+  # installed.
   extra=()
   if [ "$name" = fuzz_music ]; then
-    for folder in /usr/share/games/tecnoballz/musics /usr/share/games/flobopuyo/sfx; do
+    for folder in /usr/share/games/tecnoballz/musics /usr/share/games/flobopuyo/sfx \
+      /usr/share/games/pingus/data/music; do
       [ -d "$folder" ] && extra+=("$folder")
     done
   fi

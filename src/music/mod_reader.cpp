@@ -234,8 +234,7 @@ int ReadSamples(const uint8_t* header, const uint8_t* data, size_t sample_start,
 }  // namespace
 
 // Protracker effect and parameter -> internal command and info; 0 drops it.
-// Effects without audible meaning in this player (the Amiga filter E0,
-// glissando E3, invert loop EF) and the E5 finetune are dropped.
+// The Amiga filter E0, which has no meaning here, is dropped.
 void ConvertProtrackerEffect(uint8_t effect, uint8_t parameter, uint8_t* command, uint8_t* info) {
   const uint8_t x = parameter >> 4;
   const uint8_t y = parameter & 15;
@@ -297,6 +296,12 @@ void ConvertProtrackerEffect(uint8_t effect, uint8_t parameter, uint8_t* command
         case 0x2:
           *command = kCommandFinePortamentoDown;
           break;
+        case 0x3:
+          *command = kCommandGlissando;
+          break;
+        case 0x5:
+          *command = kCommandSetFinetune;
+          break;
         case 0x4:
           *command = kCommandVibratoWaveform;
           break;
@@ -327,6 +332,9 @@ void ConvertProtrackerEffect(uint8_t effect, uint8_t parameter, uint8_t* command
           break;
         case 0xE:
           *command = kCommandPatternDelay;
+          break;
+        case 0xF:
+          *command = kCommandInvertLoop;
           break;
         default:
           break;

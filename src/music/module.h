@@ -33,6 +33,7 @@ constexpr uint16_t kOrderSkip = 0xFFFE;
 constexpr uint8_t kNoteNone = 255;
 constexpr uint8_t kNoteCut = 254;
 constexpr uint8_t kNoteKeyOff = 253;
+constexpr uint8_t kNoteFade = 252;  // the note fades out as after a key off, but keeps its sustain
 constexpr uint8_t kInstrumentNone = 255;
 constexpr uint8_t kVolumeNone = 80;  // a volume byte of 80 in a pattern means none
 
@@ -61,6 +62,24 @@ constexpr uint8_t kEnvelopeFilter = 1u << 4;  // the pitch envelope drives the f
 // Module::flags.
 constexpr uint32_t kModuleFlagAmigaLimits = 1u << 0;  // periods kept in 452..3424
 constexpr uint32_t kModuleFlagFastSlides = 1u << 1;   // volume slides also act on the row's tick
+// "IMPM" files: the older trackers' effects: vibrato twice as deep and
+// only on the ticks after the row's (as Scream Tracker's), and tremor one
+// tick longer on and off.
+constexpr uint32_t kModuleFlagOldEffects = 1u << 2;
+// "IMPM" files: the tone portamento keeps its own memory instead of sharing
+// the pitch slides' one.
+constexpr uint32_t kModuleFlagCompatibleGxx = 1u << 3;
+
+// The volume column beyond 0..64 ("set volume"), a byte whose meaning
+// depends on the rules. Extended rules: the file's byte minus 0x10, so
+// 0x50-0x5F slide down (0x50 itself is "none"), 0x60 up, 0x70 fine down,
+// 0x80 fine up, 0x90 vibrato speed, 0xA0 vibrato depth, 0xB0 panning,
+// 0xC0 panning slide left, 0xD0 right, 0xE0 tone portamento, the low
+// nibble the value. Impulse rules: the file's byte, one higher from 80 on so
+// that 80 stays "none": 65-74 fine up, 75-85 fine down, 86-95 slide up,
+// 96-105 down, 106-115 pitch down, 116-125 up, 129-193 panning 0..64,
+// 194-203 tone portamento, 204-213 vibrato depth.
+constexpr uint8_t kImpulseVolumeShiftFrom = 80;
 
 // Internal command numbers. The reader maps the file's letters onto these
 // (one table in s3m_reader.cpp); the player switches only on them.
@@ -101,6 +120,23 @@ enum ModuleCommand : uint8_t {
   kCommandFineVolumeDown = 41,      // EB
   kCommandSetPanningFull = 42,      // 8xx: 0 left .. 255 right
   kCommandSetFinetune = 43,         // E5
+  // Commands of the extended and impulse rules.
+  kCommandPatternBreakRow = 44,          // C with the row as a plain number
+  kCommandChannelVolume = 45,            // M: 0..64
+  kCommandChannelVolumeSlide = 46,       // N: as a volume slide, on the channel volume
+  kCommandPanningSlide = 47,             // P
+  kCommandTempoSlide = 48,               // T0x down, T1x up, on the ticks after the row's
+  kCommandFineVibrato = 49,              // U: a vibrato a quarter as deep
+  kCommandGlobalVolumeSlide = 50,        // W, H (extended)
+  kCommandPanbrello = 51,                // Y
+  kCommandPanbrelloWaveform = 52,        // S5x
+  kCommandEnvelopePosition = 53,         // L (extended): the envelopes jump to a tick
+  kCommandExtraFinePortamentoUp = 54,    // X1 (extended)
+  kCommandExtraFinePortamentoDown = 55,  // X2 (extended)
+  kCommandTremor = 56,                   // I (impulse), T (extended)
+  kCommandKeyOff = 57,                   // K (extended): a key off at tick info
+  kCommandGlissando = 58,                // E3: tone portamento in whole semitones
+  kCommandInvertLoop = 59,               // EF
   // Commands of the instrument and voice layer (player_new_notes.cpp),
   // numbered from the top to stay clear of the rule sets' own.
   kCommandInstrumentControl = 60,  // S7x: past notes, new note action, envelope switches (info x)
@@ -188,7 +224,7 @@ struct Module {
   int32_t sample_count;                 // same as instrument_count
   int32_t pattern_count;                // highest pattern number in the orders + 1
   uint8_t channel_count;                // 1..32
-  uint8_t master_volume;                // 0..64 global volume at the start
+  uint8_t master_volume;                // global volume at the start: 0..64 (impulse rules 0..128)
   uint8_t speed;                        // ticks per row at the start
   uint8_t tempo;                        // beats per minute at the start
   int32_t panning[kModuleMaxChannels];  // 0 left .. 64 middle .. 128 right

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "music/it_reader.h"
 #include "music/mod_reader.h"
 #include "music/music_errors.h"
 #include "music/music_io.h"
@@ -22,10 +23,10 @@ int LoadModuleFromMemory(const uint8_t* data, size_t size, Module** module, std:
     return code;
   }
   if (size >= 4 && std::memcmp(data, "IMPM", 4) == 0) {
-    *reason =
-        "an \"IMPM\" module; this music system reads S3M, \"Extended Module:\" and plain modules "
-        "only";
-    return kMusicInvalidModule;
+    const char* why = nullptr;
+    const int code = LoadImpulseModuleFromMemory(data, size, module, &why);
+    if (code != kMusicOk) *reason = why != nullptr ? why : MusicErrorText(code);
+    return code;
   }
   int code;
   if (size >= 48 && std::memcmp(data + 44, "SCRM", 4) == 0) {

@@ -53,7 +53,7 @@ int MusicStartBackgroundPlay(uint32_t rate);
 
 // Reads a module file from disk. The head of the file tells the format:
 // "SCRM" at byte 44 is an S3M module, "Extended Module:" at byte 0 an
-// extended one; "IMPM" files are refused; any other file is read as a plain
+// extended one, "IMPM" at byte 0 an impulse one; any other file is read as a plain
 // module, and refused when it is none. A refusal names the file (written to
 // standard error too).
 // Null on failure.

@@ -78,17 +78,30 @@ int ExtendedMemorySlot(uint8_t command) {
       return 6;
     case kCommandRetrigger:
       return 7;
+    case kCommandGlobalVolumeSlide:
+      return 8;
+    case kCommandPanningSlide:
+      return 9;
+    case kCommandExtraFinePortamentoUp:
+      return 10;
+    case kCommandExtraFinePortamentoDown:
+      return 11;
     default:
       return -1;
   }
+}
+
+bool ImpulseRules(const PlayState& state) {
+  return state.module->rules == kRulesImpulse;
 }
 
 // Quirk (S3M rules): one memory per channel stands in for any info of 0.
 // The plain rules have no such memory (the commands that remember do it
 // themselves); the extended rules keep one per command.
 uint8_t EffectiveInfo(const PlayState& state, PlayChannel& channel) {
-  if (state.module->rules == kRulesExtended) {
-    const int slot = ExtendedMemorySlot(channel.command);
+  if (state.module->rules == kRulesExtended || ImpulseRules(state)) {
+    const int slot = ImpulseRules(state) ? ImpulseMemorySlot(state, channel.command)
+                                         : ExtendedMemorySlot(channel.command);
     if (slot < 0) return channel.info;
     if (channel.info != 0) channel.effect_memory[slot] = channel.info;
     return channel.effect_memory[slot];
@@ -104,11 +117,15 @@ uint8_t HighestCommand(const PlayState& state) {
 
 int RowAction(PlayState& state, PlayChannel& channel, uint8_t info, int repeat) {
   if (channel.command >= kCommandInstrumentControl) return RunVoiceCommand(state, channel, info);
+  if (ImpulseRules(state) || channel.command >= kCommandPatternBreakRow)
+    return RunNewRowAction(state, channel, info, repeat);
   return PlainRules(state) ? RunPlainRowAction(state, channel, info, repeat)
                            : RunRowAction(state, channel, info, repeat);
 }
 
 int TickAction(PlayState& state, PlayChannel& channel, uint8_t info) {
+  if (ImpulseRules(state) || channel.command >= kCommandPatternBreakRow)
+    return RunNewTickAction(state, channel, info);
   return PlainRules(state) ? RunPlainTickAction(state, channel, info)
                            : RunTickAction(state, channel, info);
 }
@@ -182,6 +199,10 @@ const uint8_t* ReadRow(PlayState& state, const uint8_t* at, const uint8_t* end) 
 int RunTickEffects(PlayState& state) {
   for (int32_t i = 0; i < state.channel_count; ++i) {
     PlayChannel& channel = state.channels[i];
+    if (channel.flags & kChannelVolumePresent) {
+      const int code = RunVolumeColumn(state, channel, 0);
+      if (code != kMusicOk) return code;
+    }
     if ((channel.flags & kChannelCommandPresent) == 0) continue;
     if (channel.command > HighestCommand(state)) return kMusicInvalidPatternData;
     const int code = TickAction(state, channel, EffectiveInfo(state, channel));
@@ -210,6 +231,10 @@ int ApplyRowToChannel(PlayState& state, PlayChannel& channel) {
   if ((channel.flags & kChannelVolumePresent) && channel.volume_byte <= 64) {
     channel.volume = static_cast<uint8_t>(std::min<int>(channel.volume_byte, state.maximum_volume));
     channel.output_volume = channel.volume;
+  }
+  if (channel.flags & kChannelVolumePresent) {
+    code = RunVolumeColumn(state, channel, 1);
+    if (code != kMusicOk) return code;
   }
   if (channel.flags & kChannelCommandPresent) {
     if (channel.command > HighestCommand(state)) return kMusicInvalidPatternData;
@@ -270,10 +295,19 @@ int UpdateDevice(const PlayState& state) {
   if (device == nullptr) return kMusicOk;
   for (int32_t i = 0; i < state.channel_count; ++i) {
     const PlayChannel& channel = state.channels[i];
-    const uint32_t product = uint32_t{state.global_volume} * channel.output_volume *
-                             channel.instrument_volume * state.music_volume;
+    uint64_t product = uint64_t{state.global_volume} * channel.output_volume *
+                       channel.instrument_volume * state.music_volume;
+    int shift = 18;
+    if (ImpulseRules(state)) {
+      // Global volume 0..128 and the channel's own volume 0..64; the
+      // sample's and the instrument's global volumes are in
+      // instrument_volume already.
+      product *= channel.channel_volume;
+      shift = 25;
+    }
+    const uint64_t round = (uint64_t{1} << shift) - 1;
     int code =
-        device->SetVolume(channel.device_channel, static_cast<int>((product + 0x3FFFF) >> 18));
+        device->SetVolume(channel.device_channel, static_cast<int>((product + round) >> shift));
     if (code == kMusicOk && channel.output_period != 0) {
       code = device->SetRate(channel.device_channel, ChannelRateHz(state, channel));
     }
@@ -282,8 +316,10 @@ int UpdateDevice(const PlayState& state) {
   return kMusicOk;
 }
 
-void ResetChannel(PlayChannel& channel, int device_channel) {
+void ResetChannel(PlayChannel& channel, int device_channel, uint8_t channel_volume) {
   channel = PlayChannel{};
+  channel.channel_volume = channel_volume;
+  channel.envelope_position_request = -1;
   channel.instrument = -1;
   channel.instrument_number = -1;
   channel.sample = 255;
@@ -323,11 +359,13 @@ int SetUpState(PlayState& state, Module* module, const int* device_channels, int
   state.device = device;
   int code = device != nullptr ? device->SetUpdateRate(state.update_rate) : kMusicOk;
   for (int32_t i = 0; i < state.channel_count && code == kMusicOk; ++i) {
-    ResetChannel(state.channels[i], device_channels != nullptr ? device_channels[i] : i);
+    ResetChannel(state.channels[i], device_channels != nullptr ? device_channels[i] : i,
+                 module->channel_volume[i]);
     code = ApplyPanning(state, state.channels[i], module->panning[i]);
   }
   state.period_shift = 2;
-  state.maximum_volume = module->rules == kRulesPlain || module->rules == kRulesExtended
+  state.maximum_volume = module->rules == kRulesPlain || module->rules == kRulesExtended ||
+                                 module->rules == kRulesImpulse
                              ? kPlayerPlainMaximumVolume
                              : kPlayerMaximumVolume;
   const bool amiga_limits = (module->flags & kModuleFlagAmigaLimits) != 0;
@@ -379,7 +417,7 @@ int PlayerTickState(PlayState* state) {
   if (state->loop_count > 0 && state->loop_flag == 0) return kMusicOk;
   // Quirk: a state starts on tick 0 of no row, so the first row is read on
   // the speed-th tick like every later one (a lead-in of speed - 1 ticks).
-  if (PlainRules(*state)) {
+  if (PlainRules(*state) || ImpulseRules(*state)) {
     // Each tick starts from the channels' own volumes; a tremolo then moves
     // what the device hears for this tick only.
     for (int32_t i = 0; i < state->channel_count; ++i) {

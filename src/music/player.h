@@ -1,5 +1,6 @@
-// The module player for S3M, plain and "Extended Module:" modules: turns a Module into sound-device
-// calls, one tick at a time, for up to 16 modules playing at once (play slots).
+// The module player for S3M, plain, "Extended Module:" and "IMPM" modules:
+// turns a Module into sound-device calls, one tick at a time, for up to 16
+// modules playing at once (play slots).
 //
 //   PlayerSetDevice(&mixer);                 // the device every state plays on
 //   PlayState* state = nullptr;
@@ -65,11 +66,24 @@ struct PlayChannel {
   uint8_t tremolo_depth;
   uint8_t pattern_loop_row;
   uint8_t pattern_loop_count;
-  // The extended rules' memories, one per effect that has one
-  // (kExtendedMemory* in player.cpp).
-  uint8_t effect_memory[8];
+  // The extended and impulse rules' memories, one per effect that has one
+  // (ExtendedMemorySlot in player.cpp, ImpulseMemorySlot in
+  // player_impulse_commands.cpp).
+  uint8_t effect_memory[12];
   // The instrument rules' envelopes, fade-out and automatic vibrato.
   ChannelVoice voice;
+  // The impulse and extended rules' own channel state.
+  uint8_t channel_volume;  // 0..64, scales the channel (M, N)
+  uint8_t panning;         // 0..128 as last set, for panning slides and panbrello
+  uint8_t panbrello_position;
+  uint8_t panbrello_speed;
+  uint8_t panbrello_depth;
+  uint8_t waveforms;  // vibrato in bits 0-2, tremolo 3-5, panbrello 6-7
+  uint8_t tremor_count;
+  uint8_t glissando;  // 1: tone portamento moves in whole semitones
+  // Tick the envelopes should jump to (L), -1 none; the envelope code
+  // takes it and sets it back to -1.
+  int16_t envelope_position_request;
 };
 
 struct PlayStatus {
@@ -100,7 +114,7 @@ struct PlayState {
   int32_t loop_flag;
   uint8_t pattern_loop_row;
   uint8_t pattern_loop_count;
-  uint8_t global_volume;  // 0..64
+  uint8_t global_volume;  // 0..64 (0..128 under the impulse rules)
   uint8_t music_volume;   // 64
   PlayChannel channels[kModuleMaxChannels];
   PlayStatus status;   // position, pattern and row of the last row read

@@ -139,6 +139,7 @@ void TonePortamentoTick(const PlayState& state, PlayChannel& channel, uint8_t in
   const int64_t next = period < target ? std::min(period + step, target)
                                        : (period - target <= step ? target : period - step);
   ApplyPeriod(state, channel, next);
+  if (channel.glissando) GlissandoPeriod(state, channel);
 }
 
 void TonePortamentoRow(const PlayState& state, PlayChannel& channel) {
@@ -152,10 +153,10 @@ void TonePortamentoRow(const PlayState& state, PlayChannel& channel) {
 void VibratoTick(const PlayState& state, PlayChannel& channel, uint8_t info) {
   if (LowNibble(info) != 0) channel.vibrato_depth = LowNibble(info);
   if (HighNibble(info) != 0) channel.vibrato_speed = HighNibble(info);
-  const int64_t delta = (kVibratoWave[channel.vibrato_position & 31] * channel.vibrato_depth) >> 5;
+  const int wave = WaveformValue(channel.waveforms & 7, channel.vibrato_position);
+  const int64_t delta = ((wave < 0 ? -wave : wave) * channel.vibrato_depth) >> 5;
   const int64_t period = channel.period;
-  ApplyOutputPeriod(state, channel,
-                    (channel.vibrato_position & 32) ? period - delta : period + delta);
+  ApplyOutputPeriod(state, channel, wave < 0 ? period - delta : period + delta);
   channel.vibrato_position = static_cast<uint8_t>(channel.vibrato_position + channel.vibrato_speed);
 }
 
@@ -182,6 +183,9 @@ int ApplyPanning(const PlayState& state, PlayChannel& channel, int value) {
   const int panning = value == 0xA4 ? kMixerPanSurround : std::clamp(value - 64, -64, 64);
   // Kept for the panning envelope, which moves the device's panning around it.
   channel.voice.panning = static_cast<int16_t>(panning == kMixerPanSurround ? value : panning + 64);
+  // Kept on 0..255 for the slides that start from it.
+  if (value != 0xA4)
+    channel.panning = static_cast<uint8_t>((std::clamp(value, 0, 128) * 255 + 64) / 128);
   Mixer* device = state.device;
   return device != nullptr ? device->SetPanning(channel.device_channel, panning) : kMusicOk;
 }
@@ -205,6 +209,11 @@ int StartNote(PlayState& state, PlayChannel& channel) {
   channel.vibrato_position = 0;
   channel.flags &= ~kChannelNewNote;
   if (channel.note == kNoteKeyOff && UsesInstruments(state)) return ReleaseKey(state, channel);
+  // A note fade lets the note fade out without releasing its envelopes.
+  if (channel.note == kNoteFade) {
+    channel.voice.fading = 1;
+    return kMusicOk;
+  }
   const ModuleSample* sample = ChannelSample(state, channel);
   if (sample == nullptr) return kMusicOk;
   Mixer* device = state.device;

@@ -40,3 +40,23 @@ int RunPlainTickAction(PlayState& state, PlayChannel& channel, uint8_t info);
 
 // The sample the channel plays, or null.
 const ModuleSample* ChannelSample(const PlayState& state, const PlayChannel& channel);
+
+// The extended and impulse rules (player_impulse_commands.cpp): the
+// commands numbered from kCommandPatternBreakRow on, and for the impulse
+// rules their own versions of the shared ones; the rest go to RunRowAction
+// and RunTickAction.
+int RunNewRowAction(PlayState& state, PlayChannel& channel, uint8_t info, int repeat);
+int RunNewTickAction(PlayState& state, PlayChannel& channel, uint8_t info);
+// The volume column's commands (bytes above 64) under the extended and
+// impulse rules, on the row's tick (row_tick 1) or the others. Device code.
+int RunVolumeColumn(PlayState& state, PlayChannel& channel, int row_tick);
+// Where the impulse rules keep the last non-zero info of a command in
+// PlayChannel::effect_memory; -1 for commands without one.
+int ImpulseMemorySlot(const PlayState& state, uint8_t command);
+// A vibrato, tremolo or panbrello waveform's value at position (0..63 of a
+// period, higher bits ignored), -255..255: 0 sine, 1 ramp down, 2 square,
+// 3 random (a fixed scramble of the position, so a song plays the same
+// every time); bit 2 (no restart on a new note) is ignored.
+int WaveformValue(int waveform, uint8_t position);
+// Glissando: the output period moves to the nearest whole semitone.
+void GlissandoPeriod(const PlayState& state, PlayChannel& channel);

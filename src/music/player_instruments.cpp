@@ -257,6 +257,13 @@ int UpdateInstrumentVoices(PlayState& state) {
     PlayChannel& channel = state.channels[i];
     const ModuleInstrument* instrument = ChannelInstrument(state, channel);
     channel.voice.pitch_offset = 0;
+    // L: the envelopes jump to the tick the row asked for.
+    if (channel.envelope_position_request >= 0) {
+      const auto tick = static_cast<uint16_t>(channel.envelope_position_request);
+      channel.voice.volume_position = tick;
+      channel.voice.panning_position = tick;
+      channel.envelope_position_request = -1;
+    }
     channel.instrument_volume =
         instrument != nullptr ? StepVoice(state, *instrument, channel.voice, channel.device_channel)
                               : 64;

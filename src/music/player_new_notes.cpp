@@ -158,8 +158,11 @@ void StepBackgroundVoices(PlayState& state) {
     }
     const uint32_t product =
         uint32_t{state.global_volume} * slot.volume * instrument_volume * state.music_volume;
+    // The impulse rules' global volume runs to 128, the others' to 64.
+    const int shift = state.module->rules == kRulesImpulse ? 19 : 18;
     // The device refuses nothing it gave out; a refusal would only keep the last level.
-    device->SetVolume(slot.device_voice, static_cast<int>((product + 0x3FFFF) >> 18));
+    device->SetVolume(slot.device_voice,
+                      static_cast<int>((product + (uint32_t{1} << shift) - 1) >> shift));
     device->SetRate(slot.device_voice, OffsetRateHz(slot.period, slot.voice.pitch_offset));
   }
 }

@@ -30,9 +30,9 @@ void VolumeSlideTick(const PlayState& state, PlayChannel& channel, uint8_t info)
 void TremoloTick(const PlayState& state, PlayChannel& channel, uint8_t info) {
   if (LowNibble(info) != 0) channel.tremolo_depth = LowNibble(info);
   if (HighNibble(info) != 0) channel.tremolo_speed = HighNibble(info);
-  const int delta = (kVibratoWave[channel.tremolo_position & 31] * channel.tremolo_depth) >> 6;
-  const int volume =
-      (channel.tremolo_position & 32) ? channel.volume - delta : channel.volume + delta;
+  const int wave = WaveformValue(channel.waveforms >> 3 & 7, channel.tremolo_position);
+  const int delta = ((wave < 0 ? -wave : wave) * channel.tremolo_depth) >> 6;
+  const int volume = wave < 0 ? channel.volume - delta : channel.volume + delta;
   channel.output_volume = static_cast<uint8_t>(std::clamp(volume, 0, state.maximum_volume));
   channel.tremolo_position = static_cast<uint8_t>(channel.tremolo_position + channel.tremolo_speed);
 }
@@ -123,7 +123,7 @@ int RunPlainRowAction(PlayState& state, PlayChannel& channel, uint8_t info, int 
     case kCommandVibratoWaveform:
     case kCommandTremoloWaveform:
     case kCommandSetFinetune:
-      return kMusicOk;  // only the sine waveform and the sample's finetune are played
+      return RunNewRowAction(state, channel, info, repeat);
     default:
       return RunRowAction(state, channel, info, repeat);
   }

@@ -39,20 +39,36 @@ struct Bytes {
 };
 
 // The tracker's effect letters (0-9, A-Z as 10-35) and parameter ->
-// internal command and info; 0 drops it. 0-F are Protracker's. Dropped for
-// now: global volume slide H, envelope position L, panning slide P, tremor T
-// and the extra-fine slides X. The key off K is played as a cut at its tick.
+// internal command and info; 0 drops it. 0-F are Protracker's.
 void ConvertEffect(uint8_t effect, uint8_t parameter, uint8_t* command, uint8_t* info) {
   *info = parameter;
   switch (effect) {
     case 16:  // G
       *command = kCommandGlobalVolume;
       return;
-    case 20:  // K
-      *command = kCommandNoteCut;
+    case 17:  // H
+      *command = kCommandGlobalVolumeSlide;
+      return;
+    case 20:  // K: a key off at tick info
+      *command = kCommandKeyOff;
+      return;
+    case 21:  // L
+      *command = kCommandEnvelopePosition;
+      return;
+    case 25:  // P
+      *command = kCommandPanningSlide;
       return;
     case 27:  // R
       *command = kCommandRetrigger;
+      return;
+    case 29:  // T
+      *command = kCommandTremor;
+      return;
+    case 33:  // X1y, X2y
+      *info = parameter & 15;
+      *command = kCommandNone;
+      if (parameter >> 4 == 1) *command = kCommandExtraFinePortamentoUp;
+      if (parameter >> 4 == 2) *command = kCommandExtraFinePortamentoDown;
       return;
     default:
       if (effect < 16) {
@@ -100,8 +116,9 @@ void ConvertPattern(const uint8_t* in, size_t in_size, int rows, int channels, i
       const uint8_t instrument = fields[1] >= 1 && fields[1] <= instrument_count
                                      ? static_cast<uint8_t>(fields[1] - 1)
                                      : kInstrumentNone;
-      // The volume column: only "set volume" (0x10..0x50) is played.
-      const bool has_volume = fields[2] >= 0x10 && fields[2] <= 0x50;
+      // The volume column from 0x10 on, less 0x10 (see module.h); a slide
+      // down by 0 (0x60) does nothing.
+      const bool has_volume = fields[2] >= 0x10 && fields[2] != 0x60;
       uint8_t command = 0;
       uint8_t info = 0;
       ConvertEffect(fields[3], fields[4], &command, &info);

@@ -12,9 +12,9 @@
 // size is checked against the bytes present.
 //
 // The player does not yet play everything read here: envelopes, fade-out,
-// automatic vibrato, sample panning and the volume column's effects other
-// than "set volume" are kept in the Module but not heard, slides move Amiga
-// periods whatever the frequency model, and a key off cuts the note.
+// automatic vibrato and sample panning are kept in the Module but not heard,
+// slides move Amiga periods whatever the frequency model, and a key off
+// cuts the note.
 #pragma once
 
 #include <cstddef>

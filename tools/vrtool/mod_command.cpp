@@ -93,7 +93,7 @@ int RunInfo(int argc, char** argv) {
           "usage: vrtool mod info FILE [--json]\n"
           "Prints the module's name, channel count, song length in orders, pattern and\n"
           "instrument counts, initial speed and tempo, and the song's length in seconds\n"
-          "(played once, as the demo plays it), the format (mod, s3m) and the file's own\n"
+          "(played once, as the demo plays it), the format (mod, s3m, xm, it) and the file's own\n"
           "tag (\"M.K.\", \"15 samples\"...), and how many instruments and samples hold\n"
           "sound. --json prints one object with the keys name, format, tag, channels,\n"
           "orders, patterns, instruments, samples, used_instruments, sampled_samples,\n"
