@@ -371,29 +371,6 @@ TEST(CaptureSound, AnUnreadableModuleGivesASilentTrackOfTheFullLength) {
   EXPECT_EQ(temp.Names(), std::vector<std::string>{"music.wav"});
 }
 
-TEST(CaptureSound, ATrackFromTimeTIsTheTailOfTheTrackFromZero) {
-  const std::string module = std::string(VEYRITH_BINARY_DIR) + "/content/music.s3m";
-  if (!fs::exists(module)) GTEST_SKIP() << "needs the default content (" << module << ")";
-  TempFolder temp;
-  CaptureSoundSettings settings;
-  settings.module_path = module;
-  settings.rate_hz = 22050;
-  settings.frames = 22050 * 4;
-  std::string warning, error;
-  ASSERT_TRUE(WriteCaptureSound(settings, temp / "whole.wav", nullptr, &warning, &error)) << error;
-  EXPECT_TRUE(warning.empty()) << warning;
-  settings.start_seconds = 2.5;
-  settings.frames = 22050;
-  ASSERT_TRUE(WriteCaptureSound(settings, temp / "tail.wav", nullptr, &warning, &error)) << error;
-  WavData whole, tail;
-  ASSERT_TRUE(ReadWavFile(temp / "whole.wav", &whole, &error)) << error;
-  ASSERT_TRUE(ReadWavFile(temp / "tail.wav", &tail, &error)) << error;
-  const auto from = whole.samples.begin() + 2 * static_cast<long>(2.5 * 22050);
-  const std::vector<int16_t> expected(from, from + 2 * 22050);
-  EXPECT_NE(expected, std::vector<int16_t>(expected.size(), 0));
-  EXPECT_EQ(tail.samples, expected);
-}
-
 TEST(CaptureProgressLine, CountsRateAndTimeLeft) {
   EXPECT_EQ(CaptureProgress::Line(0, 100, 0.0),
             "[..............................] 0/100 frames  0 fps  ?:?? left");

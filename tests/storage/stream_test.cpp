@@ -1,5 +1,5 @@
-// Tests of the stream family: TStream defaults, TFile open modes and sticky
-// errors, TBufferedStream read-ahead and partial items.
+// Tests of the stream family: TFile open modes and sticky errors,
+// TBufferedStream read-ahead and partial items.
 #include "storage/stream.h"
 
 #include <gtest/gtest.h>
@@ -27,43 +27,6 @@ class RecordingSource : public TMemoryStream {
   }
   std::vector<int32_t> requests;
 };
-
-TEST(StreamTest, PlainStreamIsEmptyAndAlwaysInError) {
-  TStream stream;
-  uint8_t byte = 7;
-  EXPECT_FALSE(stream.Open(smRead));
-  EXPECT_TRUE(stream.Failed());
-  EXPECT_EQ(stream.Tell(), -1);
-  EXPECT_EQ(stream.Size(), -1);
-  EXPECT_TRUE(stream.AtEnd());
-  EXPECT_EQ(stream.Read(&byte, 1, 1), 0);
-  EXPECT_EQ(stream.Write(&byte, 1, 1), 0);
-  EXPECT_FALSE(stream.Erase());
-  EXPECT_EQ(stream.ReadByte(), 0);
-  EXPECT_EQ(stream.ReadDWord(), 0u);
-}
-
-TEST(FileTest, OpenWithoutNameOrWithBadModeFails) {
-  TempDir dir;
-  TFile nameless;
-  EXPECT_FALSE(nameless.Open(smRead));
-  EXPECT_FALSE(nameless.Failed()) << "no name leaves the flag as it was";
-
-  const std::string path = dir.File("keep.bin");
-  WriteBytes(path, {1, 2, 3});
-  for (int32_t mode : {0, smAppend, 8, 9}) {
-    TFile file;
-    file.SetName(path.c_str());
-    EXPECT_FALSE(file.Open(mode)) << "mode " << mode;
-    EXPECT_TRUE(file.Failed()) << "mode " << mode;
-  }
-  EXPECT_EQ(ReadBytes(path), (std::vector<uint8_t>{1, 2, 3})) << "a refused mode touches nothing";
-
-  TFile missing;
-  missing.SetName(dir.File("missing.bin").c_str());
-  EXPECT_FALSE(missing.Open(smRead));
-  EXPECT_TRUE(missing.Failed());
-}
 
 TEST(FileTest, ReadAppendStartsAtEndAndSizeKeepsPosition) {
   TempDir dir;
@@ -184,21 +147,6 @@ TEST(BufferedStreamTest, SeekDiscardsBufferAndTellCounts) {
   EXPECT_FALSE(stream.AtEnd());
   EXPECT_EQ(stream.ReadWord(), 0x2B2A);  // bytes 298, 299 wrap to 0x2A, 0x2B
   EXPECT_TRUE(stream.AtEnd());
-}
-
-TEST(BufferedStreamTest, RefusesWritingModesAndNullSource) {
-  auto* source = new RecordingSource(Iota(8));
-  TBufferedStream stream(source, 8);
-  EXPECT_FALSE(stream.Open(smRead | smWrite));
-  EXPECT_FALSE(stream.Open(smRead | smAppend));
-  EXPECT_TRUE(source->requests.empty());
-  EXPECT_EQ(stream.Write("x", 1, 1), 0);
-
-  TBufferedStream empty(nullptr, 0);
-  EXPECT_FALSE(empty.Open(smRead));
-  EXPECT_TRUE(empty.Failed());
-  uint8_t byte;
-  EXPECT_EQ(empty.Read(&byte, 1, 1), 0);
 }
 
 TEST(BufferedStreamTest, OverFileReadsSameBytesAsFile) {

@@ -103,14 +103,14 @@ TEST(SceneFile, WhatIsDescribedComesBackThroughTheDemosReader) {
   EXPECT_EQ(grandchild->parent, child);
   EXPECT_EQ(sibling->parent, parent) << "a shallower depth climbs back up the tree";
   // Positions of children come out as described, whatever the file order.
-  EXPECT_FLOAT_EQ(parent->position.keys[0].value.z, 3.0f);
-  EXPECT_FLOAT_EQ(child->position.keys[0].value.y, 5.0f);
-  EXPECT_FLOAT_EQ(child->position.keys[0].value.z, 6.0f);
-  EXPECT_FLOAT_EQ(grandchild->position.keys[0].value.x, 7.0f);
-  EXPECT_FLOAT_EQ(grandchild->position.keys[0].value.y, 8.0f);
-  EXPECT_FLOAT_EQ(grandchild->position.keys[0].value.z, 9.0f);
-  EXPECT_FLOAT_EQ(sibling->position.keys[0].value.y, 11.0f);
-  EXPECT_FLOAT_EQ(sibling->position.keys[0].value.z, 12.0f);
+  const auto position = [](const SceneNode* node) {
+    const Vec3 v = node->position.keys[0].value;
+    return std::vector<float>{v.x, v.y, v.z};
+  };
+  EXPECT_EQ(position(parent), (std::vector<float>{1, 2, 3}));
+  EXPECT_EQ(position(child), (std::vector<float>{4, 5, 6}));
+  EXPECT_EQ(position(grandchild), (std::vector<float>{7, 8, 9}));
+  EXPECT_EQ(position(sibling), (std::vector<float>{10, 11, 12}));
   EXPECT_EQ(parent->scale.flags & kTrackRepeatMask, kTrackModeLoop);
   EXPECT_FLOAT_EQ(parent->scale.keys[0].tcb.tension, 0.5f);
   EXPECT_FLOAT_EQ(parent->scale.keys[0].tcb.ease_from, 0.25f);

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <thread>
 #include <utility>
@@ -26,6 +27,30 @@ std::string ReadWhole(const std::string& path) {
 std::string ProgramFolder() {
   if (const char* bin = std::getenv("VEYRITH_BIN")) return bin;
   return std::string(VEYRITH_BINARY_DIR) + "/bin";
+}
+
+std::string ContentFolder() {
+  return std::string(VEYRITH_BINARY_DIR) + "/content";
+}
+
+ProgramRun Veyrith(std::vector<std::string> arguments, std::string working_folder) {
+  arguments.insert(arguments.begin(), ProgramFolder() + "/veyrith");
+  return Command(std::move(arguments), std::move(working_folder));
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string MakeTemporaryFolder() {
