@@ -25,30 +25,11 @@
 #include "shell/capture_video.h"
 #include "shell/shell_state.h"
 #include "storage/png_file.h"
+#include "temp_folder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-class TempFolder {
- public:
-  TempFolder() {
-    char pattern[] = "/tmp/veyrith-capture-test-XXXXXX";
-    path_ = mkdtemp(pattern) ? pattern : "";
-  }
-  ~TempFolder() { fs::remove_all(path_); }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(path_))
-      names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
- private:
-  std::string path_;
-};
 
 TEST(CaptureFrames, TopRowFirstWidenedAndEnlargedByWholePixels) {
   // A 2x2 screen in memory with a stride of 3: row 0 is the bottom row.

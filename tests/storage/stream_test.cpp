@@ -11,7 +11,6 @@
 
 using storage_test::Iota;
 using storage_test::ReadBytes;
-using storage_test::TempDir;
 using storage_test::WriteBytes;
 
 namespace {
@@ -29,8 +28,8 @@ class RecordingSource : public TMemoryStream {
 };
 
 TEST(FileTest, ReadAppendStartsAtEndAndSizeKeepsPosition) {
-  TempDir dir;
-  const std::string path = dir.File("data.bin");
+  TempFolder dir;
+  const std::string path = dir / "data.bin";
   WriteBytes(path, Iota(10));
   TFile file;
   file.SetName(path.c_str());
@@ -50,8 +49,8 @@ TEST(FileTest, ReadAppendStartsAtEndAndSizeKeepsPosition) {
 }
 
 TEST(FileTest, ClosedFileOperationsSetStickyFlagAndSeekReassignsIt) {
-  TempDir dir;
-  const std::string path = dir.File("data.bin");
+  TempFolder dir;
+  const std::string path = dir / "data.bin";
   WriteBytes(path, Iota(4));
   TFile file;
   file.SetName(path.c_str());
@@ -78,8 +77,8 @@ TEST(FileTest, ClosedFileOperationsSetStickyFlagAndSeekReassignsIt) {
 }
 
 TEST(FileTest, WriteModesAndErase) {
-  TempDir dir;
-  const std::string path = dir.File("out.bin");
+  TempFolder dir;
+  const std::string path = dir / "out.bin";
   TFile file;
   file.SetName(path.c_str());
   ASSERT_TRUE(file.Open(smWrite));
@@ -150,8 +149,8 @@ TEST(BufferedStreamTest, SeekDiscardsBufferAndTellCounts) {
 }
 
 TEST(BufferedStreamTest, OverFileReadsSameBytesAsFile) {
-  TempDir dir;
-  const std::string path = dir.File("data.bin");
+  TempFolder dir;
+  const std::string path = dir / "data.bin";
   WriteBytes(path, {0x34, 0x12, 0x78, 0x56, 0x34, 0x12});
   auto* file = new TFile();
   TBufferedStream stream(file, 3);

@@ -19,6 +19,7 @@
 #include "music/wav_file.h"
 #include "run_program.h"
 #include "storage/png_file.h"
+#include "temp_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -36,8 +37,8 @@ const uint8_t* PixelAt(const PngPicture& p, int x, int y) {
 }
 
 TEST(CaptureProgram, AFolderHoldsEveryFrameEnlargedAndTheMusicOfTheSameLength) {
-  const std::string temp = MakeTemporaryFolder();
-  const std::string folder = temp + "/logo";
+  const TempFolder temp;
+  const std::string folder = temp / "logo";
   ProgramResult run = RunProgram(
       Veyrith({"--capture", folder, "--from", "15", "--to", "17", "--fps", "10", "--scale", "2"}));
   ASSERT_EQ(run.exit_code, 0) << run.err;
@@ -55,7 +56,7 @@ TEST(CaptureProgram, AFolderHoldsEveryFrameEnlargedAndTheMusicOfTheSameLength) {
 
   // Frame 15 shows demo time 15 + 15 / 10 s: the screenshot of 16.5 s,
   // pixel for pixel once the enlargement is undone.
-  const std::string shot = temp + "/shot.png";
+  const std::string shot = temp / "shot.png";
   ProgramResult screenshot = RunProgram(Veyrith({"--screenshot", "16.5", shot}));
   ASSERT_EQ(screenshot.exit_code, 0) << screenshot.err;
   const PngPicture expected = ReadPicture(shot);
@@ -69,11 +70,10 @@ TEST(CaptureProgram, AFolderHoldsEveryFrameEnlargedAndTheMusicOfTheSameLength) {
   EXPECT_EQ(differences, 0);
 
   // The music alone lasts from --from to --to.
-  run = RunProgram(Veyrith({"--capture", temp + "/part.wav", "--from", "100", "--to", "102.5"}));
+  run = RunProgram(Veyrith({"--capture", temp / "part.wav", "--from", "100", "--to", "102.5"}));
   ASSERT_EQ(run.exit_code, 0) << run.err;
-  ASSERT_TRUE(ReadWavFile(temp + "/part.wav", &wav, &error)) << error;
+  ASSERT_TRUE(ReadWavFile(temp / "part.wav", &wav, &error)) << error;
   EXPECT_EQ(wav.samples.size(), 2u * 110250);
-  fs::remove_all(temp);
 }
 
 bool HaveFfmpeg() {
@@ -83,9 +83,9 @@ bool HaveFfmpeg() {
 // Every fault ends the capture with exit 1 and a message that names it, and
 // leaves the output's folder as empty as it was.
 TEST(CaptureProgram, FaultsEndTheCaptureWithTheirReasonAndNothingWritten) {
-  const std::string tools = MakeTemporaryFolder();
+  const TempFolder tools;
   // An encoder that takes a few pictures, then gives up.
-  const std::string dying = tools + "/dying-encoder";
+  const std::string dying = tools / "dying-encoder";
   std::ofstream(dying) << "#!/bin/sh\nhead -c 3000000 >/dev/null\n"
                        << "echo 'fake encoder: out of memory' >&2\nexit 1\n";
   chmod(dying.c_str(), 0755);
@@ -95,7 +95,7 @@ TEST(CaptureProgram, FaultsEndTheCaptureWithTheirReasonAndNothingWritten) {
     const char* reason;
   };
   const Case cases[] = {
-      {"demo.mp4", {{"PATH", tools}}, "a video needs ffmpeg"},
+      {"demo.mp4", {{"PATH", tools.path()}}, "a video needs ffmpeg"},
       {"demo.mp4", {{"VEYRITH_FFMPEG", dying}}, "fake encoder: out of memory"},
       {"frames", {}, "File too large"},
       {"music.wav", {}, "File too large"},
@@ -103,8 +103,8 @@ TEST(CaptureProgram, FaultsEndTheCaptureWithTheirReasonAndNothingWritten) {
   };
   for (const Case& c : cases) {
     if (Contains(c.output, ".mkv") && !HaveFfmpeg()) continue;
-    const std::string temp = MakeTemporaryFolder();
-    ProgramRun run = Veyrith({"--capture", temp + "/" + c.output, "--from", "160", "--to", "162"});
+    const TempFolder temp;
+    ProgramRun run = Veyrith({"--capture", temp / c.output, "--from", "160", "--to", "162"});
     if (c.environment.empty()) {  // ulimit -f: a disk that fills up at once
       run.arguments.insert(run.arguments.begin(),
                            {"/bin/sh", "-c", "ulimit -f 64 && exec \"$@\"", "sh"});
@@ -114,10 +114,8 @@ TEST(CaptureProgram, FaultsEndTheCaptureWithTheirReasonAndNothingWritten) {
     EXPECT_EQ(result.exit_code, 1) << c.output << c.reason << result.err;
     EXPECT_TRUE(Contains(result.err, "capture failed")) << result.err;
     EXPECT_TRUE(Contains(result.err, c.reason)) << c.reason << ": " << result.err;
-    EXPECT_TRUE(fs::is_empty(temp)) << c.output << " " << c.reason;
-    fs::remove_all(temp);
+    EXPECT_TRUE(fs::is_empty(temp.path())) << c.output << " " << c.reason;
   }
-  fs::remove_all(tools);
 }
 
 TEST(CaptureProgram, SigintAndSigtermStopTheCaptureAndRemoveWhatItWrote) {
@@ -133,12 +131,12 @@ TEST(CaptureProgram, SigintAndSigtermStopTheCaptureAndRemoveWhatItWrote) {
   };
   for (const Case& c : cases) {
     if (Contains(c.output, ".mp4") && !HaveFfmpeg()) continue;
-    const std::string temp = MakeTemporaryFolder();
-    RunningProgram capture = StartProgram(Veyrith({"--capture", temp + "/" + c.output}));
+    const TempFolder temp;
+    RunningProgram capture = StartProgram(Veyrith({"--capture", temp / c.output}));
     bool started = false;
     for (int i = 0; i < 600 && !started; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      started = fs::exists(temp + "/" + c.partial);
+      started = fs::exists(temp / c.partial);
     }
     EXPECT_TRUE(started) << "the capture did not begin: " << c.output;
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -147,8 +145,7 @@ TEST(CaptureProgram, SigintAndSigtermStopTheCaptureAndRemoveWhatItWrote) {
     EXPECT_FALSE(result.timed_out);
     EXPECT_EQ(result.exit_code, c.exit_code) << result.err;
     EXPECT_TRUE(Contains(result.err, "interrupted")) << result.err;
-    EXPECT_TRUE(fs::is_empty(temp)) << c.output;
-    fs::remove_all(temp);
+    EXPECT_TRUE(fs::is_empty(temp.path())) << c.output;
   }
 }
 

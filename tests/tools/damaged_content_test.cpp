@@ -16,6 +16,7 @@
 
 #include "run_program.h"
 #include "storage/library_writer.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -142,7 +143,8 @@ TEST(DamagedContent, FailsWithTheLoadersMessageOrPlaysWithOneLine) {
   for (const Case& c : Cases()) {
     Content content = intact;
     c.damage(content);
-    const std::string folder = MakeTemporaryFolder();
+    const TempFolder temp;
+    const std::string& folder = temp.path();
     std::string error;
     if (!content.members.empty()) {
       EXPECT_TRUE(WriteLibrary(folder + "/demo.dat", content.members, &error)) << error;
@@ -157,7 +159,6 @@ TEST(DamagedContent, FailsWithTheLoadersMessageOrPlaysWithOneLine) {
     run.time_limit_seconds = 120;
     const ProgramResult result = RunProgram(run);
     const bool shot = fs::exists(folder + "/shot.png");
-    fs::remove_all(folder);
     const long lines = std::count(result.err.begin(), result.err.end(), '\n');
     if (c.fails_with.empty()) {
       EXPECT_TRUE(result.exit_code == 0 && shot) << c.what << "\n" << result.err;

@@ -13,15 +13,15 @@
 
 #include "run_program.h"
 #include "storage/png_file.h"
+#include "temp_folder.h"
 
 namespace {
 
 // Command lines that end before the demo plays, with the exit code and a
 // part of what they print (on standard output for 0, standard error else).
 TEST(DemoProgram, CommandLinesGiveTheirExitCodesAndMessages) {
-  const std::string empty = MakeTemporaryFolder();
-  const std::string junk = MakeTemporaryFolder();
-  std::ofstream(junk + "/demo.dat") << "KVXLIB2\x1a this is not a library";
+  const TempFolder empty, junk;
+  std::ofstream(junk / "demo.dat") << "KVXLIB2\x1a this is not a library";
   const struct {
     std::vector<std::string> args;
     std::string folder;
@@ -32,8 +32,8 @@ TEST(DemoProgram, CommandLinesGiveTheirExitCodesAndMessages) {
       {{"--list-rows"}, "", 0, {"bump-lit scroller", "218.0"}},
       {{"--frobnicate"}, "", 2, {"--frobnicate"}},
       {{"--headless", "--fps", "zero"}, "", 2, {}},
-      {{"--headless"}, empty, 1, {"Cannot open file library!"}},
-      {{"--headless"}, junk, 1, {"File library invalid!"}},
+      {{"--headless"}, empty.path(), 1, {"Cannot open file library!"}},
+      {{"--headless"}, junk.path(), 1, {"File library invalid!"}},
   };
   for (const auto& c : cases) {
     const ProgramResult run = RunProgram(Veyrith(c.args, c.folder));
@@ -59,8 +59,8 @@ TEST(DemoProgram, HeadlessRunPlaysTheWholeScheduleAndSummarises) {
 }
 
 TEST(DemoProgram, ScreenshotWritesOne640x480Png) {
-  const std::string folder = MakeTemporaryFolder();
-  const std::string png = folder + "/shot.png";
+  const TempFolder folder;
+  const std::string png = folder / "shot.png";
   ProgramResult run = RunProgram(Veyrith({"--screenshot", "7", png}));
   ASSERT_EQ(run.exit_code, 0) << run.err;
   PngPicture picture;
@@ -68,7 +68,7 @@ TEST(DemoProgram, ScreenshotWritesOne640x480Png) {
   ASSERT_TRUE(ReadPng(png, &picture, &error)) << error;
   EXPECT_EQ(picture.width * 1000 + picture.height, 640480);
 
-  ProgramResult bad = RunProgram(Veyrith({"--screenshot", "7", folder + "/no/such/dir/x.png"}));
+  ProgramResult bad = RunProgram(Veyrith({"--screenshot", "7", folder / "no/such/dir/x.png"}));
   EXPECT_EQ(bad.exit_code, 1);
   EXPECT_TRUE(Contains(bad.err, "x.png")) << bad.err;
 }

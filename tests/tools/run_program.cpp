@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -53,15 +54,10 @@ void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
              static_cast<std::streamsize>(bytes.size()));
 }
 
-std::string MakeTemporaryFolder() {
-  std::string pattern = "/tmp/veyrith-test-XXXXXX";
-  if (!mkdtemp(pattern.data())) return "/tmp";
-  return pattern;
-}
-
 RunningProgram StartProgram(const ProgramRun& run) {
   RunningProgram program;
-  const std::string folder = MakeTemporaryFolder();
+  std::string folder = (std::filesystem::temp_directory_path() / "veyrith-run-XXXXXX").string();
+  if (!mkdtemp(folder.data())) return program;  // not started: the run fails
   program.out_path = folder + "/stdout";
   program.err_path = folder + "/stderr";
   const pid_t pid = fork();
@@ -106,6 +102,8 @@ ProgramResult WaitProgram(RunningProgram& program, double time_limit_seconds) {
   if (!result.timed_out && WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
   result.out = ReadWhole(program.out_path);
   result.err = ReadWhole(program.err_path);
+  std::error_code ignored;
+  std::filesystem::remove_all(std::filesystem::path(program.out_path).parent_path(), ignored);
   return result;
 }
 

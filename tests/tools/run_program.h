@@ -40,9 +40,6 @@ ProgramResult WaitProgram(RunningProgram& program, double time_limit_seconds);
 // The folder of the built programs (build/bin).
 std::string ProgramFolder();
 
-// A fresh empty temporary folder.
-std::string MakeTemporaryFolder();
-
 // The default content made at build time (build/content).
 std::string ContentFolder();
 
