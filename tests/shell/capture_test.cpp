@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "music/tiny_s3m.h"
 #include "music/wav_file.h"
 #include "platform/clock.h"
 #include "shell/capture_frames.h"
@@ -362,6 +363,28 @@ TEST(CaptureSound, AnUnreadableModuleGivesASilentTrackOfTheFullLength) {
   std::atomic<int> interrupted{SIGINT};
   EXPECT_FALSE(WriteCaptureSound(settings, temp / "cut.wav", &interrupted, &warning, &error));
   EXPECT_EQ(temp.Names(), std::vector<std::string>{"music.wav"});
+}
+
+TEST(CaptureSound, ATrackFromTimeTIsTheTailOfTheTrackFromZero) {
+  TempFolder temp;
+  WriteBytes(temp / "tiny.s3m", TinyS3M());
+  CaptureSoundSettings settings;
+  settings.module_path = temp / "tiny.s3m";
+  settings.rate_hz = 8000;
+  settings.frames = 8000 * 4;
+  std::string warning, error;
+  WavData whole, tail;
+  ASSERT_TRUE(WriteCaptureSound(settings, temp / "whole.wav", nullptr, &warning, &error)) << error;
+  settings.start_seconds = 2.5;
+  settings.frames = 8000;
+  ASSERT_TRUE(WriteCaptureSound(settings, temp / "tail.wav", nullptr, &warning, &error)) << error;
+  ASSERT_TRUE(ReadWavFile(temp / "whole.wav", &whole, &error) &&
+              ReadWavFile(temp / "tail.wav", &tail, &error))
+      << error;
+  const auto from = whole.samples.begin() + 2 * 20000;
+  const std::vector<int16_t> expected(from, from + 2 * 8000);
+  EXPECT_NE(expected, std::vector<int16_t>(expected.size(), 0));
+  EXPECT_EQ(tail.samples, expected);
 }
 
 TEST(CaptureProgressLine, CountsRateAndTimeLeft) {

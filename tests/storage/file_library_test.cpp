@@ -132,6 +132,22 @@ TEST(FileLibraryTest, MemberSeekStaysInsideTheMember) {
   EXPECT_EQ(member.Read(buffer, 0, 4), 0);
 }
 
+TEST(FileLibraryTest, MemberWithoutEntryOrLibraryReadsNothing) {
+  MemoryLibrary memory(MakeLibrary({{"a", {1, 2}}}));
+  TFileInLib member(&memory.library);
+  uint8_t byte;
+  EXPECT_EQ(member.Read(&byte, 1, 1), -1) << "never opened";
+  member.SetName("b");
+  EXPECT_FALSE(member.Open(smRead));
+  member.SetName("A");
+  ASSERT_TRUE(member.Open(smRead));
+  member.Close();
+  EXPECT_EQ(member.Read(&byte, 1, 1), -1) << "Close forgets the member";
+  TFileInLib orphan(nullptr);
+  orphan.SetName("a");
+  EXPECT_FALSE(orphan.Open(smRead));
+}
+
 TEST(FileLibraryTest, AlternatingMembersReadTheirOwnBytes) {
   const std::vector<uint8_t> first = Iota(300, 0);
   const std::vector<uint8_t> second = Iota(300, 77);
