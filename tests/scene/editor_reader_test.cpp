@@ -48,9 +48,10 @@ TEST(ChunkWalk, VersionOnlyFileIsAnEmptySceneAndOtherFilesFail) {
   EXPECT_NE(reason.find("0x4D4D"), std::string::npos) << reason;
   EXPECT_EQ(LoadBytes({}), nullptr);
   EXPECT_EQ(LoadBytes({0x4D, 0x4D, 6, 0}), nullptr);  // header cut short
+  // A main chunk one byte longer than the file that holds it.
   Bytes too_long;
-  too_long.Begin(0x4D4D).End();
-  too_long.Patch32(2, 100);
+  too_long.Begin(0x4D4D).Begin(0x0002).U32(3).End().End();
+  too_long.Patch32(2, static_cast<uint32_t>(too_long.size() + 1));
   EXPECT_EQ(LoadBytes(too_long.data()), nullptr);
 }
 
