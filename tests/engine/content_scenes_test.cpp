@@ -18,6 +18,7 @@
 #include "storage/content_library.h"
 #include "storage/library_writer.h"
 #include "storage/pcx_writer.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -64,11 +65,6 @@ class ContentScenesTest : public ::testing::Test {
   void SetUp() override {
     platform::SetMessageBoxHook(RecordMessage);
     Shown().clear();
-    directory_ = std::filesystem::temp_directory_path() /
-                 ("veyrith_content_scenes_" +
-                  std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(directory_);
     for (int slot = 0; slot < 8; ++slot) scenes_[slot] = SceneUsing({});
   }
 
@@ -87,7 +83,6 @@ class ContentScenesTest : public ::testing::Test {
     TextureCount = 0;
     CloseLibraryAtExit();
     platform::SetMessageBoxHook(nullptr);
-    std::filesystem::remove_all(directory_);
   }
 
   // Writes demo.dat with the scenes (a null entry leaves a scene out) and
@@ -98,7 +93,7 @@ class ContentScenesTest : public ::testing::Test {
       if (slot == missing_scene) continue;
       members.push_back({std::string("3ds\\") + kSceneNames[slot] + ".3DS", scenes_[slot]});
     }
-    const std::string path = (directory_ / "demo.dat").string();
+    const std::string path = directory_ / "demo.dat";
     std::string error;
     ASSERT_TRUE(WriteLibrary(path, members, &error)) << error;
     CloseLibraryAtExit();
@@ -109,7 +104,7 @@ class ContentScenesTest : public ::testing::Test {
     ASSERT_FALSE(ContentLibrary->Failed());
   }
 
-  std::filesystem::path directory_;
+  TempFolder directory_;
   std::vector<uint8_t> scenes_[8];
   std::vector<LibraryMember> extra_;
 };

@@ -13,12 +13,6 @@
 
 namespace {
 
-std::string TempPath(const std::string& name) {
-  return (std::filesystem::temp_directory_path() /
-          ("veyrith_render_" + std::to_string(::getpid()) + "_" + name))
-      .string();
-}
-
 class MusicRenderTest : public ::testing::Test {
  protected:
   void SetUp() override { WriteBytes(module_path_, TinyS3M()); }

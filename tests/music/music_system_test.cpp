@@ -24,12 +24,6 @@
 
 namespace {
 
-std::string TempPath(const std::string& name) {
-  return (std::filesystem::temp_directory_path() /
-          ("veyrith_system_" + std::to_string(::getpid()) + "_" + name))
-      .string();
-}
-
 // Parses arguments as the shell does; returns the last result.
 int Parse(std::vector<std::string> arguments, std::string* error, int* consumed = nullptr) {
   std::vector<char*> argv;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "music/s3m_builder.h"
+#include "tiny_s3m.h"
 
 namespace {
 
@@ -31,14 +32,9 @@ int RunCommand(const std::string& command, std::string* output) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// The process id keeps test programs that run at the same time (ctest -j,
-// several checkouts) from writing one another's files.
 std::string WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) {
-  const std::string path = testing::TempDir() + std::to_string(getpid()) + "_" + name;
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  EXPECT_NE(file, nullptr);
-  std::fwrite(bytes.data(), 1, bytes.size(), file);
-  std::fclose(file);
+  const std::string path = TempPath(name);
+  WriteBytes(path, bytes);
   return path;
 }
 
@@ -84,7 +80,7 @@ TEST_F(ModToolTest, InfoAndTrace) {
 }
 
 TEST_F(ModToolTest, RenderWritesTheWholeSong) {
-  const std::string wav = testing::TempDir() + std::to_string(getpid()) + "_tool_test.wav";
+  const std::string wav = TempPath("tool_test.wav");
   std::string output;
   ASSERT_EQ(RunCommand(VrtoolPath() + " mod render --rate 8000 --mono --interpolate " +
                            module_path_ + " " + wav,

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "music/mixer.h"
 #include "music/module.h"
 #include "music/music_errors.h"
 #include "music/player.h"
@@ -378,66 +377,20 @@ TEST(S3mReaderMalformed, BadCountsAndPointersGiveCodes) {
   EXPECT_EQ(module, nullptr);
 }
 
-TEST(S3mReaderMalformed, EveryPrefixAndMutatedByteLoadsAndPlaysOrFailsCleanly) {
-  // Every prefix of a small module is an error; every byte in turn set to a
-  // few extreme values gives a module or a code, and a module plays without
-  // faults (run under the sanitizers).
-  S3mBuilder builder;
-  BuilderSample looping = ConstantSample(64);
-  looping.flags = 1;
-  looping.loop_start = 16;
-  looping.loop_end = 64;
-  builder.samples = {looping, ConstantSample(32)};  // no padding after them
+TEST(S3mReaderMalformed, EveryPrefixIsRefused) {
+  S3mBuilder builder = OneInstrument();
+  builder.samples.push_back(ConstantSample(32));  // the file ends in sample bytes
   builder.pan_table = true;
   builder.orders = {0, 254, 1, 255};
   builder.pattern_count = 2;
-  builder.Entry(0, {.row = 0,
-                    .channel = 0,
-                    .note = 0x40,
-                    .instrument = 1,
-                    .volume = 30,
-                    .command = 'H',
-                    .info = 0x44});
-  builder.Entry(
-      0, {.row = 1, .channel = 1, .note = 0x52, .instrument = 2, .command = 'Q', .info = 0x11});
-  builder.Entry(0,
-                {.row = 2, .channel = 2, .note = 0x30, .instrument = 1, .command = 'O', .info = 1});
-  builder.Entry(
-      1, {.row = 0, .channel = 3, .note = 0x40, .instrument = 2, .command = 'G', .info = 16});
-  builder.Entry(1, {.row = 1, .channel = 0, .command = 'J', .info = 0x37});
+  builder.Entry(1, {.row = 1, .channel = 3, .note = 0x52, .instrument = 2});
   const std::vector<uint8_t> original = builder.Build();
   for (size_t size = 0; size < original.size(); ++size) {
-    Loaded loaded(
-        std::vector<uint8_t>(original.begin(), original.begin() + static_cast<ptrdiff_t>(size)));
+    Loaded loaded({original.begin(), original.begin() + static_cast<ptrdiff_t>(size)});
     EXPECT_NE(loaded.code, 0) << "prefix of " << size << " bytes";
     EXPECT_EQ(loaded.module, nullptr);
   }
-  std::vector<int16_t> out(2 * 2000);
-  int loaded_count = 0;
-  for (size_t at = 0; at < original.size(); ++at) {
-    for (uint8_t value : {uint8_t{0}, uint8_t{0x7F}, uint8_t{0xFF}}) {
-      std::vector<uint8_t> bytes = original;
-      bytes[at] = value;
-      Loaded loaded(bytes);
-      if (loaded.code != 0) {
-        EXPECT_EQ(loaded.module, nullptr);
-        continue;
-      }
-      ++loaded_count;
-      PlayerWalkSong(loaded.module, 300, nullptr, nullptr);
-      Mixer mixer;
-      PlayerSetDevice(&mixer);
-      PlayState* state = nullptr;
-      const int start = PlayerStart(loaded.module, nullptr, 1, &state);
-      PlayerSetDevice(nullptr);
-      if (start != 0) continue;
-      mixer.Render(
-          out.data(), 2000, [](void* s) { return PlayerTickState(static_cast<PlayState*>(s)); },
-          state);
-      PlayerStop(state);
-    }
-  }
-  EXPECT_GT(loaded_count, 0);
+  EXPECT_EQ(Loaded(original).code, 0);
 }
 
 }  // namespace

@@ -20,14 +20,9 @@
 #include "music/music_errors.h"
 #include "music/sound_output.h"
 #include "music/wav_file.h"
+#include "tiny_s3m.h"
 
 namespace {
-
-std::string TempPath(const std::string& name) {
-  return (std::filesystem::temp_directory_path() /
-          ("veyrith_music_" + std::to_string(::getpid()) + "_" + name))
-      .string();
-}
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -17,6 +17,7 @@
 #include "storage/file_library.h"
 #include "storage/library_writer.h"
 #include "storage/stream.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -37,11 +38,7 @@ TdsScene SmallScene() {
 class SceneFiles : public testing::Test {
  protected:
   void SetUp() override {
-    // A folder of its own: tests of other processes run beside this one.
-    std::string pattern = (fs::temp_directory_path() / "veyrith-scene-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr) << pattern;
-    folder_ = pattern;
-    library_path_ = (folder_ / "demo.dat").string();
+    library_path_ = folder_ / "demo.dat";
     std::vector<uint8_t> bad = {'M', 'M', 200, 0, 0, 0, 1};  // longer than the file
     std::string error;
     ASSERT_TRUE(WriteLibrary(library_path_,
@@ -49,13 +46,9 @@ class SceneFiles : public testing::Test {
                              &error))
         << error;
   }
-  void TearDown() override {
-    ContentLibrary = nullptr;
-    std::error_code ignored;
-    if (!folder_.empty()) fs::remove_all(folder_, ignored);
-  }
+  void TearDown() override { ContentLibrary = nullptr; }
 
-  fs::path folder_;
+  TempFolder folder_;
   std::string library_path_;
 };
 

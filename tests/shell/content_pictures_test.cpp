@@ -14,6 +14,7 @@
 #include "storage/content_library.h"
 #include "storage/library_writer.h"
 #include "storage/pcx_writer.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -58,9 +59,6 @@ LibraryMember Encode(const PictureMember& p) {
 class EffectPictures : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/veyrith-pictures-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
     shown_messages.clear();
     platform::SetMessageBoxDialogs(false);
     platform::SetMessageBoxHook(Remember);
@@ -68,8 +66,6 @@ class EffectPictures : public ::testing::Test {
   void TearDown() override {
     CloseLibraryAtExit();
     platform::SetMessageBoxHook(nullptr);
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
   }
   // Writes a library of the pictures whose index is not `left_out`, and
   // opens it as the content library.
@@ -79,7 +75,7 @@ class EffectPictures : public ::testing::Test {
     for (int i = 0; i < 4; ++i) {
       if (i != left_out) members.push_back(Encode(kPictures[i]));
     }
-    const std::string path = folder_ + "/demo.dat";
+    const std::string path = folder_ / "demo.dat";
     std::string error;
     ASSERT_TRUE(WriteLibrary(path, members, &error)) << error;
     CloseLibraryAtExit();
@@ -89,7 +85,7 @@ class EffectPictures : public ::testing::Test {
     ContentLibrary = new TFileLib(ContentFile);
     ASSERT_FALSE(ContentLibrary->Failed());
   }
-  std::string folder_;
+  TempFolder folder_;
 };
 
 TEST_F(EffectPictures, EveryPictureLandsInItsBufferAndTheLogoKeepsItsPalette) {

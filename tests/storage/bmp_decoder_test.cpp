@@ -74,14 +74,9 @@ TEST(BmpTextureTest, RejectsSizesDepthsAndDamagedMembers) {
 }
 
 TEST(FloorLog2Test, HighestSetBit) {
-  EXPECT_EQ(FloorLog2(0), -1);
-  EXPECT_EQ(FloorLog2(-8), -1);
-  EXPECT_EQ(FloorLog2(1), 0);
-  EXPECT_EQ(FloorLog2(2), 1);
-  EXPECT_EQ(FloorLog2(3), 1);
-  EXPECT_EQ(FloorLog2(255), 7);
-  EXPECT_EQ(FloorLog2(256), 8);
-  EXPECT_EQ(FloorLog2(0x7FFFFFFF), 30);
+  const int32_t cases[][2] = {{0, -1}, {-8, -1}, {1, 0},   {2, 1},
+                              {3, 1},  {255, 7}, {256, 8}, {0x7FFFFFFF, 30}};
+  for (const auto& [value, log] : cases) EXPECT_EQ(FloorLog2(value), log) << value;
 }
 
 }  // namespace

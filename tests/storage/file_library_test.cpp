@@ -45,23 +45,21 @@ TEST(FileLibraryTest, MalformedLibrariesAreInvalid) {
     bytes[i] ^= 0x20;
     EXPECT_TRUE(MemoryLibrary(bytes).library.Failed()) << "magic byte " << i;
   }
-  std::vector<std::vector<uint8_t>> cases;
-  std::vector<uint8_t> zero = good;
-  PutLe32(zero, 8, 0);
-  cases.push_back(zero);
-  std::vector<uint8_t> negative = good;
-  PutLe32(negative, 8, -1);
-  cases.push_back(negative);
-  std::vector<uint8_t> huge = good;
-  PutLe32(huge, 8, 0x7FFFFFFF);  // directory size beyond 32 bits
-  cases.push_back(huge);
-  std::vector<uint8_t> too_many = good;
-  PutLe32(too_many, 8, 2);  // directory cut short by the file's end
-  too_many.resize(12 + 64 + 20);
-  cases.push_back(too_many);
-  cases.push_back(std::vector<uint8_t>(good.begin(), good.begin() + 11));  // header cut short
-  cases.push_back(std::vector<uint8_t>(good.begin(), good.begin() + 12 + 63));
-  for (size_t i = 0; i < cases.size(); ++i) {
+  const auto with_count = [&good](int32_t count, size_t size) {
+    std::vector<uint8_t> bytes = good;
+    PutLe32(bytes, 8, count);
+    bytes.resize(size);
+    return bytes;
+  };
+  const std::vector<uint8_t> cases[] = {
+      with_count(0, good.size()),
+      with_count(-1, good.size()),
+      with_count(0x7FFFFFFF, good.size()),  // directory size beyond 32 bits
+      with_count(2, 12 + 64 + 20),          // directory cut short by the file's end
+      with_count(1, 11),                    // header cut short
+      with_count(1, 12 + 63),
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
     MemoryLibrary memory(cases[i]);
     EXPECT_TRUE(memory.library.Failed()) << "case " << i;
     EXPECT_EQ(memory.library.Find("a.bin"), nullptr) << "case " << i;
@@ -104,15 +102,6 @@ TEST(FileLibraryTest, FindFoldsOnlyCapitalLettersAndFirstEntryWins) {
   }
 }
 
-TEST(FileLibraryTest, NameFieldWithoutTerminatorMatchesNothing) {
-  std::vector<uint8_t> bytes = MakeLibrary({{"x", {1}}});
-  std::memset(&bytes[12], 'x', 52);
-  MemoryLibrary memory(bytes);
-  ASSERT_FALSE(memory.library.Failed());
-  EXPECT_EQ(memory.library.Find(std::string(52, 'x').c_str()), nullptr);
-  EXPECT_EQ(memory.library.Find(std::string(51, 'x').c_str()), nullptr);
-}
-
 TEST(FileLibraryTest, MemberSeekStaysInsideTheMember) {
   MemoryLibrary memory(MakeLibrary({{"ten", Iota(10)}, {"other", Iota(4, 100)}}));
   TFileInLib member(&memory.library);
@@ -143,27 +132,18 @@ TEST(FileLibraryTest, MemberSeekStaysInsideTheMember) {
   EXPECT_EQ(member.Read(buffer, 0, 4), 0);
 }
 
-TEST(FileLibraryTest, MemberWithoutEntryOrLibrary) {
+TEST(FileLibraryTest, MemberWithoutEntryOrLibraryReadsNothing) {
   MemoryLibrary memory(MakeLibrary({{"a", {1, 2}}}));
   TFileInLib member(&memory.library);
   uint8_t byte;
-  EXPECT_EQ(member.Read(&byte, 1, 1), -1);
-  EXPECT_EQ(member.Tell(), -1);
-  EXPECT_EQ(member.Size(), -1);
-  EXPECT_TRUE(member.AtEnd());
+  EXPECT_EQ(member.Read(&byte, 1, 1), -1) << "never opened";
   member.SetName("b");
   EXPECT_FALSE(member.Open(smRead));
-  EXPECT_TRUE(member.Failed());
-
-  TFileInLib found(&memory.library);
-  found.SetName("A");
-  ASSERT_TRUE(found.Open(smRead));
-  EXPECT_EQ(found.ReadByte(), 1);
-  found.Close();
-  EXPECT_EQ(found.Read(&byte, 1, 1), -1) << "Close forgets the member";
-
+  member.SetName("A");
+  ASSERT_TRUE(member.Open(smRead));
+  member.Close();
+  EXPECT_EQ(member.Read(&byte, 1, 1), -1) << "Close forgets the member";
   TFileInLib orphan(nullptr);
-  EXPECT_TRUE(orphan.Failed());
   orphan.SetName("a");
   EXPECT_FALSE(orphan.Open(smRead));
 }

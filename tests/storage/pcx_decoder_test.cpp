@@ -1,6 +1,6 @@
 // Tests of the PCX decoders over members of the content library beyond the
 // ImageMagick fixtures: rejected pictures, palettes by version, clipping of
-// indexed pictures, reduced levels and damaged members.
+// indexed pictures and reduced levels.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -145,24 +145,6 @@ TEST(PcxIndexedTest, ClipsIntoTheDestinationRectangle) {
     EXPECT_EQ(LoadPcxIndexed("big", small.data(), x, y, 320, 200), 0) << x << "," << y;
   }
   EXPECT_EQ(LoadPcxIndexed("big", nullptr, 0, 0, 320, 200), 0);
-}
-
-TEST(PcxDecoderTest, EveryDecoderFailsWithTheLibraryInError) {
-  const std::vector<uint8_t> palette = GreyPalette();
-  const std::vector<uint8_t> indices(4, 9);
-  ContentLibraryScope content(
-      {{"ok", EncodePcx8(indices.data(), 2, 2, palette.data())}, {"x", {}}});
-  uint8_t buffer[8];
-  content.library()->ReadAt(buffer, 1 << 20, 8);  // a read past the end spoils the library
-  ASSERT_TRUE(content.library()->Failed());
-  Texture texture;
-  uint8_t dest[4] = {};
-  EXPECT_EQ(LoadPcxTexture("ok", &texture, 0), 0);
-  EXPECT_EQ(LoadPcxIndexed("ok", dest, 0, 0, 2, 2), 0);
-  EXPECT_EQ(LoadBmpTexture("ok", &texture, 0), 0);
-  ContentLibrary = nullptr;
-  EXPECT_EQ(LoadPcxTexture("ok", &texture, 0), 0);
-  EXPECT_EQ(texture.image.pixels, nullptr);
 }
 
 TEST(PcxTextureTest, MipmappedTextureCarriesItsReducedLevels) {

@@ -1,8 +1,6 @@
-// Helpers for the storage tests: a private temporary folder, whole-file
-// writes and reads, and libraries assembled from hand-written bytes.
+// Helpers for the storage tests: whole-file writes and reads, and libraries
+// assembled from hand-written bytes.
 #pragma once
-
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -12,25 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "temp_folder.h"
+
 namespace storage_test {
-
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "veyrith-storage-XXXXXX").string();
-    path_ = mkdtemp(pattern.data()) ? pattern : std::string();
-  }
-  ~TempDir() {
-    std::error_code code;
-    if (!path_.empty()) std::filesystem::remove_all(path_, code);
-  }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary);

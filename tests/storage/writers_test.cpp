@@ -10,8 +10,6 @@
 #include "storage/png_file.h"
 #include "storage/test_files.h"
 
-using storage_test::TempDir;
-
 namespace {
 
 TEST(PcxWriterTest, RunsStayWithinLimitsAndHighBytesAreEscaped) {
@@ -51,13 +49,13 @@ TEST(BmpWriterTest, RowsAreBottomUpAndPadded) {
 }
 
 TEST(PngFileTest, IndexedAndRgbRoundTrips) {
-  TempDir dir;
+  TempFolder dir;
   std::string error;
   const uint8_t indices[6] = {0, 1, 2, 2, 1, 0};
   const uint8_t palette[9] = {255, 0, 0, 0, 255, 0, 1, 2, 3};
-  ASSERT_TRUE(WritePngIndexed(dir.File("i.png"), indices, 3, 2, palette, 3, &error)) << error;
+  ASSERT_TRUE(WritePngIndexed(dir / "i.png", indices, 3, 2, palette, 3, &error)) << error;
   PngPicture picture;
-  ASSERT_TRUE(ReadPng(dir.File("i.png"), &picture, &error)) << error;
+  ASSERT_TRUE(ReadPng(dir / "i.png", &picture, &error)) << error;
   EXPECT_TRUE(picture.paletted);
   EXPECT_EQ(picture.width, 3);
   EXPECT_EQ(picture.height, 2);
@@ -65,26 +63,26 @@ TEST(PngFileTest, IndexedAndRgbRoundTrips) {
   EXPECT_EQ(picture.palette_rgb888, std::vector<uint8_t>(palette, palette + 9));
 
   const uint16_t texels[2] = {0xF800, 0x07FF};  // red; green and blue full
-  ASSERT_TRUE(WritePngRgb565(dir.File("t.png"), texels, 2, 1, &error)) << error;
-  ASSERT_TRUE(ReadPng(dir.File("t.png"), &picture, &error)) << error;
+  ASSERT_TRUE(WritePngRgb565(dir / "t.png", texels, 2, 1, &error)) << error;
+  ASSERT_TRUE(ReadPng(dir / "t.png", &picture, &error)) << error;
   EXPECT_FALSE(picture.paletted);
   EXPECT_EQ(picture.pixels, (std::vector<uint8_t>{255, 0, 0, 0, 255, 255}));
 }
 
 TEST(PngFileTest, FailuresNameTheFileAndLeaveNothingBehind) {
-  TempDir dir;
+  TempFolder dir;
   std::string error;
   const uint8_t rgb[3] = {1, 2, 3};
-  EXPECT_FALSE(WritePngRgb888(dir.File("missing/out.png"), rgb, 1, 1, &error));
+  EXPECT_FALSE(WritePngRgb888(dir / "missing/out.png", rgb, 1, 1, &error));
   EXPECT_NE(error.find("missing/out.png"), std::string::npos) << error;
-  EXPECT_FALSE(WritePngRgb888(dir.File("zero.png"), rgb, 0, 1, &error));
-  EXPECT_FALSE(std::filesystem::exists(dir.File("zero.png")));
+  EXPECT_FALSE(WritePngRgb888(dir / "zero.png", rgb, 0, 1, &error));
+  EXPECT_FALSE(std::filesystem::exists(dir / "zero.png"));
 
-  storage_test::WriteBytes(dir.File("bad.png"), {0x89, 'P', 'N', 'G', 1, 2, 3});
+  storage_test::WriteBytes(dir / "bad.png", {0x89, 'P', 'N', 'G', 1, 2, 3});
   PngPicture picture;
-  EXPECT_FALSE(ReadPng(dir.File("bad.png"), &picture, &error));
+  EXPECT_FALSE(ReadPng(dir / "bad.png", &picture, &error));
   EXPECT_NE(error.find("bad.png"), std::string::npos) << error;
-  EXPECT_FALSE(ReadPng(dir.File("none.png"), &picture, &error));
+  EXPECT_FALSE(ReadPng(dir / "none.png", &picture, &error));
   for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
     EXPECT_NE(entry.path().extension(), ".part") << entry.path();
   }

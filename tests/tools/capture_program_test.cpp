@@ -1,8 +1,7 @@
 // End-to-end captures on the default content: frames and sound of the
-// requested part, a frame equal to the screenshot of the same time, a video
-// ffprobe confirms, the faults a capture survives with nothing left behind
-// (no ffmpeg, a dying encoder, a full disk, SIGINT, SIGTERM), and
-// screenshots and part-way starts of the effect rows.
+// requested part, a frame equal to the screenshot of the same time, and the
+// faults a capture survives with nothing left behind (no ffmpeg, a dying
+// encoder, a full disk, SIGINT, SIGTERM).
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -20,20 +19,11 @@
 #include "music/wav_file.h"
 #include "run_program.h"
 #include "storage/png_file.h"
+#include "temp_folder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-// veyrith with these arguments on the default content.
-ProgramRun Veyrith(std::vector<std::string> arguments) {
-  arguments.insert(arguments.begin(), ProgramFolder() + "/veyrith");
-  return Command(arguments, std::string(VEYRITH_BINARY_DIR) + "/content");
-}
 
 PngPicture ReadPicture(const std::string& path) {
   PngPicture picture;
@@ -47,8 +37,8 @@ const uint8_t* PixelAt(const PngPicture& p, int x, int y) {
 }
 
 TEST(CaptureProgram, AFolderHoldsEveryFrameEnlargedAndTheMusicOfTheSameLength) {
-  const std::string temp = MakeTemporaryFolder();
-  const std::string folder = temp + "/logo";
+  const TempFolder temp;
+  const std::string folder = temp / "logo";
   ProgramResult run = RunProgram(
       Veyrith({"--capture", folder, "--from", "15", "--to", "17", "--fps", "10", "--scale", "2"}));
   ASSERT_EQ(run.exit_code, 0) << run.err;
@@ -66,7 +56,7 @@ TEST(CaptureProgram, AFolderHoldsEveryFrameEnlargedAndTheMusicOfTheSameLength) {
 
   // Frame 15 shows demo time 15 + 15 / 10 s: the screenshot of 16.5 s,
   // pixel for pixel once the enlargement is undone.
-  const std::string shot = temp + "/shot.png";
+  const std::string shot = temp / "shot.png";
   ProgramResult screenshot = RunProgram(Veyrith({"--screenshot", "16.5", shot}));
   ASSERT_EQ(screenshot.exit_code, 0) << screenshot.err;
   const PngPicture expected = ReadPicture(shot);
@@ -80,57 +70,22 @@ TEST(CaptureProgram, AFolderHoldsEveryFrameEnlargedAndTheMusicOfTheSameLength) {
   EXPECT_EQ(differences, 0);
 
   // The music alone lasts from --from to --to.
-  run = RunProgram(Veyrith({"--capture", temp + "/part.wav", "--from", "100", "--to", "102.5"}));
+  run = RunProgram(Veyrith({"--capture", temp / "part.wav", "--from", "100", "--to", "102.5"}));
   ASSERT_EQ(run.exit_code, 0) << run.err;
-  ASSERT_TRUE(ReadWavFile(temp + "/part.wav", &wav, &error)) << error;
+  ASSERT_TRUE(ReadWavFile(temp / "part.wav", &wav, &error)) << error;
   EXPECT_EQ(wav.samples.size(), 2u * 110250);
-  fs::remove_all(temp);
 }
 
 bool HaveFfmpeg() {
   return std::system("command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null") == 0;
 }
 
-// The streams of a video, one entry a line.
-std::string Probe(const std::string& path) {
-  const std::string command =
-      "ffprobe -v error -show_entries stream=codec_name,width,pix_fmt,nb_frames,duration "
-      "-of default=noprint_wrappers=1 '" +
-      path + "'";
-  std::string text;
-  FILE* pipe = popen(command.c_str(), "r");
-  for (char line[256]; pipe && std::fgets(line, sizeof line, pipe);) text += line;
-  if (pipe) pclose(pipe);
-  return text;
-}
-
-TEST(CaptureProgram, AVideoOfTheScrollerHasItsFramesAndItsSound) {
-  if (!HaveFfmpeg()) GTEST_SKIP() << "needs ffmpeg and ffprobe";
-  const std::string temp = MakeTemporaryFolder();
-  const std::string video = temp + "/scroller.mp4";
-  ProgramResult run =
-      RunProgram(Veyrith({"--capture", video, "--from", "160", "--to", "162", "--fps", "30"}));
-  ASSERT_EQ(run.exit_code, 0) << run.err;
-  const std::string streams = Probe(video);
-  const size_t sound = streams.find("codec_name=aac");
-  ASSERT_NE(sound, std::string::npos) << streams;
-  for (const char* part :
-       {"codec_name=h264", "width=640", "pix_fmt=yuv420p", "nb_frames=60", "duration=2.000000"}) {
-    EXPECT_LT(streams.find(part), sound) << streams;
-  }
-  const size_t at = streams.find("duration=", sound);
-  ASSERT_NE(at, std::string::npos) << streams;
-  EXPECT_NEAR(std::atof(streams.c_str() + at + 9), 2.0, 0.03) << streams;
-  EXPECT_FALSE(fs::exists(video + ".part"));
-  fs::remove_all(temp);
-}
-
 // Every fault ends the capture with exit 1 and a message that names it, and
 // leaves the output's folder as empty as it was.
 TEST(CaptureProgram, FaultsEndTheCaptureWithTheirReasonAndNothingWritten) {
-  const std::string tools = MakeTemporaryFolder();
+  const TempFolder tools;
   // An encoder that takes a few pictures, then gives up.
-  const std::string dying = tools + "/dying-encoder";
+  const std::string dying = tools / "dying-encoder";
   std::ofstream(dying) << "#!/bin/sh\nhead -c 3000000 >/dev/null\n"
                        << "echo 'fake encoder: out of memory' >&2\nexit 1\n";
   chmod(dying.c_str(), 0755);
@@ -140,7 +95,7 @@ TEST(CaptureProgram, FaultsEndTheCaptureWithTheirReasonAndNothingWritten) {
     const char* reason;
   };
   const Case cases[] = {
-      {"demo.mp4", {{"PATH", tools}}, "a video needs ffmpeg"},
+      {"demo.mp4", {{"PATH", tools.path()}}, "a video needs ffmpeg"},
       {"demo.mp4", {{"VEYRITH_FFMPEG", dying}}, "fake encoder: out of memory"},
       {"frames", {}, "File too large"},
       {"music.wav", {}, "File too large"},
@@ -148,8 +103,8 @@ TEST(CaptureProgram, FaultsEndTheCaptureWithTheirReasonAndNothingWritten) {
   };
   for (const Case& c : cases) {
     if (Contains(c.output, ".mkv") && !HaveFfmpeg()) continue;
-    const std::string temp = MakeTemporaryFolder();
-    ProgramRun run = Veyrith({"--capture", temp + "/" + c.output, "--from", "160", "--to", "162"});
+    const TempFolder temp;
+    ProgramRun run = Veyrith({"--capture", temp / c.output, "--from", "160", "--to", "162"});
     if (c.environment.empty()) {  // ulimit -f: a disk that fills up at once
       run.arguments.insert(run.arguments.begin(),
                            {"/bin/sh", "-c", "ulimit -f 64 && exec \"$@\"", "sh"});
@@ -159,10 +114,8 @@ TEST(CaptureProgram, FaultsEndTheCaptureWithTheirReasonAndNothingWritten) {
     EXPECT_EQ(result.exit_code, 1) << c.output << c.reason << result.err;
     EXPECT_TRUE(Contains(result.err, "capture failed")) << result.err;
     EXPECT_TRUE(Contains(result.err, c.reason)) << c.reason << ": " << result.err;
-    EXPECT_TRUE(fs::is_empty(temp)) << c.output << " " << c.reason;
-    fs::remove_all(temp);
+    EXPECT_TRUE(fs::is_empty(temp.path())) << c.output << " " << c.reason;
   }
-  fs::remove_all(tools);
 }
 
 TEST(CaptureProgram, SigintAndSigtermStopTheCaptureAndRemoveWhatItWrote) {
@@ -178,12 +131,12 @@ TEST(CaptureProgram, SigintAndSigtermStopTheCaptureAndRemoveWhatItWrote) {
   };
   for (const Case& c : cases) {
     if (Contains(c.output, ".mp4") && !HaveFfmpeg()) continue;
-    const std::string temp = MakeTemporaryFolder();
-    RunningProgram capture = StartProgram(Veyrith({"--capture", temp + "/" + c.output}));
+    const TempFolder temp;
+    RunningProgram capture = StartProgram(Veyrith({"--capture", temp / c.output}));
     bool started = false;
     for (int i = 0; i < 600 && !started; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      started = fs::exists(temp + "/" + c.partial);
+      started = fs::exists(temp / c.partial);
     }
     EXPECT_TRUE(started) << "the capture did not begin: " << c.output;
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -192,40 +145,8 @@ TEST(CaptureProgram, SigintAndSigtermStopTheCaptureAndRemoveWhatItWrote) {
     EXPECT_FALSE(result.timed_out);
     EXPECT_EQ(result.exit_code, c.exit_code) << result.err;
     EXPECT_TRUE(Contains(result.err, "interrupted")) << result.err;
-    EXPECT_TRUE(fs::is_empty(temp)) << c.output;
-    fs::remove_all(temp);
+    EXPECT_TRUE(fs::is_empty(temp.path())) << c.output;
   }
-}
-
-TEST(CaptureProgram, EffectRowsShowInScreenshotsAndRunsCanStartPartWay) {
-  const std::string temp = MakeTemporaryFolder();
-  PngPicture pictures[2];
-  for (int k = 0; k < 2; ++k) {
-    const std::string path = temp + (k ? "/bump.png" : "/logo.png");
-    ProgramResult shot = RunProgram(Veyrith({"--screenshot", k ? "175" : "17", path}));
-    ASSERT_EQ(shot.exit_code, 0) << shot.err;
-    pictures[k] = ReadPicture(path);
-  }
-  // Lit rows of the logo; of the scroller inside rows 38 to 437 and outside
-  // them, where the frame's clear stays.
-  long lit_logo_rows = 0, lit_rows_inside = 0, lit_rows_outside = 0;
-  for (int y = 0; y < 480; ++y) {
-    bool lit[2] = {false, false};
-    for (int x = 0; x < 640 * 3; ++x) {
-      for (int k = 0; k < 2; ++k) lit[k] = lit[k] || PixelAt(pictures[k], 0, y)[x] != 0;
-    }
-    lit_logo_rows += lit[0];
-    (y < 38 || y > 437 ? lit_rows_outside : lit_rows_inside) += lit[1];
-  }
-  EXPECT_GT(lit_logo_rows, 400);
-  EXPECT_EQ(lit_rows_outside, 0);
-  EXPECT_GT(lit_rows_inside, 100);
-
-  // From 210 s to the end at 5 frames per second: 40 frames and the end row's.
-  ProgramResult late = RunProgram(Veyrith({"--headless", "--fps", "5", "--start", "210"}));
-  EXPECT_EQ(late.exit_code, 0) << late.err;
-  EXPECT_TRUE(Contains(late.err, " 41 frames")) << late.err;
-  fs::remove_all(temp);
 }
 
 }  // namespace

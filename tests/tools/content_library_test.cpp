@@ -165,34 +165,6 @@ TEST_F(DefaultLibrary, EveryTextureResolvesAsTheDemoLooksItUp) {
   for (int a = -3; a <= 3; ++a) EXPECT_TRUE(aspect_logs.count(a)) << "no texture of aspect 2^" << a;
 }
 
-TEST_F(DefaultLibrary, EffectPicturesLoadIntoTheDemosBuffers) {
-  std::vector<uint8_t> logo(640 * 480), background(320 * 200), light(256 * 256), text(320 * 1024);
-  ASSERT_TRUE(LoadPcxIndexed("textures\\veyri.pcx", logo.data(), 0, 0, 640, 480));
-  std::set<int> colours;
-  for (int i = 0; i < 256; ++i) {
-    colours.insert(PicturePalette[i * 3] << 12 | PicturePalette[i * 3 + 1] << 6 |
-                   PicturePalette[i * 3 + 2]);
-  }
-  EXPECT_GT(colours.size(), 100u) << "the logo has a full palette";
-  ASSERT_TRUE(LoadPcxIndexed("textures\\bump\\scroller\\background.pcx", background.data(), 0, 0,
-                             320, 200));
-  ASSERT_TRUE(LoadPcxIndexed("textures\\bump\\256.pcx", light.data(), 0, 0, 256, 256));
-  ASSERT_TRUE(
-      LoadPcxIndexed("textures\\bump\\scroller\\text1024.pcx", text.data(), 0, 0, 320, 1024));
-  // The light is brightest where the effect centres it and dark at the rim.
-  EXPECT_GT(light[128 * 256 + 128], 200);
-  EXPECT_EQ(light[0], 0);
-  // The text picture has transparent and raised parts all down its length.
-  for (int band = 0; band < 4; ++band) {
-    const auto first = text.begin() + band * 200 * 320, last = first + 200 * 320;
-    EXPECT_GT(std::count(first, last, 0), 0) << "band " << band;
-    EXPECT_GT(std::count_if(first, last, [](uint8_t v) { return v > 100; }), 500)
-        << "band " << band;
-  }
-  const auto [lo, hi] = std::minmax_element(background.begin(), background.end());
-  EXPECT_GT(*hi - *lo, 20) << "the background has relief";
-}
-
 TEST_F(DefaultLibrary, ScenesUseWhatTheEngineDraws) {
   std::set<std::string> seen;
   size_t busiest = 0;

@@ -110,6 +110,8 @@ TEST(S3mTiming, FollowsSpeedTempoLoopsDelaysBreaksAndTheJumpBack) {
   auto& p = m.patterns[0].rows;
   p[0][0] = {S3mCell::kNoNote, 0, S3mCell::kNoVolume, 'A', 3};
   p[0][1] = {S3mCell::kNoNote, 0, S3mCell::kNoVolume, 'T', 150};  // a row is 0.05 s
+  p[1][0] = {S3mCell::kNoNote, 0, S3mCell::kNoVolume, 'A', 0};    // ignored, as is
+  p[1][1] = {S3mCell::kNoNote, 0, S3mCell::kNoVolume, 'T', 31};   // a tempo below 32
   p[2][0] = {S3mCell::kNoNote, 0, S3mCell::kNoVolume, 'S', 0xB0};
   p[3][0] = {S3mCell::kNoNote, 0, S3mCell::kNoVolume, 'S', 0xB1};  // rows 2-3 twice
   p[5][0] = {S3mCell::kNoNote, 0, S3mCell::kNoVolume, 'S', 0xE2};  // row 5 three times

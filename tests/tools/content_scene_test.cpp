@@ -103,32 +103,27 @@ TEST(SceneFile, WhatIsDescribedComesBackThroughTheDemosReader) {
   EXPECT_EQ(grandchild->parent, child);
   EXPECT_EQ(sibling->parent, parent) << "a shallower depth climbs back up the tree";
   // Positions of children come out as described, whatever the file order.
-  EXPECT_FLOAT_EQ(parent->position.keys[0].value.z, 3.0f);
-  EXPECT_FLOAT_EQ(child->position.keys[0].value.y, 5.0f);
-  EXPECT_FLOAT_EQ(child->position.keys[0].value.z, 6.0f);
-  EXPECT_FLOAT_EQ(grandchild->position.keys[0].value.x, 7.0f);
-  EXPECT_FLOAT_EQ(grandchild->position.keys[0].value.y, 8.0f);
-  EXPECT_FLOAT_EQ(grandchild->position.keys[0].value.z, 9.0f);
-  EXPECT_FLOAT_EQ(sibling->position.keys[0].value.y, 11.0f);
-  EXPECT_FLOAT_EQ(sibling->position.keys[0].value.z, 12.0f);
+  const auto position = [](const SceneNode* node) {
+    const Vec3 v = node->position.keys[0].value;
+    return std::vector<float>{v.x, v.y, v.z};
+  };
+  EXPECT_EQ(position(parent), (std::vector<float>{1, 2, 3}));
+  EXPECT_EQ(position(child), (std::vector<float>{4, 5, 6}));
+  EXPECT_EQ(position(grandchild), (std::vector<float>{7, 8, 9}));
+  EXPECT_EQ(position(sibling), (std::vector<float>{10, 11, 12}));
+  const TcbParams& shape = parent->scale.keys[0].tcb;
+  EXPECT_EQ((std::vector<float>{shape.tension, shape.ease_from, shape.continuity}),
+            (std::vector<float>{0.5f, 0.25f, 0.0f}));
   EXPECT_EQ(parent->scale.flags & kTrackRepeatMask, kTrackModeLoop);
-  EXPECT_FLOAT_EQ(parent->scale.keys[0].tcb.tension, 0.5f);
-  EXPECT_FLOAT_EQ(parent->scale.keys[0].tcb.ease_from, 0.25f);
-  EXPECT_FLOAT_EQ(parent->scale.keys[0].tcb.continuity, 0.0f);
   EXPECT_EQ(child->rotation.flags & kTrackRepeatMask, kTrackModeRepeat);
-  EXPECT_EQ(child->rotation.key_count, 3);
+  ASSERT_TRUE(child->rotation.key_count == 3 && child->hide.key_count == 3);
   EXPECT_FLOAT_EQ(child->rotation.keys[1].relative.angle, 0.5f);
-  ASSERT_EQ(child->hide.key_count, 3);
   EXPECT_EQ(child->hide.keys[2].frame, 30);
 
-  ASSERT_EQ(scene->light_count, 1);
-  EXPECT_EQ(scene->lights[0].spot, 1);
-  ASSERT_NE(scene->lights[0].node, nullptr);
+  ASSERT_TRUE(scene->light_count == 1 && scene->lights[0].spot && scene->lights[0].node);
   EXPECT_EQ(scene->lights[0].node->type, kNodeSpotlight) << "the light's own node drives it";
   EXPECT_NE(NodeNamed(scene, "Spot", kNodeLightTarget), nullptr);
-  ASSERT_EQ(scene->camera_count, 1);
-  EXPECT_NE(scene->cameras[0].node, nullptr);
-  EXPECT_NE(scene->cameras[0].target_node, nullptr);
+  ASSERT_TRUE(scene->camera_count == 1 && scene->cameras[0].node && scene->cameras[0].target_node);
   EXPECT_FLOAT_EQ(scene->cameras[0].node->fov.keys[0].value, 60.0f);
 }
 

@@ -12,26 +12,16 @@
 #include <vector>
 
 #include "run_program.h"
+#include "storage/png_file.h"
+#include "temp_folder.h"
 
 namespace {
-
-std::string Veyrith() {
-  return ProgramFolder() + "/veyrith";
-}
-std::string ContentFolder() {
-  return std::string(VEYRITH_BINARY_DIR) + "/content";
-}
-
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 // Command lines that end before the demo plays, with the exit code and a
 // part of what they print (on standard output for 0, standard error else).
 TEST(DemoProgram, CommandLinesGiveTheirExitCodesAndMessages) {
-  const std::string empty = MakeTemporaryFolder();
-  const std::string junk = MakeTemporaryFolder();
-  std::ofstream(junk + "/demo.dat") << "KVXLIB2\x1a this is not a library";
+  const TempFolder empty, junk;
+  std::ofstream(junk / "demo.dat") << "KVXLIB2\x1a this is not a library";
   const struct {
     std::vector<std::string> args;
     std::string folder;
@@ -42,13 +32,11 @@ TEST(DemoProgram, CommandLinesGiveTheirExitCodesAndMessages) {
       {{"--list-rows"}, "", 0, {"bump-lit scroller", "218.0"}},
       {{"--frobnicate"}, "", 2, {"--frobnicate"}},
       {{"--headless", "--fps", "zero"}, "", 2, {}},
-      {{"--headless"}, empty, 1, {"Cannot open file library!"}},
-      {{"--headless"}, junk, 1, {"File library invalid!"}},
+      {{"--headless"}, empty.path(), 1, {"Cannot open file library!"}},
+      {{"--headless"}, junk.path(), 1, {"File library invalid!"}},
   };
   for (const auto& c : cases) {
-    std::vector<std::string> arguments = {Veyrith()};
-    arguments.insert(arguments.end(), c.args.begin(), c.args.end());
-    const ProgramResult run = RunProgram(Command(arguments, c.folder));
+    const ProgramResult run = RunProgram(Veyrith(c.args, c.folder));
     EXPECT_EQ(run.exit_code, c.exit_code) << c.args[0] << ": " << run.err;
     for (const std::string& message : c.messages) {
       EXPECT_TRUE(Contains(c.exit_code == 0 ? run.out : run.err, message))
@@ -58,38 +46,35 @@ TEST(DemoProgram, CommandLinesGiveTheirExitCodesAndMessages) {
 }
 
 TEST(DemoProgram, HeadlessRunPlaysTheWholeScheduleAndSummarises) {
-  ProgramRun headless = Command({Veyrith(), "--headless", "--fps", "1"}, ContentFolder());
+  ProgramRun headless = Veyrith({"--headless", "--fps", "1"});
   headless.time_limit_seconds = 500;  // every scene is drawn, also under the sanitizers
   ProgramResult run = RunProgram(headless);
   EXPECT_EQ(run.exit_code, 0) << run.err;
   // 218 s at one frame per second, and the end row's frame.
   EXPECT_TRUE(Contains(run.err, "219 frames")) << run.err;
+  // From 210 s to the end at 5 frames per second: 40 frames and the end row's.
+  run = RunProgram(Veyrith({"--headless", "--fps", "5", "--start", "210"}));
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_TRUE(Contains(run.err, " 41 frames")) << run.err;
 }
 
 TEST(DemoProgram, ScreenshotWritesOne640x480Png) {
-  const std::string folder = MakeTemporaryFolder();
-  const std::string png = folder + "/shot.png";
-  ProgramResult run = RunProgram(Command({Veyrith(), "--screenshot", "7", png}, ContentFolder()));
+  const TempFolder folder;
+  const std::string png = folder / "shot.png";
+  ProgramResult run = RunProgram(Veyrith({"--screenshot", "7", png}));
   ASSERT_EQ(run.exit_code, 0) << run.err;
-  std::ifstream in(png, std::ios::binary);
-  unsigned char head[24] = {};
-  in.read(reinterpret_cast<char*>(head), sizeof head);
-  ASSERT_TRUE(in.good());
-  EXPECT_EQ(head[1], 'P');
-  const auto be32 = [&](int at) {
-    return (head[at] << 24) | (head[at + 1] << 16) | (head[at + 2] << 8) | head[at + 3];
-  };
-  EXPECT_EQ(be32(16), 640);
-  EXPECT_EQ(be32(20), 480);
+  PngPicture picture;
+  std::string error;
+  ASSERT_TRUE(ReadPng(png, &picture, &error)) << error;
+  EXPECT_EQ(picture.width * 1000 + picture.height, 640480);
 
-  ProgramResult bad = RunProgram(
-      Command({Veyrith(), "--screenshot", "7", folder + "/no/such/dir/x.png"}, ContentFolder()));
+  ProgramResult bad = RunProgram(Veyrith({"--screenshot", "7", folder / "no/such/dir/x.png"}));
   EXPECT_EQ(bad.exit_code, 1);
   EXPECT_TRUE(Contains(bad.err, "x.png")) << bad.err;
 }
 
 TEST(DemoProgram, WithoutADisplayItSaysSoAndPointsToTheHeadlessOptions) {
-  ProgramRun run = Command({Veyrith(), "--no-setup"}, ContentFolder());
+  ProgramRun run = Veyrith({"--no-setup"});
   run.unset_environment = {"DISPLAY", "WAYLAND_DISPLAY"};
   run.set_environment = {{"SDL_VIDEODRIVER", "x11"}};
   ProgramResult result = RunProgram(run);
@@ -116,7 +101,7 @@ std::string FindWindow(const std::string& title, int pid) {
 TEST(DemoProgram, WindowIsTitledVeyrithAndAKeyPressEndsTheDemo) {
   if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs a display (make test provides Xvfb)";
   if (std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "needs xdotool";
-  ProgramRun run = Command({Veyrith(), "--no-setup", "--sound", "none"}, ContentFolder());
+  ProgramRun run = Veyrith({"--no-setup", "--sound", "none"});
   // The display libraries that SDL loads (X11, D-Bus) keep allocations for the
   // life of the process and are unloaded before a leak check could name them;
   // under the address sanitizer their reports would hide the exit code.

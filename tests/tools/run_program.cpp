@@ -7,7 +7,9 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <thread>
 #include <utility>
@@ -28,15 +30,34 @@ std::string ProgramFolder() {
   return std::string(VEYRITH_BINARY_DIR) + "/bin";
 }
 
-std::string MakeTemporaryFolder() {
-  std::string pattern = "/tmp/veyrith-test-XXXXXX";
-  if (!mkdtemp(pattern.data())) return "/tmp";
-  return pattern;
+std::string ContentFolder() {
+  return std::string(VEYRITH_BINARY_DIR) + "/content";
+}
+
+ProgramRun Veyrith(std::vector<std::string> arguments, std::string working_folder) {
+  arguments.insert(arguments.begin(), ProgramFolder() + "/veyrith");
+  return Command(std::move(arguments), std::move(working_folder));
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 RunningProgram StartProgram(const ProgramRun& run) {
   RunningProgram program;
-  const std::string folder = MakeTemporaryFolder();
+  std::string folder = (std::filesystem::temp_directory_path() / "veyrith-run-XXXXXX").string();
+  if (!mkdtemp(folder.data())) return program;  // not started: the run fails
   program.out_path = folder + "/stdout";
   program.err_path = folder + "/stderr";
   const pid_t pid = fork();
@@ -81,6 +102,8 @@ ProgramResult WaitProgram(RunningProgram& program, double time_limit_seconds) {
   if (!result.timed_out && WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
   result.out = ReadWhole(program.out_path);
   result.err = ReadWhole(program.err_path);
+  std::error_code ignored;
+  std::filesystem::remove_all(std::filesystem::path(program.out_path).parent_path(), ignored);
   return result;
 }
 

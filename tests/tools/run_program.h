@@ -3,6 +3,7 @@
 // and standard error out; killed after a time limit.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -39,5 +40,15 @@ ProgramResult WaitProgram(RunningProgram& program, double time_limit_seconds);
 // The folder of the built programs (build/bin).
 std::string ProgramFolder();
 
-// A fresh empty temporary folder.
-std::string MakeTemporaryFolder();
+// The default content made at build time (build/content).
+std::string ContentFolder();
+
+// veyrith with these arguments, run in the given folder.
+ProgramRun Veyrith(std::vector<std::string> arguments,
+                   std::string working_folder = ContentFolder());
+
+bool Contains(const std::string& text, const std::string& part);
+
+// A whole file's bytes, and a file written from bytes.
+std::vector<uint8_t> ReadBytes(const std::string& path);
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);

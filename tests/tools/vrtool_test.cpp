@@ -11,6 +11,7 @@
 
 #include "run_program.h"
 #include "storage/png_file.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -39,12 +40,7 @@ PngPicture ReadPicture(const std::string& path) {
 // Each test works in its own fresh temporary folder.
 class VrtoolTest : public ::testing::Test {
  protected:
-  void SetUp() override { dir_ = MakeTemporaryFolder(); }
-  void TearDown() override {
-    std::error_code code;
-    fs::remove_all(dir_, code);
-  }
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+  std::string Path(const std::string& name) const { return dir_ / name; }
   void Write(const std::string& name, const std::string& bytes) const {
     fs::create_directories(fs::path(Path(name)).parent_path());
     std::ofstream(Path(name), std::ios::binary) << bytes;
@@ -53,7 +49,7 @@ class VrtoolTest : public ::testing::Test {
     std::ifstream in(Path(name), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
-  std::string dir_;
+  TempFolder dir_;
 };
 
 TEST_F(VrtoolTest, LibraryPackListExtractVerifyRoundTrip) {
@@ -194,7 +190,7 @@ TEST_F(VrtoolTest, CommandLinesGiveTheirExitCodesAndMessages) {
   }
   EXPECT_FALSE(fs::exists(Path("x")));
   EXPECT_EQ(Read("good.dat"), good) << "a failed pack keeps the old library";
-  for (const auto& entry : fs::recursive_directory_iterator(dir_)) {
+  for (const auto& entry : fs::recursive_directory_iterator(dir_.path())) {
     EXPECT_NE(entry.path().extension(), ".part") << "temporary left behind: " << entry.path();
   }
 }
