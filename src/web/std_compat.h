@@ -21,8 +21,7 @@ constexpr To bit_cast(const From& from) noexcept {
 #if !defined(__cpp_lib_smart_ptr_for_overwrite)
 namespace std {
 template <class T>
-  requires(!is_array_v<T>)
-unique_ptr<T> make_unique_for_overwrite() {
+requires(!is_array_v<T>) unique_ptr<T> make_unique_for_overwrite() {
   return unique_ptr<T>(new T);
 }
 }  // namespace std

@@ -20,10 +20,10 @@
 #include "platform/message_box.h"
 #include "platform/messages.h"
 #include "platform/picture_window.h"
+#include "platform/web/web_page.h"
 #include "shell/content_loader.h"
 #include "shell/demo_program.h"
 #include "shell/shell_state.h"
-#include "platform/web/web_page.h"
 
 namespace {
 
@@ -71,9 +71,10 @@ int RunOnce(uint32_t start_ms) {
   MusicStartBackgroundPlay(0);
   ModuleHandle = MusicLoadModule("music.s3m");
   if (ModuleHandle == nullptr) {
-    veyrith_page_message("music.s3m cannot be played (the console says why): the demo plays "
-                         "without music.",
-                         "Veyrith");
+    veyrith_page_message(
+        "music.s3m cannot be played (the console says why): the demo plays "
+        "without music.",
+        "Veyrith");
   }
   if (!platform::CreateMainWindow(MainWindow)) {
     MusicClose();

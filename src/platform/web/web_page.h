@@ -32,5 +32,4 @@ void veyrith_page_song_starts();
 // A run of the demo has ended with this exit code (0: the schedule's end,
 // a key press or a restart).
 void veyrith_page_ended(int code);
-
 }
