@@ -1,4 +1,4 @@
-"""The web page against the native program: served by scripts/serve-web.sh
+"""The web page against the native program: served by `make serve-web`
 and driven in headless Chromium, the page must show at demo time T the
 pixels of `veyrith --screenshot T`, mix the song sample for sample as
 `vrtool mod render` does, report no error to its console, and say clearly
@@ -9,6 +9,7 @@ usage: web_page_test.py BIN_DIR SITE_DIR [--whole]
 import base64
 import os
 import shutil
+import signal
 import socket
 import subprocess
 import sys
@@ -42,11 +43,14 @@ def free_port():
 
 
 class Server:
+    """`make serve-web` on a free port, for one site folder."""
+
     def __init__(self, site):
         self.port = free_port()
         self.process = subprocess.Popen(
-            ["bash", os.path.join(ROOT, "scripts", "serve-web.sh"), site, str(self.port)],
-            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+            ["make", "-s", "--no-print-directory", "-C", ROOT, "serve-web",
+             f"WEB_SITE={site}", f"WEB_PORT={self.port}"],
+            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, start_new_session=True)
         self.address = self.process.stdout.readline().strip().split()[-1]
         deadline = time.monotonic() + 30
         while time.monotonic() < deadline:
@@ -55,10 +59,12 @@ class Server:
                 return
             except OSError:
                 time.sleep(0.05)
-        raise cdp.PageError("the web server did not start: " + self.address)
+        self.close()
+        raise cdp.PageError("make serve-web did not start: " + self.address)
 
     def close(self):
-        self.process.terminate()
+        # make, its shell and the server share one process group.
+        os.killpg(self.process.pid, signal.SIGTERM)
         self.process.wait()
 
 
