@@ -150,26 +150,26 @@ def check_pictures_and_sound(browser, address, bin_dir, site, scratch):
 
 def check_bad_content(browser, site, scratch):
     cases = [  # (file, what is done to it, words the page's message must hold)
-        ("music.s3m", "remove", ["music.s3m", "404"]),
-        ("demo.dat", "truncate", ["demo.dat"]),
-        ("demo.dat", "empty", ["demo.dat", "empty"]),
+        ("music.s3m", "removed", ["music.s3m", "404"]),
+        ("demo.dat", "cut short", ["demo.dat"]),
+        ("demo.dat", "emptied", ["demo.dat", "empty"]),
     ]
     for name, damage, words in cases:
-        bad = os.path.join(scratch, "site_" + damage)
+        bad = os.path.join(scratch, "site_" + damage.replace(" ", "_"))
         shutil.copytree(site, bad)
         path = os.path.join(bad, name)
-        if damage == "remove":
+        if damage == "removed":
             os.remove(path)
         else:
             with open(path, "r+b") as f:
-                f.truncate(0 if damage == "empty" else 300)
+                f.truncate(0 if damage == "emptied" else 300)
         server = Server(bad)
         try:
             start_page(browser, server.address + "index.html")
             text = browser.wait_for(
                 "window.veyrith.phase === 'failed' && document.getElementById('message')"
                 ".textContent", 60, "the page's message")
-            check(all(w in text for w in words), f"{name} {damage}d: the page says \"{text}\"")
+            check(all(w in text for w in words), f"{name} {damage}: the page says \"{text}\"")
         finally:
             server.close()
 
@@ -195,6 +195,9 @@ def main():
         first = browser.evaluate("window.veyrith.firstFrameMs")
         time.sleep(3)
         fps = browser.evaluate("window.veyrith.fpsSamples")
+        # Any key ends the demo, as in the native program.
+        browser.call("Input.dispatchKeyEvent", session=True, type="keyDown", key="x", text="x")
+        browser.wait_for("window.veyrith.phase === 'ended'", 30, "the end after a key press")
         print(f"first frame {first:.0f} ms after start; frames per second: "
               + ", ".join(f"{f:.0f}" for f in fps))
         check_pictures_and_sound(browser, server.address, bin_dir, site, scratch)
