@@ -46,6 +46,8 @@ struct SineCosine {
 SineCosine Evaluate(float radians) {
   const double x = radians;
   if (!std::isfinite(x)) return {x - x, x - x};  // NaN, as the library gives
+  // Zero keeps its sign (sin(-0) is -0), as the library's does.
+  if (x == 0.0) return {x, 1.0};
   const double k = std::nearbyint(x * kTwoOverPi);
   const double r = (x - k * kHalfPiHigh) - k * kHalfPiLow;
   const double s = SinSeries(r);

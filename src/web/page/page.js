@@ -175,7 +175,10 @@
     };
     node.connect(context.destination);
     audio = { context, node };
-    return context.resume();
+    return context.resume().then(() => {
+      // A context that does not run would hold the clock still for ever.
+      if (context.state !== 'running') throw new Error('the audio context does not run');
+    });
   }
 
   // ---- messages, start, end ----
@@ -227,6 +230,7 @@
         await startAudio(rates[quality]);
       } catch (e) {
         console.warn('No sound: ' + e.message);
+        if (audio) audio.context.close();
         audio = null;
       }
     }
