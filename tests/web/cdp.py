@@ -63,6 +63,36 @@ class Browser:
         os.close(self._from_browser)
         self.profile.cleanup()
 
+    def renderer_cpu_seconds(self):
+        """Processor time (user and system) of this browser's page processes."""
+        tick = os.sysconf("SC_CLK_TCK")
+        total = 0.0
+        for entry in os.listdir("/proc"):
+            if not entry.isdigit():
+                continue
+            try:
+                with open(f"/proc/{entry}/cmdline", "rb") as f:
+                    if b"--type=renderer" not in f.read():
+                        continue
+                with open(f"/proc/{entry}/stat") as f:
+                    fields = f.read().rsplit(")", 1)[1].split()
+            except OSError:
+                continue
+            if self._descends_from_browser(int(entry)):
+                total += (int(fields[11]) + int(fields[12])) / tick
+        return total
+
+    def _descends_from_browser(self, pid):
+        while pid > 1:
+            if pid == self.process.pid:
+                return True
+            try:
+                with open(f"/proc/{pid}/stat") as f:
+                    pid = int(f.read().rsplit(")", 1)[1].split()[1])
+            except OSError:
+                return False
+        return False
+
     def _read_message(self):
         while b"\0" not in self._buffer:
             chunk = os.read(self._from_browser, 1 << 20)

@@ -175,13 +175,22 @@ def check_bad_content(browser, site, scratch):
 
 
 def whole_run(browser, address):
+    """The page's own frame counter over the whole schedule, and the
+    processor time its page process spent per frame (which does not depend on
+    how busy the machine is)."""
     start_page(browser, address + "index.html")
-    browser.wait_for("window.veyrith.phase === 'ended'", 300, "the end of the schedule")
+    browser.wait_for("window.veyrith.firstFrame !== null", 60, "the first frame")
+    cpu_begin = browser.renderer_cpu_seconds()
+    frames_begin = browser.evaluate("window.veyrith.framesShown")
+    browser.wait_for("window.veyrith.phase === 'ended'", 400, "the end of the schedule")
+    cpu = browser.renderer_cpu_seconds() - cpu_begin
+    frames = browser.evaluate("window.veyrith.framesShown") - frames_begin
     samples = browser.evaluate("window.veyrith.fpsSamples")
-    if samples:
-        steady = samples[1:] or samples
-        print(f"whole schedule: {len(samples)} s, mean {sum(steady) / len(steady):.1f} fps,"
-              f" lowest second {min(steady):.1f} fps")
+    steady = samples[1:] or samples or [0]
+    print(f"whole schedule: {len(samples)} s, mean {sum(steady) / len(steady):.1f} fps,"
+          f" lowest second {min(steady):.1f} fps, {frames} frames,"
+          f" page process {1000 * cpu / max(frames, 1):.1f} ms of processor time per frame;"
+          f" load average {os.getloadavg()[0]:.1f}")
 
 
 def main():
@@ -195,11 +204,17 @@ def main():
         first = browser.evaluate("window.veyrith.firstFrameMs")
         time.sleep(3)
         fps = browser.evaluate("window.veyrith.fpsSamples")
+        print(f"first frame {first:.0f} ms after start; frames per second: "
+              + ", ".join(f"{f:.0f}" for f in fps))
         # Any key ends the demo, as in the native program.
         browser.call("Input.dispatchKeyEvent", session=True, type="keyDown", key="x", text="x")
         browser.wait_for("window.veyrith.phase === 'ended'", 30, "the end after a key press")
-        print(f"first frame {first:.0f} ms after start; frames per second: "
-              + ", ".join(f"{f:.0f}" for f in fps))
+        shown = browser.evaluate("window.veyrith.framesShown")
+        browser.click_element("#restart")
+        time.sleep(3)
+        check(browser.evaluate(f"window.veyrith.phase === 'running' &&"
+                               f" window.veyrith.framesShown > {shown} + 5"),
+              "Restart plays the demo again after a key ended it")
         check_pictures_and_sound(browser, server.address, bin_dir, site, scratch)
         check(not browser.console_errors,
               "no error in the console" + "".join("\n      " + e for e in browser.console_errors))
