@@ -71,10 +71,9 @@ int RunOnce(uint32_t start_ms) {
   MusicStartBackgroundPlay(0);
   ModuleHandle = MusicLoadModule("music.s3m");
   if (ModuleHandle == nullptr) {
-    veyrith_page_message(
+    veyrith_page_notice(
         "music.s3m cannot be played (the console says why): the demo plays "
-        "without music.",
-        "Veyrith");
+        "without music.");
   }
   if (!platform::CreateMainWindow(MainWindow)) {
     MusicClose();

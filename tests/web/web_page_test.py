@@ -151,11 +151,12 @@ def check_pictures_and_sound(browser, address, bin_dir, site, scratch):
 def check_bad_content(browser, site, scratch):
     cases = [  # (file, what is done to it, words the page's message must hold)
         ("music.s3m", "removed", ["music.s3m", "404"]),
+        ("music.s3m", "cut short", ["music.s3m", "without music"]),
         ("demo.dat", "cut short", ["demo.dat"]),
         ("demo.dat", "emptied", ["demo.dat", "empty"]),
     ]
     for name, damage, words in cases:
-        bad = os.path.join(scratch, "site_" + damage.replace(" ", "_"))
+        bad = os.path.join(scratch, f"site_{name}_{damage}".replace(" ", "_"))
         shutil.copytree(site, bad)
         path = os.path.join(bad, name)
         if damage == "removed":
@@ -167,8 +168,9 @@ def check_bad_content(browser, site, scratch):
         try:
             start_page(browser, server.address + "index.html")
             text = browser.wait_for(
-                "window.veyrith.phase === 'failed' && document.getElementById('message')"
-                ".textContent", 60, "the page's message")
+                "(window.veyrith.phase === 'failed' && document.getElementById('message')"
+                ".textContent) || document.getElementById('notice').textContent",
+                60, "the page's message")
             check(all(w in text for w in words), f"{name} {damage}: the page says \"{text}\"")
         finally:
             server.close()
@@ -201,10 +203,10 @@ def main():
     try:
         start_page(browser, server.address + "index.html")
         browser.wait_for("window.veyrith.firstFrame !== null", 60, "the first frame")
-        first = browser.evaluate("window.veyrith.firstFrameMs")
+        load, first = browser.evaluate("[window.veyrith.loadMs, window.veyrith.firstFrameMs]")
         time.sleep(3)
         fps = browser.evaluate("window.veyrith.fpsSamples")
-        print(f"first frame {first:.0f} ms after start; frames per second: "
+        print(f"loaded in {load:.0f} ms; first frame {first:.0f} ms after start; frames per second: "
               + ", ".join(f"{f:.0f}" for f in fps))
         # Any key ends the demo, as in the native program.
         browser.call("Input.dispatchKeyEvent", session=True, type="keyDown", key="x", text="x")

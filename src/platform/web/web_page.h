@@ -25,6 +25,9 @@ void veyrith_page_wait_frame();
 // A message the user must see (a failed load): shown over the picture.
 void veyrith_page_message(const char* text, const char* caption);
 
+// A notice that does not stop the demo (it plays on without its music).
+void veyrith_page_notice(const char* text);
+
 // The next samples written to the sound card begin a song: the clock holds
 // still until they are heard.
 void veyrith_page_song_starts();

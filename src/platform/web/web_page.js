@@ -18,6 +18,9 @@ mergeInto(LibraryManager.library, {
   veyrith_page_message: function (text, caption) {
     Module.page.message(UTF8ToString(text), UTF8ToString(caption));
   },
+  veyrith_page_notice: function (text) {
+    Module.page.notice(UTF8ToString(text));
+  },
   veyrith_page_song_starts: function () {
     Module.page.songStarts();
   },

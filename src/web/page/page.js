@@ -16,6 +16,7 @@
   const state = {
     phase: 'loading',  // loading, ready, running, ended, failed
     content: {},
+    loadMs: -1,
     startClick: 0,
     firstFrameMs: -1,
     firstFrame: null,   // {width, height, data}: the first retrace frame, from the canvas
@@ -186,6 +187,14 @@
     fail(caption + ': ' + text.trim() +
          (/library|3D animation|picture|texture/i.test(text) ? '\n(the content file demo.dat is missing or damaged)' : ''));
   }
+  let noticeTimer = 0;
+  function notice(text) {
+    const box = $('notice');
+    box.textContent = text;
+    box.classList.remove('hidden');
+    clearTimeout(noticeTimer);
+    noticeTimer = setTimeout(() => box.classList.add('hidden'), 10000);
+  }
   function ended(code) {
     state.ended = code;
     if (code !== 0) return;
@@ -201,10 +210,11 @@
     // The program's diagnostics (what the native one writes to standard
     // error) are shown by the page itself when they matter.
     printErr: (text) => console.warn(text),
-    page: { clockMs, showPicture, afterNextFrame, message, songStarts, ended },
+    page: { clockMs, showPicture, afterNextFrame, message, notice, songStarts, ended },
     onRuntimeInitialized: () => {
       for (const name of ['demo.dat', 'music.s3m']) Module.FS.writeFile('/' + name, state.content[name]);
       delete state.content['demo.dat'];
+      state.loadMs = performance.now();  // since the page was asked for
       state.phase = 'ready';
       $('status').textContent = 'Ready.';
       $('go').disabled = false;
