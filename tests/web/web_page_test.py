@@ -223,6 +223,13 @@ def main():
         check_bad_content(browser, site, scratch)
         if "--whole" in sys.argv:
             whole_run(browser, server.address)
+        # A browser without WebAssembly gets a plain message.
+        browser.call("Page.addScriptToEvaluateOnNewDocument", session=True,
+                     source="delete window.WebAssembly;")
+        browser.navigate("about:blank")
+        browser.navigate(server.address + "index.html")
+        text = browser.wait_for("document.getElementById('message').textContent", 30, "a message")
+        check("WebAssembly" in text, f"without WebAssembly the page says \"{text}\"")
     finally:
         browser.close()
         server.close()
