@@ -8,6 +8,8 @@
 #   make format format every C++ file with .clang-format
 #   make asan   the suite under AddressSanitizer and UndefinedBehaviorSanitizer
 #   make tsan   the tests that start threads, under ThreadSanitizer
+#   make web    build the web page into build-web/ (emscripten)
+#   make serve-web  serve build-web/ on 127.0.0.1 (WEB_PORT, default 8080)
 #   make fuzz   build the libFuzzer targets (clang) and run each for
 #               FUZZ_SECONDS (default 60); a failing input lands in
 #               build-fuzz/findings/
@@ -16,8 +18,10 @@ JOBS ?= $(shell nproc)
 WERROR ?= OFF
 BUILD := build
 FUZZ_SECONDS ?= 60
+WEB_SITE ?= build-web
+WEB_PORT ?= 8080
 
-.PHONY: all deps build run test bench soak format asan tsan fuzz clean
+.PHONY: all deps build run test bench soak format asan tsan fuzz web serve-web clean
 
 all: build
 
@@ -33,6 +37,7 @@ run: build
 
 test: build
 	@bash scripts/test.sh $(BUILD)
+	@bash scripts/web-test.sh $(BUILD)
 
 bench: build
 	@bash scripts/bench.sh $(BUILD)
@@ -56,8 +61,14 @@ fuzz: deps
 	@cmake --build build-fuzz --target fuzz_targets -j$(JOBS)
 	@bash scripts/fuzz.sh build-fuzz $(FUZZ_SECONDS)
 
+web: deps
+	@NODE_PATH=/usr/share/nodejs JOBS=$(JOBS) WERROR=$(WERROR) bash scripts/web.sh
+
+serve-web:
+	@bash scripts/serve-web.sh $(WEB_SITE) $(WEB_PORT)
+
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	@rm -rf build build-debug build-asan build-tsan build-fuzz
+	@rm -rf build build-debug build-asan build-tsan build-fuzz build-wasm build-web

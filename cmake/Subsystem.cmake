@@ -5,6 +5,8 @@
 function(veyrith_subsystem name)
   cmake_parse_arguments(ARG "" "" "DEPS;PRIVATE_DEPS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  # A web/ folder holds the browser's variant of a subsystem (make web).
+  list(FILTER sources EXCLUDE REGEX "^${CMAKE_CURRENT_SOURCE_DIR}/web/")
   if(sources)
     add_library(vr_${name} STATIC ${sources})
     target_include_directories(vr_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)

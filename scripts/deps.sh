@@ -18,6 +18,8 @@ packages=(
   libopenmpt-dev openmpt123 libxmp-dev xmp pingus-data pachi-data
   tecnoballz-data flobopuyo
   libosmesa6-dev
+  # the web page (make web) and its test in a headless browser
+  emscripten chromium-headless-shell
 )
 
 missing=()

@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "math/float_functions.h"
 #include "scene/tracks.h"
 
 namespace {
@@ -81,10 +82,10 @@ int BuildCameraView(Vec3 eye, Vec3 target, float roll_degrees, Matrix4x4* view) 
   const float roll = roll_degrees * (1.0f / 180.0f) * kPi;
   Matrix4x4 roll_matrix;
   MatIdentity(&roll_matrix);
-  roll_matrix.m[0][0] = std::cos(roll);
-  roll_matrix.m[0][1] = std::sin(roll);
-  roll_matrix.m[1][0] = -std::sin(roll);
-  roll_matrix.m[1][1] = std::cos(roll);
+  roll_matrix.m[0][0] = CosF(roll);
+  roll_matrix.m[0][1] = SinF(roll);
+  roll_matrix.m[1][0] = -SinF(roll);
+  roll_matrix.m[1][1] = CosF(roll);
 
   Matrix4x4 moved_and_turned;
   MatMultiply(&translate, &axes, &moved_and_turned);

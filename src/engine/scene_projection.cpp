@@ -11,6 +11,7 @@
 #endif
 
 #include "device/device.h"
+#include "math/float_functions.h"
 
 ProjectionState Projection{};
 GrVertex ClipVertices[kClipVertexCapacity];
@@ -120,7 +121,7 @@ void InitRenderVertices() {
 }
 
 int ComputeProjection(float fov_degrees, int32_t fade_level, ProjectionState* state) {
-  state->tan_half_fov = std::tan(fov_degrees * (1.0f / 360.0f) * kPi);
+  state->tan_half_fov = TanF(fov_degrees * (1.0f / 360.0f) * kPi);
   state->scale_x = static_cast<float>(ViewWidth) * 0.5f / state->tan_half_fov * kSubPixels;
   // Equal to the height-based scale times the aspect ratio; taken directly so
   // pixels stay exactly square and an empty view divides nothing by zero.

@@ -3,10 +3,12 @@
 
 #include <cmath>
 
+#include "math/float_functions.h"
+
 void QuatFromAngleAxis(const AngleAxis* rotation, Quaternion* result) {
   const float half_angle = rotation->angle * 0.5f;
-  const float sine = std::sin(half_angle);
-  result->w = std::cos(half_angle);
+  const float sine = SinF(half_angle);
+  result->w = CosF(half_angle);
   result->x = rotation->axis.x * sine;
   result->y = rotation->axis.y * sine;
   result->z = rotation->axis.z * sine;

@@ -1,0 +1,89 @@
+// The picture window of the page: each finished RGB 565 frame becomes RGBA
+// for the canvas (the page scales it, 4:3 kept), and a swap at the retrace
+// waits for the browser's next animation frame, which is how the demo loop
+// yields to the page once per frame.
+#include <cstdint>
+#include <vector>
+
+#include "platform/picture_window.h"
+#include "platform/web/web_page.h"
+
+namespace platform {
+namespace {
+
+struct PictureState {
+  bool open = false;
+  bool presenting = false;
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> rgba;
+};
+
+PictureState& State() {
+  static PictureState state;
+  return state;
+}
+
+// The same widening as the screenshots' (storage/png_file.cpp): the top bits
+// repeated into the low ones, so 0 stays 0 and full stays 255.
+uint8_t Widen5(unsigned v) {
+  return static_cast<uint8_t>(v << 3 | v >> 2);
+}
+uint8_t Widen6(unsigned v) {
+  return static_cast<uint8_t>(v << 2 | v >> 4);
+}
+
+}  // namespace
+
+void SetPictureWindowOptions(const PictureWindowOptions& /*options*/) {}
+
+bool OpenPictureWindow(int width, int height) {
+  if (width <= 0 || height <= 0) return false;
+  PictureState& s = State();
+  s.open = true;
+  s.presenting = true;
+  s.width = width;
+  s.height = height;
+  s.rgba.assign(static_cast<size_t>(width) * height * 4, 0);
+  return true;
+}
+
+void ClosePictureWindow() {
+  State().open = false;
+}
+
+bool PictureWindowOpen() {
+  return State().open;
+}
+
+PictureWindowLook PictureWindowLookNow() {
+  return PictureWindowLook{};
+}
+
+void SubmitPicture(const uint16_t* pixels, int width, int height, int stride_pixels, bool wait) {
+  PictureState& s = State();
+  if (!s.open || !s.presenting || width != s.width || height != s.height) return;
+  uint8_t* out = s.rgba.data();
+  for (int y = 0; y < height; ++y) {
+    // Memory row 0 is the bottom of the screen; the canvas starts at the top.
+    const uint16_t* row = pixels + static_cast<ptrdiff_t>(height - 1 - y) * stride_pixels;
+    for (int x = 0; x < width; ++x) {
+      const unsigned p = row[x];
+      out[0] = Widen5(p >> 11);
+      out[1] = Widen6((p >> 5) & 0x3F);
+      out[2] = Widen5(p & 0x1F);
+      out[3] = 255;
+      out += 4;
+    }
+  }
+  veyrith_page_show_picture(s.rgba.data(), width, height, wait ? 1 : 0);
+  if (wait) veyrith_page_wait_frame();
+}
+
+void StopPresenting() {
+  State().presenting = false;
+}
+
+void ServePictureWindow() {}
+
+}  // namespace platform
