@@ -12,6 +12,8 @@ namespace {
 constexpr double kHalfPiHigh = 1.5707963267341256e+00;
 constexpr double kHalfPiLow = 6.0771005065061922e-11;
 constexpr double kTwoOverPi = 6.3661977236758138e-01;
+constexpr double kTwoPi = 6.2831853071795862e+00;
+constexpr double kLargestReducedAngle = 1.0e6;
 
 // Both series end where the next term is below 2^-60 of the result on
 // |r| <= pi/4.
@@ -44,15 +46,22 @@ struct SineCosine {
 };
 
 SineCosine Evaluate(float radians) {
-  const double x = radians;
+  double x = radians;
   if (!std::isfinite(x)) return {x - x, x - x};  // NaN, as the library gives
+  // Far beyond any scene's angles the split of pi/2 runs out of bits; the
+  // remainder by 2 pi (exact, so the same on every machine) keeps the
+  // result a sine, if not the library's to the last bit.
+  if (std::fabs(x) > kLargestReducedAngle) x = std::fmod(x, kTwoPi);
   // Zero keeps its sign (sin(-0) is -0), as the library's does.
   if (x == 0.0) return {x, 1.0};
   const double k = std::nearbyint(x * kTwoOverPi);
   const double r = (x - k * kHalfPiHigh) - k * kHalfPiLow;
   const double s = SinSeries(r);
   const double c = CosSeries(r);
-  switch (static_cast<long long>(k) & 3) {
+  // The quadrant from k itself: for the angles beyond any scene's, k no
+  // longer fits an integer type, but its remainder by 4 is exact.
+  const double quadrant = std::fmod(k, 4.0);
+  switch (static_cast<int>(quadrant < 0.0 ? quadrant + 4.0 : quadrant)) {
     case 0:
       return {s, c};
     case 1:
