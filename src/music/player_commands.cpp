@@ -58,10 +58,18 @@ void ArpeggioTick(const PlayState& state, PlayChannel& channel, uint8_t info) {
   const int step = state.tick % 3;
   const int semitones = step == 0 ? 0 : (step == 1 ? HighNibble(info) : LowNibble(info));
   if (state.module->frequency_model == kFrequencyLinear) {
-    // Equal steps: the semitones count from wherever the pitch stands.
-    if (channel.period != 0)
-      ApplyOutputPeriod(state, channel,
-                        int64_t{channel.period} - semitones * kLinearPeriodsPerSemitone);
+    if (channel.period == 0) return;
+    int64_t base = channel.period;
+    if (semitones != 0 && state.module->rules == kRulesExtended) {
+      // The extended rules count from the whole semitone at or below a
+      // slid pitch; the impulse rules from the pitch itself.
+      const int64_t below = kLinearPeriodTop - base;
+      const int64_t whole =
+          below >= 0 ? below / kLinearPeriodsPerSemitone
+                     : -((-below + kLinearPeriodsPerSemitone - 1) / kLinearPeriodsPerSemitone);
+      base = kLinearPeriodTop - whole * kLinearPeriodsPerSemitone;
+    }
+    ApplyOutputPeriod(state, channel, base - semitones * kLinearPeriodsPerSemitone);
     return;
   }
   const uint32_t period = NotePeriod(RaiseNote(channel.note, semitones), sample->rate_hz);
