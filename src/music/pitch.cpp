@@ -1,10 +1,11 @@
-// Period tables and the pitch and retrigger arithmetic of the S3M player.
+// Period tables and the pitch and retrigger arithmetic of the player:
+// Amiga periods and the linear table's periods.
 #include "music/pitch.h"
-
-#include "music/module.h"
 
 #include <algorithm>
 #include <cmath>
+
+#include "music/module.h"
 
 const uint16_t kNotePeriods[12] = {1712, 1616, 1524, 1440, 1356, 1280,
                                    1208, 1140, 1076, 1016, 960,  907};
