@@ -1,5 +1,9 @@
-// Period tables and the pitch and retrigger arithmetic of the S3M player.
+// Period tables and the pitch and retrigger arithmetic of the player:
+// Amiga periods and the linear table's periods.
 #include "music/pitch.h"
+
+#include <algorithm>
+#include <cmath>
 
 #include "music/module.h"
 
@@ -21,6 +25,27 @@ uint32_t NotePeriod(uint8_t note, uint32_t middle_c_rate_hz) {
 
 uint32_t PeriodToRateHz(uint32_t period) {
   return period == 0 ? 0 : kPeriodClockHz / period;
+}
+
+uint32_t NotePeriodFor(uint8_t model, uint8_t note, uint32_t middle_c_rate_hz) {
+  if (model != kFrequencyLinear) return NotePeriod(note, middle_c_rate_hz);
+  const int semitone = note & 15;
+  if (semitone > 11 || middle_c_rate_hz == 0 || note >= kNoteKeyOff) return 0;
+  // B-9 is the highest note with a period above 0.
+  const int semitones = (note >> 4) * 12 + semitone;
+  if (semitones >= kLinearPeriodTop / kLinearPeriodsPerSemitone) return 0;
+  return static_cast<uint32_t>(kLinearPeriodTop - semitones * kLinearPeriodsPerSemitone);
+}
+
+uint32_t PeriodToRateHzFor(uint8_t model, uint32_t period, uint32_t middle_c_rate_hz) {
+  if (model != kFrequencyLinear) return PeriodToRateHz(period);
+  if (period == 0 || middle_c_rate_hz == 0) return 0;
+  const double octaves =
+      (kLinearMiddleCPeriod - static_cast<double>(period)) / (12 * kLinearPeriodsPerSemitone);
+  const double rate = std::round(middle_c_rate_hz * std::exp2(octaves));
+  // Far below hearing a slide still leaves the voice moving; far above, the
+  // device's own limits apply.
+  return static_cast<uint32_t>(std::clamp(rate, 1.0, 4.0e9));
 }
 
 uint8_t RaiseNote(uint8_t note, int semitones) {

@@ -371,6 +371,11 @@ int SetUpState(PlayState& state, Module* module, const int* device_channels, int
   const bool amiga_limits = (module->flags & kModuleFlagAmigaLimits) != 0;
   state.maximum_period = amiga_limits ? 3424 : 0x7FFF;
   state.minimum_period = amiga_limits ? 452 : 64;
+  if (module->frequency_model == kFrequencyLinear) {
+    // A linear period may slide on past the notes' B-9 (64) up to 1.
+    state.maximum_period = 0x7FFF;
+    state.minimum_period = 1;
+  }
   return code;
 }
 

@@ -57,6 +57,21 @@ void ArpeggioTick(const PlayState& state, PlayChannel& channel, uint8_t info) {
   if (sample == nullptr || channel.note >= kNoteKeyOff || (channel.note & 15) > 11) return;
   const int step = state.tick % 3;
   const int semitones = step == 0 ? 0 : (step == 1 ? HighNibble(info) : LowNibble(info));
+  if (state.module->frequency_model == kFrequencyLinear) {
+    if (channel.period == 0) return;
+    int64_t base = channel.period;
+    if (semitones != 0 && state.module->rules == kRulesExtended) {
+      // The extended rules count from the whole semitone at or below a
+      // slid pitch; the impulse rules from the pitch itself.
+      const int64_t below = kLinearPeriodTop - base;
+      const int64_t whole =
+          below >= 0 ? below / kLinearPeriodsPerSemitone
+                     : -((-below + kLinearPeriodsPerSemitone - 1) / kLinearPeriodsPerSemitone);
+      base = kLinearPeriodTop - whole * kLinearPeriodsPerSemitone;
+    }
+    ApplyOutputPeriod(state, channel, base - semitones * kLinearPeriodsPerSemitone);
+    return;
+  }
   const uint32_t period = NotePeriod(RaiseNote(channel.note, semitones), sample->rate_hz);
   if (period != 0) ApplyOutputPeriod(state, channel, period);
 }
@@ -146,7 +161,8 @@ void TonePortamentoRow(const PlayState& state, PlayChannel& channel) {
   const ModuleSample* sample = ChannelSample(state, channel);
   if ((channel.flags & kChannelNewNote) == 0 || sample == nullptr || channel.note == kNoteCut)
     return;
-  channel.portamento_target = NotePeriod(channel.note, sample->rate_hz);
+  channel.portamento_target =
+      NotePeriodFor(state.module->frequency_model, channel.note, sample->rate_hz);
   channel.flags &= ~kChannelNewNote;  // slide to the note instead of restarting it
 }
 
@@ -222,7 +238,8 @@ int StartNote(PlayState& state, PlayChannel& channel) {
   }
   // A sample without a middle-C rate, or a note byte that is no note, has no
   // pitch: the note is ignored rather than divided by zero.
-  const uint32_t period = NotePeriod(MappedNote(state, channel), sample->rate_hz);
+  const uint8_t model = state.module->frequency_model;
+  const uint32_t period = NotePeriodFor(model, MappedNote(state, channel), sample->rate_hz);
   if (period == 0) return kMusicOk;
   channel.last_note = channel.note;
   channel.period = period;
@@ -233,7 +250,9 @@ int StartNote(PlayState& state, PlayChannel& channel) {
   int code = HandOverSoundingNote(state, channel, sample);
   if (code == kMusicOk && UsesInstruments(state))
     code = device->SetSample(channel.device_channel, sample);
-  if (code == kMusicOk) code = device->PlaySound(channel.device_channel, PeriodToRateHz(period));
+  if (code == kMusicOk)
+    code = device->PlaySound(channel.device_channel,
+                             PeriodToRateHzFor(model, period, sample->rate_hz));
   NoteStarted(state, channel, sample);
   // Quirk: the offset stays until the next instrument byte, so later notes
   // without one start at it too.

@@ -310,6 +310,17 @@ int NewCommand(PlayState& state, PlayChannel& channel, uint8_t info, bool row_ti
       if (row_tick && (channel.flags & kChannelNewNote) != 0) {
         const int code = StartNote(state, channel);
         const int finetune = (info & 7) - (info & 8);
+        if (state.module->frequency_model == kFrequencyLinear) {
+          // The sample's middle-C rate holds its own finetune (1/128
+          // semitone, half a linear step): it gives way to the command's.
+          const ModuleSample* sample = channel.voice.sample;
+          const uint32_t period =
+              sample != nullptr ? NotePeriodFor(kFrequencyLinear, channel.note, sample->rate_hz)
+                                : 0;
+          if (period != 0)
+            ApplyPeriod(state, channel, int64_t{period} + sample->finetune / 2 - finetune * 8);
+          return code;
+        }
         const auto rate = static_cast<uint32_t>(8363.0 * std::exp2(finetune / 96.0) + 0.5);
         const uint32_t period = NotePeriod(channel.note, rate);
         if (period != 0) ApplyPeriod(state, channel, period);
@@ -434,7 +445,8 @@ void GlissandoPeriod(const PlayState& state, PlayChannel& channel) {
   uint32_t best = 0;
   for (int note = 0; note < kModuleNotes; ++note) {
     const uint32_t period =
-        NotePeriod(static_cast<uint8_t>((note / 12) << 4 | note % 12), sample->rate_hz);
+        NotePeriodFor(state.module->frequency_model,
+                      static_cast<uint8_t>((note / 12) << 4 | note % 12), sample->rate_hz);
     const auto distance = [&](uint32_t p) {
       return p > channel.period ? p - channel.period : channel.period - p;
     };

@@ -272,14 +272,19 @@ int UpdateInstrumentVoices(PlayState& state) {
   return kMusicOk;
 }
 
-uint32_t OffsetRateHz(uint32_t period, int32_t pitch_offset) {
-  const uint32_t rate = PeriodToRateHz(period);
+uint32_t OffsetRateHz(const PlayState& state, uint32_t period, uint32_t middle_c_rate_hz,
+                      int32_t pitch_offset) {
+  const uint32_t rate = PeriodToRateHzFor(state.module->frequency_model, period, middle_c_rate_hz);
   if (pitch_offset == 0) return rate;
   const double factor = std::exp2(pitch_offset / double(12 * kPitchStepsPerSemitone));
   return static_cast<uint32_t>(std::lround(rate * factor));
 }
 
 uint32_t ChannelRateHz(const PlayState& state, const PlayChannel& channel) {
-  return OffsetRateHz(channel.output_period,
+  // The sounding sample's middle C (a linear period leaves it out); before
+  // any note sounded, the one the channel would play.
+  const ModuleSample* sample =
+      channel.voice.sample != nullptr ? channel.voice.sample : ChannelSample(state, channel);
+  return OffsetRateHz(state, channel.output_period, sample != nullptr ? sample->rate_hz : 0,
                       UsesInstruments(state) ? channel.voice.pitch_offset : 0);
 }

@@ -51,8 +51,11 @@ uint8_t StepVoice(PlayState& state, const ModuleInstrument& instrument, ChannelV
 int ReleaseVoice(PlayState& state, const ModuleInstrument* instrument, ChannelVoice& voice,
                  int device_voice, bool* silences);
 
-// The rate for a period moved by pitch_offset (1/64 semitones).
-uint32_t OffsetRateHz(uint32_t period, int32_t pitch_offset);
+// The rate for a period under the module's frequency model (for a sample
+// whose middle C plays at middle_c_rate_hz) moved by pitch_offset (1/64
+// semitones).
+uint32_t OffsetRateHz(const PlayState& state, uint32_t period, uint32_t middle_c_rate_hz,
+                      int32_t pitch_offset);
 // The rate the device plays the channel at: its output period with the
 // envelope's and the automatic vibrato's pitch offset.
 uint32_t ChannelRateHz(const PlayState& state, const PlayChannel& channel);

@@ -163,7 +163,9 @@ void StepBackgroundVoices(PlayState& state) {
     // The device refuses nothing it gave out; a refusal would only keep the last level.
     device->SetVolume(slot.device_voice,
                       static_cast<int>((product + (uint32_t{1} << shift) - 1) >> shift));
-    device->SetRate(slot.device_voice, OffsetRateHz(slot.period, slot.voice.pitch_offset));
+    const uint32_t middle_c_rate = slot.voice.sample != nullptr ? slot.voice.sample->rate_hz : 0;
+    device->SetRate(slot.device_voice,
+                    OffsetRateHz(state, slot.period, middle_c_rate, slot.voice.pitch_offset));
   }
 }
 
