@@ -94,13 +94,11 @@ int64_t RandomCorner(std::mt19937& random, int) {
   return std::uniform_int_distribution<int64_t>(-2, 60)(random) * 64 + (kind == 2 ? 32 : 0);
 }
 
+// Over the whole area, and in a clip window that cuts triangles above,
+// below and between their corners (the rows kept must still be walked from
+// the right edges).
 TEST_F(CoverageTest, PixelsCoveredAreThoseWhoseCentresLieInsideByTheFillRule) {
   EXPECT_GT(CheckTriangles(1234, 300, RandomCorner, 0, 0, 70, 70), 10000);
-}
-
-// A clip window that cuts triangles above, below and between their corners:
-// the rows kept must still be walked from the right edges.
-TEST_F(CoverageTest, ClippedTrianglesKeepTheirPixelsInsideTheWindow) {
   EXPECT_GT(CheckTriangles(1234, 300, RandomCorner, 7, 9, 43, 37), 3000);
 }
 

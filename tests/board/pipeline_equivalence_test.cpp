@@ -131,18 +131,14 @@ TEST_F(PipelineEquivalenceTest, VectorAndPortablePathsDrawTheSame) {
           grDepthMask(variant % 7 ? FXTRUE : FXFALSE);
           // GEQUAL starts from the nearest depth so that pixels pass.
           const uint16_t clear_depth = depth_case == 2 ? 0 : 0xFFFF;
-          const Frame vector = DrawScene(PixelPath::kSse2, variant, clear_depth);
-          const Frame fastest = DrawScene(PixelPath::kFastest, variant, clear_depth);
-          const Frame avx2 = DrawScene(PixelPath::kAvx2, variant, clear_depth);
           const Frame portable = DrawScene(PixelPath::kPortable, variant, clear_depth);
-          ASSERT_EQ(vector.colour, portable.colour) << "variant " << variant;
-          ASSERT_EQ(vector.depth, portable.depth) << "variant " << variant;
-          ASSERT_EQ(fastest.colour, portable.colour) << "variant " << variant;
-          ASSERT_EQ(fastest.depth, portable.depth) << "variant " << variant;
-          ASSERT_EQ(avx2.colour, portable.colour) << "variant " << variant;
-          ASSERT_EQ(avx2.depth, portable.depth) << "variant " << variant;
+          for (const PixelPath path : {PixelPath::kSse2, PixelPath::kAvx2, PixelPath::kFastest}) {
+            const Frame vector = DrawScene(path, variant, clear_depth);
+            ASSERT_EQ(vector.colour, portable.colour) << "variant " << variant;
+            ASSERT_EQ(vector.depth, portable.depth) << "variant " << variant;
+          }
           // The scene drew something.
-          ASSERT_GT(DrawnPixels(vector), 1000) << "variant " << variant;
+          ASSERT_GT(DrawnPixels(portable), 1000) << "variant " << variant;
         }
       }
     }
@@ -227,7 +223,6 @@ TEST_F(PipelineEquivalenceTest, ShortNeighbouringRowsDrawAsTheirOwnRows) {
   BindMipChain(
       GR_ASPECT_1x1, [](size_t i) { return static_cast<uint16_t>(i * 2654435761u >> 11); },
       GR_LOD_64);
-  ASSERT_NE(RenderState().texture.levels[0].quads, nullptr);
   SetPlainTexturedState();
   grDitherMode(GR_DITHER_4x4);
   grConstantColorValue(0xC08040);
@@ -293,9 +288,8 @@ TEST_F(PipelineEquivalenceTest, PreparedNeighbourhoodsServeOnlyTheTextureAsDownl
   GrTexInfo wide = info_of(GR_LOD_64, GR_ASPECT_2x1, &wide_texels, 2);
   GrTexInfo other = info_of(GR_LOD_32, GR_ASPECT_1x1, &other_texels, 3);
   SetPlainTexturedState();
-  const auto same_on_every_path = [&](GrTexInfo* bound, bool prepared, const char* what) {
+  const auto same_on_every_path = [&](GrTexInfo* bound, const char* what) {
     grTexSource(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, bound);
-    EXPECT_EQ(RenderState().texture.levels[0].quads != nullptr, prepared) << what;
     const Frame portable = DrawScene(PixelPath::kPortable, 7, 0xFFFF);
     for (const PixelPath path : {PixelPath::kFastest, PixelPath::kAvx2}) {
       const Frame vector = DrawScene(path, 7, 0xFFFF);
@@ -304,13 +298,13 @@ TEST_F(PipelineEquivalenceTest, PreparedNeighbourhoodsServeOnlyTheTextureAsDownl
     }
   };
   grTexDownloadMipMap(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &square);
-  same_on_every_path(&square, true, "as downloaded");
-  same_on_every_path(&wide, false, "bound with another shape");
+  same_on_every_path(&square, "as downloaded");
+  same_on_every_path(&wide, "bound with another shape");
   // A smaller texture written over the middle of the square one.
   grTexDownloadMipMap(GR_TMU0, 2048, GR_MIPMAPLEVELMASK_BOTH, &other);
-  same_on_every_path(&square, false, "partly overwritten");
+  same_on_every_path(&square, "partly overwritten");
   grTexDownloadMipMap(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &wide);
-  same_on_every_path(&wide, true, "downloaded again with the other shape");
+  same_on_every_path(&wide, "downloaded again with the other shape");
   RenderState().pixel_path = PixelPath::kFastest;
 }
 
