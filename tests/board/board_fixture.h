@@ -43,6 +43,32 @@ class BoardTest : public ::testing::Test {
     return Board().depth[static_cast<size_t>(y) * kBoardStridePixels + x];
   }
 
+  // The lower-left width x height pixels of the back buffer, top row first.
+  static std::vector<uint16_t> Picture(int width = kWidth, int height = kHeight) {
+    std::vector<uint16_t> picture;
+    for (int y = height - 1; y >= 0; --y) {
+      for (int x = 0; x < width; ++x) picture.push_back(Pixel(x, y));
+    }
+    return picture;
+  }
+
+  // The colours and depths of the lower-left width x height pixels.
+  struct Frame {
+    std::vector<uint16_t> colour;
+    std::vector<uint16_t> depth;
+    bool operator==(const Frame&) const = default;
+  };
+  static Frame ReadFrame(int width = kWidth, int height = kHeight) {
+    Frame frame;
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        frame.colour.push_back(Pixel(x, y));
+        frame.depth.push_back(Depth(x, y));
+      }
+    }
+    return frame;
+  }
+
   static GrVertex Vertex(float x, float y, float oow = 1.0f) {
     GrVertex v;
     v.x = x;

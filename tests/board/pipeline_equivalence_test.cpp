@@ -10,28 +10,11 @@ namespace {
 
 class PipelineEquivalenceTest : public BoardTest {
  protected:
-  struct Frame {
-    std::vector<uint16_t> colour;
-    std::vector<uint16_t> depth;
-  };
-
   // A corner at distance w with texture coordinates (s, t).
   static void PlaceAt(float w, float s, float t, GrVertex* corner) {
     corner->oow = corner->tmuvtx[0].oow = 1 / w;
     corner->tmuvtx[0].sow = s / w;
     corner->tmuvtx[0].tow = t / w;
-  }
-
-  // The colours and depths of the square [0, side) x [0, side).
-  static Frame ReadSquare(int side) {
-    Frame frame;
-    for (int y = 0; y < side; ++y) {
-      for (int x = 0; x < side; ++x) {
-        frame.colour.push_back(Pixel(x, y));
-        frame.depth.push_back(Depth(x, y));
-      }
-    }
-    return frame;
   }
 
   // Pixels no longer of the colour the scenes clear to.
@@ -96,7 +79,7 @@ class PipelineEquivalenceTest : public BoardTest {
     for (int n = 0; n < 40; ++n) {
       DrawRandomTriangle(&random);
     }
-    return ReadSquare(200);
+    return ReadFrame(200, 200);
   }
 };
 
@@ -197,7 +180,7 @@ TEST_F(PipelineEquivalenceTest, EachSettingChangedBetweenTrianglesTakesEffect) {
       set_state(n);
       RenderState().pixel_path = n % 2 ? odd_path : path;
       DrawRandomTriangle(&random);
-      frames.push_back(ReadSquare(200));
+      frames.push_back(ReadFrame(200, 200));
     }
     return frames;
   };
@@ -212,57 +195,6 @@ TEST_F(PipelineEquivalenceTest, EachSettingChangedBetweenTrianglesTakesEffect) {
     }
   }
   EXPECT_GT(DrawnPixels(reference.back()), 1000);
-  RenderState().pixel_path = PixelPath::kFastest;
-}
-
-// Small triangles are drawn with two short neighbouring rows in one group
-// of pixels: each row must still come out exactly as drawn on its own,
-// with depth passing in one row and failing in the other, spans starting
-// at every dither phase and on the screen's first row and column.
-TEST_F(PipelineEquivalenceTest, ShortNeighbouringRowsDrawAsTheirOwnRows) {
-  BindMipChain(
-      GR_ASPECT_1x1, [](size_t i) { return static_cast<uint16_t>(i * 2654435761u >> 11); },
-      GR_LOD_64);
-  SetPlainTexturedState();
-  grDitherMode(GR_DITHER_4x4);
-  grConstantColorValue(0xC08040);
-  const auto draw = [](PixelPath path, int seed) {
-    RenderState().pixel_path = path;
-    grBufferClear(0x101010, 0, 0xFFFF);
-    std::mt19937 random(static_cast<uint32_t>(seed));
-    std::uniform_real_distribution<float> place(-3.0f, 60.0f), size(0.0f, 7.0f),
-        colour(0.0f, 255.0f), distance(1.0f, 40.0f), coordinate(-300.0f, 300.0f);
-    for (int n = 0; n < 3000; ++n) {
-      const float x = place(random), y = place(random);
-      GrVertex v[3];
-      for (int i = 0; i < 3; ++i) {
-        // Corners anywhere in a small box: rows widen and narrow either way.
-        v[i] = Coloured(x + size(random), y + size(random), colour(random), colour(random),
-                        colour(random));
-        const float w = distance(random);
-        const float s = coordinate(random);
-        PlaceAt(w, s, coordinate(random), &v[i]);
-      }
-      Draw(v[0], v[1], v[2]);
-    }
-    return ReadSquare(64);
-  };
-  for (const GrCombineLocal_t local : {GR_COMBINE_LOCAL_ITERATED, GR_COMBINE_LOCAL_CONSTANT}) {
-    grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_LOCAL, local,
-                   GR_COMBINE_OTHER_TEXTURE, FXFALSE);
-    for (const int seed : {1, 2, 3}) {
-      // Seed 3 without a depth test.
-      grDepthBufferMode(seed == 3 ? GR_DEPTHBUFFER_DISABLE : GR_DEPTHBUFFER_WBUFFER);
-      const Frame portable = draw(PixelPath::kPortable, seed);
-      for (const PixelPath path : {PixelPath::kFastest, PixelPath::kAvx2, PixelPath::kSse2}) {
-        const Frame vector = draw(path, seed);
-        ASSERT_EQ(vector.colour, portable.colour) << "seed " << seed;
-        ASSERT_EQ(vector.depth, portable.depth) << "seed " << seed;
-      }
-      // The triangles covered much of the area compared.
-      ASSERT_GT(DrawnPixels(portable), 3000) << "seed " << seed;
-    }
-  }
   RenderState().pixel_path = PixelPath::kFastest;
 }
 

@@ -21,15 +21,7 @@ namespace {
 class SceneRendererTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ScreenWidth = ViewWidth = 640;
-    ScreenHeight = ViewHeight = 480;
-    for (uint32_t i = 0; i < 256; ++i) {
-      RedShift[i] = i << 16;
-      GreenShift[i] = i << 8;
-      BlueShift[i] = i;
-    }
-    DitherEnabled = 1;
-    InitRenderVertices();
+    SetUpRenderer(640, 480, /*dither=*/1);
     BoardSetCallRecorder(&log_);
   }
   void TearDown() override { BoardSetCallRecorder(nullptr); }
