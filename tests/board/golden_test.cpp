@@ -64,7 +64,8 @@ TEST_F(GoldenTest, TiltedCheckerboard) {
 }
 
 // Two flat quads leaning through each other under the W-buffer. Rule: away
-// from the line where they meet, each pixel shows the nearer quad.
+// from the line where they meet, each pixel shows the nearer quad, its
+// depth taken from w interpolated as 1/w (perspective-correct).
 TEST_F(GoldenTest, IntersectingQuads) {
   DrawIntersectingQuads();
   const float a_left = 2, a_right = 40, b_left = 30, b_right = 3;  // as drawn
