@@ -114,14 +114,7 @@ TEST_F(TextureTest, MipmappingPicksTheNearestLevel) {
   levels.insert(levels.end(), 16, 0xF800);
   levels.insert(levels.end(), 4, 0x07E0);
   levels.insert(levels.end(), 1, 0x001F);
-  GrTexInfo info;
-  info.largeLod = GR_LOD_8;
-  info.smallLod = GR_LOD_1;
-  info.aspectRatio = GR_ASPECT_1x1;
-  info.format = GR_TEXFMT_RGB_565;
-  info.data = levels.data();
-  grTexDownloadMipMap(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
-  grTexSource(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
+  UseTexture(levels, GR_LOD_8, GR_ASPECT_1x1, GR_LOD_1);
   grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_POINT_SAMPLED, GR_TEXTUREFILTER_POINT_SAMPLED);
   grTexMipMapMode(GR_TMU0, GR_MIPMAP_NEAREST, FXFALSE);
   TexturedRect(0, 0, 16, 16, 0, 0, 512, 512);    // one texel per pixel

@@ -120,12 +120,7 @@ class ThreadsTest : public BoardTest {
 
   // The scene submitted on a cleared screen with fresh state.
   static void Submit(Scene scene) {
-    RenderState() = BoardRenderState{};
-    grDitherMode(GR_DITHER_DISABLE);
-    grCullMode(GR_CULL_DISABLE);
-    grDepthBufferMode(GR_DEPTHBUFFER_DISABLE);
-    grClipWindow(0, 0, kWidth, kHeight);
-    grBufferClear(0, 0, 0xFFFF);
+    FreshState();
     scene();
   }
   static Frame Render(Scene scene) {
