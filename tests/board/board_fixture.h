@@ -23,10 +23,17 @@ class BoardTest : public ::testing::Test {
     grSstSelect(0);
     ASSERT_TRUE(grSstWinOpen(0, GR_RESOLUTION_320x240, GR_REFRESH_60Hz, GR_COLORFORMAT_ARGB,
                              GR_ORIGIN_LOWER_LEFT, 2, 1));
+    FreshState();
+  }
+
+  // Fresh render state without dither, culling or depth test, drawing to the
+  // whole screen, and black colour buffers over a far depth buffer.
+  static void FreshState() {
     RenderState() = BoardRenderState{};
     grDitherMode(GR_DITHER_DISABLE);
     grCullMode(GR_CULL_DISABLE);
     grDepthBufferMode(GR_DEPTHBUFFER_DISABLE);
+    grClipWindow(0, 0, kWidth, kHeight);
     grBufferClear(0, 0, 0xFFFF);
   }
 
@@ -41,6 +48,32 @@ class BoardTest : public ::testing::Test {
   }
   static uint16_t Depth(int x, int y) {
     return Board().depth[static_cast<size_t>(y) * kBoardStridePixels + x];
+  }
+
+  // The lower-left width x height pixels of the back buffer, top row first.
+  static std::vector<uint16_t> Picture(int width = kWidth, int height = kHeight) {
+    std::vector<uint16_t> picture;
+    for (int y = height - 1; y >= 0; --y) {
+      for (int x = 0; x < width; ++x) picture.push_back(Pixel(x, y));
+    }
+    return picture;
+  }
+
+  // The colours and depths of the lower-left width x height pixels.
+  struct Frame {
+    std::vector<uint16_t> colour;
+    std::vector<uint16_t> depth;
+    bool operator==(const Frame&) const = default;
+  };
+  static Frame ReadFrame(int width = kWidth, int height = kHeight) {
+    Frame frame;
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        frame.colour.push_back(Pixel(x, y));
+        frame.depth.push_back(Depth(x, y));
+      }
+    }
+    return frame;
   }
 
   static GrVertex Vertex(float x, float y, float oow = 1.0f) {
@@ -78,10 +111,13 @@ class BoardTest : public ::testing::Test {
     return covered;
   }
 
-  // Places one level of texels at address 0 and selects it for drawing.
-  static void UseTexture(std::vector<uint16_t>& texels, GrLOD_t lod, GrAspectRatio_t aspect) {
+  // Places the levels from lod down to smallest (by default lod alone) at
+  // address 0 and selects them for drawing.
+  static void UseTexture(std::vector<uint16_t>& texels, GrLOD_t lod, GrAspectRatio_t aspect,
+                         GrLOD_t smallest = -1) {
     GrTexInfo info;
-    info.smallLod = info.largeLod = lod;
+    info.largeLod = lod;
+    info.smallLod = smallest < 0 ? lod : smallest;
     info.aspectRatio = aspect;
     info.format = GR_TEXFMT_RGB_565;
     info.data = texels.data();

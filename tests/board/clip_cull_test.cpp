@@ -1,10 +1,7 @@
-// The clip window, back-face culling (including the winding the scene
-// renderer's front faces arrive in), and corners the board cannot place:
+// The clip window, back-face culling and corners the board cannot place:
 // nothing is drawn outside the window, and nothing unplaceable is drawn.
-#include <array>
-#include <cmath>
+#include <algorithm>
 #include <limits>
-#include <random>
 
 #include "board_fixture.h"
 
@@ -12,12 +9,9 @@ namespace {
 
 class ClipCullTest : public BoardTest {
  protected:
-  static int CoveredCount() {
-    int count = 0;
-    for (int y = 0; y < kHeight; ++y) {
-      for (int x = 0; x < kWidth; ++x) count += Pixel(x, y) != 0 ? 1 : 0;
-    }
-    return count;
+  static bool AnyCovered(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
+    const std::vector<uint8_t> covered = CoverageOf(a, b, c);
+    return std::find(covered.begin(), covered.end(), 1) != covered.end();
   }
   // Every pixel inside [x0, x1) x [y0, y1) drawn (when all_inside) and none
   // outside it.
@@ -87,71 +81,9 @@ TEST_F(ClipCullTest, CullModesDropTheirWinding) {
                {GR_CULL_POSITIVE, false, true}};
   for (const auto& test : cases) {
     grCullMode(test.mode);
-    CoverageOf(a, b, c);
-    EXPECT_EQ(CoveredCount() > 0, test.counter_clockwise_drawn) << test.mode;
-    CoverageOf(a, c, b);
-    EXPECT_EQ(CoveredCount() > 0, test.clockwise_drawn) << test.mode;
+    EXPECT_EQ(AnyCovered(a, b, c), test.counter_clockwise_drawn) << test.mode;
+    EXPECT_EQ(AnyCovered(a, c, b), test.clockwise_drawn) << test.mode;
   }
-}
-
-// Faces placed and viewed as the scene evaluation does: object-space
-// normal (b - a) x (c - a), visible when the eye is on its side; the view
-// with U = (0, 0, -1), D towards the target, R = U x D, V = R x D; then the
-// renderer's projection x = X / (Z + 1) x 160 + 159.5 (field of view 90).
-// Every large visible face must survive GR_CULL_NEGATIVE, every hidden one
-// be dropped.
-TEST_F(ClipCullTest, NegativeCullingKeepsTheFacesTheSceneFindsVisible) {
-  using V3 = std::array<double, 3>;
-  const auto sub = [](V3 p, V3 q) { return V3{p[0] - q[0], p[1] - q[1], p[2] - q[2]}; };
-  const auto dot = [](V3 p, V3 q) { return p[0] * q[0] + p[1] * q[1] + p[2] * q[2]; };
-  const auto cross = [](V3 p, V3 q) {
-    return V3{p[1] * q[2] - p[2] * q[1], p[2] * q[0] - p[0] * q[2], p[0] * q[1] - p[1] * q[0]};
-  };
-  const auto unit = [&](V3 p) {
-    const double n = std::sqrt(dot(p, p));
-    return V3{p[0] / n, p[1] / n, p[2] / n};
-  };
-  grCullMode(GR_CULL_NEGATIVE);
-  std::mt19937 random(5);
-  std::uniform_real_distribution<double> spread(-1.0, 1.0);
-  const auto near = [&](V3 p, double r) {
-    return V3{p[0] + spread(random) * r, p[1] + spread(random) * r, p[2] + spread(random) * r};
-  };
-  int visible_drawn = 0, hidden = 0;
-  for (int trial = 0; trial < 400; ++trial) {
-    const V3 eye = near({0, 0, 0}, 20), target = near({0, 0, 0}, 3);
-    const V3 d = unit(sub(target, eye));
-    const V3 r = unit(cross(V3{0, 0, -1}, d));
-    const V3 v = unit(cross(r, d));
-    const V3 corners[3] = {near(target, 4), near(target, 4), near(target, 4)};
-    const V3 normal = cross(sub(corners[1], corners[0]), sub(corners[2], corners[0]));
-    const double facing = dot(sub(corners[0], eye), unit(normal));
-    // Nearly edge-on faces, and faces reaching the near plane, are not judged.
-    if (std::fabs(facing) < 0.5) continue;
-    GrVertex screen[3];
-    bool in_front = true;
-    for (int k = 0; k < 3; ++k) {
-      const V3 rel = sub(corners[k], eye);
-      const double z = dot(rel, d), w = 1 / (z + 1);
-      in_front = in_front && z >= 1;
-      screen[k] = Vertex(static_cast<float>(std::trunc(dot(rel, r) * w * 2560 + 2552) * 0.0625),
-                         static_cast<float>(std::trunc(dot(rel, v) * w * 2560 + 1912) * 0.0625),
-                         static_cast<float>(w));
-    }
-    if (!in_front) continue;
-    CoverageOf(screen[0], screen[1], screen[2]);
-    const double area = std::fabs((screen[1].x - screen[0].x) * (screen[2].y - screen[0].y) -
-                                  (screen[1].y - screen[0].y) * (screen[2].x - screen[0].x));
-    if (facing > 0) {
-      ASSERT_EQ(CoveredCount(), 0) << trial;
-      ++hidden;
-    } else if (area > 200) {  // tiny faces may cover no pixel centre
-      ASSERT_GT(CoveredCount(), 0) << trial;
-      ++visible_drawn;
-    }
-  }
-  EXPECT_GT(visible_drawn, 30);
-  EXPECT_GT(hidden, 30);
 }
 
 TEST_F(ClipCullTest, UnplaceableOrDegenerateTrianglesDrawNothing) {
@@ -165,8 +97,7 @@ TEST_F(ClipCullTest, UnplaceableOrDegenerateTrianglesDrawNothing) {
       {Vertex(10, 10), Vertex(10.01f, 10), Vertex(10, 10.01f)},  // smaller than the grid
   };
   for (const auto& corners : cases) {
-    CoverageOf(corners[0], corners[1], corners[2]);
-    EXPECT_EQ(CoveredCount(), 0);
+    EXPECT_FALSE(AnyCovered(corners[0], corners[1], corners[2]));
   }
 }
 

@@ -1,7 +1,7 @@
 // Colour: iterated colours and their clamping, the constant colour, the
 // texture scaled by either, and the 565 conversion by the 4x4 and 2x2
 // ordered dithers or by plain truncation.
-#include <random>
+#include <algorithm>
 
 #include "board_fixture.h"
 
@@ -32,21 +32,6 @@ class ColourTest : public BoardTest {
   }
   static uint32_t Clamp255(int v) { return static_cast<uint32_t>(std::clamp(v, 0, 255)); }
 };
-
-// The corner at (10.5, 50.5) lies on a left edge and a top edge, so its
-// pixel is drawn, with the corner's own colour whatever the others are.
-TEST_F(ColourTest, CornerPixelGetsTheCornersColour) {
-  Iterated();
-  std::mt19937 random(7);
-  std::uniform_int_distribution<int> channel(0, 255);
-  for (int trial = 0; trial < 20; ++trial) {
-    const int r = channel(random), g = channel(random), b = channel(random);
-    Draw(Coloured(10.5f, 50.5f, r, g, b),
-         Coloured(10.5f, 10.5f, channel(random), channel(random), channel(random)),
-         Coloured(50.5f, 50.5f, channel(random), channel(random), channel(random)));
-    ASSERT_EQ(Pixel(10, 50), Pack565(r, g, b)) << trial;
-  }
-}
 
 // Every pixel holds exactly its own value (no drift), alone and scaled by a
 // white texture; a black colour makes even white texels black.

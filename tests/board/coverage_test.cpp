@@ -1,5 +1,6 @@
 // Coverage: the pixels a triangle colours are exactly those whose centres it
-// contains under the fill rule, and a mesh colours each of its pixels once.
+// contains under the fill rule (which gives a pixel on an edge shared by two
+// triangles to exactly one of them).
 #include <cmath>
 #include <cstdint>
 #include <random>
@@ -34,11 +35,6 @@ bool CentreCovered(int64_t px, int64_t py, int64_t ax, int64_t ay, int64_t bx, i
     if (e < 0 || (e == 0 && !owns_ties)) return false;
   }
   return true;
-}
-
-// A corner on the 1/16 grid, given in sixteenths.
-GrVertex At16(int64_t x16, int64_t y16) {
-  return BoardTest::Vertex(static_cast<float>(x16) / 16.0f, static_cast<float>(y16) / 16.0f);
 }
 
 using CoverageTest = BoardTest;
@@ -94,13 +90,11 @@ int64_t RandomCorner(std::mt19937& random, int) {
   return std::uniform_int_distribution<int64_t>(-2, 60)(random) * 64 + (kind == 2 ? 32 : 0);
 }
 
+// Over the whole area, and in a clip window that cuts triangles above,
+// below and between their corners (the rows kept must still be walked from
+// the right edges).
 TEST_F(CoverageTest, PixelsCoveredAreThoseWhoseCentresLieInsideByTheFillRule) {
   EXPECT_GT(CheckTriangles(1234, 300, RandomCorner, 0, 0, 70, 70), 10000);
-}
-
-// A clip window that cuts triangles above, below and between their corners:
-// the rows kept must still be walked from the right edges.
-TEST_F(CoverageTest, ClippedTrianglesKeepTheirPixelsInsideTheWindow) {
   EXPECT_GT(CheckTriangles(1234, 300, RandomCorner, 7, 9, 43, 37), 3000);
 }
 
@@ -117,60 +111,6 @@ TEST_F(CoverageTest, TinyTrianglesCoverExactlyTheCentresInsideThem) {
            (std::uniform_int_distribution<int>(0, 2)(random) ? step / 32 * 32 : step);
   };
   EXPECT_GT(CheckTriangles(99, 1000, corner, 0, 0, 48, 48), 500);
-}
-
-// A jittered grid of quads over a rectangle whose sides avoid pixel centres;
-// each quad is two triangles, alternately split along either diagonal and
-// drawn in either winding. Every centre inside the rectangle must be hit by
-// exactly one triangle, and none outside it.
-TEST_F(CoverageTest, TrianglesOfAMeshCoverEachPixelExactlyOnce) {
-  constexpr int kCells = 8;
-  const int64_t left = 16 * 3 + 4, bottom = 16 * 2 + 4;  // x 3.25, y 2.25
-  const int64_t cell16 = 16 * 7;
-  std::mt19937 random(99);
-  std::uniform_int_distribution<int64_t> jitter(-40, 40);
-  int64_t gx[kCells + 1][kCells + 1], gy[kCells + 1][kCells + 1];
-  for (int j = 0; j <= kCells; ++j) {
-    for (int i = 0; i <= kCells; ++i) {
-      const bool inner = i > 0 && i < kCells && j > 0 && j < kCells;
-      gx[j][i] = left + i * cell16 + (inner ? jitter(random) : 0);
-      gy[j][i] = bottom + j * cell16 + (inner ? jitter(random) : 0);
-      // Some inner corners sit exactly on pixel centres.
-      if (inner && (i + j) % 3 == 0) {
-        gx[j][i] = gx[j][i] / 16 * 16 + 8;
-        gy[j][i] = gy[j][i] / 16 * 16 + 8;
-      }
-    }
-  }
-  std::vector<int> hits(static_cast<size_t>(kWidth) * kHeight, 0);
-  const auto add = [&](int j0, int i0, int j1, int i1, int j2, int i2, bool reverse) {
-    GrVertex a = At16(gx[j0][i0], gy[j0][i0]);
-    GrVertex b = At16(gx[j1][i1], gy[j1][i1]);
-    GrVertex c = At16(gx[j2][i2], gy[j2][i2]);
-    if (reverse) std::swap(b, c);
-    const std::vector<uint8_t> drawn = CoverageOf(a, b, c);
-    for (size_t p = 0; p < drawn.size(); ++p) hits[p] += drawn[p];
-  };
-  for (int j = 0; j < kCells; ++j) {
-    for (int i = 0; i < kCells; ++i) {
-      const bool reverse = (i * 3 + j) % 2 == 0;
-      if ((i + j) % 2 == 0) {
-        add(j, i, j, i + 1, j + 1, i + 1, reverse);
-        add(j, i, j + 1, i + 1, j + 1, i, !reverse);
-      } else {
-        add(j, i, j, i + 1, j + 1, i, reverse);
-        add(j, i + 1, j + 1, i + 1, j + 1, i, !reverse);
-      }
-    }
-  }
-  for (int y = 0; y < kHeight; ++y) {
-    for (int x = 0; x < kWidth; ++x) {
-      const int64_t cx = x * 16 + 8, cy = y * 16 + 8;
-      const bool inside =
-          cx > left && cx < left + kCells * cell16 && cy > bottom && cy < bottom + kCells * cell16;
-      ASSERT_EQ(hits[y * kWidth + x], inside ? 1 : 0) << "pixel " << x << "," << y;
-    }
-  }
 }
 
 }  // namespace

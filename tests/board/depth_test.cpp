@@ -104,15 +104,4 @@ TEST_F(DepthTest, ClearIsFarthestAndTheMaskStopsOnlyTheWrite) {
   EXPECT_EQ(Pixel(15, 15), Pack565(0, 255, 0));
 }
 
-// Depth follows 1/oow across a triangle, not a straight line in w.
-TEST_F(DepthTest, DepthIsTakenFromThePerspectiveCorrectW) {
-  grColorCombine(GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_NONE, GR_COMBINE_LOCAL_CONSTANT,
-                 GR_COMBINE_OTHER_CONSTANT, FXFALSE);
-  Draw(Vertex(0, 0, 1.0f / 2), Vertex(100, 0, 1.0f / 50), Vertex(0, 100, 1.0f / 2));
-  for (int x = 0; x < 90; x += 7) {
-    const double oow = 0.5 + (0.02 - 0.5) * (x + 0.5) / 100.0;
-    EXPECT_NEAR(Depth(x, 3), WBufferDepth(static_cast<float>(1.0 / oow)), 2) << x;
-  }
-}
-
 }  // namespace

@@ -1,69 +1,23 @@
-// Golden frames: small pictures this board made, looked at by eye and kept
-// in tests/data/board/; every frame must match its picture exactly and also
-// pass an exact rule. VEYRITH_REGENERATE_GOLDEN=1 rewrites the pictures.
-#include <png.h>
-
-#include <cstdlib>
-#include <string>
+// Golden frames: small pictures this board made, kept in tests/data/board/;
+// every frame must match its picture exactly and pass an exact rule (here,
+// or in the tests of that rule).
+#include "golden_picture.h"
 
 #include "board/depth.h"
 #include "board_fixture.h"
-#include "checkerboard_scene.h"
+#include "golden_scenes.h"
 
 namespace {
 
-std::string GoldenPath(const char* name) {
-  return std::string(VEYRITH_SOURCE_DIR) + "/tests/data/board/" + name;
-}
-
-bool Regenerating() {
-  const char* value = std::getenv("VEYRITH_REGENERATE_GOLDEN");
-  return value && std::string(value) == "1";
-}
-
 class GoldenTest : public BoardTest {
  protected:
-  // The lower-left width x height pixels, top row first, widened to 8 bits.
-  static std::vector<uint8_t> Frame(int width, int height) {
-    std::vector<uint8_t> rgb;
-    for (int y = height - 1; y >= 0; --y) {
-      for (int x = 0; x < width; ++x) {
-        const uint16_t p = Pixel(x, y);
-        rgb.insert(rgb.end(), {static_cast<uint8_t>(Red8(p)), static_cast<uint8_t>(Green8(p)),
-                               static_cast<uint8_t>(Blue8(p))});
-      }
-    }
-    return rgb;
-  }
-
   static void CompareWithGolden(const char* name, int width, int height) {
-    const std::vector<uint8_t> frame = Frame(width, height);
-    const std::string path = GoldenPath(name);
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (Regenerating()) {
-      image.width = static_cast<png_uint_32>(width);
-      image.height = static_cast<png_uint_32>(height);
-      image.format = PNG_FORMAT_RGB;
-      ASSERT_TRUE(png_image_write_to_file(&image, path.c_str(), 0, frame.data(), 0, nullptr))
-          << path;
-      return;
-    }
-    ASSERT_TRUE(png_image_begin_read_from_file(&image, path.c_str()))
-        << path << ": missing or not a PNG (VEYRITH_REGENERATE_GOLDEN=1 makes it)";
-    image.format = PNG_FORMAT_RGB;
-    std::vector<uint8_t> golden(PNG_IMAGE_SIZE(image));
-    ASSERT_TRUE(png_image_finish_read(&image, nullptr, golden.data(), 0, nullptr)) << path;
-    ASSERT_EQ(static_cast<int>(image.width), width) << path;
-    ASSERT_EQ(static_cast<int>(image.height), height) << path;
-    int differing = 0;
-    for (size_t i = 0; i < golden.size(); ++i) differing += golden[i] != frame[i] ? 1 : 0;
-    EXPECT_EQ(differing, 0) << path;
+    ExpectGolden(Picture(width, height), width, height, std::string("board/") + name);
   }
 };
 
-// Sixty-four flat colours in 8x8 cells under the 4x4 dither. Rule: every
-// aligned 4x4 block averages to within 0.06 of the exact 5- and 6-bit value.
+// Sixty-four flat colours in 8x8 cells under the 4x4 dither (the colour
+// tests hold the dither's rule: each block keeps the mean of its colour).
 TEST_F(GoldenTest, DitheredColourChart) {
   grDitherMode(GR_DITHER_4x4);
   grColorCombine(GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_NONE, GR_COMBINE_LOCAL_CONSTANT,
@@ -78,22 +32,6 @@ TEST_F(GoldenTest, DitheredColourChart) {
       const auto x = static_cast<float>(i * 8), y = static_cast<float>(j * 8);
       Draw(Vertex(x, y), Vertex(x + 8, y), Vertex(x + 8, y + 8));
       Draw(Vertex(x, y), Vertex(x + 8, y + 8), Vertex(x, y + 8));
-    }
-  }
-  for (int by = 0; by < 64; by += 4) {
-    for (int bx = 0; bx < 64; bx += 4) {
-      const GrColor_t colour = cell_colour(bx / 8, by / 8);
-      double red = 0, green = 0, blue = 0;
-      for (int y = by; y < by + 4; ++y) {
-        for (int x = bx; x < bx + 4; ++x) {
-          red += Pixel(x, y) >> 11;
-          green += (Pixel(x, y) >> 5) & 63;
-          blue += Pixel(x, y) & 31;
-        }
-      }
-      ASSERT_NEAR(red / 16, ((colour >> 16) & 255) * 31.0 / 255, 0.06);
-      ASSERT_NEAR(green / 16, ((colour >> 8) & 255) * 63.0 / 255, 0.06);
-      ASSERT_NEAR(blue / 16, (colour & 255) * 31.0 / 255, 0.06);
     }
   }
   CompareWithGolden("dithered_colour_chart.png", 64, 64);
@@ -111,24 +49,11 @@ TEST_F(GoldenTest, TiltedCheckerboard) {
 }
 
 // Two flat quads leaning through each other under the W-buffer. Rule: away
-// from the line where they meet, each pixel shows the nearer quad.
+// from the line where they meet, each pixel shows the nearer quad, its
+// depth taken from w interpolated as 1/w (perspective-correct).
 TEST_F(GoldenTest, IntersectingQuads) {
-  grDepthBufferMode(GR_DEPTHBUFFER_WBUFFER);
-  grDepthBufferFunction(GR_CMP_LESS);
-  grColorCombine(GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_NONE, GR_COMBINE_LOCAL_CONSTANT,
-                 GR_COMBINE_OTHER_CONSTANT, FXFALSE);
-  // w at the left and right edges of each quad, linear in 1/w across x.
-  const float a_left = 2, a_right = 40, b_left = 30, b_right = 3;
-  const auto quad = [](float x0, float y0, float x1, float y1, float w_left, float w_right) {
-    const GrVertex a = Vertex(x0, y0, 1 / w_left), b = Vertex(x1, y0, 1 / w_right),
-                   c = Vertex(x1, y1, 1 / w_right), d = Vertex(x0, y1, 1 / w_left);
-    Draw(a, b, c);
-    Draw(a, c, d);
-  };
-  grConstantColorValue(0xE03020);
-  quad(0, 0, 96, 48, a_left, a_right);
-  grConstantColorValue(0x2060F0);
-  quad(0, 16, 96, 64, b_left, b_right);
+  DrawIntersectingQuads();
+  const float a_left = 2, a_right = 40, b_left = 30, b_right = 3;  // as drawn
   int judged = 0;
   for (int y = 16; y < 48; ++y) {
     for (int x = 0; x < 96; ++x) {

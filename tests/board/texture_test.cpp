@@ -35,22 +35,9 @@ class TextureTest : public BoardTest {
   std::vector<uint16_t> texels_ = std::vector<uint16_t>(16);
 };
 
-// 4 texels span s = 0..256 (64 per texel). Each pixel of a 4 x 4 rectangle
-// samples the centre of one texel.
-TEST_F(TextureTest, SamplesAtTexelCentresGiveTheTexelsInBothFilters) {
-  for (const GrTextureFilterMode_t filter :
-       {GR_TEXTUREFILTER_POINT_SAMPLED, GR_TEXTUREFILTER_BILINEAR}) {
-    grTexFilterMode(GR_TMU0, filter, filter);
-    grBufferClear(0, 0, 0xFFFF);
-    TexturedRect(0, 0, 4, 4, 0, 0, 256, 256);
-    for (int y = 0; y < 4; ++y) {
-      for (int x = 0; x < 4; ++x) ASSERT_EQ(Pixel(x, y), Texel(x, y)) << filter;
-    }
-  }
-}
-
-// Pixel centres half a texel further on fall between four texels: bilinear
-// gives their mean, point sampling the texel below and to the left.
+// 4 texels span s = 0..256 (64 per texel). Pixel centres half a texel past
+// the texel centres fall between four texels: bilinear gives their mean,
+// point sampling the texel below and to the left.
 TEST_F(TextureTest, SamplesBetweenTexels) {
   grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_BILINEAR, GR_TEXTUREFILTER_BILINEAR);
   TexturedRect(0, 0, 3, 3, 32, 32, 32 + 192, 32 + 192);
@@ -127,14 +114,7 @@ TEST_F(TextureTest, MipmappingPicksTheNearestLevel) {
   levels.insert(levels.end(), 16, 0xF800);
   levels.insert(levels.end(), 4, 0x07E0);
   levels.insert(levels.end(), 1, 0x001F);
-  GrTexInfo info;
-  info.largeLod = GR_LOD_8;
-  info.smallLod = GR_LOD_1;
-  info.aspectRatio = GR_ASPECT_1x1;
-  info.format = GR_TEXFMT_RGB_565;
-  info.data = levels.data();
-  grTexDownloadMipMap(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
-  grTexSource(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
+  UseTexture(levels, GR_LOD_8, GR_ASPECT_1x1, GR_LOD_1);
   grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_POINT_SAMPLED, GR_TEXTUREFILTER_POINT_SAMPLED);
   grTexMipMapMode(GR_TMU0, GR_MIPMAP_NEAREST, FXFALSE);
   TexturedRect(0, 0, 16, 16, 0, 0, 512, 512);    // one texel per pixel

@@ -185,9 +185,4 @@ TEST_F(BumpOnBoard, AFlatFieldIsLitWhereTheLightPictureReaches) {
   }
 }
 
-TEST_F(BumpOnBoard, AFailedLockDrawsNothing) {
-  EXPECT_EQ(FailedLockCalls([] { DrawBumpScroller(0.5f); }),
-            (std::vector<std::string>{"grLfbLock(1,1,0,255,0)"}));
-}
-
 }  // namespace

@@ -1,5 +1,5 @@
 // The logo row: its colour table at the fade edges, the lower-left row order,
-// the stride, and a frame whose lock fails.
+// the stride; and a frame of either effect whose lock fails.
 #include "effects/logo.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "board_fixture.h"
+#include "effects/bump_scroller.h"
 
 namespace {
 
@@ -82,11 +83,12 @@ TEST_F(LogoOnBoard, FadeZeroCoversTheWholeScreenInBlack) {
   EXPECT_EQ(back[479 * kBoardStridePixels], 0xFFDF);  // top-left pixel, index 0
 }
 
-TEST_F(LogoOnBoard, AFailedLockDrawsNothing) {
-  // The sizes pass the early guards, but no board is open, so the lock
-  // itself fails: the frame is skipped, not written through a null pointer.
-  EXPECT_EQ(FailedLockCalls([] { DrawLogo(0.0f); }),
-            (std::vector<std::string>{"grLfbLock(1,1,0,255,0)"}));
+// The sizes pass the early guards, but no board is open, so the lock itself
+// fails: each effect skips the frame, not writing through a null pointer.
+TEST_F(LogoOnBoard, AFailedLockDrawsNothingInEitherEffect) {
+  for (void (*draw)() : {+[] { DrawLogo(0.0f); }, +[] { DrawBumpScroller(0.5f); }}) {
+    EXPECT_EQ(FailedLockCalls(draw), (std::vector<std::string>{"grLfbLock(1,1,0,255,0)"}));
+  }
 }
 
 }  // namespace

@@ -3,6 +3,10 @@
 
 #include <cstring>
 
+#include "device/demo_state.h"
+#include "device/device.h"
+#include "engine/scene_renderer.h"
+
 void AddCamera(TdsScene* scene, Vec3 eye, Vec3 target, float fov_degrees, float roll_degrees) {
   TdsCamera& camera = scene->cameras.emplace_back();
   camera.name = "CAM";
@@ -86,4 +90,16 @@ SceneNode* FindNode(Scene* scene, const char* name) {
     if (SceneNode* found = FindIn(scene->roots[i], name)) return found;
   }
   return nullptr;
+}
+
+void SetUpRenderer(int width, int height, int dither) {
+  ScreenWidth = ViewWidth = width;
+  ScreenHeight = ViewHeight = height;
+  for (uint32_t i = 0; i < 256; ++i) {
+    RedShift[i] = i << 16;
+    GreenShift[i] = i << 8;
+    BlueShift[i] = i;
+  }
+  DitherEnabled = dither;
+  InitRenderVertices();
 }

@@ -29,3 +29,8 @@ int AddObjectNode(TdsScene* scene, const std::string& mesh, Vec3 position, int p
 
 // The first node of the scene (depth first, siblings in order) with the name.
 SceneNode* FindNode(Scene* scene, const char* name);
+
+// The demo state the renderer reads: a screen and view of width x height,
+// the plain colour shift tables, the dither switch; then the renderer's
+// vertices.
+void SetUpRenderer(int width, int height, int dither);

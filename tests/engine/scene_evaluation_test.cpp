@@ -284,17 +284,7 @@ TEST(SceneEvaluation, SharedSmoothVerticesAreLitWithEachFacesOwnMaterial) {
   }
 }
 
-TEST(SceneEvaluation, ASinkThatStopsSkipsTheRestOfThatNodeOnly) {
-  TdsScene description = FacingSquare();
-  description.meshes.push_back(SquareFacingMinusY("OTHER", "MAT"));
-  AddObjectNode(&description, "OTHER", {0, 2, 0});
-  ScenePtr scene = LoadDescription(description);
-  EXPECT_EQ(Evaluate(scene.get(), 0.0f).size(), 4u);
-  // One face of each of the two object nodes.
-  EXPECT_EQ(Evaluate(scene.get(), 0.0f, nullptr, KeepOneThenStop).size(), 2u);
-}
-
-TEST(SceneEvaluation, FacesGoOutLastSiblingFirstAndEachNodeAfterItsChildren) {
+TEST(SceneEvaluation, FacesGoOutLastSiblingFirstEachNodeAfterItsChildrenUntilTheSinkStops) {
   TdsScene description = FacingSquare();
   for (const char* name : {"A", "B", "C"}) {
     description.meshes.push_back(SquareFacingMinusY(name, "MAT"));
@@ -307,6 +297,8 @@ TEST(SceneEvaluation, FacesGoOutLastSiblingFirstAndEachNodeAfterItsChildren) {
   ASSERT_EQ(polygons.size(), 8u);
   const float depths[4] = {13, 12, 11, 10};  // C, B, A, then their parent
   for (size_t i = 0; i < 8; ++i) EXPECT_NEAR(polygons[i].vertices[0].z, depths[i / 2], 1e-4f);
+  // A sink that stops skips the rest of that node only: one face of each.
+  EXPECT_EQ(Evaluate(scene.get(), 0.0f, nullptr, KeepOneThenStop).size(), 4u);
 }
 
 }  // namespace

@@ -3,15 +3,11 @@
 // from the 3D Studio bytes to pixels and compared with a golden picture; the
 // board's culling agrees with the evaluation's.
 // Set VEYRITH_REGENERATE_GOLDEN=1 to rewrite the golden pictures.
-#include <gtest/gtest.h>
-
-#include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "board/board_state.h"
-#include "board/frame_sink.h"
-#include "board/glide.h"
+#include "board/board_fixture.h"
+#include "board/golden_picture.h"
 #include "device/demo_state.h"
 #include "device/device.h"
 #include "engine/engine_scenes.h"
@@ -19,33 +15,18 @@
 #include "engine/scene_evaluation.h"
 #include "engine/scene_renderer.h"
 #include "engine/texture_upload.h"
-#include "storage/png_file.h"
 
 namespace {
 
-constexpr int kWidth = 320;
-constexpr int kHeight = 240;
 constexpr int kSlot = 8;
 constexpr int kCheckerSide = 64;
 
-class ScenePictureTest : public ::testing::Test {
+class ScenePictureTest : public BoardTest {
  protected:
   void SetUp() override {
-    BoardSetFrameSink(&sink_);
-    grGlideInit();
-    grSstSelect(0);
-    ASSERT_TRUE(grSstWinOpen(0, GR_RESOLUTION_320x240, GR_REFRESH_60Hz, GR_COLORFORMAT_ARGB,
-                             GR_ORIGIN_LOWER_LEFT, 2, 1));
-    ScreenWidth = ViewWidth = kWidth;
-    ScreenHeight = ViewHeight = kHeight;
-    for (uint32_t i = 0; i < 256; ++i) {
-      RedShift[i] = i << 16;
-      GreenShift[i] = i << 8;
-      BlueShift[i] = i;
-    }
-    DitherEnabled = 0;
+    BoardTest::SetUp();
+    SetUpRenderer(kWidth, kHeight, /*dither=*/0);
     FadeLevel = 255;
-    InitRenderVertices();
     // A checker texture in slot 0: white and blue squares of 8 texels.
     checker_.resize(kCheckerSide * kCheckerSide);
     for (int y = 0; y < kCheckerSide; ++y) {
@@ -64,19 +45,7 @@ class ScenePictureTest : public ::testing::Test {
   void TearDown() override {
     SceneSlots[kSlot] = nullptr;
     TextureSlots[0] = Texture{};
-    grGlideShutdown();
-    BoardSetFrameSink(nullptr);
-  }
-
-  // The back buffer, top row first.
-  static std::vector<uint16_t> Picture() {
-    std::vector<uint16_t> picture(static_cast<size_t>(kWidth) * kHeight);
-    const uint16_t* back = BoardBackBuffer();
-    for (int y = 0; y < kHeight; ++y) {
-      const uint16_t* row = back + static_cast<size_t>(kHeight - 1 - y) * kBoardStridePixels;
-      std::copy(row, row + kWidth, picture.begin() + static_cast<size_t>(y) * kWidth);
-    }
-    return picture;
+    BoardTest::TearDown();
   }
 
   static std::vector<uint16_t> DrawFrame(Scene* scene, int32_t frame) {
@@ -86,7 +55,6 @@ class ScenePictureTest : public ::testing::Test {
     return Picture();
   }
 
-  CountingFrameSink sink_;
   std::vector<uint16_t> checker_;
 };
 
@@ -146,30 +114,6 @@ ScenePtr LoadShowcase(const TdsScene& description) {
   return scene;
 }
 
-void ExpectGolden(const std::vector<uint16_t>& picture, const std::string& name) {
-  const std::string path = std::string(VEYRITH_SOURCE_DIR) + "/tests/data/engine/" + name;
-  std::string error;
-  const char* regenerate = std::getenv("VEYRITH_REGENERATE_GOLDEN");
-  if (regenerate != nullptr && std::string(regenerate) == "1") {
-    ASSERT_TRUE(WritePngRgb565(path, picture.data(), kWidth, kHeight, &error)) << error;
-  }
-  PngPicture golden;
-  ASSERT_TRUE(ReadPng(path, &golden, &error))
-      << error << " (set VEYRITH_REGENERATE_GOLDEN=1 to create it)";
-  ASSERT_EQ(golden.width, kWidth);
-  ASSERT_EQ(golden.height, kHeight);
-  std::vector<uint8_t> rgb(picture.size() * 3);
-  Rgb565ToRgb888(picture.data(), picture.size(), rgb.data());
-  size_t differing = 0;
-  for (size_t i = 0; i < picture.size(); ++i) {
-    if (rgb[i * 3] != golden.pixels[i * 3] || rgb[i * 3 + 1] != golden.pixels[i * 3 + 1] ||
-        rgb[i * 3 + 2] != golden.pixels[i * 3 + 2]) {
-      ++differing;
-    }
-  }
-  EXPECT_EQ(differing, 0u) << name;
-}
-
 size_t LitPixels(const std::vector<uint16_t>& picture) {
   size_t lit = 0;
   for (uint16_t pixel : picture) lit += pixel != 0 ? 1 : 0;
@@ -179,8 +123,8 @@ size_t LitPixels(const std::vector<uint16_t>& picture) {
 TEST_F(ScenePictureTest, ShowcaseMatchesItsGoldenPictures) {
   ScenePtr scene = LoadShowcase(Showcase());
   ASSERT_TRUE(scene);
-  ExpectGolden(DrawFrame(scene.get(), 0), "showcase_frame0.png");
-  ExpectGolden(DrawFrame(scene.get(), 20), "showcase_frame20.png");
+  ExpectGolden(DrawFrame(scene.get(), 0), kWidth, kHeight, "engine/showcase_frame0.png");
+  ExpectGolden(DrawFrame(scene.get(), 20), kWidth, kHeight, "engine/showcase_frame20.png");
 }
 
 TEST_F(ScenePictureTest, TheBoardNeverCullsAFaceTheEvaluationKept) {

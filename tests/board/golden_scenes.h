@@ -1,5 +1,7 @@
-// A point-sampled 8x8 checkerboard on a plane leaning away from the viewer,
-// and its check against the exact perspective mapping, for a golden frame.
+// Scenes of the golden frames, drawn again by the thread tests: a
+// point-sampled 8x8 checkerboard on a plane leaning away from the viewer,
+// with its check against the exact perspective mapping, and two quads that
+// cut through each other.
 #pragma once
 
 #include <cmath>
@@ -82,4 +84,24 @@ inline CheckerboardCheck CheckTiltedCheckerboard() {
     }
   }
   return check;
+}
+
+// Two flat quads over [0, 96) leaning through each other under the W-buffer:
+// a red one over rows 0..48 from w = 2 at the left to 40 at the right, then
+// a blue one over rows 16..64 from w = 30 to 3 (linear in 1/w across x).
+inline void DrawIntersectingQuads() {
+  grDepthBufferMode(GR_DEPTHBUFFER_WBUFFER);
+  grDepthBufferFunction(GR_CMP_LESS);
+  grColorCombine(GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_NONE, GR_COMBINE_LOCAL_CONSTANT,
+                 GR_COMBINE_OTHER_CONSTANT, FXFALSE);
+  const auto quad = [](float y0, float y1, float w_left, float w_right) {
+    const GrVertex a = BoardTest::Vertex(0, y0, 1 / w_left),
+                   c = BoardTest::Vertex(96, y1, 1 / w_right);
+    BoardTest::Draw(a, BoardTest::Vertex(96, y0, 1 / w_right), c);
+    BoardTest::Draw(a, c, BoardTest::Vertex(0, y1, 1 / w_left));
+  };
+  grConstantColorValue(0xE03020);
+  quad(0, 48, 2, 40);
+  grConstantColorValue(0x2060F0);
+  quad(16, 64, 30, 3);
 }
