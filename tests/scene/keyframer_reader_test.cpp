@@ -91,25 +91,6 @@ TEST(Keyframer, HierarchyFollowsTheChainOfRecentNodes) {
   }
 }
 
-TEST(Keyframer, DeepHierarchiesLoadAndRelease) {
-  constexpr int kDepth = 3000;  // each node one level below the previous
-  ScenePtr scene = LoadBytes(KeyframerFile([](Bytes* b) {
-    Node(b, 0xB002, "R", -1);
-    for (int level = 1; level <= kDepth; ++level) {
-      Node(b, 0xB002, "A", static_cast<int16_t>(level));
-    }
-  }));
-  ASSERT_NE(scene, nullptr);
-  int depth = 0;
-  for (const SceneNode* node = scene->roots[0]; node->first_child != nullptr;
-       node = node->first_child) {
-    ++depth;
-    EXPECT_EQ(node->first_child->parent, node);
-    EXPECT_EQ(node->next, nullptr);
-  }
-  EXPECT_EQ(depth, kDepth);
-}
-
 TEST(Keyframer, LinksNodesToTheirRecords) {
   ScenePtr scene = LoadBytes(KeyframerFile([](Bytes* b) {
     Node(b, 0xB005, "L", -1);
