@@ -165,19 +165,6 @@ TEST(Keyframer, NodeFailures) {
   EXPECT_EQ(full->root_count, 256);
 }
 
-TEST(Keyframer, NodeIdBeforeHeaderAndNodesWithoutHeader) {
-  ScenePtr scene = LoadBytes(KeyframerFile([](Bytes* b) {
-    b->Begin(0xB002).Begin(0xB030).U16(4).End();
-    Header(b, "A", -1);
-    b->Begin(0xB013).V3(1, 2, 3).End().End();
-    b->Begin(0xB002).Begin(0xB030).U16(5).End().End();  // no header: dropped
-    b->Begin(0xB002).Begin(0xB011).U8('x').End().Empty(0xB012).End();
-  }));
-  ASSERT_NE(scene, nullptr);
-  ASSERT_EQ(scene->root_count, 1);
-  EXPECT_EQ(scene->roots[0]->pivot.y, 2.0f);
-}
-
 // Relative keys multiply on the right: a quarter turn about x, then one
 // about z. With row vectors, the quarter turns are
 //   Rx = (1 0 0 / 0 0 -1 / 0 1 0) and Rz = (0 -1 0 / 1 0 0 / 0 0 1),
