@@ -91,25 +91,6 @@ TEST(Keyframer, HierarchyFollowsTheChainOfRecentNodes) {
   }
 }
 
-TEST(Keyframer, DeepHierarchiesLoadAndRelease) {
-  constexpr int kDepth = 3000;  // each node one level below the previous
-  ScenePtr scene = LoadBytes(KeyframerFile([](Bytes* b) {
-    Node(b, 0xB002, "R", -1);
-    for (int level = 1; level <= kDepth; ++level) {
-      Node(b, 0xB002, "A", static_cast<int16_t>(level));
-    }
-  }));
-  ASSERT_NE(scene, nullptr);
-  int depth = 0;
-  for (const SceneNode* node = scene->roots[0]; node->first_child != nullptr;
-       node = node->first_child) {
-    ++depth;
-    EXPECT_EQ(node->first_child->parent, node);
-    EXPECT_EQ(node->next, nullptr);
-  }
-  EXPECT_EQ(depth, kDepth);
-}
-
 TEST(Keyframer, LinksNodesToTheirRecords) {
   ScenePtr scene = LoadBytes(KeyframerFile([](Bytes* b) {
     Node(b, 0xB005, "L", -1);
@@ -182,19 +163,6 @@ TEST(Keyframer, NodeFailures) {
   }));
   ASSERT_NE(full, nullptr);
   EXPECT_EQ(full->root_count, 256);
-}
-
-TEST(Keyframer, NodeIdBeforeHeaderAndNodesWithoutHeader) {
-  ScenePtr scene = LoadBytes(KeyframerFile([](Bytes* b) {
-    b->Begin(0xB002).Begin(0xB030).U16(4).End();
-    Header(b, "A", -1);
-    b->Begin(0xB013).V3(1, 2, 3).End().End();
-    b->Begin(0xB002).Begin(0xB030).U16(5).End().End();  // no header: dropped
-    b->Begin(0xB002).Begin(0xB011).U8('x').End().Empty(0xB012).End();
-  }));
-  ASSERT_NE(scene, nullptr);
-  ASSERT_EQ(scene->root_count, 1);
-  EXPECT_EQ(scene->roots[0]->pivot.y, 2.0f);
 }
 
 // Relative keys multiply on the right: a quarter turn about x, then one

@@ -2,15 +2,11 @@
 // plain files and library members.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
 #include <algorithm>
-#include <array>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "scene_test_support.h"
 #include "storage/content_library.h"
@@ -18,6 +14,7 @@
 #include "storage/library_writer.h"
 #include "storage/stream.h"
 #include "temp_folder.h"
+#include "tools/run_program.h"
 
 namespace {
 
@@ -74,44 +71,39 @@ TEST_F(SceneFiles, LoadSceneReadsLibraryMembers) {
   ContentLibrary = nullptr;
 }
 
-// Runs a command line; returns the exit status and the captured stdout.
-int RunCommand(const std::string& command, std::string* output) {
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return -1;
-  std::array<char, 4096> buffer;
-  output->clear();
-  size_t read = 0;
-  while ((read = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
-    output->append(buffer.data(), read);
-  }
-  const int status = pclose(pipe);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 TEST_F(SceneFiles, VrtoolDumpsTracesAndReportsFailures) {
-  const char* bin = std::getenv("VEYRITH_BIN");
-  const fs::path vrtool = fs::path(bin != nullptr ? bin : VEYRITH_BINARY_DIR "/bin") / "vrtool";
+  const std::string vrtool = ProgramFolder() + "/vrtool";
   if (!fs::exists(vrtool)) GTEST_SKIP() << vrtool << " is not built";
-  const std::string tool = vrtool.string() + " scene ";
+  const auto run = [&](std::vector<std::string> words) {
+    words.insert(words.begin(), {vrtool, "scene"});
+    const ProgramResult result = RunProgram(Command(words));
+    return std::pair{result.exit_code, result.out + result.err};
+  };
   const std::string member = library_path_ + ":3ds\\SMALL.3DS";
-  std::string output;
-  ASSERT_EQ(RunCommand(tool + "dump --json '" + member + "'", &output), 0) << output;
-  EXPECT_NE(output.find("\"frames\": 50"), std::string::npos) << output;
-  ASSERT_EQ(RunCommand(tool + "trace '" + member + "'", &output), 0);
-  EXPECT_NE(output.find("      Keys: 2\n"), std::string::npos) << output;
-  ASSERT_EQ(RunCommand(tool + "eval '" + member + "' 25", &output), 0);
-  EXPECT_NE(output.find("position (2.5, 0, 0)"), std::string::npos) << output;
-
   const std::string bad = library_path_ + ":3ds\\BAD.3DS";
-  EXPECT_EQ(RunCommand(tool + "dump '" + bad + "'", &output), 1);
-  EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
-  EXPECT_NE(output.find("BAD.3DS"), std::string::npos) << output;
-  EXPECT_EQ(RunCommand(tool + "eval '" + member + "' soon", &output), 2);
-  EXPECT_EQ(RunCommand(tool + "frobnicate", &output), 2);
-  for (const char* action : {"", "dump ", "trace ", "eval "}) {
-    EXPECT_EQ(RunCommand(tool + action + "--help", &output), 0) << action;
-    EXPECT_NE(output.find("usage: vrtool scene"), std::string::npos);
+  const struct {
+    std::vector<std::string> words;
+    int exit_code;
+    std::string output;
+  } cases[] = {
+      {{"dump", "--json", member}, 0, "\"frames\": 50"},
+      {{"trace", member}, 0, "      Keys: 2\n"},
+      {{"eval", member, "25"}, 0, "position (2.5, 0, 0)"},
+      {{"dump", bad}, 1, "BAD.3DS"},
+      {{"eval", member, "soon"}, 2, ""},
+      {{"frobnicate"}, 2, ""},
+      {{"--help"}, 0, "usage: vrtool scene"},
+      {{"dump", "--help"}, 0, "usage: vrtool scene"},
+      {{"trace", "--help"}, 0, "usage: vrtool scene"},
+      {{"eval", "--help"}, 0, "usage: vrtool scene"},
+  };
+  for (const auto& c : cases) {
+    const auto [exit_code, output] = run(c.words);
+    EXPECT_EQ(exit_code, c.exit_code) << c.words[0] << ": " << output;
+    EXPECT_NE(output.find(c.output), std::string::npos) << output;
   }
+  const std::string failure = run({"dump", bad}).second;
+  EXPECT_EQ(std::count(failure.begin(), failure.end(), '\n'), 1) << failure;
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // The pieces of a capture: frame conversion, output names, frame and sample
 // arithmetic, the sink and queue that drive the virtual clock and stop on any
-// failure, the PNG and ffmpeg writers (nothing left behind on failure), the
-// sound track and the progress line.
+// failure, the ffmpeg writer (nothing left behind on failure), the sound
+// track and the progress line. The folder of PNG frames is the end-to-end
+// captures' matter.
 #include "shell/capture.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +26,6 @@
 #include "shell/capture_sound.h"
 #include "shell/capture_video.h"
 #include "shell/shell_state.h"
-#include "storage/png_file.h"
 #include "temp_folder.h"
 
 namespace fs = std::filesystem;
@@ -228,28 +228,6 @@ TEST_F(CaptureSinkTest, AnyFailureOrInterruptStopsTheDemoWithItsReason) {
     EXPECT_NE(sink.error().find(c.reason), std::string::npos) << sink.error();
     EXPECT_EQ(sink.failed(), *c.reason != '\0') << sink.error();
   }
-}
-
-TEST(PngFolder, FramesAppearUnderTheNameOnlyWhenFinished) {
-  TempFolder temp;
-  std::vector<uint8_t> rgb(6 * 4 * 3, 200);
-  std::string error;
-  for (const std::string name : {"frames", "abandoned", "dropped"}) {
-    PngFolderWriter writer(temp / name);
-    ASSERT_TRUE(writer.Begin(6, 4, &error)) << error;
-    for (int k = 0; k < 2; ++k) ASSERT_TRUE(writer.WriteFrame(rgb.data(), &error)) << error;
-    EXPECT_FALSE(fs::exists(temp / name));
-    if (name == "frames") {
-      EXPECT_TRUE(writer.Finish(&error)) << error;
-    } else if (name == "abandoned") {
-      writer.Abandon();
-    }
-  }
-  EXPECT_EQ(temp.Names(), std::vector<std::string>{"frames"});
-  PngPicture picture;
-  ASSERT_TRUE(ReadPng(temp / "frames/frame_000001.png", &picture, &error)) << error;
-  EXPECT_EQ(picture.width * 10 + picture.height, 64);
-  EXPECT_FALSE(fs::exists(temp / "frames/frame_000002.png"));
 }
 
 // Ten grey pictures at 10 frames per second and a second of sound, through the

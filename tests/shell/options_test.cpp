@@ -1,6 +1,6 @@
-// The command line of captures and part-way starts: what it accepts, and the
-// combinations and values it refuses with a message, and the number of
-// drawing threads.
+// The command line of captures, part-way starts, resolutions and frame
+// reports: what it accepts, and the combinations and values it refuses with a
+// message, and the number of drawing threads.
 #include "shell/options.h"
 
 #include <gtest/gtest.h>
@@ -39,6 +39,11 @@ TEST(ShellOptions, ACaptureLineSetsItsPart) {
   EXPECT_TRUE(start.start_given);
   EXPECT_DOUBLE_EQ(start.start_seconds, 160.0);
   EXPECT_EQ(start.threads, 0);  // not given: every core, found at run time
+  // --resolution goes with every output, --fps-report with the headless run.
+  ShellOptions video, headless;
+  EXPECT_TRUE(Parse({"--resolution", "native", "--capture", "out.mp4"}, &video, &error)) << error;
+  EXPECT_TRUE(Parse({"--headless", "--fps-report", "--resolution", "1920x1440"}, &headless, &error))
+      << error;
 }
 
 TEST(ShellOptions, WrongCapturesAreRefusedWithTheReason) {
@@ -69,6 +74,8 @@ TEST(ShellOptions, WrongCapturesAreRefusedWithTheReason) {
       {{"--threads", "2.5"}, "--threads needs a whole number from 1 to 64"},
       {{"--threads", "two"}, "--threads needs a whole number from 1 to 64"},
       {{"--threads"}, "--threads needs a whole number from 1 to 64"},
+      {{"--resolution", "1280x960", "--capture", "a.mp4", "--scale", "2"}, "--scale and"},
+      {{"--fps-report", "--screenshot", "1", "a.png"}, "--fps-report goes with"},
   };
   for (const Case& c : cases) {
     ShellOptions options;

@@ -1,13 +1,12 @@
 // --resolution and --fps-report: the sizes accepted and refused (each refusal
-// naming the text and what is wrong), the options they do not go with, and
-// how frame gaps count as missed frames.
+// naming the text and what is wrong), and how frame gaps count as missed
+// frames. The options they do not go with are in the options' tables.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "shell/frame_report.h"
-#include "shell/options.h"
 #include "shell/resolution.h"
 
 namespace {
@@ -47,29 +46,6 @@ TEST(Resolution, ParsesSizesAndRefusesWithTheReason) {
   const ScreenResolution within = ResolutionWithin(5121, 1081);  // a display's size
   EXPECT_EQ(within.width, 3840);
   EXPECT_EQ(within.height, 1080);
-}
-
-TEST(Resolution, GoesWithEveryOutputButNotWithCaptureScaling) {
-  const struct {
-    std::vector<std::string> words;
-    const char* refusal;  // null: accepted
-  } cases[] = {
-      {{"--resolution", "native", "--capture", "out.mp4"}, nullptr},
-      {{"--headless", "--fps-report", "--resolution", "1920x1440"}, nullptr},
-      {{"--resolution", "1280x960", "--capture", "a.mp4", "--scale", "2"}, "--scale and"},
-      {{"--fps-report", "--screenshot", "1", "a.png"}, "--fps-report goes with"},
-  };
-  for (auto c : cases) {
-    c.words.insert(c.words.begin(), "veyrith");
-    std::vector<char*> argv;
-    for (std::string& word : c.words) argv.push_back(word.data());
-    ShellOptions options;
-    std::string error = "";
-    EXPECT_EQ(ParseShellOptions(static_cast<int>(argv.size()), argv.data(), &options, &error),
-              c.refusal == nullptr)
-        << error;
-    EXPECT_NE(error.find(c.refusal ? c.refusal : ""), std::string::npos) << error;
-  }
 }
 
 TEST(FrameReport, GapsLongerThanOneAndAHalfPeriodsCountTheFramesTheyLost) {

@@ -1,5 +1,6 @@
-// Tests of the BMP texture decoder beyond the ImageMagick fixtures: unflipped
-// rows, rejected sizes and damaged members, and FloorLog2.
+// Tests of the BMP texture decoder beyond the ImageMagick fixtures (which
+// cover the unflipped rows): reduced levels, rejected sizes and damaged
+// members, and FloorLog2.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -19,10 +20,10 @@ std::vector<uint8_t> Gradient(int width, int height) {
   return rgb;
 }
 
-// A 4x4 picture with a red top row and a blue first column: the texture
-// keeps the file's bottom-up rows, and its reduced levels (2x2, then 1x1)
-// are the truncated means of the level above.
-TEST(BmpTextureTest, RowsStayBottomUpAndMipLevelsAreMeans) {
+// A 4x4 picture with a red top row and a blue first column: its reduced
+// levels (2x2, then 1x1) are the truncated means of the level above, kept
+// bottom-up like the picture.
+TEST(BmpTextureTest, MipLevelsAreMeans) {
   std::vector<uint8_t> rgb(4 * 4 * 3, 0);
   for (int x = 0; x < 4; ++x) rgb[3 * x] = 255;
   for (int y = 1; y < 4; ++y) rgb[3 * 4 * y + 2] = 255;
@@ -31,10 +32,6 @@ TEST(BmpTextureTest, RowsStayBottomUpAndMipLevelsAreMeans) {
   ASSERT_EQ(LoadBmpTexture("red.bmp", &texture, 1), 1);
   ASSERT_EQ(texture.image.mipmapped, 1);
   const uint16_t* p = texture.image.pixels;
-  EXPECT_EQ(p[3 * 4 + 0], 0xF800);
-  EXPECT_EQ(p[3 * 4 + 1], 0xF800);
-  EXPECT_EQ(p[0], 0x001F);
-  EXPECT_EQ(p[1], 0x0000);
   // Level 1: red 31 / 2 in its top row, blue 62 / 4 and 31 / 4 on the left.
   EXPECT_EQ(p[16 + 0], 15);
   EXPECT_EQ(p[16 + 1], 0);

@@ -1,6 +1,7 @@
 // Tests of the PCX decoders over members of the content library beyond the
-// ImageMagick fixtures: rejected pictures, palettes by version, clipping of
-// indexed pictures and reduced levels.
+// ImageMagick fixtures (which also cover palettes by version): rejected
+// pictures, tokens across the read-ahead, clipping of indexed pictures and
+// reduced levels.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -88,28 +89,6 @@ TEST(PcxDecoderTest, TokensAcrossTheReadAheadBoundaryDecode) {
   std::vector<uint8_t> dest(indices.size());
   ASSERT_EQ(LoadPcxIndexed("high", dest.data(), 0, 0, 64, 64), 1);
   EXPECT_EQ(dest, indices);
-}
-
-TEST(PcxIndexedTest, VersionThreeKeepsThePaletteAndVersionFiveReplacesIt) {
-  std::vector<uint8_t> palette(768, 0);
-  palette[3] = 255, palette[4] = 128, palette[5] = 7;  // entry 1
-  const std::vector<uint8_t> indices(4 * 2, 1);
-  PcxEncodeOptions version3;
-  version3.version = 3;
-  ContentLibraryScope content({{"v5", EncodePcx8(indices.data(), 4, 2, palette.data())},
-                               {"v3", EncodePcx8(indices.data(), 4, 2, palette.data(), version3)}});
-  std::memset(PicturePalette, 0x11, sizeof PicturePalette);
-  uint8_t dest[8] = {};
-  ASSERT_EQ(LoadPcxIndexed("v3", dest, 0, 0, 4, 2), 1);
-  EXPECT_EQ(dest[7], 1);
-  EXPECT_EQ(PicturePalette[3], 0x11);
-  Texture texture;
-  EXPECT_EQ(LoadPcxTexture("v3", &texture, 0), 0);
-  ASSERT_EQ(LoadPcxIndexed("v5", dest, 0, 0, 4, 2), 1);
-  EXPECT_EQ(PicturePalette[3], 63);
-  EXPECT_EQ(PicturePalette[4], 32);
-  EXPECT_EQ(PicturePalette[5], 1);
-  EXPECT_EQ(PicturePalette[0], 0);
 }
 
 TEST(PcxIndexedTest, ClipsIntoTheDestinationRectangle) {

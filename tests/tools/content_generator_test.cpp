@@ -59,18 +59,6 @@ TEST(Pictures, FewColoursSurviveReductionAndEncodingExactly) {
   for (int i = 0; i < 768; ++i) ASSERT_EQ(PicturePalette[i], reduced.palette[i] >> 2);
 }
 
-TEST(Pictures, RampsRunThroughTheirStops) {
-  uint8_t palette[768];
-  FillRamp(palette, {{0, 0, 0, 1}, {0.5f, 1, 0, 0}, {1, 1, 1, 1}});
-  EXPECT_EQ(palette[0], 0);
-  EXPECT_EQ(palette[2], 255);
-  EXPECT_EQ(palette[128 * 3], 255);
-  EXPECT_LE(palette[128 * 3 + 2], 3);
-  EXPECT_EQ(palette[255 * 3 + 1], 255);
-  for (int i = 1; i < 128; ++i)
-    EXPECT_GE(palette[i * 3], palette[(i - 1) * 3]) << "red rises to the middle stop";
-}
-
 TEST(TrackerGrid, NotesParseAndTranspose) {
   EXPECT_EQ(NoteFromName("C4"), 0x40);
   EXPECT_EQ(NoteFromName("A5"), 0x59);

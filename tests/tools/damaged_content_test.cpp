@@ -93,7 +93,9 @@ Case Cut(const std::string& what, std::function<size_t(const Content&)> keep) {
 std::vector<Case> Cases() {
   return {
       {"no demo.dat", [](Content& c) { c.has_library = false; }, {"Cannot open file library!"}},
-      Cut("in its head", [](const Content&) { return 11; }),
+      {"library cut in its head",
+       [](Content& c) { c.library.resize(11); },
+       {"File library invalid!"}},
       Cut("in its directory", [](const Content&) { return 12 + 64 * 3 + 20; }),
       Cut("in the middle", [](const Content& c) { return c.library.size() / 2; }),
       Cut("by its last byte", [](const Content& c) { return c.library.size() - 1; }),

@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <thread>
 #include <utility>
@@ -41,17 +40,6 @@ ProgramRun Veyrith(std::vector<std::string> arguments, std::string working_folde
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
-}
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
 }
 
 RunningProgram StartProgram(const ProgramRun& run) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "storage/test_files.h"
+
 struct ProgramResult {
   int exit_code = -1;  // -1: killed by a signal or not started
   bool timed_out = false;
@@ -50,5 +52,5 @@ ProgramRun Veyrith(std::vector<std::string> arguments,
 bool Contains(const std::string& text, const std::string& part);
 
 // A whole file's bytes, and a file written from bytes.
-std::vector<uint8_t> ReadBytes(const std::string& path);
-void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+using storage_test::ReadBytes;
+using storage_test::WriteBytes;
