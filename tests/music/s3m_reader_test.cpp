@@ -377,20 +377,4 @@ TEST(S3mReaderMalformed, BadCountsAndPointersGiveCodes) {
   EXPECT_EQ(module, nullptr);
 }
 
-TEST(S3mReaderMalformed, EveryPrefixIsRefused) {
-  S3mBuilder builder = OneInstrument();
-  builder.samples.push_back(ConstantSample(32));  // the file ends in sample bytes
-  builder.pan_table = true;
-  builder.orders = {0, 254, 1, 255};
-  builder.pattern_count = 2;
-  builder.Entry(1, {.row = 1, .channel = 3, .note = 0x52, .instrument = 2});
-  const std::vector<uint8_t> original = builder.Build();
-  for (size_t size = 0; size < original.size(); ++size) {
-    Loaded loaded({original.begin(), original.begin() + static_cast<ptrdiff_t>(size)});
-    EXPECT_NE(loaded.code, 0) << "prefix of " << size << " bytes";
-    EXPECT_EQ(loaded.module, nullptr);
-  }
-  EXPECT_EQ(Loaded(original).code, 0);
-}
-
 }  // namespace

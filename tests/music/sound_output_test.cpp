@@ -148,12 +148,6 @@ TEST(SilentOutput, WantsWhatTheClockSaysHasPlayed) {
   EXPECT_EQ(output->FramesWanted(), 0);
 }
 
-TEST(BackgroundPlayer, PollPeriodFollowsTheRate) {
-  // 20 ms for rate 0, else (1000 / rate) / 2 but never a busy loop.
-  const uint32_t cases[][2] = {{0, 20}, {1, 500}, {25, 20}, {50, 10}, {333, 1}, {5000, 1}};
-  for (const auto& c : cases) EXPECT_EQ(BackgroundPlayer::PollPeriodMs(c[0]), c[1]) << c[0];
-}
-
 struct CountingRender {
   std::atomic<int64_t> frames{0};
   std::atomic<int> largest_call{0};
