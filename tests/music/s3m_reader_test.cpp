@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "music/mod_builder.h"
 #include "music/module.h"
 #include "music/music_errors.h"
 #include "music/player.h"
@@ -12,16 +13,6 @@
 #include "music/s3m_reader.h"
 
 namespace {
-
-// A module loaded from bytes, freed at the end of the test.
-struct Loaded {
-  Module* module = nullptr;
-  int code = -1;
-  explicit Loaded(const std::vector<uint8_t>& bytes) {
-    code = LoadS3MFromMemory(bytes.data(), bytes.size(), &module);
-  }
-  ~Loaded() { FreeModule(module); }
-};
 
 S3mBuilder OneInstrument() {
   S3mBuilder builder;
