@@ -7,8 +7,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <libopenmpt/libopenmpt.hpp>
 #include <string>
 #include <utility>
@@ -18,6 +16,7 @@
 #include "music/player.h"
 #include "music/reference_rows.h"
 #include "music/s3m_reader.h"
+#include "tiny_s3m.h"
 
 namespace {
 
@@ -29,11 +28,6 @@ const char* const kModules[] = {
     "/usr/share/pachi/music/stage3.s3m",
     "/usr/share/pachi/music/stage4.s3m",
 };
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
 
 void CollectRow(const PlayStatus& status, void* context) {
   AppendRow(*static_cast<RowList*>(context), status.position, status.row);

@@ -8,8 +8,6 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <libopenmpt/libopenmpt.hpp>
 #include <string>
 #include <utility>
@@ -17,6 +15,7 @@
 
 #include "music/mod_builder.h"
 #include "music/reference_rows.h"
+#include "tiny_s3m.h"
 #include "xmp.h"
 
 namespace {
@@ -72,8 +71,7 @@ void ExpectLikeLibopenmpt(const char* folder, const char* extension, int32_t rul
   constexpr int kRate = 22050, kFrames = kRate * 15;
   std::vector<double> correlations;
   for (const std::string& path : paths) {
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<uint8_t> bytes(std::istreambuf_iterator<char>(in), {});
+    const std::vector<uint8_t> bytes = ReadBytes(path);
     Playing playing(bytes, kRate);
     ASSERT_NE(playing.state, nullptr) << path;
     const Module& module = *playing.module;

@@ -121,19 +121,15 @@ TEST(ModReader, NoModuleDamagedOrCutFilesAreRefusedWithAReason) {
     int code;
     const char* reason;
   } cases[] = {
+      // clang-format off
       {"empty", {}, kMusicInvalidModule, "not a module"},
       {"text", std::vector<uint8_t>(3000, 'a'), kMusicInvalidModule, "not a module"},
       {"unknown tag", unknown_tag.Build(), kMusicInvalidModule, "not a module"},
       {"64 channels", too_many_channels.Build(), kMusicInvalidModule, "not a module"},
       {"no orders", no_orders.Build(), kMusicInvalidModule, "song length"},
-      {"cut in the patterns",
-       {good.begin(), good.begin() + 1584},
-       kMusicUnexpectedEndOfFile,
-       "ends inside its patterns"},
-      {"cut in the samples",
-       {good.begin(), good.end() - 1},
-       kMusicUnexpectedEndOfFile,
-       "ends inside its sample data"},
+      {"cut in the patterns", {good.begin(), good.begin() + 1584}, kMusicUnexpectedEndOfFile, "ends inside its patterns"},
+      {"cut in the samples", {good.begin(), good.end() - 1}, kMusicUnexpectedEndOfFile, "ends inside its sample data"},
+      // clang-format on
   };
   for (const auto& c : cases) {
     Loaded loaded(c.bytes);

@@ -5,8 +5,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -23,11 +21,6 @@
 #include "tiny_s3m.h"
 
 namespace {
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 TEST(WavFile, HeaderFieldsAndLittleEndianSamples) {
   const std::string path = TempPath("header.wav");
@@ -99,8 +92,7 @@ TEST(WavFile, ReaderRefusesDamagedFiles) {
   for (const Damage& damage : damages) {
     std::vector<uint8_t> bytes(good.begin(), good.begin() + static_cast<long>(damage.keep_bytes));
     if (damage.at < bytes.size()) bytes[damage.at] = damage.value;
-    std::ofstream(damaged, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+    WriteBytes(damaged, bytes);
     WavData wav;
     EXPECT_FALSE(ReadWavFile(damaged, &wav, &error)) << damage.what;
     EXPECT_NE(error.find(damaged), std::string::npos) << damage.what;
@@ -110,8 +102,7 @@ TEST(WavFile, ReaderRefusesDamagedFiles) {
   odd.insert(odd.end(), {7, 7});
   odd[40] += 2;
   odd[4] += 2;
-  std::ofstream(damaged, std::ios::binary)
-      .write(reinterpret_cast<const char*>(odd.data()), static_cast<long>(odd.size()));
+  WriteBytes(damaged, odd);
   WavData wav;
   ASSERT_TRUE(ReadWavFile(damaged, &wav, &error)) << error;
   EXPECT_EQ(wav.samples, samples);
