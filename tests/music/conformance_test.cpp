@@ -7,8 +7,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <libopenmpt/libopenmpt.hpp>
 #include <string>
 #include <utility>
@@ -18,6 +16,7 @@
 #include "music/player.h"
 #include "music/reference_rows.h"
 #include "music/s3m_reader.h"
+#include "tiny_s3m.h"
 
 namespace {
 
@@ -29,11 +28,6 @@ const char* const kModules[] = {
     "/usr/share/pachi/music/stage3.s3m",
     "/usr/share/pachi/music/stage4.s3m",
 };
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
 
 void CollectRow(const PlayStatus& status, void* context) {
   AppendRow(*static_cast<RowList*>(context), status.position, status.row);
@@ -96,30 +90,6 @@ TEST_P(ConformanceTest, RowsAndLengthMatchAnIndependentPlayer) {
   }
 }
 
-// Loudness over time: RMS over 40 ms windows of one mono render.
-std::vector<double> Envelope(const std::vector<int16_t>& samples, size_t skip) {
-  const size_t window = 44100 / 25;
-  std::vector<double> envelope;
-  for (size_t at = skip; at + window <= samples.size(); at += window) {
-    double energy = 0;
-    for (size_t i = at; i < at + window; ++i) energy += double(samples[i]) * samples[i];
-    envelope.push_back(std::sqrt(energy / window));
-  }
-  return envelope;
-}
-
-double Correlation(const std::vector<double>& a, const std::vector<double>& b) {
-  const size_t n = std::min(a.size(), b.size());
-  double mean_a = 0, mean_b = 0, ab = 0, aa = 0, bb = 0;
-  for (size_t i = 0; i < n; ++i) mean_a += a[i] / n, mean_b += b[i] / n;
-  for (size_t i = 0; i < n; ++i) {
-    ab += (a[i] - mean_a) * (b[i] - mean_b);
-    aa += (a[i] - mean_a) * (a[i] - mean_a);
-    bb += (b[i] - mean_b) * (b[i] - mean_b);
-  }
-  return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0;
-}
-
 // The first half minute of each module, in both mixing modes, follows the
 // loudness of libopenmpt's render: the 40 ms envelopes correlate above 0.8
 // once ours is shifted by its lead-in of speed - 1 ticks (early in the song:
@@ -152,7 +122,7 @@ TEST_P(ConformanceTest, LoudnessFollowsAnIndependentPlayer) {
                                interpolate ? 2 : 1);
     std::vector<int16_t> theirs(static_cast<size_t>(frames));
     theirs.resize(reference.read(44100, theirs.size(), theirs.data()));
-    const double correlation = Correlation(Envelope(theirs, 0), Envelope(ours, lead_in));
+    const double correlation = LoudnessCorrelation(ours, theirs, 44100 / 25, lead_in);
     std::printf("%s: loudness envelopes correlate at %.3f (interpolation %d)\n", GetParam(),
                 correlation, interpolate);
     EXPECT_GT(correlation, 0.8) << GetParam() << " interpolation " << interpolate;

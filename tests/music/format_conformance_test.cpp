@@ -8,8 +8,6 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <libopenmpt/libopenmpt.hpp>
 #include <string>
 #include <utility>
@@ -17,6 +15,7 @@
 
 #include "music/mod_builder.h"
 #include "music/reference_rows.h"
+#include "tiny_s3m.h"
 #include "xmp.h"
 
 namespace {
@@ -42,33 +41,6 @@ RowList ReferenceRowsXmp(const std::vector<uint8_t>& bytes) {
   }
   xmp_free_context(context);
   return rows;
-}
-
-// How closely our loudness follows theirs: the correlation of the RMS of
-// each quarter second. Windows this long follow the notes and their volume
-// commands but not the phase of the waveforms, which differs between mixers.
-double LoudnessCorrelation(const std::vector<int16_t>& ours, const std::vector<int16_t>& theirs,
-                           int rate_hz) {
-  const size_t window = static_cast<size_t>(rate_hz / 4) * 2;
-  std::vector<double> a, b;
-  for (size_t start = 0; start + window <= std::min(ours.size(), theirs.size()); start += window) {
-    double sum_a = 0, sum_b = 0;
-    for (size_t i = start; i < start + window; ++i) {
-      sum_a += double(ours[i]) * ours[i];
-      sum_b += double(theirs[i]) * theirs[i];
-    }
-    a.push_back(std::sqrt(sum_a / double(window)));
-    b.push_back(std::sqrt(sum_b / double(window)));
-  }
-  const double n = double(a.size());
-  double mean_a = 0, mean_b = 0, ab = 0, aa = 0, bb = 0;
-  for (size_t i = 0; i < a.size(); ++i) mean_a += a[i] / n, mean_b += b[i] / n;
-  for (size_t i = 0; i < a.size(); ++i) {
-    ab += (a[i] - mean_a) * (b[i] - mean_b);
-    aa += (a[i] - mean_a) * (a[i] - mean_a);
-    bb += (b[i] - mean_b) * (b[i] - mean_b);
-  }
-  return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0.0;
 }
 
 void CollectRow(const PlayStatus& status, void* rows) {
@@ -99,8 +71,7 @@ void ExpectLikeLibopenmpt(const char* folder, const char* extension, int32_t rul
   constexpr int kRate = 22050, kFrames = kRate * 15;
   std::vector<double> correlations;
   for (const std::string& path : paths) {
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<uint8_t> bytes(std::istreambuf_iterator<char>(in), {});
+    const std::vector<uint8_t> bytes = ReadBytes(path);
     Playing playing(bytes, kRate);
     ASSERT_NE(playing.state, nullptr) << path;
     const Module& module = *playing.module;
@@ -131,7 +102,7 @@ void ExpectLikeLibopenmpt(const char* folder, const char* extension, int32_t rul
     openmpt::module their_player(bytes);
     std::vector<int16_t> theirs(2 * static_cast<size_t>(kFrames));
     their_player.read_interleaved_stereo(kRate, kFrames, theirs.data());
-    const double correlation = LoudnessCorrelation(heard, theirs, kRate);
+    const double correlation = LoudnessCorrelation(heard, theirs, kRate / 4 * 2);
     std::printf("%s: loudness correlation with libopenmpt %.3f\n", path.c_str(), correlation);
     if (loudness == Loudness::kEveryFile) {
       EXPECT_GT(correlation, 0.9) << path;

@@ -163,51 +163,6 @@ TEST(ExtendedRules, VolumeColumnAndTheirOwnCommandsPerTick) {
 }
 // clang-format on
 
-// Plain modules: C-4 (period 428) of a sample of volume 32 on row 0 with an
-// effect, the second effect (and note) on row 1, speed 4.
-ModBuilder PlainSong(int effect, int parameter, int effect2, int parameter2, int period2 = 0) {
-  ModBuilder builder;
-  builder.samples[0].volume = 32;
-  builder.samples[0].length_bytes = 4000;
-  builder.cells = {{.row = 0, .period = 428, .sample = 1, .effect = effect, .parameter = parameter},
-                   {.row = 1, .period = period2, .effect = effect2, .parameter = parameter2},
-                   {.row = 0, .channel = 1, .effect = 0xF, .parameter = 4}};
-  return builder;
-}
-
-TEST(PlainRules, WaveformsGlissandoAndFinetune) {
-  const struct {
-    const char* what;
-    ModBuilder song;
-    Read read;
-    Values expected;
-  } cases[] = {
-      // clang-format off
-      // Depth 8 of a square: 32 + 255 x 8 / 64 on every tick of its first half.
-      {"E72 makes the tremolo square", PlainSong(0xE, 0x72, 0x7, 0x48), kOutputVolume,
-       {32, 32, 32, 32, 32, 63, 63, 63}},
-      // Speed 4, depth 8 down the ramp: 1712 + (255 - 8 x position) x 8 / 32.
-      {"E41 makes the vibrato a ramp", PlainSong(0xE, 0x41, 0x4, 0x48), kOutputPeriod,
-       {1712, 1712, 1712, 1712, 1712, 1775, 1767, 1759}},
-      // Sliding 32 a tick from C-4 (1712, heard until 1664) to C#4 (1616).
-      {"E31 makes the tone portamento glide in semitones", PlainSong(0xE, 0x31, 0x3, 0x08, 381),
-       kOutputPeriod, {1712, 1712, 1712, 1712, 1712, 1712, 1616, 1616}},
-      // clang-format on
-  };
-  for (const auto& c : cases) {
-    Playing playing(c.song.Build());
-    EXPECT_EQ(Ticks(playing, static_cast<int>(c.expected.size()), c.read), c.expected) << c.what;
-  }
-  // E58 plays its note as a sample of finetune -8 (stored 8) plays it.
-  ModBuilder tuned = PlainSong(0, 0, 0, 0);
-  tuned.samples[0].finetune = 8;
-  Playing with_command(PlainSong(0xE, 0x58, 0, 0).Build());
-  Playing with_sample(tuned.Build());
-  const Values period = Ticks(with_sample, 1, kPeriod);
-  EXPECT_EQ(Ticks(with_command, 1, kPeriod), period);
-  EXPECT_NE(period, Values{1712});
-}
-
 void Collect(const PlayStatus& status, void* rows) {
   *static_cast<std::string*>(rows) += std::to_string(status.row) + " ";
 }

@@ -1,7 +1,7 @@
 // Builds plain (Protracker-style) module files in memory for the tests:
 // a title, 31 (or 15) sample headers, the order table, a signature, 4-byte
 // pattern cells and the sample bytes, laid out as the trackers wrote them.
-// Also loads such bytes and starts them on a mixer.
+// Also loads the bytes of any module format and starts them on a mixer.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -93,16 +93,18 @@ struct Loaded {
 };
 
 // A loaded module started on its own mixer: at rate_hz with interpolation
-// and ramps, or (0) on an unconfigured mixer without ramps.
+// and ramps, or (0) on an unconfigured mixer without ramps; loop as
+// PlayerStart takes it.
 struct Playing : Loaded {
   Mixer mixer;
   PlayState* state = nullptr;
-  explicit Playing(const std::vector<uint8_t>& bytes, int rate_hz = 0) : Loaded(bytes) {
+  explicit Playing(const std::vector<uint8_t>& bytes, int rate_hz = 0, int loop = 0)
+      : Loaded(bytes) {
     EXPECT_EQ(code, 0) << reason;
     if (rate_hz == 0) mixer.SetRampFrames(0);
     EXPECT_EQ(rate_hz != 0 ? mixer.Configure(rate_hz, kMixerStereo, 1) : 0, 0);
     PlayerSetDevice(&mixer);
-    EXPECT_EQ(module != nullptr ? PlayerStart(module, nullptr, 0, &state) : 0, 0);
+    EXPECT_EQ(module != nullptr ? PlayerStart(module, nullptr, loop, &state) : 0, 0);
     PlayerSetDevice(nullptr);
   }
   ~Playing() { PlayerStop(state); }

@@ -12,7 +12,7 @@
 namespace {
 
 using Values = std::vector<int>;
-enum Read { kVolume, kOutputVolume, kPeriod, kPosition, kRestarted };
+enum Read { kVolume, kOutputVolume, kPeriod, kOutputPeriod, kPosition, kRestarted };
 
 // Ticks to row 0, then records `read` of channel 0 after its tick and the
 // next ones (for kRestarted, whether the sample is at its start, 100 frames
@@ -27,6 +27,7 @@ Values RowAndTicks(Playing& playing, int ticks, Read read) {
     values.push_back(read == kVolume         ? channel.volume
                      : read == kOutputVolume ? channel.output_volume
                      : read == kPeriod       ? static_cast<int>(channel.period)
+                     : read == kOutputPeriod ? static_cast<int>(channel.output_period)
                      : read == kPosition     ? static_cast<int>(playing.mixer.channel_position(0))
                                              : playing.mixer.channel_position(0) == 0);
     std::vector<int16_t> out(2 * 100);
@@ -36,24 +37,27 @@ Values RowAndTicks(Playing& playing, int ticks, Read read) {
 }
 
 // Row 0: C-4 of sample 1 (volume 32) with the effect; row 1 the second
-// effect without a note (speed 4).
-ModBuilder TwoRows(int effect, int parameter, int effect2 = 0, int parameter2 = 0) {
+// effect and the note period2, if any (speed 4).
+ModBuilder TwoRows(int effect, int parameter, int effect2 = 0, int parameter2 = 0,
+                   int period2 = 0) {
   ModBuilder builder;
   builder.samples[0].volume = 32;
   builder.samples[0].length_bytes = 4000;
   builder.cells = {{.row = 0, .period = 428, .sample = 1, .effect = effect, .parameter = parameter},
-                   {.row = 1, .effect = effect2, .parameter = parameter2},
+                   {.row = 1, .period = period2, .effect = effect2, .parameter = parameter2},
                    {.row = 0, .channel = 1, .effect = 0xF, .parameter = 4}};
   return builder;
 }
 
-TEST(PlainRules, VolumePitchAndTremoloPerTick) {
+TEST(PlainRules, VolumePitchTremoloAndWaveformsPerTick) {
   const struct {
     const char* what;
     int effect, parameter, effect2, parameter2;
     Read read;
     Values expected;  // after row 0's 4 ticks and row 1's (C-4's period is 4 x 428)
+    int period2 = 0;
   } cases[] = {
+      // clang-format off
       {"A04 slides down on later ticks", 0xA, 0x04, 0, 0, kVolume, {32, 28, 24, 20, 20, 20}},
       {"A34: the up nibble wins", 0xA, 0x34, 0, 0, kVolume, {32, 35, 38, 41, 41, 41}},
       {"A00 has no memory", 0xA, 0x04, 0xA, 0x00, kVolume, {32, 28, 24, 20, 20, 20}},
@@ -66,25 +70,33 @@ TEST(PlainRules, VolumePitchAndTremoloPerTick) {
       {"100 has no memory", 0x1, 0x02, 0x1, 0x00, kPeriod, {1712, 1704, 1696, 1688, 1688, 1688}},
       {"1F0 is a fast slide, not a fine one", 0x1, 0xF0, 0, 0, kPeriod, {1712, 752, 452, 452, 452}},
       {"2xx stops at the lowest note", 0x2, 0xFF, 0, 0, kPeriod, {1712, 2732, 3424, 3424, 3424}},
-      {"E12 and E23 on the row's tick",
-       0xE,
-       0x12,
-       0xE,
-       0x23,
-       kPeriod,
-       {1704, 1704, 1704, 1704, 1716}},
+      {"E12 and E23 on the row's tick", 0xE, 0x12, 0xE, 0x23, kPeriod, {1704, 1704, 1704, 1704, 1716}},
       // Depth 8, speed 4 over the sine: 32 + wave x 8 / 64 (wave 0, 97,
       // 180), and 32 again on the next row without tremolo.
       {"E92 restarts on tick 2, not 1 or 3", 0xE, 0x92, 0, 0, kRestarted, {1, 0, 1, 0}},
       {"7xy moves only what is heard", 0x7, 0x48, 0, 0, kOutputVolume, {32, 32, 44, 54, 32}},
       {"... never the volume", 0x7, 0x48, 0, 0, kVolume, {32, 32, 32, 32, 32}},
+      // Depth 8 of a square: 32 + 255 x 8 / 64 on every tick of its first half.
+      {"E72 makes the tremolo square", 0xE, 0x72, 0x7, 0x48, kOutputVolume, {32, 32, 32, 32, 32, 63, 63, 63}},
+      // Speed 4, depth 8 down the ramp: 1712 + (255 - 8 x position) x 8 / 32.
+      {"E41 makes the vibrato a ramp", 0xE, 0x41, 0x4, 0x48, kOutputPeriod, {1712, 1712, 1712, 1712, 1712, 1775, 1767, 1759}},
+      // Sliding 32 a tick from C-4 (1712, heard until 1664) to C#4 (1616).
+      {"E31 makes the tone portamento glide in semitones", 0xE, 0x31, 0x3, 0x08, kOutputPeriod, {1712, 1712, 1712, 1712, 1712, 1712, 1616, 1616}, 381},
+      // clang-format on
   };
   for (const auto& c : cases) {
-    Playing playing(TwoRows(c.effect, c.parameter, c.effect2, c.parameter2).Build(),
+    Playing playing(TwoRows(c.effect, c.parameter, c.effect2, c.parameter2, c.period2).Build(),
                     c.read == kRestarted ? 44100 : 0);
     EXPECT_EQ(RowAndTicks(playing, static_cast<int>(c.expected.size()), c.read), c.expected)
         << c.what;
   }
+  // E58 plays its note as a sample of finetune -8 (stored 8) plays it.
+  ModBuilder tuned = TwoRows(0, 0);
+  tuned.samples[0].finetune = 8;
+  Playing with_command(TwoRows(0xE, 0x58).Build()), with_sample(tuned.Build());
+  const Values period = RowAndTicks(with_sample, 1, kPeriod);
+  EXPECT_EQ(RowAndTicks(with_command, 1, kPeriod), period);
+  EXPECT_NE(period, Values{1712});
 }
 
 TEST(PlainRules, SampleOffsetBelongsToItsNoteAndBeyondTheEndLoopsOrStops) {

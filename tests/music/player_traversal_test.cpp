@@ -35,21 +35,6 @@ S3mBuilder TwoChannelSong(int patterns, std::vector<uint8_t> orders) {
   return builder;
 }
 
-TEST(PlayerTraversal, SpeedSetsTicksPerRow) {
-  S3mBuilder builder = TwoChannelSong(1, {0});
-  builder.speed = 6;
-  PlayerHarness harness(builder);
-  ASSERT_TRUE(harness.ready());
-  std::vector<int> rows_after_tick;
-  for (int tick = 0; tick < 13; ++tick) {
-    ASSERT_EQ(harness.Tick(), 0);
-    rows_after_tick.push_back(static_cast<int>(harness.state->rows_read));
-  }
-  // The state starts on tick 0 of no row, so the first row is read on the
-  // sixth tick like every later one; five effect ticks follow each row.
-  EXPECT_EQ(rows_after_tick, (std::vector<int>{0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 2, 2}));
-}
-
 TEST(PlayerTraversal, PatternDelayRepeatsTheRowWithAnExtraEffectPass) {
   S3mBuilder builder = OneSampleSong();
   builder.Entry(0, {.row = 0, .channel = 0, .note = 0x40, .instrument = 1});
@@ -71,76 +56,50 @@ TEST(PlayerTraversal, PatternDelayRepeatsTheRowWithAnExtraEffectPass) {
   EXPECT_EQ(harness.state->status.row, 2);
 }
 
-TEST(PlayerTraversal, JumpAndBreakOnOneRowInBothOrders) {
-  for (bool jump_first : {true, false}) {
-    S3mBuilder builder = TwoChannelSong(6, {0, 1, 2, 3, 4, 5});
-    builder.Entry(0, {.row = 2, .channel = jump_first ? 0 : 1, .command = 'B', .info = 5});
-    builder.Entry(0, {.row = 2, .channel = jump_first ? 1 : 0, .command = 'C', .info = 0x10});
-    PlayerHarness harness(builder);
-    ASSERT_TRUE(harness.ready());
-    const std::vector<Row> rows = RowsRead(harness, 4);
-    const Row expected_next = jump_first ? Row{5, 10} : Row{5, 0};
-    EXPECT_EQ(rows, (std::vector<Row>{{0, 0}, {0, 1}, {0, 2}, expected_next})) << jump_first;
-    EXPECT_EQ(harness.state->loop_count, 0);
+TEST(PlayerTraversal, FlowCommandsSteerTheRows) {
+  // clang-format off
+  const struct {
+    const char* what;
+    int patterns;
+    std::vector<uint8_t> orders;
+    std::vector<BuilderEntry> entries;  // of pattern 0, unless the row is 63
+    int loop;
+    std::vector<Row> rows;  // the first rows read
+  } cases[] = {
+      {"a jump then a break on one row go to the break's row", 6, {0, 1, 2, 3, 4, 5},
+       {{.row = 2, .channel = 0, .command = 'B', .info = 5}, {.row = 2, .channel = 1, .command = 'C', .info = 0x10}},
+       0, {{0, 0}, {0, 1}, {0, 2}, {5, 10}}},
+      {"a break then a jump: the jump's row 0", 6, {0, 1, 2, 3, 4, 5},
+       {{.row = 2, .channel = 1, .command = 'B', .info = 5}, {.row = 2, .channel = 0, .command = 'C', .info = 0x10}},
+       0, {{0, 0}, {0, 1}, {0, 2}, {5, 0}}},
+      // Past row 99 a break goes to row 63; pattern 1's C5F (row 65) also.
+      {"markers are skipped and break rows limited", 2, {0, 254, 1, 254},
+       {{.row = 0, .channel = 0, .command = 'C', .info = 0x99}, {.row = 63, .channel = 0, .command = 'C', .info = 0x5F}},
+       1, {{0, 0}, {2, 63}, {0, 63}, {2, 0}}},
+      {"a jump onto a marker goes on to the next pattern", 2, {0, 254, 1},
+       {{.row = 1, .channel = 0, .command = 'B', .info = 1}}, 0, {{0, 0}, {0, 1}, {2, 0}}},
+      // A volume slide's memory must not turn SB0 into a loop count.
+      {"a pattern loop repeats from the marked row", 1, {0},
+       {{.row = 1, .channel = 0, .command = 'S', .info = 0xB0}, {.row = 3, .channel = 0, .command = 'S', .info = 0xB2},
+        {.row = 0, .channel = 0, .command = 'D', .info = 0x03}},
+       0, {{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 1}, {0, 2}, {0, 3}, {0, 1}, {0, 2}, {0, 3}, {0, 4}}},
+      {"C00 after a D05 breaks to row 0, not from the memory", 2, {0, 1},
+       {{.row = 0, .channel = 0, .command = 'D', .info = 0x05}, {.row = 1, .channel = 0, .command = 'C', .info = 0}},
+       0, {{0, 0}, {0, 1}, {1, 0}}},
+      {"a pattern delay does not repeat the loop", 1, {0},
+       {{.row = 1, .channel = 0, .command = 'S', .info = 0xB0}, {.row = 2, .channel = 0, .command = 'S', .info = 0xB2},
+        {.row = 2, .channel = 1, .command = 'S', .info = 0xE1}},
+       0, {{0, 0}, {0, 1}, {0, 2}, {0, 1}, {0, 2}, {0, 1}, {0, 2}, {0, 3}}},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    S3mBuilder builder = TwoChannelSong(c.patterns, c.orders);
+    for (const BuilderEntry& entry : c.entries) builder.Entry(entry.row == 63 ? 1 : 0, entry);
+    PlayerHarness harness(builder, c.loop);
+    ASSERT_TRUE(harness.ready()) << c.what;
+    EXPECT_EQ(RowsRead(harness, c.rows.size()), c.rows) << c.what;
+    EXPECT_EQ(harness.state->loop_count, c.loop) << c.what;
   }
-}
-
-TEST(PlayerTraversal, OrderMarkersAndBreakRows) {
-  S3mBuilder builder = TwoChannelSong(2, {0, 254, 1, 254});
-  builder.Entry(0, {.row = 0, .channel = 0, .command = 'C', .info = 0x99});   // past 99: row 63
-  builder.Entry(1, {.row = 63, .channel = 0, .command = 'C', .info = 0x5F});  // row 65: the last
-  PlayerHarness harness(builder, /*loop=*/1);
-  ASSERT_TRUE(harness.ready());
-  EXPECT_EQ(RowsRead(harness, 4), (std::vector<Row>{{0, 0}, {2, 63}, {0, 63}, {2, 0}}));
-  EXPECT_EQ(harness.state->loop_count, 1);
-}
-
-TEST(PlayerTraversal, JumpOntoAMarkerMovesToTheNextPattern) {
-  S3mBuilder builder = TwoChannelSong(2, {0, 254, 1});
-  builder.Entry(0, {.row = 1, .channel = 0, .command = 'B', .info = 1});
-  PlayerHarness harness(builder);
-  ASSERT_TRUE(harness.ready());
-  EXPECT_EQ(RowsRead(harness, 3), (std::vector<Row>{{0, 0}, {0, 1}, {2, 0}}));
-  EXPECT_EQ(harness.state->pattern, 1);
-}
-
-TEST(PlayerTraversal, PatternLoopRepeatsFromTheMarkedRow) {
-  S3mBuilder builder = TwoChannelSong(1, {0});
-  builder.Entry(0, {.row = 1, .channel = 0, .command = 'S', .info = 0xB0});
-  builder.Entry(0, {.row = 3, .channel = 0, .command = 'S', .info = 0xB2});
-  // A volume slide's memory must not turn SB0 into a loop count.
-  builder.Entry(0, {.row = 0, .channel = 0, .command = 'D', .info = 0x03});
-  PlayerHarness harness(builder);
-  ASSERT_TRUE(harness.ready());
-  const std::vector<int> rows = [&] {
-    std::vector<int> out;
-    for (const Row& row : RowsRead(harness, 11)) out.push_back(row.second);
-    return out;
-  }();
-  EXPECT_EQ(rows, (std::vector<int>{0, 1, 2, 3, 1, 2, 3, 1, 2, 3, 4}));
-}
-
-TEST(PlayerTraversal, ZeroInfoOfFlowCommandsIsNotTakenFromMemory) {
-  // C00 after a volume slide with info 05 breaks to row 0, not row 5.
-  S3mBuilder builder = TwoChannelSong(2, {0, 1});
-  builder.Entry(0, {.row = 0, .channel = 0, .command = 'D', .info = 0x05});
-  builder.Entry(0, {.row = 1, .channel = 0, .command = 'C', .info = 0});
-  PlayerHarness harness(builder);
-  ASSERT_TRUE(harness.ready());
-  EXPECT_EQ(RowsRead(harness, 3), (std::vector<Row>{{0, 0}, {0, 1}, {1, 0}}));
-}
-
-TEST(PlayerTraversal, PatternDelayDoesNotRepeatFlowCommands) {
-  // SB2 with SE1 on row 2: the loop runs twice, not once per repetition.
-  S3mBuilder builder = TwoChannelSong(1, {0});
-  builder.Entry(0, {.row = 1, .channel = 0, .command = 'S', .info = 0xB0});
-  builder.Entry(0, {.row = 2, .channel = 0, .command = 'S', .info = 0xB2});
-  builder.Entry(0, {.row = 2, .channel = 1, .command = 'S', .info = 0xE1});
-  PlayerHarness harness(builder);
-  ASSERT_TRUE(harness.ready());
-  std::vector<int> rows;
-  for (const Row& row : RowsRead(harness, 8)) rows.push_back(row.second);
-  EXPECT_EQ(rows, (std::vector<int>{0, 1, 2, 1, 2, 1, 2, 3}));
 }
 
 TEST(PlayerTraversal, UnplayableOrderListsAndTempoZero) {

@@ -1,9 +1,11 @@
-// The rows libopenmpt plays, as the conformance tests compare them with ours:
-// a list of (order position, row), consecutive repeats (a row held by a
-// pattern delay, or looped onto itself) counted once on both sides.
+// What the conformance tests compare with libopenmpt: the rows it plays, as a
+// list of (order position, row), consecutive repeats (a row held by a pattern
+// delay, or looped onto itself) counted once on both sides; and how closely
+// the loudness of two renders follows one another.
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <libopenmpt/libopenmpt.hpp>
 #include <utility>
@@ -35,4 +37,33 @@ inline RowList ReferenceRows(const std::vector<uint8_t>& bytes, double* seconds)
     rows.pop_back();
   }
   return rows;
+}
+
+// How closely our loudness follows theirs: the correlation of the RMS of
+// windows of `window` samples. Windows long enough follow the notes and their
+// volume commands but not the phase of the waveforms, which differs between
+// mixers. Ours is taken from sample `skip` on (past our lead-in).
+inline double LoudnessCorrelation(const std::vector<int16_t>& ours_whole,
+                                  const std::vector<int16_t>& theirs, size_t window,
+                                  size_t skip = 0) {
+  const std::vector<int16_t> ours(ours_whole.begin() + static_cast<long>(skip), ours_whole.end());
+  std::vector<double> a, b;
+  for (size_t start = 0; start + window <= std::min(ours.size(), theirs.size()); start += window) {
+    double sum_a = 0, sum_b = 0;
+    for (size_t i = start; i < start + window; ++i) {
+      sum_a += double(ours[i]) * ours[i];
+      sum_b += double(theirs[i]) * theirs[i];
+    }
+    a.push_back(std::sqrt(sum_a / double(window)));
+    b.push_back(std::sqrt(sum_b / double(window)));
+  }
+  const double n = double(a.size());
+  double mean_a = 0, mean_b = 0, ab = 0, aa = 0, bb = 0;
+  for (size_t i = 0; i < a.size(); ++i) mean_a += a[i] / n, mean_b += b[i] / n;
+  for (size_t i = 0; i < a.size(); ++i) {
+    ab += (a[i] - mean_a) * (b[i] - mean_b);
+    aa += (a[i] - mean_a) * (a[i] - mean_a);
+    bb += (b[i] - mean_b) * (b[i] - mean_b);
+  }
+  return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0.0;
 }

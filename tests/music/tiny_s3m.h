@@ -1,7 +1,7 @@
 // A small S3M module for the music system's tests: two channels, one looping
 // square-wave instrument, one pattern of 64 rows with a note on row 0
 // (channel 0) and on row 32 (channel 1). At speed 6 and tempo 125 it lasts
-// 64 x 6 ticks of 20 ms = 7.68 s.
+// 64 x 6 ticks of 20 ms = 7.68 s. Also the tests' file helpers.
 #pragma once
 
 #include <unistd.h>
@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -42,4 +43,9 @@ inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& byte
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()),
              static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::vector<uint8_t> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
