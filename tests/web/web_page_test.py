@@ -168,8 +168,8 @@ def check_bad_content(browser, site, scratch):
         try:
             start_page(browser, server.address + "index.html")
             text = browser.wait_for(
-                "(window.veyrith.phase === 'failed' && document.getElementById('message')"
-                ".textContent) || document.getElementById('notice').textContent",
+                "(window.veyrith?.phase === 'failed' && document.getElementById('message')?"
+                ".textContent) || document.getElementById('notice')?.textContent",
                 60, "the page's message")
             check(all(w in text for w in words), f"{name} {damage}: the page says \"{text}\"")
         finally:
@@ -228,7 +228,8 @@ def main():
                      source="delete window.WebAssembly;")
         browser.navigate("about:blank")
         browser.navigate(server.address + "index.html")
-        text = browser.wait_for("document.getElementById('message').textContent", 30, "a message")
+        # The new document may not hold the element yet when first asked.
+        text = browser.wait_for("document.getElementById('message')?.textContent", 30, "a message")
         check("WebAssembly" in text, f"without WebAssembly the page says \"{text}\"")
     finally:
         browser.close()
