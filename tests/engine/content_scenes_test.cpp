@@ -4,8 +4,9 @@
 // upload's failure path.
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "board/frame_sink.h"
@@ -15,10 +16,8 @@
 #include "platform/message_box.h"
 #include "shell/content_loader.h"
 #include "storage/bmp_writer.h"
-#include "storage/content_library.h"
-#include "storage/library_writer.h"
+#include "storage/content_fixture.h"
 #include "storage/pcx_writer.h"
-#include "temp_folder.h"
 
 namespace {
 
@@ -81,32 +80,23 @@ class ContentScenesTest : public ::testing::Test {
       TextureSlots[k] = Texture{};
     }
     TextureCount = 0;
-    CloseLibraryAtExit();
     platform::SetMessageBoxHook(nullptr);
   }
 
-  // Writes demo.dat with the scenes (a null entry leaves a scene out) and
-  // the extra members, and opens it as the content library.
+  // Installs the scenes (a missing one left out) and the extra members as
+  // the content library.
   void OpenLibrary(int missing_scene = -1) {
-    std::vector<LibraryMember> members = extra_;
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> members = extra_;
     for (int slot = 0; slot < 8; ++slot) {
       if (slot == missing_scene) continue;
       members.push_back({std::string("3ds\\") + kSceneNames[slot] + ".3DS", scenes_[slot]});
     }
-    const std::string path = directory_ / "demo.dat";
-    std::string error;
-    ASSERT_TRUE(WriteLibrary(path, members, &error)) << error;
-    CloseLibraryAtExit();
-    ContentFile = new TFile();
-    ContentFile->SetName(path.c_str());
-    ASSERT_TRUE(ContentFile->Open(smRead));
-    ContentLibrary = new TFileLib(ContentFile);
-    ASSERT_FALSE(ContentLibrary->Failed());
+    content_.emplace(members);
   }
 
-  TempFolder directory_;
   std::vector<uint8_t> scenes_[8];
-  std::vector<LibraryMember> extra_;
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> extra_;
+  std::optional<storage_test::ContentLibraryScope> content_;
 };
 
 TEST_F(ContentScenesTest, EachMissingSceneFailsWithItsOwnMessage) {

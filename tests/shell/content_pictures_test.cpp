@@ -1,20 +1,18 @@
 // Loading the effect pictures from small libraries: each lands in its
 // buffer, the logo keeps its palette, and a missing one fails with its message.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
-#include <filesystem>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "device/demo_state.h"
 #include "platform/message_box.h"
 #include "shell/content_loader.h"
-#include "storage/content_library.h"
-#include "storage/library_writer.h"
+#include "storage/content_fixture.h"
 #include "storage/pcx_writer.h"
-#include "temp_folder.h"
 
 namespace {
 
@@ -48,7 +46,7 @@ std::vector<uint8_t> PaletteOf(const PictureMember& p) {
   return palette;
 }
 
-LibraryMember Encode(const PictureMember& p) {
+std::pair<std::string, std::vector<uint8_t>> Encode(const PictureMember& p) {
   std::vector<uint8_t> pixels(static_cast<size_t>(p.width) * p.height);
   for (int y = 0; y < p.height; ++y) {
     for (int x = 0; x < p.width; ++x) pixels[y * p.width + x] = PixelOf(p, x, y);
@@ -63,29 +61,18 @@ class EffectPictures : public ::testing::Test {
     platform::SetMessageBoxDialogs(false);
     platform::SetMessageBoxHook(Remember);
   }
-  void TearDown() override {
-    CloseLibraryAtExit();
-    platform::SetMessageBoxHook(nullptr);
-  }
-  // Writes a library of the pictures whose index is not `left_out`, and
-  // opens it as the content library.
+  void TearDown() override { platform::SetMessageBoxHook(nullptr); }
+  // Installs a library of the pictures whose index is not `left_out` as the
+  // content library.
   void OpenLibraryWithout(int left_out) {
-    std::vector<LibraryMember> members;
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> members;
     members.push_back({"3ds\\intro.3DS", {1, 2, 3}});
     for (int i = 0; i < 4; ++i) {
       if (i != left_out) members.push_back(Encode(kPictures[i]));
     }
-    const std::string path = folder_ / "demo.dat";
-    std::string error;
-    ASSERT_TRUE(WriteLibrary(path, members, &error)) << error;
-    CloseLibraryAtExit();
-    ContentFile = new TFile();
-    ContentFile->SetName(path.c_str());
-    ASSERT_TRUE(ContentFile->Open(smRead));
-    ContentLibrary = new TFileLib(ContentFile);
-    ASSERT_FALSE(ContentLibrary->Failed());
+    content_.emplace(members);
   }
-  TempFolder folder_;
+  std::optional<storage_test::ContentLibraryScope> content_;
 };
 
 TEST_F(EffectPictures, EveryPictureLandsInItsBufferAndTheLogoKeepsItsPalette) {
