@@ -91,28 +91,6 @@ TEST(Keyframer, HierarchyFollowsTheChainOfRecentNodes) {
   }
 }
 
-TEST(Keyframer, LinksNodesToTheirRecords) {
-  ScenePtr scene = LoadBytes(KeyframerFile([](Bytes* b) {
-    Node(b, 0xB005, "L", -1);
-    Node(b, 0xB006, "L", -1);  // the light target must not take the light's link
-    Node(b, 0xB003, "C", 1);   // the light was the last root: a child of it
-    Node(b, 0xB004, "C", -1);
-  }));
-  ASSERT_NE(scene, nullptr);
-  ASSERT_EQ(scene->root_count, 3);
-  const SceneNode* light = scene->roots[0];
-  EXPECT_EQ(light->type, kNodeLight);
-  EXPECT_EQ(scene->lights[0].node, light);
-  const SceneNode* target = scene->roots[1];
-  EXPECT_EQ(target->target, 1);
-  EXPECT_EQ(target->object, &scene->lights[0]);
-  const SceneNode* camera = target->first_child;
-  ASSERT_NE(camera, nullptr);
-  EXPECT_EQ(scene->cameras[0].node, camera);
-  EXPECT_EQ(scene->cameras[0].target_node, scene->roots[2]);
-  EXPECT_EQ(camera->vertex_work, nullptr);  // only object nodes have work buffers
-}
-
 TEST(Keyframer, NodeFailures) {
   struct Case {
     const char* what;
@@ -196,25 +174,6 @@ TEST(Keyframer, RotationKeysAccumulateOnTheRight) {
       }
     }
   }
-}
-
-TEST(Keyframer, HideAndMorphTracks) {
-  ScenePtr scene = LoadBytes(KeyframerFile([](Bytes* b) {
-    b->Begin(0xB002);
-    Header(b, "R", -1);
-    TrackHeader(b, 0xB029, 0xFFFE, 3);  // flags are kept sign-extended
-    b->U32(1).U16(0).U32(2).U16(0).U32(3).U16(0).End();
-    TrackHeader(b, 0xB026, 0, 1);
-    b->U32(0).U16(0).Text("M").End();
-    b->End();
-  }));
-  ASSERT_NE(scene, nullptr);
-  const SceneNode* node = scene->roots[0];
-  EXPECT_EQ(node->hide.key_count, 3);
-  EXPECT_EQ(node->hide.flags, -2);
-  EXPECT_EQ(node->hide.keys[2].frame, 3);
-  ASSERT_EQ(node->morph.key_count, 1);
-  EXPECT_EQ(node->morph.keys[0].mesh, FindMesh(scene.get(), "M"));
 }
 
 TEST(Keyframer, TrackFailures) {

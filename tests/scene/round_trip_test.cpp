@@ -36,6 +36,7 @@ TEST(RoundTrip, KeyframerTracksAndHierarchy) {
   description.AddNode(kNodeObject, "HAND", arm);
   const int morph = description.AddNode(kNodeObject, "MORPH", body);
   const int light = description.AddNode(kNodeLight, "LAMP");
+  description.AddNode(kNodeLightTarget, "LAMP");  // must not take the light's link
   const int cam = description.AddNode(kNodeCamera, "CAM");
   const int target = description.AddNode(kNodeCameraTarget, "CAM");
   TdsNode& b = description.nodes[static_cast<size_t>(body)];
@@ -58,7 +59,7 @@ TEST(RoundTrip, KeyframerTracksAndHierarchy) {
   ScenePtr scene = LoadDescription(description);
   ASSERT_NE(scene, nullptr);
   EXPECT_EQ(scene->frame_count, 240);
-  ASSERT_EQ(scene->root_count, 4);
+  ASSERT_EQ(scene->root_count, 5);
   const SceneNode* body_node = scene->roots[0];
   EXPECT_EQ(body_node->object, &scene->meshes[0]);
   EXPECT_EQ(body_node->pivot.x, 11.0f);  // the mesh origin is added
@@ -85,9 +86,11 @@ TEST(RoundTrip, KeyframerTracksAndHierarchy) {
   EXPECT_EQ(light_node->colour.keys[1].value.z, 1.0f);  // the skipped float is not a value
   EXPECT_EQ(light_node->hotspot.keys[0].value, 30.0f);
   EXPECT_EQ(light_node->falloff.keys[0].value, 45.0f);
-  EXPECT_EQ(scene->cameras[0].node, scene->roots[2]);
-  EXPECT_EQ(scene->cameras[0].target_node, scene->roots[3]);
-  EXPECT_EQ(scene->roots[2]->roll.key_count, 3);
+  EXPECT_EQ(scene->roots[2]->object, &scene->lights[0]);
+  EXPECT_EQ(scene->roots[2]->target, 1);
+  EXPECT_EQ(scene->cameras[0].node, scene->roots[3]);
+  EXPECT_EQ(scene->cameras[0].target_node, scene->roots[4]);
+  EXPECT_EQ(scene->roots[3]->roll.key_count, 3);
   EXPECT_EQ(scene->cameras[0].near_range, 2.0f);
   EXPECT_EQ(scene->cameras[0].far_range, 500.0f);
 }

@@ -150,22 +150,6 @@ TEST(ScalarTrack, RepeatWrapsIntoTheKeyRangeAndNeverLoopsForever) {
   EXPECT_EQ(pair.At(5.0f), 2.0f);
 }
 
-TEST(VectorTrack, ComponentsShareTheWeights) {
-  std::vector<VectorKey> keys(3);
-  const Vec3 values[3] = {{0, 10, -5}, {4, 0, 5}, {8, 20, 0}};
-  for (int i = 0; i < 3; ++i) keys[static_cast<size_t>(i)] = {i * 10, values[i], {}, {}, {}};
-  VectorTrack track{0, 3, keys.data(), {}};
-  PrepareVectorTrack(&track);
-  ScalarFixture y({{0, 10.0f}, {10, 0.0f}, {20, 20.0f}});
-  ScalarFixture z({{0, -5.0f}, {10, 5.0f}, {20, 0.0f}});
-  for (float frame : {3.0f, 12.5f, 19.0f}) {
-    EvalVectorTrack(frame, &track);
-    EXPECT_NEAR(track.value.x, frame * 0.4f, kTolerance);  // a straight line
-    EXPECT_NEAR(track.value.y, y.At(frame), kTolerance);
-    EXPECT_NEAR(track.value.z, z.At(frame), kTolerance);
-  }
-}
-
 Matrix4x4 Rot(float angle, Vec3 axis) {
   const AngleAxis aa{angle, axis};
   Quaternion q;
