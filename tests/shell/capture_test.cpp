@@ -1,8 +1,7 @@
 // The pieces of a capture: frame conversion, output names, frame and sample
 // arithmetic, the sink and queue that drive the virtual clock and stop on any
-// failure, the ffmpeg writer (nothing left behind on failure), the sound
-// track and the progress line. The folder of PNG frames is the end-to-end
-// captures' matter.
+// failure, the ffmpeg writer (nothing left behind on failure) and the sound
+// track. The folder of PNG frames is the end-to-end captures' matter.
 #include "shell/capture.h"
 
 #include <gtest/gtest.h>
@@ -21,7 +20,6 @@
 #include "music/wav_file.h"
 #include "platform/clock.h"
 #include "shell/capture_frames.h"
-#include "shell/capture_progress.h"
 #include "shell/capture_queue.h"
 #include "shell/capture_sound.h"
 #include "shell/capture_video.h"
@@ -363,15 +361,6 @@ TEST(CaptureSound, ATrackFromTimeTIsTheTailOfTheTrackFromZero) {
   const std::vector<int16_t> expected(from, from + 2 * 8000);
   EXPECT_NE(expected, std::vector<int16_t>(expected.size(), 0));
   EXPECT_EQ(tail.samples, expected);
-}
-
-TEST(CaptureProgressLine, CountsRateAndTimeLeft) {
-  EXPECT_EQ(CaptureProgress::Line(0, 100, 0.0),
-            "[..............................] 0/100 frames  0 fps  ?:?? left");
-  EXPECT_EQ(CaptureProgress::Line(50, 100, 10.0),
-            "[###############...............] 50/100 frames  5 fps  0:10 left");
-  EXPECT_EQ(CaptureProgress::Line(13080, 13080, 100.0),
-            "[##############################] 13080/13080 frames  131 fps  0:00 left");
 }
 
 }  // namespace
