@@ -121,27 +121,6 @@ TEST(SceneEvaluation, ACameraOverItsTargetKeepsThePreviousView) {
   EXPECT_TRUE(Evaluate(fresh.get(), 10.0f).empty());
 }
 
-TEST(SceneEvaluation, CamerasWithoutNodesOrScenesWithoutCamerasDrawNothing) {
-  TdsScene description = FacingSquare();
-  ScenePtr scene = LoadDescription(description);
-  scene->cameras[0].target_node = nullptr;
-  float fov = -1.0f;
-  EXPECT_TRUE(Evaluate(scene.get(), 0.0f, &fov).empty());
-  scene->cameras[0].target_node = FindNode(scene.get(), "CAM");
-  scene->cameras[0].node = nullptr;
-  EXPECT_TRUE(Evaluate(scene.get(), 0.0f, &fov).empty());
-  EXPECT_FLOAT_EQ(fov, -1.0f);
-
-  description.cameras.clear();
-  description.nodes.resize(1);
-  description.nodes[0].position.keys.clear();
-  description.nodes[0].position.Add(0, {0, 0, 0}).Add(10, {10, 0, 0});
-  ScenePtr no_camera = LoadDescription(description);
-  EXPECT_TRUE(Evaluate(no_camera.get(), 5.0f).empty());
-  // Tracks and matrices are still evaluated.
-  EXPECT_NEAR(FindNode(no_camera.get(), "SQUARE")->object_to_world.m[3][0], 5.0f, 1e-4f);
-}
-
 TEST(SceneEvaluation, ChildrenInheritRotationAndPositionButNotScaleOrPivot) {
   TdsScene description = FacingSquare();
   description.meshes.push_back(SquareFacingMinusY("CHILD", "MAT"));
