@@ -1,5 +1,6 @@
 // Tests of the picture writers: PCX run encoding limits, BMP layout, and PNG
-// round trips through libpng, including failed writes leaving nothing behind.
+// failures leaving nothing behind. PNG pictures are read back by the golden,
+// capture and picture tool tests.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -46,27 +47,6 @@ TEST(BmpWriterTest, RowsAreBottomUpAndPadded) {
   const std::vector<uint8_t> wide = EncodeBmp24(rgb, 2, 1);
   EXPECT_EQ(std::vector<uint8_t>(wide.begin() + 54, wide.end()),
             (std::vector<uint8_t>{3, 2, 1, 6, 5, 4, 0, 0}));
-}
-
-TEST(PngFileTest, IndexedAndRgbRoundTrips) {
-  TempFolder dir;
-  std::string error;
-  const uint8_t indices[6] = {0, 1, 2, 2, 1, 0};
-  const uint8_t palette[9] = {255, 0, 0, 0, 255, 0, 1, 2, 3};
-  ASSERT_TRUE(WritePngIndexed(dir / "i.png", indices, 3, 2, palette, 3, &error)) << error;
-  PngPicture picture;
-  ASSERT_TRUE(ReadPng(dir / "i.png", &picture, &error)) << error;
-  EXPECT_TRUE(picture.paletted);
-  EXPECT_EQ(picture.width, 3);
-  EXPECT_EQ(picture.height, 2);
-  EXPECT_EQ(picture.pixels, std::vector<uint8_t>(indices, indices + 6));
-  EXPECT_EQ(picture.palette_rgb888, std::vector<uint8_t>(palette, palette + 9));
-
-  const uint16_t texels[2] = {0xF800, 0x07FF};  // red; green and blue full
-  ASSERT_TRUE(WritePngRgb565(dir / "t.png", texels, 2, 1, &error)) << error;
-  ASSERT_TRUE(ReadPng(dir / "t.png", &picture, &error)) << error;
-  EXPECT_FALSE(picture.paletted);
-  EXPECT_EQ(picture.pixels, (std::vector<uint8_t>{255, 0, 0, 0, 255, 255}));
 }
 
 TEST(PngFileTest, FailuresNameTheFileAndLeaveNothingBehind) {

@@ -78,28 +78,6 @@ TEST(S3mWriter, WritesAModuleThatTheDemosReaderLoads) {
   FreeModule(module);
 }
 
-TEST(S3mWriter, RefusesDescriptionsThePlayersCannotRead) {
-  struct Case {
-    const char* what;
-    void (*spoil)(S3mModule&);
-  };
-  const Case cases[] = {
-      {"no channels", [](S3mModule& m) { m.channels.clear(); }},
-      {"an order without its pattern", [](S3mModule& m) { m.orders.push_back(7); }},
-      {"a loop past the sample", [](S3mModule& m) { m.instruments[0].loop_end = 101; }},
-      {"a volume above 64", [](S3mModule& m) { m.patterns[0].rows[1][0].volume = 65; }},
-      {"a note past B-9", [](S3mModule& m) { m.patterns[0].rows[1][0].note = 0x4C; }},
-      {"a row wider than the channels", [](S3mModule& m) { m.patterns[1].rows[3].resize(3); }},
-  };
-  for (const Case& c : cases) {
-    S3mModule module = SmallModule();
-    c.spoil(module);
-    std::string error;
-    EXPECT_TRUE(WriteS3m(module, &error).empty()) << c.what;
-    EXPECT_FALSE(error.empty()) << c.what;
-  }
-}
-
 TEST(S3mTiming, FollowsSpeedTempoLoopsDelaysBreaksAndTheJumpBack) {
   S3mModule m = SmallModule();
   m.patterns = {S3mPattern(2), S3mPattern(2)};
