@@ -1,6 +1,6 @@
-// The renderer's board calls: the frame state and its order, the colour
-// combine per material, texture binding, culling, projection, near clipping,
-// the fade and the polygon buffer's bound.
+// The renderer's board calls: the frame state and its order, projection, near
+// clipping, the fade and the polygon buffer's bound. The colour combine,
+// texture and culling of each kind of material show in the scene pictures.
 #include <gtest/gtest.h>
 #include <cmath>
 #include <cstring>
@@ -64,45 +64,6 @@ const std::vector<std::string> kFrameState = {
     "grDepthBufferFunction(1)", "grDepthMask(1)",
     "grTexClampMode(0,0,0)",    "grClipWindow(0,0,640,480)",
 };
-
-TEST_F(SceneRendererTest, FrameStateThenCombineTextureCullAndFanPerPolygon) {
-  Texture slots[kTextureSlotCount] = {};
-  slots[1].small_lod = 8;
-  slots[1].large_lod = 2;
-  slots[1].aspect_ratio = 3;
-  slots[1].format = 10;
-  slots[1].start_address = 4096;
-  const PolygonRecord polygons[] = {
-      FrontTriangle(0x80),  // flat
-      FrontTriangle(0x81),  // smooth
-      FrontTriangle(0x84),  // flat, textured
-      FrontTriangle(0x87),  // smooth, textured
-      FrontTriangle(0x92),  // smooth, two-sided
-      FrontTriangle(0x01),  // not drawn
-  };
-  RenderPolygons(polygons, 6, slots, 90.0f, 255);
-  std::vector<std::string> expected = kFrameState;
-  const std::string flat_colour = std::to_string((200 << 16) | (100 << 8) | 50);
-  const std::string bind = "grTexSource(0,4096,3,8,2,3,10)";
-  const std::vector<std::vector<std::string>> per_polygon = {
-      {"grConstantColorValue(" + flat_colour + ")", "grColorCombine(1,0,1,2,0)", "grCullMode(1)"},
-      {"grColorCombine(1,0,0,2,0)", "grCullMode(1)"},
-      {"grConstantColorValue(" + flat_colour + ")", "grColorCombine(3,1,1,1,0)", bind,
-       "grCullMode(1)"},
-      {"grColorCombine(3,1,0,1,0)", bind, "grCullMode(1)"},
-      {"grColorCombine(1,0,0,2,0)", "grCullMode(0)"},
-  };
-  const std::vector<std::string> lines = Lines();
-  size_t at = expected.size();
-  for (const auto& calls : per_polygon) {
-    for (const std::string& call : calls) expected.push_back(call);
-    ASSERT_LT(at + calls.size(), lines.size() + 1);
-    expected.push_back(lines[at + calls.size()]);  // the triangle, checked below
-    at += calls.size() + 1;
-  }
-  EXPECT_EQ(lines, expected);
-  EXPECT_EQ(Calls("guDrawTriangleWithClip").size(), 5u);
-}
 
 TEST_F(SceneRendererTest, ProjectionOfTheWorkedExample) {
   ASSERT_EQ(ComputeProjection(90.0f, 255, &Projection), 1);

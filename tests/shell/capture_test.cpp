@@ -85,16 +85,6 @@ TEST(CaptureFrames, YuvPicturesHaveTheStandardValuesAndMatchFfmpeg) {
   }
 }
 
-TEST(CaptureNames, TheExtensionChoosesTheOutput) {
-  const std::pair<const char*, CaptureKind> cases[] = {
-      {"demo.mp4", CaptureKind::kVideoMp4},      {"build/Demo.MP4", CaptureKind::kVideoMp4},
-      {"demo.mkv", CaptureKind::kVideoMatroska}, {"music.wav", CaptureKind::kSoundOnly},
-      {"frames", CaptureKind::kFrameFolder},     {"out.d/", CaptureKind::kFrameFolder},
-      {"demo.avi", CaptureKind::kUnknown},       {"", CaptureKind::kUnknown},
-  };
-  for (const auto& [name, kind] : cases) EXPECT_EQ(CaptureKindOf(name), kind) << name;
-}
-
 TEST(CaptureArithmetic, FramesBeforeTheEndAndSoundOfTheSameLength) {
   struct Case {
     uint32_t from_ms, to_ms;
