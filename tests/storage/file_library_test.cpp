@@ -71,18 +71,6 @@ TEST(FileLibraryTest, MalformedLibrariesAreInvalid) {
   EXPECT_TRUE(no_stream.Failed());
 }
 
-TEST(FileLibraryTest, LibraryStartIsTheStreamPositionAtConstruction) {
-  std::vector<uint8_t> bytes = Iota(7, 0xE0);  // unrelated bytes in front
-  const std::vector<uint8_t> library_bytes = MakeLibrary({{"m", {9, 8, 7}}});
-  bytes.insert(bytes.end(), library_bytes.begin(), library_bytes.end());
-  TMemoryStream stream(bytes.data(), static_cast<int32_t>(bytes.size()));
-  stream.Open(smRead);
-  stream.Seek(7, soBegin);
-  TFileLib library(&stream);
-  ASSERT_FALSE(library.Failed());
-  EXPECT_EQ(ReadMember(&library, "m"), (std::vector<uint8_t>{9, 8, 7}));
-}
-
 TEST(FileLibraryTest, FindFoldsOnlyCapitalLettersAndFirstEntryWins) {
   MemoryLibrary memory(MakeLibrary({{"textures\\plasm.pcx", {1}},
                                     {"TEXTURES\\Plasm.PCX", {2}},

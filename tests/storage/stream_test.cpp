@@ -70,18 +70,4 @@ TEST(BufferedStreamTest, SeekDiscardsBufferAndTellCounts) {
   EXPECT_TRUE(stream.AtEnd());
 }
 
-TEST(BufferedStreamTest, OverFileReadsSameBytesAsFile) {
-  TempFolder dir;
-  const std::string path = dir / "data.bin";
-  WriteBytes(path, {0x34, 0x12, 0x78, 0x56, 0x34, 0x12});
-  auto* file = new TFile();
-  TBufferedStream stream(file, 3);
-  stream.SetName(path.c_str());
-  ASSERT_TRUE(stream.Open(smRead));
-  EXPECT_EQ(stream.ReadWord(), 0x1234);
-  EXPECT_EQ(stream.ReadDWord(), 0x12345678u);
-  stream.Close();
-  EXPECT_EQ(file->Tell(), -1) << "Close closes the source";
-}
-
 }  // namespace
