@@ -1,5 +1,5 @@
 // Scene evaluation: frame wrapping, the hierarchy's matrices, the camera
-// view, culling, lighting and the sink's stop rule.
+// view, culling and lighting.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -19,17 +19,12 @@ int Keep(const PolygonRecord* record) {
   Received().push_back(*record);
   return 1;
 }
-int KeepOneThenStop(const PolygonRecord* record) {
-  Received().push_back(*record);
-  return 0;
-}
 
 // Evaluates and returns what the sink received.
-std::vector<PolygonRecord> Evaluate(Scene* scene, float frame, float* fov = nullptr,
-                                    PolygonSink sink = Keep) {
+std::vector<PolygonRecord> Evaluate(Scene* scene, float frame, float* fov = nullptr) {
   Received().clear();
   float unused = -1.0f;
-  EvaluateScene(scene, sink, frame, fov != nullptr ? fov : &unused);
+  EvaluateScene(scene, Keep, frame, fov != nullptr ? fov : &unused);
   return Received();
 }
 
@@ -261,23 +256,6 @@ TEST(SceneEvaluation, SharedSmoothVerticesAreLitWithEachFacesOwnMaterial) {
       EXPECT_NEAR(polygons[1].vertices[k].b, 250.0f, 0.02f);
     }
   }
-}
-
-TEST(SceneEvaluation, FacesGoOutLastSiblingFirstEachNodeAfterItsChildrenUntilTheSinkStops) {
-  TdsScene description = FacingSquare();
-  for (const char* name : {"A", "B", "C"}) {
-    description.meshes.push_back(SquareFacingMinusY(name, "MAT"));
-  }
-  AddObjectNode(&description, "A", {0, 1, 0}, 0);
-  AddObjectNode(&description, "B", {0, 2, 0}, 0);
-  AddObjectNode(&description, "C", {0, 3, 0}, 0);
-  ScenePtr scene = LoadDescription(description);
-  const std::vector<PolygonRecord> polygons = Evaluate(scene.get(), 0.0f);
-  ASSERT_EQ(polygons.size(), 8u);
-  const float depths[4] = {13, 12, 11, 10};  // C, B, A, then their parent
-  for (size_t i = 0; i < 8; ++i) EXPECT_NEAR(polygons[i].vertices[0].z, depths[i / 2], 1e-4f);
-  // A sink that stops skips the rest of that node only: one face of each.
-  EXPECT_EQ(Evaluate(scene.get(), 0.0f, nullptr, KeepOneThenStop).size(), 4u);
 }
 
 }  // namespace

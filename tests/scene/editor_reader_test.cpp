@@ -156,33 +156,6 @@ TEST(EditorRecords, MappingLocalAxisAndMaterialGroups) {
   EXPECT_EQ(mesh.faces[1].material, 1);
 }
 
-TEST(EditorRecords, LightsAndCameras) {
-  auto bytes = EditorFile([](Bytes* b) {
-    b->Begin(0x4000).Text("L").Begin(0x4600).V3(1, 2, 3);
-    b->Begin(0x0011).U8(255).U8(128).U8(0).End().Empty(0x4610).Empty(0x4620).End().End();
-    b->Begin(0x4000).Text("PLAIN").Begin(0x4600).V3(0, 0, 0).End().End();
-    b->Begin(0x4000).Text("C").Begin(0x4700).V3(1, 2, 3).V3(4, 5, 6).F32(7).F32(28).End().End();
-  });
-  ScenePtr scene = LoadBytes(bytes);
-  ASSERT_NE(scene, nullptr);
-  ASSERT_EQ(scene->light_count, 2);
-  const Light& light = scene->lights[0];
-  EXPECT_EQ(light.colour.x, 1.0f);
-  EXPECT_NEAR(light.colour.y, 0.50196f, 1e-5f);
-  EXPECT_EQ(light.colour.z, 0.0f);
-  EXPECT_EQ(light.spot, 1);
-  EXPECT_EQ(light.enabled, 0);
-  EXPECT_EQ(light.position.z, 3.0f);
-  EXPECT_EQ(scene->lights[1].colour.y, 1.0f);
-  EXPECT_EQ(scene->lights[1].enabled, 1);
-  const Camera& camera = scene->cameras[0];
-  EXPECT_EQ(camera.target.z, 6.0f);
-  EXPECT_EQ(camera.roll, 7.0f);
-  EXPECT_EQ(camera.lens, 28.0f);
-  EXPECT_EQ(camera.near_range, 0.0f);
-  EXPECT_EQ(camera.far_range, 1000.0f);
-}
-
 TEST(EditorRecords, MaterialColoursNamesAndMaps) {
   auto bytes = EditorFile([](Bytes* b) {
     b->Begin(0xAFFF).Begin(0xA000).Text(std::string(70, 'n')).End();

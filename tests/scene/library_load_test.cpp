@@ -1,5 +1,5 @@
-// LoadScene over a member of the content library, and vrtool scene over
-// plain files and library members.
+// vrtool scene over library members: its dump, trace and evaluation, and its
+// failures.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,10 +9,7 @@
 #include <vector>
 
 #include "scene_test_support.h"
-#include "storage/content_library.h"
-#include "storage/file_library.h"
 #include "storage/library_writer.h"
-#include "storage/stream.h"
 #include "temp_folder.h"
 #include "tools/run_program.h"
 
@@ -43,33 +40,10 @@ class SceneFiles : public testing::Test {
                              &error))
         << error;
   }
-  void TearDown() override { ContentLibrary = nullptr; }
 
   TempFolder folder_;
   std::string library_path_;
 };
-
-TEST_F(SceneFiles, LoadSceneReadsLibraryMembers) {
-  SceneLoadError error;
-  EXPECT_EQ(LoadScene("3ds\\SMALL.3DS", &error), nullptr);  // no library open yet
-  EXPECT_NE(std::string(error.message).find("no content library"), std::string::npos);
-  TFile file;
-  file.SetName(library_path_.c_str());
-  ASSERT_TRUE(file.Open(smRead));
-  TFileLib library(&file);
-  ASSERT_FALSE(library.Failed());
-  ContentLibrary = &library;
-  ScenePtr scene(LoadScene("3ds\\small.3ds"));  // member names ignore the case of A-Z
-  ASSERT_NE(scene, nullptr);
-  EXPECT_EQ(scene->frame_count, 50);
-  EXPECT_EQ(scene->roots[0]->position.keys[1].value.x, 5.0f);
-  EXPECT_EQ(LoadScene("3ds\\MISSING.3DS", &error), nullptr);
-  EXPECT_NE(std::string(error.message).find("MISSING"), std::string::npos) << error.message;
-  EXPECT_EQ(LoadScene("3ds\\BAD.3DS", &error), nullptr);
-  EXPECT_NE(std::string(error.message).find("BAD.3DS"), std::string::npos) << error.message;
-  EXPECT_EQ(LoadScene(nullptr), nullptr);
-  ContentLibrary = nullptr;
-}
 
 TEST_F(SceneFiles, VrtoolDumpsTracesAndReportsFailures) {
   const std::string vrtool = ProgramFolder() + "/vrtool";

@@ -1,12 +1,10 @@
-// --resolution and --fps-report: the sizes accepted and refused (each refusal
-// naming the text and what is wrong), and how frame gaps count as missed
-// frames. The options they do not go with are in the options' tables.
+// --resolution: the sizes accepted and refused, each refusal naming the text
+// and what is wrong. The options it does not go with are in the options'
+// tables.
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
-#include "shell/frame_report.h"
 #include "shell/resolution.h"
 
 namespace {
@@ -46,30 +44,6 @@ TEST(Resolution, ParsesSizesAndRefusesWithTheReason) {
   const ScreenResolution within = ResolutionWithin(5121, 1081);  // a display's size
   EXPECT_EQ(within.width, 3840);
   EXPECT_EQ(within.height, 1080);
-}
-
-TEST(FrameReport, GapsLongerThanOneAndAHalfPeriodsCountTheFramesTheyLost) {
-  const struct {
-    std::vector<double> gaps;  // in periods, after the first frame
-    long missed;
-    double longest;
-  } cases[] = {
-      {{1, 1.4, 0.6, 1}, 0, 1.4},  // late and early again: nothing lost
-      {{1, 2, 1}, 1, 2},
-      {{3.1, 1, 1.6}, 3, 3.1},
-  };
-  for (const auto& c : cases) {
-    FrameTiming timing;
-    timing.period_seconds = 0.02;
-    double now = 100.0;
-    RecordFrameTime(&timing, now);
-    for (double gap : c.gaps) RecordFrameTime(&timing, now += gap * 0.02);
-    EXPECT_EQ(timing.frames, static_cast<long>(c.gaps.size()) + 1);
-    EXPECT_EQ(timing.missed, c.missed);
-    EXPECT_NEAR(timing.longest_gap_seconds, c.longest * 0.02, 1e-9);
-    EXPECT_NE(DescribeFrameTiming(timing).find(std::to_string(c.missed) + " missed"),
-              std::string::npos);
-  }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Tests of the generator's building blocks: tileable noise, colour
-// reduction and picture encoding, the tracker grid, and the synthesised
-// instruments.
+// reduction and picture encoding, and the tracker grid. The instruments are
+// heard in the default music's tests.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "content/music_grid.h"
-#include "content/music_instruments.h"
 #include "content/picture.h"
 #include "content/procedural.h"
 #include "storage/picture_decoders.h"
@@ -103,27 +102,6 @@ TEST(TrackerGrid, SectionsBecomePatternsWithBreaksAndSharedCopies) {
   full.Effect(7, 0, 'A', 6);
   EXPECT_FALSE(full.Build(&module, &error)) << "no free column for the break";
   EXPECT_NE(error.find("break"), std::string::npos);
-}
-
-TEST(Instruments, LoopsAreSeamlessAndEverySampleSounds) {
-  const std::vector<S3mInstrument> all = SynthesiseInstruments();
-  ASSERT_EQ(all.size(), static_cast<size_t>(kInstrumentCount));
-  for (const S3mInstrument& instrument : all) {
-    int peak = 0;
-    for (uint8_t v : instrument.data) peak = std::max(peak, std::abs(v - 128));
-    EXPECT_GT(peak, 100) << instrument.name;
-    if (!instrument.looped) continue;
-    ASSERT_LT(instrument.loop_start, instrument.loop_end) << instrument.name;
-    ASSERT_EQ(instrument.loop_end, instrument.data.size()) << instrument.name;
-    // Going round the loop is a step like any other inside it.
-    int largest_step = 0;
-    for (uint32_t i = instrument.loop_start + 1; i < instrument.loop_end; ++i) {
-      largest_step = std::max(largest_step, std::abs(instrument.data[i] - instrument.data[i - 1]));
-    }
-    const int seam =
-        std::abs(instrument.data[instrument.loop_start] - instrument.data[instrument.loop_end - 1]);
-    EXPECT_LE(seam, largest_step) << instrument.name;
-  }
 }
 
 }  // namespace
