@@ -1,6 +1,6 @@
 // Tests of the BMP texture decoder beyond the ImageMagick fixtures (which
 // cover the unflipped rows): reduced levels, rejected sizes and damaged
-// members, and FloorLog2.
+// members.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -68,12 +68,6 @@ TEST(BmpTextureTest, RejectsSizesDepthsAndDamagedMembers) {
     EXPECT_EQ(texture.image.pixels, nullptr) << member.first;
     EXPECT_EQ(texture.image.width, 0) << member.first;
   }
-}
-
-TEST(FloorLog2Test, HighestSetBit) {
-  const int32_t cases[][2] = {{0, -1}, {-8, -1}, {1, 0},   {2, 1},
-                              {3, 1},  {255, 7}, {256, 8}, {0x7FFFFFFF, 30}};
-  for (const auto& [value, log] : cases) EXPECT_EQ(FloorLog2(value), log) << value;
 }
 
 }  // namespace

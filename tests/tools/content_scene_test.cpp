@@ -172,15 +172,4 @@ TEST(MeshShapes, ClosedShapesFaceOutwardWithoutCollapsedFaces) {
   ExpectOutward(box, Origin, "box");
 }
 
-TEST(MeshShapes, SkyDomesFaceTheirCentre) {
-  SceneSpec scene;
-  AddSkyDome(scene, "Dome", 0, 100, 12, 6, true, 1, 1);
-  const MeshSpec& dome = scene.meshes.back();
-  for (const FaceSpec& f : dome.faces) {
-    const Vec3f a = dome.vertices[f.a], b = dome.vertices[f.b], c = dome.vertices[f.c];
-    EXPECT_LT(Dot(Cross(b - a, c - a), a + b + c), 0.0f);
-    EXPECT_GE(std::fmin(a.z, std::fmin(b.z, c.z)), -0.01f) << "the upper half only";
-  }
-}
-
 }  // namespace
