@@ -59,12 +59,13 @@ if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null 2>&1; then
   display=(xvfb-run -a -s "-screen 0 1024x768x24")
 fi
 
-# build_and_run PROGRAM: builds it (and, for the tools' tests, the default
-# content they run on, made by a generator a fault may touch) and runs it.
+# build_and_run PROGRAM: builds it (and, for the tools' and the shell's tests,
+# the default content they run on, made by a generator a fault may touch; a
+# shell test that finds no content skips, which would hide a fault) and runs it.
 # 2 when it does not build, else the program's own status.
 build_and_run() {
   local targets=("$1")
-  [ "$1" = test_tools ] && targets+=(content)
+  case $1 in test_tools | test_shell) targets+=(content) ;; esac
   cmake --build "$root/$build" --target "${targets[@]}" -j"$(nproc)" >/dev/null 2>&1 || return 2
   (cd "$root/$build" && SDL_AUDIODRIVER=dummy timeout "${FAULTS_TIMEOUT:-180}" "${display[@]}" "bin/$1" >/dev/null 2>&1) ||
     return 1
