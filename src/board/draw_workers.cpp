@@ -31,8 +31,12 @@
 namespace {
 
 constexpr size_t kChunkCommands = 256;
-// Commands handed to the workers at a time: one lock and wake-up each.
+// Commands handed to the workers at a time: one lock each. A worker that
+// has drawn all it was handed sleeps until this many more are waiting (or
+// the frame ends): waking it costs more than drawing a few dozen small
+// triangles, and a few hundred keep the number of wake-ups per frame small.
 constexpr size_t kPublishEvery = 64;
+constexpr size_t kWakeEvery = 1024;
 // A frame this long is drawn before more is taken, bounding its memory
 // when a program draws without ever swapping.
 constexpr size_t kMaxPendingCommands = 16384;
@@ -102,7 +106,23 @@ struct Worker {
   size_t frame = 0;  // the frame it reads; guarded by the mutex
   DrawerChoice drawer;
   DrawTarget target;
+  int32_t bands_for = 0;  // the count of shares first_band was made for
+  uint8_t first_band[kMaxBands];
 };
+
+static_assert(kMaxBands + kBoardMaxThreads <= 256, "a band number fits in a byte");
+
+// The worker's share of the rows among count, with its band table.
+RowShare ShareOf(Worker* worker, int32_t count) {
+  if (worker->bands_for != count) {
+    for (int32_t band = 0; band < kMaxBands; ++band) {
+      worker->first_band[band] =
+          static_cast<uint8_t>(band + (worker->index - band % count + count) % count);
+    }
+    worker->bands_for = count;
+  }
+  return RowShare{worker->index, count, worker->first_band};
+}
 
 // Makes what the workers draw into and read before the workers, so that at
 // exit it is destroyed after them even if they were still drawing.
@@ -191,6 +211,7 @@ class DrawWorkers {
       std::unique_lock lock(mutex_);
       frame_ends_[ending % 2] = {ending, written_};
       published_ = written_;
+      wake_at_ = kNoFrame;
       work_ready_.notify_all();
       if (ending > 0) {
         work_done_.wait(lock, [&] {
@@ -218,6 +239,7 @@ class DrawWorkers {
     {
       std::unique_lock lock(mutex_);
       published_ = written_;
+      wake_at_ = kNoFrame;
       work_ready_.notify_all();
       work_done_.wait(lock, [&] {
         return std::all_of(workers_.begin(), workers_.end(),
@@ -251,14 +273,17 @@ class DrawWorkers {
       }
       worker->done = worker->read;
       work_done_.notify_all();
-      work_ready_.wait(lock,
-                       [&] { return stop_ || published_ > worker->read || FrameDrawn(*worker); });
+      const auto ready = [&] { return stop_ || published_ > worker->read || FrameDrawn(*worker); };
+      if (!ready()) {
+        wake_at_ = std::min(wake_at_, worker->read + kWakeEvery);
+        work_ready_.wait(lock, ready);
+      }
       if (stop_) return;
       if (FrameDrawn(*worker)) continue;
       const FrameEnd& end = frame_ends_[worker->frame % 2];
       const size_t available =
           end.frame == worker->frame ? std::min(published_, end.end) : published_;
-      const RowShare share{worker->index, count_};
+      const RowShare share = ShareOf(worker, count_);
       lock.unlock();
       while (worker->read < available) Execute(worker, share);
       lock.lock();
@@ -291,6 +316,7 @@ class DrawWorkers {
   // worker waits (or none runs), with the mutex held or no worker started.
   void ResetStream() {
     published_ = written_ = handed_over_ = frame_begin_ = 0;
+    wake_at_ = kNoFrame;
     write_frame_ = 0;
     frame_ends_[0] = frame_ends_[1] = FrameEnd{};
     for (const auto& worker : workers_) {
@@ -375,14 +401,16 @@ class DrawWorkers {
 
   void Appended() {
     ++written_;
-    if (written_ - handed_over_ >= kPublishEvery) {
-      {
-        const std::lock_guard lock(mutex_);
-        published_ = written_;
-      }
-      handed_over_ = written_;
-      work_ready_.notify_all();
+    if (written_ - handed_over_ < kPublishEvery) return;
+    bool wake;
+    {
+      const std::lock_guard lock(mutex_);
+      published_ = written_;
+      wake = written_ >= wake_at_;
+      if (wake) wake_at_ = kNoFrame;
     }
+    handed_over_ = written_;
+    if (wake) work_ready_.notify_all();
   }
 
   [[maybe_unused]] bool memory_made_ = MakeDrawingMemory();  // first of all members
@@ -391,7 +419,8 @@ class DrawWorkers {
   std::condition_variable work_done_;
   // Guarded by the mutex.
   size_t published_ = 0;
-  FrameEnd frame_ends_[2];  // of the frames in the slots, by frame number % 2
+  size_t wake_at_ = kNoFrame;  // the publication that wakes an idle worker
+  FrameEnd frame_ends_[2];     // of the frames in the slots, by frame number % 2
   int32_t count_ = 0;
   bool stop_ = false;
   // The submitting thread's own.

@@ -16,12 +16,16 @@ class FrameSink {
                        int interval) = 0;
   // The screen closes (grGlideShutdown).
   virtual void Close() = 0;
+  // A frame is swapped: called at the swap itself, on the calling thread,
+  // before that frame's Present (which may come later). A sink that moves
+  // the demo on (a virtual clock) does it here, so the next frame sees the
+  // new time whether or not this one has been drawn yet.
+  virtual void Swapped(int /*interval*/) {}
   // Whether Present may come after the swap has returned. When it may, a
   // board drawing on worker threads hands the frame over at the swap and
   // lets the caller go on with the next one while the workers draw it; the
   // frame then reaches Present, on the calling thread and in swap order, at
-  // the next swap, lock or BoardFinish. A sink whose Present moves the demo
-  // on (a virtual clock) must see each frame before the next one starts.
+  // the next swap, lock or BoardFinish.
   virtual bool AcceptsLateFrames() const { return false; }
 };
 

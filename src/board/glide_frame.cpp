@@ -148,6 +148,7 @@ void grBufferSwap(int interval) {
   BoardRecord("grBufferSwap", interval);
   BoardState& b = Board();
   if (!b.open) return;
+  b.sink->Swapped(interval);
   if (DrawWorkersRunning() && b.sink->AcceptsLateFrames()) {
     SwapForWorkers(b.sink, b.colour[b.back].data(), b.width, b.height, b.stride_pixels, interval);
   } else {

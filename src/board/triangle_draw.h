@@ -20,17 +20,23 @@
 constexpr int32_t kBandRows = 24;
 
 // Band b of the screen (rows b * kBandRows on) belongs to share b % count.
+constexpr int32_t kMaxBands = (kBoardMaxScreenSide + kBandRows - 1) / kBandRows;
 struct RowShare {
   int32_t index = 0;
   int32_t count = 1;
+  // With more than one share: for each band, the first band of this share
+  // at or after it (every triangle asks; a look-up spares two divisions).
+  const uint8_t* first_band = nullptr;
 };
 
+// Recorded for each triangle a worker draws, and read by every worker: the
+// rows first, which is all a worker whose bands it misses reads of it.
 struct TriangleInput {
-  int64_t x[3];  // corners in 1/16 pixel, counter-clockwise
-  int64_t y[3];
-  float values[3][8];  // each corner's r, g, b, ooz, a, oow, sow, tow
-  int32_t first_row;   // the rows inside the clip window it may cover
+  int32_t first_row;  // the rows inside the clip window it may cover
   int32_t last_row;
+  int32_t x[3];  // corners in 1/16 pixel (within +-2^26), counter-clockwise
+  int32_t y[3];
+  float values[3][8];  // each corner's r, g, b, ooz, a, oow, sow, tow
 };
 
 // What a triangle is drawn with: the state and the buffers at the time it

@@ -306,7 +306,9 @@ void DrawRows(const TriangleInput& input, const DrawTarget& target, TriangleSetu
   rows.clip_end = target.clip.max_x;
   rows.first_row = first_row;
   rows.last_row = last_row;
-  SetUpEdges(input.x, input.y, &rows);
+  const int64_t x[3] = {input.x[0], input.x[1], input.x[2]};
+  const int64_t y[3] = {input.y[0], input.y[1], input.y[2]};
+  SetUpEdges(x, y, &rows);
   if (choice.whole) {
     choice.whole(setup, rows);
     return;
@@ -324,11 +326,6 @@ void DrawRows(const TriangleInput& input, const DrawTarget& target, TriangleSetu
     }
     rows.Advance(row);
   }
-}
-
-// The first band of share at or after band.
-int32_t FirstBandOf(RowShare share, int32_t band) {
-  return band + (share.index - band % share.count + share.count) % share.count;
 }
 
 DrawerChoice& ImmediateDrawer() {
@@ -389,12 +386,12 @@ bool PrepareTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c,
       std::min<int64_t>(FloorSixteenth(std::max({ax, bx, cx}) - 8), clip.max_x - 1);
   if (first_column > last_column) return false;
 
-  input->x[0] = ax;
-  input->x[1] = bx;
-  input->x[2] = cx;
-  input->y[0] = ay;
-  input->y[1] = by;
-  input->y[2] = cy;
+  input->x[0] = static_cast<int32_t>(ax);
+  input->x[1] = static_cast<int32_t>(bx);
+  input->x[2] = static_cast<int32_t>(cx);
+  input->y[0] = static_cast<int32_t>(ay);
+  input->y[1] = static_cast<int32_t>(by);
+  input->y[2] = static_cast<int32_t>(cy);
   CopyCornerValues(a, input->values[0]);
   CopyCornerValues(*second, input->values[1]);
   CopyCornerValues(*third, input->values[2]);
@@ -407,15 +404,16 @@ void DrawTriangleShare(const TriangleInput& input, const DrawTarget& target, Row
                        DrawerChoice* drawer) {
   int32_t band = 0;
   if (share.count > 1) {
-    band = FirstBandOf(share, input.first_row / kBandRows);
+    band = share.first_band[input.first_row / kBandRows];
     if (band * kBandRows > input.last_row) return;  // none of its rows are this share's
   }
   const BoardRenderState& state = *target.state;
-  const int64_t area = (input.x[1] - input.x[0]) * (input.y[2] - input.y[0]) -
-                       (input.y[1] - input.y[0]) * (input.x[2] - input.x[0]);
+  const int64_t x[3] = {input.x[0], input.x[1], input.x[2]};
+  const int64_t y[3] = {input.y[0], input.y[1], input.y[2]};
+  const int64_t area = (x[1] - x[0]) * (y[2] - y[0]) - (y[1] - y[0]) * (x[2] - x[0]);
   TriangleSetup setup;
-  const double px[3] = {input.x[0] / 16.0, input.x[1] / 16.0, input.x[2] / 16.0};
-  const double py[3] = {input.y[0] / 16.0, input.y[1] / 16.0, input.y[2] / 16.0};
+  const double px[3] = {x[0] / 16.0, x[1] / 16.0, x[2] / 16.0};
+  const double py[3] = {y[0] / 16.0, y[1] / 16.0, y[2] / 16.0};
   const double inverse_area = 256.0 / static_cast<double>(area);
   const PlaneMask iterated = IteratedPlanes(state);
   PlanesThrough(px, py, CornerValues(input.values[0], iterated),

@@ -62,15 +62,26 @@ void CaptureSink::Stop() {
   DemoRunning.store(0);
 }
 
-void CaptureSink::Present(const uint16_t* pixels, int width, int height, int stride_pixels,
-                          int interval) {
-  // Only frames shown at the retrace are seen; the blanking swap in
-  // between is not a frame of the film.
+void CaptureSink::Swapped(int interval) {
+  // Only frames shown at the retrace count; the blanking swap in between is
+  // not a frame of the film.
   if (interval < 1 || stopped_) return;
   if (CaptureInterrupted().load() != 0) {
     Stop();
     return;
   }
+  ++frames_swapped_;
+  // Frame k is drawn at k x 1000 / fps ms of the virtual clock, computed
+  // afresh each time so no rounding accumulates over a long capture.
+  platform::ClockSetVirtualMs(static_cast<double>(frames_swapped_) * 1000.0 / fps_);
+  if (frames_swapped_ >= total_frames_) Stop();
+}
+
+void CaptureSink::Present(const uint16_t* pixels, int width, int height, int stride_pixels,
+                          int interval) {
+  // Each frame swapped for the film comes here once, in order; nothing is
+  // queued after a failure.
+  if (interval < 1 || frames_done_ >= frames_swapped_ || failed()) return;
   if (width != width_ || height != height_) {
     error_ = "the screen changed size during the capture";
     Stop();
@@ -90,8 +101,4 @@ void CaptureSink::Present(const uint16_t* pixels, int width, int height, int str
   queue_->Push();
   ++frames_done_;
   if (progress_) progress_->Update(frames_done_);
-  // Frame k is drawn at k x 1000 / fps ms of the virtual clock, computed
-  // afresh each time so no rounding accumulates over a long capture.
-  platform::ClockSetVirtualMs(static_cast<double>(frames_done_) * 1000.0 / fps_);
-  if (frames_done_ >= total_frames_) Stop();
 }

@@ -37,18 +37,22 @@ int64_t CaptureSoundFrames(long frame_count, double fps, int rate_hz);
 // wrote.
 std::atomic<int>& CaptureInterrupted();
 
-// The board's frame sink during a capture: every frame shown at the retrace
-// is enlarged into the queue's next buffer and queued for the writer, then
-// the virtual clock is moved to the next frame's time. After the last frame,
-// on a failure or on an interrupt it stops the demo (DemoRunning = 0).
+// The board's frame sink during a capture: every swap at the retrace moves
+// the virtual clock to the next frame's time, and the frame, once drawn, is
+// enlarged into the queue's next buffer and queued for the writer. Frames
+// are taken late, so drawing threads draw one while the next is evaluated.
+// At the last frame's swap, on a failure or on an interrupt it stops the
+// demo (DemoRunning = 0).
 class CaptureSink final : public FrameSink {
  public:
   CaptureSink(CaptureFrameQueue* queue, CapturePixels pixels, int width, int height, int scale,
               long total_frames, double fps, CaptureProgress* progress);
   bool Open(int width, int height) override;
+  void Swapped(int interval) override;
   void Present(const uint16_t* pixels, int width, int height, int stride_pixels,
                int interval) override;
   void Close() override {}
+  bool AcceptsLateFrames() const override { return true; }
 
   long frames_done() const { return frames_done_; }
   bool failed() const { return !error_.empty(); }
@@ -65,7 +69,8 @@ class CaptureSink final : public FrameSink {
   long total_frames_;
   double fps_;
   CaptureProgress* progress_;
-  long frames_done_ = 0;
+  long frames_swapped_ = 0;  // frames of the film swapped so far
+  long frames_done_ = 0;     // of those, queued for the writer
   bool stopped_ = false;
   std::string error_;
 };

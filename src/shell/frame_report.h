@@ -35,6 +35,8 @@ class TimedWindowSink final : public FrameSink {
   void Present(const uint16_t* pixels, int width, int height, int stride_pixels,
                int interval) override;
   void Close() override;
+  // As the window's own sink: a frame shown one swap later changes nothing.
+  bool AcceptsLateFrames() const override { return true; }
   const FrameTiming& timing() const { return timing_; }
 
  private:

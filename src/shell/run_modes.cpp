@@ -41,19 +41,26 @@ void StartPartWay(const ShellOptions& options) {
   MusicSetStartTime(DemoStartMs / 1000.0);
 }
 
-struct VirtualClockStep {
-  double frame_ms;
-  FrameTiming timing;  // on the wall clock, for --fps-report
-};
-
-// Every frame shown at the retrace moves the virtual clock on by one frame.
-void AdvanceClock(void* context, const CountingFrameSink& /*sink*/, int interval) {
-  if (interval >= 1) {
-    auto* step = static_cast<VirtualClockStep*>(context);
-    platform::ClockAdvanceVirtualMs(step->frame_ms);
-    RecordFrameTime(&step->timing, FrameClockSeconds());
+// A headless run's frames: every swap at the retrace moves the virtual clock
+// on by one frame, and the frames are taken late, so drawing threads draw
+// one frame while the next is evaluated.
+class HeadlessSink final : public CountingFrameSink {
+ public:
+  explicit HeadlessSink(double fps) : frame_ms_(1000.0 / fps) {
+    timing_.period_seconds = 1.0 / fps;
+    SetLateFrames(true);
   }
-}
+  void Swapped(int interval) override {
+    if (interval < 1) return;
+    platform::ClockAdvanceVirtualMs(frame_ms_);
+    RecordFrameTime(&timing_, FrameClockSeconds());
+  }
+  const FrameTiming& timing() const { return timing_; }  // on the wall clock
+
+ private:
+  double frame_ms_;
+  FrameTiming timing_;
+};
 
 void ReportFrames(const ShellOptions& options, const FrameTiming& timing) {
   if (options.fps_report) {
@@ -89,16 +96,13 @@ bool ChooseScreenSize(const ShellOptions& options, const platform::PictureWindow
 
 int RunHeadless(const ShellOptions& options) {
   EnterHeadless(options.sound_chosen ? HeadlessSound::kAsChosen : HeadlessSound::kSilent);
-  CountingFrameSink sink;
-  VirtualClockStep step{1000.0 / options.fps, {}};
-  step.timing.period_seconds = 1.0 / options.fps;
-  sink.SetHook(AdvanceClock, &step);
+  HeadlessSink sink(options.fps);
   BoardSetFrameSink(&sink);
   const auto begin = std::chrono::steady_clock::now();
   const int code = RunDemoProgram();
+  BoardSetFrameSink(nullptr);  // the last frame drawn reaches the sink
   const double wall =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-  BoardSetFrameSink(nullptr);
   if (code == 0) {
     const double demo_seconds = platform::ClockVirtualMs() / 1000.0;
     std::fprintf(stderr,
@@ -106,7 +110,7 @@ int RunHeadless(const ShellOptions& options) {
                  "per second\n",
                  sink.retrace_frames(), demo_seconds, options.fps, wall,
                  wall > 0 ? static_cast<double>(sink.retrace_frames()) / wall : 0.0);
-    ReportFrames(options, step.timing);
+    ReportFrames(options, sink.timing());
   }
   return code;
 }

@@ -144,10 +144,11 @@ class CaptureSinkTest : public ::testing::Test {
     CaptureInterrupted().store(0);
     DemoRunning.store(0);
   }
-  // A 4x4 screen (stride 8) whose top row starts with shade.
+  // A 4x4 screen (stride 8) whose top row starts with shade, swapped and shown.
   static void Show(CaptureSink* sink, uint16_t shade, int interval = 1) {
     std::vector<uint16_t> frame(8 * 4, 0);
     frame[3 * 8] = shade;
+    sink->Swapped(interval);
     sink->Present(frame.data(), 4, 4, 8, interval);
   }
 };

@@ -38,9 +38,10 @@ const uint8_t* PixelAt(const PngPicture& p, int x, int y) {
 
 TEST(CaptureProgram, AFolderHoldsEveryFrameEnlargedAndTheMusicOfTheSameLength) {
   const TempFolder temp;
-  const std::string folder = temp / "logo";
-  ProgramResult run = RunProgram(
-      Veyrith({"--capture", folder, "--from", "15", "--to", "17", "--fps", "10", "--scale", "2"}));
+  const std::string folder = temp / "planet";
+  // Two drawing threads: each frame is drawn while the next is evaluated.
+  ProgramResult run = RunProgram(Veyrith({"--capture", folder, "--from", "100", "--to", "102",
+                                          "--fps", "10", "--scale", "2", "--threads", "2"}));
   ASSERT_EQ(run.exit_code, 0) << run.err;
   EXPECT_TRUE(Contains(run.err, "captured 20 frames")) << run.err;
   EXPECT_FALSE(fs::exists(folder + ".part"));
@@ -54,10 +55,10 @@ TEST(CaptureProgram, AFolderHoldsEveryFrameEnlargedAndTheMusicOfTheSameLength) {
   EXPECT_EQ(wav.rate_hz, 44100);
   EXPECT_EQ(wav.samples.size(), 2u * 2 * 44100);
 
-  // Frame 15 shows demo time 15 + 15 / 10 s: the screenshot of 16.5 s,
+  // Frame 15 shows demo time 100 + 15 / 10 s: the screenshot of 101.5 s,
   // pixel for pixel once the enlargement is undone.
   const std::string shot = temp / "shot.png";
-  ProgramResult screenshot = RunProgram(Veyrith({"--screenshot", "16.5", shot}));
+  ProgramResult screenshot = RunProgram(Veyrith({"--screenshot", "101.5", shot}));
   ASSERT_EQ(screenshot.exit_code, 0) << screenshot.err;
   const PngPicture expected = ReadPicture(shot);
   const PngPicture frame = ReadPicture(folder + "/frame_000015.png");
