@@ -1,14 +1,15 @@
 // The WebAssembly pixel pipeline of the web build: whole triangles, eight
 // pixels a group, in WebAssembly's own 128-bit vector instructions. The SSE2
 // path also compiles there, but through a translation layer in which many
-// of its instructions become several; here every step is one the browser
-// turns into one or two machine instructions, and a bilinear sample is one
-// read of its quad texel (texture_memory.h) instead of four. It computes
-// the same values with the same float operations in the same order as the
-// SSE2 path and the portable loop (span_pipeline.cpp), so it draws the same
-// pixels and depths. States it does not cover (depth functions other than
-// LESS, textures without quad texels, clamped coordinates) stay with the
-// span drawers.
+// of its instructions become several; here most steps are single machine
+// instructions once the browser has compiled them, what stays fixed over a
+// triangle is set up once, and a bilinear sample is one read of its quad
+// texel (texture_memory.h) instead of four. It computes the same values
+// with the same float operations in the same order as the SSE2 path and the
+// portable loop (span_pipeline.cpp), so it draws the same pixels and
+// depths. States it does not cover (depth functions other than LESS, point
+// sampling, textures without quad texels, clamped coordinates) stay with
+// the span drawers.
 #include <cstddef>
 #include <cstdint>
 
