@@ -125,3 +125,7 @@ TriangleDrawer SelectTriangleDrawerAvx2(const BoardRenderState& state, bool has_
 // The same drawers built for AVX-512 (span_avx512.cpp), for the fastest
 // path on processors that have it; null otherwise.
 TriangleDrawer SelectTriangleDrawerAvx512(const BoardRenderState& state, bool has_depth_buffer);
+
+// The WebAssembly SIMD drawer (span_wasm.cpp) of the web build for the
+// fastest path; null elsewhere and for the states it leaves to the spans.
+TriangleDrawer SelectTriangleDrawerWasm(const BoardRenderState& state, bool has_depth_buffer);

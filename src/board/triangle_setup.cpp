@@ -288,6 +288,7 @@ const DrawerChoice& ChooseDrawer(const BoardRenderState& state, bool has_depth_b
   choice->dither = &DitherPatternFor(state.dither_mode);
   choice->whole = SelectTriangleDrawerAvx512(state, has_depth_buffer);
   if (!choice->whole) choice->whole = SelectTriangleDrawerAvx2(state, has_depth_buffer);
+  if (!choice->whole) choice->whole = SelectTriangleDrawerWasm(state, has_depth_buffer);
   return *choice;
 }
 

@@ -36,7 +36,7 @@ void DemoThread(void* /*argument*/) {
   platform::PostMessage(platform::kWmClose, 0, 0);
 }
 
-int RunDemoProgram() {
+int RunDemoProgram(const DemoProgramHooks& hooks) {
   MusicStartup();
   if (!MusicSetupDialog()) return MusicSetupDialogFailed() ? 1 : 0;
   if (!LoadContent()) {
@@ -50,6 +50,7 @@ int RunDemoProgram() {
   }
   MusicStartBackgroundPlay(0);
   ModuleHandle = MusicLoadModule("music.s3m");
+  if (ModuleHandle == nullptr && hooks.music_missing) hooks.music_missing();
   if (!platform::CreateMainWindow(MainWindow)) {
     MusicClose();
     return 1;
@@ -57,7 +58,7 @@ int RunDemoProgram() {
   platform::LowerCurrentThreadPriority();
   platform::Thread demo_thread;
   DemoRunning.store(1);
-  demo_thread.Start(DemoThread, nullptr, kDemoThreadStackBytes);
+  if (!demo_thread.Start(DemoThread, nullptr, kDemoThreadStackBytes)) DemoThread(nullptr);
 
   platform::Message message;
   while (platform::GetMessage(&message)) platform::DispatchMessage(message);

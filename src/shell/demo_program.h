@@ -16,7 +16,14 @@ intptr_t MainWindow(uint32_t message, uintptr_t wparam, intptr_t lparam);
 // moment after that ends the schedule at its next frame.
 void DemoThread(void* argument);
 
+// What a platform adds to the program's main sequence.
+struct DemoProgramHooks {
+  // Called when the song cannot be played (the demo then plays without it).
+  void (*music_missing)() = nullptr;
+};
+
 // The whole program: setup dialog, content, music, window, demo thread,
 // message loop, shutdown. Returns the exit code: 0 after a normal end, a
-// key press, a closed window or a cancel; 1 after a failure.
-int RunDemoProgram();
+// key press, a closed window or a cancel; 1 after a failure. Where no
+// thread can start (the web page has one), the demo runs on this thread.
+int RunDemoProgram(const DemoProgramHooks& hooks = {});

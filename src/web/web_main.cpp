@@ -1,6 +1,6 @@
-// veyrith in a web page: the program's start-up and shutdown as in the
-// native demo program, with the demo thread's work done on the page's one
-// thread. Each swap waits for the browser's next animation frame (the
+// veyrith in a web page: the native program's start-up and shutdown
+// (shell/demo_program.cpp), with the demo thread's work done on the page's
+// one thread. Each swap waits for the browser's next animation frame (the
 // program is built so that it can pause there and resume), and the music is
 // mixed in the page's audio callback. The page calls main once the user has
 // pressed start, with the sound quality and the start time it chose.
@@ -17,11 +17,8 @@
 #include "music/music_options.h"
 #include "music/music_system.h"
 #include "platform/exit_handlers.h"
-#include "platform/message_box.h"
 #include "platform/messages.h"
-#include "platform/picture_window.h"
 #include "platform/web/web_page.h"
-#include "shell/content_loader.h"
 #include "shell/demo_program.h"
 #include "shell/shell_state.h"
 
@@ -53,47 +50,22 @@ bool ParseWebArguments(int argc, char** argv, double* start_seconds, std::string
   return true;
 }
 
+void NoticeMissingMusic() {
+  veyrith_page_notice(
+      "music.s3m cannot be played (the console says why): the demo plays "
+      "without music.");
+}
+
 // One run of the demo from start_ms; returns the exit code.
 int RunOnce(uint32_t start_ms) {
   DemoStartMs = start_ms;
   MusicSetStartTime(start_ms / 1000.0);
-  MusicStartup();
-  if (!MusicSetupDialog()) return 1;
-  if (!LoadContent()) {
-    MusicClose();
-    return 1;
-  }
-  if (!MusicInit()) {
-    platform::MessageBoxA(nullptr, "Cannot initialize the music system!", "Veyrith",
-                          platform::kMbTaskModal);
-    return 1;
-  }
-  MusicStartBackgroundPlay(0);
-  ModuleHandle = MusicLoadModule("music.s3m");
-  if (ModuleHandle == nullptr) {
-    veyrith_page_notice(
-        "music.s3m cannot be played (the console says why): the demo plays "
-        "without music.");
-  }
-  if (!platform::CreateMainWindow(MainWindow)) {
-    MusicClose();
-    return 1;
-  }
-  DemoRunning.store(1);
-  DemoThread(nullptr);
-
-  platform::Message message;
-  while (platform::GetMessage(&message)) platform::DispatchMessage(message);
-  platform::StopPresenting();
-  DeviceClose();
-  MusicStopModule(PlayHandle.load());
-  MusicFreeModule(ModuleHandle);
-  ModuleHandle = nullptr;
-  MusicStopBackgroundPlay();
-  MusicClose();
+  DemoProgramHooks hooks;
+  hooks.music_missing = NoticeMissingMusic;
+  const int code = RunDemoProgram(hooks);
   platform::RunExitHandlers();
   platform::ResetMessages();
-  return static_cast<int>(message.wparam);
+  return code;
 }
 
 }  // namespace

@@ -193,6 +193,9 @@ def whole_run(browser, address):
           f" lowest second {min(steady):.1f} fps, {frames} frames,"
           f" page process {1000 * cpu / max(frames, 1):.1f} ms of processor time per frame;"
           f" load average {os.getloadavg()[0]:.1f}")
+    # Second n of the samples is about second n + 1 of the schedule.
+    slowest = sorted(range(len(samples)), key=samples.__getitem__)[:8]
+    print("slowest seconds: " + ", ".join(f"{i + 1} s {samples[i]:.0f} fps" for i in sorted(slowest)))
 
 
 def main():

@@ -88,18 +88,18 @@
   // ---- the picture ----
   const canvas = $('picture');
   const context = canvas.getContext('2d', { alpha: false, willReadFrequently: false });
-  let image = null;
   const frameWaiters = [];
   let secondStart = 0;
   let secondFrames = 0;
   function showPicture(rgba, width, height, atRetrace) {
-    if (!image || image.width !== width || image.height !== height) {
+    if (canvas.width !== width || canvas.height !== height) {
       canvas.width = width;
       canvas.height = height;
-      image = context.createImageData(width, height);
     }
-    image.data.set(rgba);
-    context.putImageData(image, 0, 0);
+    // The program's own pixels, without a copy (the memory may have moved
+    // since the last frame, so the view is made anew each time).
+    const pixels = new Uint8ClampedArray(rgba.buffer, rgba.byteOffset, rgba.length);
+    context.putImageData(new ImageData(pixels, width, height), 0, 0);
     if (!atRetrace) return;
     const now = performance.now();
     state.framesShown++;
