@@ -242,9 +242,15 @@ int ApplyRowToChannel(PlayState& state, PlayChannel& channel) {
     code = RowAction(state, channel, EffectiveInfo(state, channel), 0);
     if (code != kMusicOk) return code;
   }
-  if (channel.flags & kChannelNewNote) return StartNote(state, channel);
-  // The row ends any vibrato or arpeggio offset of the previous row.
-  if (channel.period != 0) ApplyOutputPeriod(state, channel, channel.period);
+  if (channel.flags & kChannelNewNote) {
+    code = StartNote(state, channel);
+    if (code == kMusicOk) ImpulseVibratoAfterNote(state, channel);
+    return code;
+  }
+  // The row ends any vibrato or arpeggio offset of the previous row (the
+  // impulse rules' vibrato goes on from it).
+  if (channel.period != 0 && !ImpulseRowKeepsVibrato(state, channel))
+    ApplyOutputPeriod(state, channel, channel.period);
   return kMusicOk;
 }
 

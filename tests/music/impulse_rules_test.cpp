@@ -124,12 +124,13 @@ TEST(ImpulseRules, VolumeColumnCommandsAndSlidesPerTick) {
        {125, 127, 129, 131, 131, 126, 121, 116}},
       {"P02 pans right, P20 left", -1, 16, 0x02, 16, 0x20, kPanning,
        {128, 136, 144, 152, 152, 144, 136, 128}},
-      // The row's note restarts the vibrato; row 1's H00 moves it on its
-      // own tick (16, not 12, on the next).
-      {"H48, H00: half as deep, from the row's tick on", -1, 8, 0x48, 8, 0, kOutputPeriod,
-       {1712, 1712, 1724, 1734, 1712, 1743}},
+      // The position moves on by 4 before each step (sine 97, 180, 235,
+      // 255 of 255 at 4, 8, 12, 16), on every tick, the pitch up first;
+      // old effects: twice as deep, down first, the row's tick keeps it.
+      {"H48, H00: half as deep, up, from the row's tick on", -1, 8, 0x48, 8, 0, kOutputPeriod,
+       {1700, 1690, 1683, 1681, 1683, 1690}},
       {"H48, H00 with old effects: as Scream Tracker's", -1, 8, 0x48, 8, 0, kOutputPeriod,
-       {1712, 1712, 1736, 1757, 1712, 1770}, 1 | 16},
+       {1712, 1736, 1757, 1770, 1770, 1775}, 1 | 16},
       {"I21: two ticks on, one off", -1, 9, 0x21, 0, 0, kOutputVolume, {32, 32, 0, 32}},
       {"I21 with old effects: three on, two off", -1, 9, 0x21, 0, 0, kOutputVolume,
        {32, 32, 32, 0}, 1 | 16},
