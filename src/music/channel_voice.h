@@ -35,6 +35,7 @@ struct ChannelVoice {
   uint16_t pitch_position;
   uint8_t released;            // 1 after a key off: sustain points and loops let go
   uint8_t fading;              // 1 while the fade-out runs
+  uint8_t ended_silent;        // "IMPM" rules: the volume envelope has played its last point, 0
   uint32_t fade;               // 0..kVoiceFadeFull, scales the volume
   uint32_t vibrato_amplitude;  // automatic vibrato depth reached, << 8
   uint8_t vibrato_position;    // 0..255, one period of the waveform

@@ -361,6 +361,13 @@ int NewCommand(PlayState& state, PlayChannel& channel, uint8_t info, bool row_ti
         return code;
       }
       return kMusicOk;
+    case kCommandFinePatternDelay:
+      // Several on one row add up; a pattern delay's repetitions get them again.
+      if (row_tick) state.row_extra_ticks += LowNibble(info);
+      return kMusicOk;
+    case kCommandHighOffset:
+      if (row_tick) channel.offset_high = LowNibble(info);
+      return kMusicOk;
     case kCommandInvertLoop:
       // Protracker's funk repeat rewrites the sample's loop as it plays;
       // the samples here are shared and read-only, so it is not played.
@@ -405,7 +412,8 @@ int NewCommand(PlayState& state, PlayChannel& channel, uint8_t info, bool row_ti
       if (info != 0) channel.offset_memory = info;
       if ((channel.flags & kChannelNewNote) != 0) {
         // The offset belongs to this note alone.
-        channel.sample_offset = uint32_t{channel.offset_memory} * 256;
+        channel.sample_offset =
+            uint32_t{channel.offset_high} << 16 | uint32_t{channel.offset_memory} << 8;
         const int code = StartNote(state, channel);
         channel.sample_offset = 0;
         return code;
@@ -498,4 +506,61 @@ void ImpulseVibratoAfterNote(const PlayState& state, PlayChannel& channel) {
 
 bool ImpulseRowKeepsVibrato(const PlayState& state, const PlayChannel& channel) {
   return Impulse(state) && RowVibratoShift(state, channel) != 0;
+}
+
+void DecodeImpulseSpecial(PlayChannel& channel, uint8_t* command, uint8_t* info) {
+  uint8_t parameter = *info;
+  if (parameter == 0) {
+    parameter = channel.special_memory;
+  } else {
+    channel.special_memory = parameter;
+  }
+  const uint8_t y = LowNibble(parameter);
+  *info = y;
+  switch (HighNibble(parameter)) {
+    case 0x3:
+      *command = kCommandVibratoWaveform;
+      return;
+    case 0x4:
+      *command = kCommandTremoloWaveform;
+      return;
+    case 0x5:
+      *command = kCommandPanbrelloWaveform;
+      return;
+    case 0x6:
+      *command = kCommandFinePatternDelay;
+      return;
+    case 0x7:
+      *command = kCommandInstrumentControl;
+      return;
+    case 0x8:
+      *command = kCommandSetPanningFull;
+      *info = static_cast<uint8_t>(y * 17);  // 16 steps over 0..255
+      return;
+    case 0x9:
+      *command = y == 1 ? kCommandSetPanning : kCommandNone;  // S91: surround
+      *info = 0xA4;
+      return;
+    case 0xA:
+      *command = kCommandHighOffset;
+      return;
+    case 0xB:
+      *command = kCommandPatternLoop;
+      return;
+    case 0xC:
+      *command = kCommandNoteCut;
+      return;
+    case 0xD:
+      *command = kCommandNoteDelay;
+      return;
+    case 0xE:
+      *command = kCommandPatternDelay;
+      return;
+    default:
+      // S0x-S2x do nothing here; SFx selects which MIDI macro Zxx sends, and
+      // only the default one (Z00-Z7F cutoff, Z80-Z8F resonance) is played,
+      // so it is read and ignored.
+      *command = kCommandNone;
+      return;
+  }
 }

@@ -2,7 +2,6 @@
 // player_new_notes.h).
 #include "music/player_new_notes.h"
 
-#include "music/envelope.h"
 #include "music/mixer.h"
 #include "music/music_errors.h"
 #include "music/player_instruments.h"
@@ -149,10 +148,7 @@ void StepBackgroundVoices(PlayState& state) {
     }
     const uint8_t instrument_volume = StepVoice(state, *instrument, slot.voice, slot.device_voice);
     // Faded out, or a volume envelope that has ended at silence: the note is over.
-    const bool ended = instrument_volume == 0 &&
-                       EnvelopeAtEnd(instrument->volume_envelope, slot.voice.volume_position,
-                                     slot.voice.released == 0);
-    if (slot.voice.fade == 0 || ended) {
+    if (slot.voice.fade == 0 || VolumeEnvelopeEndedSilent(*instrument, slot.voice)) {
       FreeSlot(state, slot);
       continue;
     }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "music/instrument_song.h"
 #include "music/it_builder.h"
 #include "music/mod_builder.h"
 
@@ -134,6 +135,8 @@ TEST(ImpulseRules, VolumeColumnCommandsAndSlidesPerTick) {
       {"I21: two ticks on, one off", -1, 9, 0x21, 0, 0, kOutputVolume, {32, 32, 0, 32}},
       {"I21 with old effects: three on, two off", -1, 9, 0x21, 0, 0, kOutputVolume,
        {32, 32, 32, 0}, 1 | 16},
+      {"S62 holds row 0 two ticks longer", -1, 19, 0x62, 4, 0x04, kVolume,
+       {32, 32, 32, 32, 32, 32, 32, 28, 24}},
   };
   for (const Case& c : cases) {
     Playing playing(ImpulseSong(c.volume, c.effect, c.parameter, c.effect2, c.parameter2, c.flags));
@@ -185,6 +188,11 @@ TEST(ImpulseRules, BreakToAPlainRowNumberAndLoopsPerChannel) {
        {{.row = 1, .effect = 19, .parameter = 0xB0}, {.row = 2, .effect = 19, .parameter = 0xB1},
         {.row = 3, .channel = 1, .effect = 19, .parameter = 0xB1}},
        "0 1 2 1 2 3 0 1 2 1 2 3 "},
+      // After the loop the mark is row 3, where S00 loops once more.
+      {"S00 repeats the channel's last S", 4, 1,
+       {{.row = 1, .effect = 19, .parameter = 0xB0}, {.row = 2, .effect = 19, .parameter = 0xB1},
+        {.row = 3, .effect = 19, .parameter = 0x00}},
+       "0 1 2 1 2 3 3 "},
   };
   // clang-format on
   for (const auto& c : cases) {
@@ -198,6 +206,59 @@ TEST(ImpulseRules, BreakToAPlainRowNumberAndLoopsPerChannel) {
     std::string rows;
     PlayerWalkSong(loaded.module, 40, Collect, &rows);
     EXPECT_EQ(rows, c.rows) << c.what;
+  }
+}
+
+// The impulse rules' instruments tick by tick (speed 3): the note map on the
+// note slid to (C-5 plays at 16725 Hz, D-5 at 18788), the automatic vibrato
+// (its rate grows the depth, << 8, every tick; the pitch goes up first;
+// 8362 Hz moved by 1, -3, 5, -7 of 64 semitones), the fade-out that the end
+// of a volume envelope starts from the tick after, and envelope carry from
+// the last note only when it was of the same instrument.
+TEST(ImpulseInstruments, NoteMapAutomaticVibratoEnvelopeEndAndCarry) {
+  constexpr uint8_t kC4 = 0x40, kD4 = 0x42;
+  const struct {
+    const char* what;
+    std::vector<SongCell> cells;
+    void (*shape)(ModuleInstrument&);
+    bool rates;  // the device's rates, else the instrument volume
+    std::vector<int> values;
+  } cases[] = {
+      // clang-format off
+      {"GFF slides to the mapped note", {{0, kC4, 0}, {1, kD4, 255, kCommandTonePortamento, 0xFF}},
+       [](ModuleInstrument& i) {
+         for (int n = 0; n < 108; ++n) i.note_notes[n] = uint8_t((n / 12 + 1) << 4 | n % 12);
+       }, true, {16725, 16725, 16725, 16725, 18788, 18788}},
+      {"sample vibrato of depth 64, rate 255, a quarter period a tick", {{0, kC4, 0}},
+       [](ModuleInstrument& i) {
+         i.sample->vibrato_depth = i.sample->vibrato_rate = 64;
+         i.sample->vibrato_sweep = 255;
+       }, true, {8362, 8370, 8362, 8339, 8362, 8400, 8362, 8309}},
+      {"a volume envelope's end fades from the next tick", {{0, kC4, 0}},
+       [](ModuleInstrument& i) {
+         i.volume_envelope = {kEnvelopeOn, 2, 0, 0, 0, 0, {0, 2}, {64, 64}};
+         i.fadeout = 16384;
+       }, false, {64, 64, 64, 48, 32, 16, 0}},
+      {"carry only from the same instrument", {{0, kC4, 0}, {1, kC4, 1}, {2, kC4, 1}},
+       [](ModuleInstrument& i) {
+         i.volume_envelope = {kEnvelopeOn | kEnvelopeCarry, 2, 0, 0, 0, 0, {0, 16}, {64, 0}};
+       }, false, {64, 60, 56, 64, 60, 56, 52, 48, 44}},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    InstrumentSong song(kRulesImpulse, c.cells);
+    c.shape(song.instrument);
+    ModuleInstrument* both[2] = {&song.instrument, &song.instrument};  // numbers 0 and 1
+    song.module.instruments = both;
+    song.module.instrument_count = 2;
+    song.Play(0);
+    EXPECT_EQ(song.Track(static_cast<int>(c.values.size()),
+                         [&](const Mixer& m) {
+                           return c.rates ? static_cast<int>(m.channel_rate_hz(0))
+                                          : song.state->channels[0].instrument_volume;
+                         }),
+              c.values)
+        << c.what;
   }
 }
 
