@@ -6,6 +6,9 @@
 #include "music/music_errors.h"
 #include "music/player_instruments.h"
 
+// Every background voice the player keeps needs a detached voice of the device.
+static_assert(kBackgroundVoices <= kMixerDetachedVoices);
+
 namespace {
 
 int ChannelIndex(const PlayState& state, const PlayChannel& channel) {
