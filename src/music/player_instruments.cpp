@@ -311,6 +311,9 @@ int UpdateInstrumentVoices(PlayState& state) {
     channel.instrument_volume =
         instrument != nullptr ? StepVoice(state, *instrument, channel.voice, channel.device_channel)
                               : 64;
+    channel.voice.heard_volume = channel.output_volume;
+    channel.voice.heard_channel_volume = channel.channel_volume;
+    channel.voice.heard_period = channel.output_period;
     // "IMPM" rules: a volume envelope that has ended on 0 ends the note (it
     // leaves no background voice behind when the next note starts).
     if (!Extended(state) && instrument != nullptr && state.device != nullptr &&

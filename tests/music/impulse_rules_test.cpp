@@ -213,36 +213,41 @@ TEST(ImpulseRules, BreakToAPlainRowNumberAndLoopsPerChannel) {
 // note slid to (C-5 plays at 16725 Hz, D-5 at 18788), the automatic vibrato
 // (its rate grows the depth, << 8, every tick; the pitch goes up first;
 // 8362 Hz moved by 1, -3, 5, -7 of 64 semitones), the fade-out that the end
-// of a volume envelope starts from the tick after, and envelope carry from
-// the last note only when it was of the same instrument.
+// of a volume envelope starts from the tick after, envelope carry from the
+// last note only when it was of the same instrument, and the pitch of a note
+// that goes on beside the next (C-4's period, not D-4's 1524).
 TEST(ImpulseInstruments, NoteMapAutomaticVibratoEnvelopeEndAndCarry) {
   constexpr uint8_t kC4 = 0x40, kD4 = 0x42;
+  enum { kRate, kInstrumentVolume, kBackgroundPeriod };
   const struct {
     const char* what;
     std::vector<SongCell> cells;
     void (*shape)(ModuleInstrument&);
-    bool rates;  // the device's rates, else the instrument volume
+    int read;
     std::vector<int> values;
   } cases[] = {
       // clang-format off
       {"GFF slides to the mapped note", {{0, kC4, 0}, {1, kD4, 255, kCommandTonePortamento, 0xFF}},
        [](ModuleInstrument& i) {
          for (int n = 0; n < 108; ++n) i.note_notes[n] = uint8_t((n / 12 + 1) << 4 | n % 12);
-       }, true, {16725, 16725, 16725, 16725, 18788, 18788}},
+       }, kRate, {16725, 16725, 16725, 16725, 18788, 18788}},
       {"sample vibrato of depth 64, rate 255, a quarter period a tick", {{0, kC4, 0}},
        [](ModuleInstrument& i) {
          i.sample->vibrato_depth = i.sample->vibrato_rate = 64;
          i.sample->vibrato_sweep = 255;
-       }, true, {8362, 8370, 8362, 8339, 8362, 8400, 8362, 8309}},
+       }, kRate, {8362, 8370, 8362, 8339, 8362, 8400, 8362, 8309}},
       {"a volume envelope's end fades from the next tick", {{0, kC4, 0}},
        [](ModuleInstrument& i) {
          i.volume_envelope = {kEnvelopeOn, 2, 0, 0, 0, 0, {0, 2}, {64, 64}};
          i.fadeout = 16384;
-       }, false, {64, 64, 64, 48, 32, 16, 0}},
+       }, kInstrumentVolume, {64, 64, 64, 48, 32, 16, 0}},
       {"carry only from the same instrument", {{0, kC4, 0}, {1, kC4, 1}, {2, kC4, 1}},
        [](ModuleInstrument& i) {
          i.volume_envelope = {kEnvelopeOn | kEnvelopeCarry, 2, 0, 0, 0, 0, {0, 16}, {64, 0}};
-       }, false, {64, 60, 56, 64, 60, 56, 52, 48, 44}},
+       }, kInstrumentVolume, {64, 60, 56, 64, 60, 56, 52, 48, 44}},
+      {"a note that goes on keeps its own pitch", {{0, kC4, 0}, {1, kD4, 0}},
+       [](ModuleInstrument& i) { i.new_note_action = kNewNoteContinue; },
+       kBackgroundPeriod, {0, 0, 0, 1712, 1712, 1712}},
       // clang-format on
   };
   for (const auto& c : cases) {
@@ -254,8 +259,11 @@ TEST(ImpulseInstruments, NoteMapAutomaticVibratoEnvelopeEndAndCarry) {
     song.Play(0);
     EXPECT_EQ(song.Track(static_cast<int>(c.values.size()),
                          [&](const Mixer& m) {
-                           return c.rates ? static_cast<int>(m.channel_rate_hz(0))
-                                          : song.state->channels[0].instrument_volume;
+                           const int by_read[] = {
+                               static_cast<int>(m.channel_rate_hz(0)),
+                               song.state->channels[0].instrument_volume,
+                               static_cast<int>(song.state->background[0].period)};
+                           return by_read[c.read];
                          }),
               c.values)
         << c.what;
