@@ -251,8 +251,11 @@ int StartNote(PlayState& state, PlayChannel& channel) {
   channel.period = period;
   channel.output_period = period;
   if (device == nullptr) return kMusicOk;
-  // Instrument rules: the sounding note may go on beside the new one, and a
+  // Instrument rules: a note that has ended leaves nothing to go on or carry
+  // envelopes from; the sounding note may go on beside the new one, and a
   // note without an instrument byte may map to another sample.
+  if (UsesInstruments(state) && !device->channel_playing(channel.device_channel))
+    channel.voice.sample = nullptr;
   int code = HandOverSoundingNote(state, channel, sample);
   if (code == kMusicOk && UsesInstruments(state))
     code = device->SetSample(channel.device_channel, sample);

@@ -261,7 +261,9 @@ uint8_t MappedNote(const PlayState& state, const PlayChannel& channel) {
 void NoteStarted(PlayState& state, PlayChannel& channel, const ModuleSample* sample) {
   if (!UsesInstruments(state)) return;
   ChannelVoice& voice = channel.voice;
-  const bool same_instrument = voice.sample != nullptr && voice.instrument == channel.instrument;
+  // (A note that has faded out or ended is no note to carry on from.)
+  const bool same_instrument = voice.sample != nullptr && voice.instrument == channel.instrument &&
+                               voice.fade > 0 && voice.ended_silent == 0;
   voice.sample = sample;
   voice.instrument = channel.instrument;
   voice.note = channel.note;
