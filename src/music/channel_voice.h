@@ -35,6 +35,7 @@ struct ChannelVoice {
   uint16_t pitch_position;
   uint8_t released;            // 1 after a key off: sustain points and loops let go
   uint8_t fading;              // 1 while the fade-out runs
+  uint8_t ended_silent;        // "IMPM" rules: the volume envelope has played its last point, 0
   uint32_t fade;               // 0..kVoiceFadeFull, scales the volume
   uint32_t vibrato_amplitude;  // automatic vibrato depth reached, << 8
   uint8_t vibrato_position;    // 0..255, one period of the waveform
@@ -47,6 +48,11 @@ struct ChannelVoice {
   uint8_t envelopes_off;
   uint8_t filter_cutoff;     // 0..127 (127 with resonance 0: no filter)
   uint8_t filter_resonance;  // 0..127
+  // What the device last heard of the note, for a background voice to go
+  // on with: the row that starts the next note changes the channel's own.
+  uint8_t heard_volume;          // 0..64
+  uint8_t heard_channel_volume;  // 0..64
+  uint32_t heard_period;
 };
 
 // A note that goes on beside its channel's next one (new note actions other
@@ -56,9 +62,10 @@ constexpr int kBackgroundVoices = 64;
 
 struct BackgroundVoice {
   uint8_t in_use;
-  uint8_t channel;       // the pattern channel it came from
-  uint8_t volume;        // the channel's volume when it was left, 0..64
-  int16_t device_voice;  // Mixer::DetachVoice's number
-  uint32_t period;       // the output period when it was left
+  uint8_t channel;         // the pattern channel it came from
+  uint8_t volume;          // the note's volume when it was left, 0..64
+  uint8_t channel_volume;  // and its channel's, 0..64
+  int16_t device_voice;    // Mixer::DetachVoice's number
+  uint32_t period;         // the output period when it was left
   ChannelVoice voice;
 };

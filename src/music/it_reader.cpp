@@ -70,9 +70,9 @@ int16_t FullPanning(uint8_t pan) {
 }
 
 // The tracker's effect letter (A = 1 .. Z = 26) and parameter -> internal
-// command and info; kCommandNone drops it. Dropped: S6x (fine pattern
-// delay), S7x (instrument controls), SAx (high sample offset), SFx and Zxx
-// (MIDI macros), and S with a parameter of 0.
+// command and info; kCommandNone drops it. S keeps its parameter for the
+// player to read (DecodeImpulseSpecial); Zxx is the filter's cutoff or
+// resonance (the tracker's default macros).
 void ConvertEffect(uint8_t effect, uint8_t parameter, uint8_t* command, uint8_t* info) {
   static constexpr uint8_t kLetters[27] = {
       kCommandNone,
@@ -94,58 +94,19 @@ void ConvertEffect(uint8_t effect, uint8_t parameter, uint8_t* command, uint8_t*
       kCommandPanningSlide,        // P
       kCommandRetrigger,           // Q
       kCommandTremolo,             // R
-      kCommandNone,                // S: below
+      kCommandImpulseSpecial,      // S
       kCommandSetTempo,            // T: below
       kCommandFineVibrato,         // U
       kCommandGlobalVolume,        // V
       kCommandGlobalVolumeSlide,   // W
       kCommandSetPanningFull,      // X
       kCommandPanbrello,           // Y
-      kCommandNone,                // Z
+      kCommandFilterCutoff,        // Z
   };
   *info = parameter;
   *command = effect < 27 ? kLetters[effect] : uint8_t{kCommandNone};
-  const uint8_t x = parameter >> 4;
-  const uint8_t y = parameter & 15;
   if (effect == 1 && parameter == 0) *command = kCommandNone;  // A00 does nothing
   if (effect == 20 && parameter < 0x20) *command = kCommandTempoSlide;
-  if (effect != 19) return;
-  *info = y;
-  switch (x) {
-    case 0x3:
-      *command = kCommandVibratoWaveform;
-      break;
-    case 0x4:
-      *command = kCommandTremoloWaveform;
-      break;
-    case 0x5:
-      *command = kCommandPanbrelloWaveform;
-      break;
-    case 0x8:
-      *command = kCommandSetPanningFull;
-      *info = static_cast<uint8_t>(y * 17);  // 16 steps over 0..255
-      break;
-    case 0x9:
-      if (y == 1) {  // surround
-        *command = kCommandSetPanning;
-        *info = 0xA4;
-      }
-      break;
-    case 0xB:
-      *command = kCommandPatternLoop;
-      break;
-    case 0xC:
-      *command = kCommandNoteCut;
-      break;
-    case 0xD:
-      *command = kCommandNoteDelay;
-      break;
-    case 0xE:
-      *command = kCommandPatternDelay;
-      break;
-    default:
-      break;
-  }
 }
 
 // What the packed data says for one channel on one row.
@@ -401,7 +362,10 @@ int ReadSample(Reader& reader, size_t at, ModuleSample& sample, char* name) {
   const uint32_t sustain_start = file.U32(at + 0x40);
   const uint32_t sustain_end = file.U32(at + 0x44);
   const uint32_t data_at = file.U32(at + 0x48);
-  static constexpr uint8_t kVibratoTypes[4] = {0, 2, 1, 4};  // sine, ramp down, square, random
+  static constexpr uint8_t kVibratoTypes[4] = {0, 3, 1, 4};  // sine, ramp down, square, random
+  // The tracker's vibrato speed is the records' rate (the step along the
+  // waveform per tick) and its rate the records' sweep, which the impulse
+  // rules read as the depth's growth per tick (see AutoVibrato).
   sample.vibrato_rate = file.U8(at + 0x4C);
   sample.vibrato_depth = file.U8(at + 0x4D);
   sample.vibrato_sweep = file.U8(at + 0x4E);

@@ -361,15 +361,17 @@ void Mixer::StartRamp(Voice& voice) const {
   voice.ramp_frames = ramp_frames_;
 }
 
-Mixer::Voice* Mixer::FreeBackgroundVoice() {
-  Voice* free_voice = std::find_if(std::begin(voices_) + kMixerMaxChannels, std::end(voices_),
-                                   [](const Voice& v) { return !v.playing && !v.held; });
-  return free_voice != std::end(voices_) ? free_voice : nullptr;
+Mixer::Voice* Mixer::FreeBackgroundVoice(bool detached) {
+  Voice* first = voices_ + kMixerMaxChannels + (detached ? 0 : kMixerDetachedVoices);
+  Voice* last = detached ? first + kMixerDetachedVoices : std::end(voices_);
+  Voice* free_voice =
+      std::find_if(first, last, [](const Voice& v) { return !v.playing && !v.held; });
+  return free_voice != last ? free_voice : nullptr;
 }
 
 int Mixer::DetachVoice(int channel) {
   if (!ValidChannel(channel) || !voices_[channel].playing) return -1;
-  Voice* free_voice = FreeBackgroundVoice();
+  Voice* free_voice = FreeBackgroundVoice(true);
   if (free_voice == nullptr) return -1;
   *free_voice = voices_[channel];
   free_voice->held = true;
@@ -388,7 +390,7 @@ void Mixer::FadeOut(Voice& voice) {
   if (!voice.playing || ramp_frames_ == 0 || voice.fading) return;
   if (voice.level_left == 0 && voice.level_right == 0) return;
   // No free background voice: the old sound stops at once, as without ramps.
-  Voice* free_voice = FreeBackgroundVoice();
+  Voice* free_voice = FreeBackgroundVoice(false);
   if (free_voice == nullptr) return;
   *free_voice = voice;
   free_voice->held = false;

@@ -33,8 +33,13 @@ struct ModuleSample;
 constexpr int kMixerMono = 9;
 constexpr int kMixerStereo = 10;
 constexpr int kMixerMaxChannels = 32;
-// Voices: one per channel plus background voices for fading or released notes.
-constexpr int kMixerMaxVoices = 96;
+// Voices: one per channel, then the voices that DetachVoice hands out (notes
+// that go on beside their channel's next one), then the short fade-outs of
+// cut or restarted sounds. The two pools are apart, so that however many
+// notes go on, a cut always finds a voice to fade out on and never clicks.
+constexpr int kMixerDetachedVoices = 64;
+constexpr int kMixerFadeVoices = 64;
+constexpr int kMixerMaxVoices = kMixerMaxChannels + kMixerDetachedVoices + kMixerFadeVoices;
 constexpr int kMixerPanSurround = 128;
 // Update rate before the first SetUpdateRate: 50 ticks per second.
 constexpr uint32_t kMixerDefaultUpdateRate = 5000;
@@ -153,9 +158,11 @@ class Mixer {
 
   bool ValidChannel(int channel) const {
     return (channel >= 0 && channel < kMixerMaxChannels) ||
-           (channel >= kMixerMaxChannels && channel < kMixerMaxVoices && voices_[channel].held);
+           (channel >= kMixerMaxChannels && channel < kMixerMaxChannels + kMixerDetachedVoices &&
+            voices_[channel].held);
   }
-  Voice* FreeBackgroundVoice();
+  // A free voice of the detached pool (detached true) or of the fade pool.
+  Voice* FreeBackgroundVoice(bool detached);
   void UpdateGains(Voice& voice) const;
   void StartRamp(Voice& voice) const;
   void UpdateStep(Voice& voice) const;
@@ -177,6 +184,6 @@ class Mixer {
   uint32_t update_rate_ = kMixerDefaultUpdateRate;
   int tick_spacing_frames_ = 0;
   int frames_until_tick_ = 0;
-  Voice voices_[kMixerMaxVoices];     // channel c plays on voice c; the rest fade
+  Voice voices_[kMixerMaxVoices];     // channel c plays on voice c; then the two pools
   std::vector<int64_t> accumulator_;  // sized once by the constructor, 2 per frame
 };

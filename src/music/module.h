@@ -108,6 +108,8 @@ enum ModuleCommand : uint8_t {
   kCommandGlobalVolume = 27,      // V
   kCommandRetrigger = 29,         // Q
   kCommandSync = 30,              // W
+  kCommandFinePatternDelay = 31,  // S6x (impulse): the row lasts x ticks longer
+  kCommandHighOffset = 32,        // SAx (impulse): x << 16 frames added to the next offsets
   kCommandHighest = 33,           // S3M: numbers above this are invalid pattern data
   // Commands of the plain-module rules, numbered above the S3M ones.
   kCommandSetVolume = 34,           // C
@@ -141,7 +143,11 @@ enum ModuleCommand : uint8_t {
   // numbered from the top to stay clear of the rule sets' own.
   kCommandInstrumentControl = 60,  // S7x: past notes, new note action, envelope switches (info x)
   kCommandFilterCutoff = 61,       // Zxx: the resonant filter's cutoff, 0..127
-  kCommandHighestAnyRules = 63,    // numbers above this are invalid under every rule set
+  // S (impulse) as stored: the player reads the sub-command from the info's
+  // high nibble as it reads the row, so that S00 can stand for the channel's
+  // last S.
+  kCommandImpulseSpecial = 62,
+  kCommandHighestAnyRules = 63,  // numbers above this are invalid under every rule set
 };
 
 struct ModuleSample {
@@ -167,8 +173,8 @@ struct ModuleSample {
   int8_t relative_note;    // semitones added to every note (already in rate_hz)
   int16_t panning;         // 0 left .. 255 right, -1 when the sample sets none
   uint8_t global_volume;   // 0..64, scales every note of the sample
-  uint8_t vibrato_type;    // automatic vibrato: waveform 0 sine, 1 square, 2/3 ramps, 4 random
-  uint8_t vibrato_sweep;   // ticks to reach the full depth
+  uint8_t vibrato_type;    // automatic vibrato: 0 sine, 1 square, 2 ramp up, 3 ramp down, 4 random
+  uint8_t vibrato_sweep;   // ticks to reach the full depth (impulse rules: depth << 8 per tick)
   uint8_t vibrato_depth;
   uint8_t vibrato_rate;
 };

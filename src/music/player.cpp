@@ -188,9 +188,14 @@ const uint8_t* ReadRow(PlayState& state, const uint8_t* at, const uint8_t* end) 
       field += 1;
     }
     if ((what & 128) && field[0] != 0) {
-      channel.command = field[0];
-      channel.info = field[1];
-      channel.flags |= kChannelCommandPresent;
+      uint8_t command = field[0];
+      uint8_t info = field[1];
+      if (command == kCommandImpulseSpecial) DecodeImpulseSpecial(channel, &command, &info);
+      if (command != kCommandNone) {
+        channel.command = command;
+        channel.info = info;
+        channel.flags |= kChannelCommandPresent;
+      }
     }
   }
   return at < end ? at + 1 : end;
@@ -242,14 +247,21 @@ int ApplyRowToChannel(PlayState& state, PlayChannel& channel) {
     code = RowAction(state, channel, EffectiveInfo(state, channel), 0);
     if (code != kMusicOk) return code;
   }
-  if (channel.flags & kChannelNewNote) return StartNote(state, channel);
-  // The row ends any vibrato or arpeggio offset of the previous row.
-  if (channel.period != 0) ApplyOutputPeriod(state, channel, channel.period);
+  if (channel.flags & kChannelNewNote) {
+    code = StartNote(state, channel);
+    if (code == kMusicOk) ImpulseVibratoAfterNote(state, channel);
+    return code;
+  }
+  // The row ends any vibrato or arpeggio offset of the previous row (the
+  // impulse rules' vibrato goes on from it).
+  if (channel.period != 0 && !ImpulseRowKeepsVibrato(state, channel))
+    ApplyOutputPeriod(state, channel, channel.period);
   return kMusicOk;
 }
 
 int ProcessRow(PlayState& state) {
   state.status = PlayStatus{state.position, state.pattern, state.row};
+  state.row_extra_ticks = 0;
   if (state.pattern_delay != 0) {
     // Quirk: the repetitions run the row actions with the info as stored,
     // without putting the memory in place of a 0.
@@ -430,7 +442,7 @@ int PlayerTickState(PlayState* state) {
     }
   }
   int code;
-  if (++state->tick < state->speed) {
+  if (++state->tick < state->speed + state->row_extra_ticks) {
     code = RunTickEffects(*state);
   } else {
     state->tick = 0;
@@ -475,7 +487,8 @@ double PlayerWalkSong(Module* module, uint32_t max_rows, SongRowFunction on_row,
   SetUpState(*state, module, nullptr, 1, nullptr);
   double seconds = 0.0;
   while (state->rows_read < max_rows && !state->stuck) {
-    const bool reads_row = state->tick + 1 >= state->speed && state->pattern_delay == 0;
+    const bool reads_row =
+        state->tick + 1 >= state->speed + state->row_extra_ticks && state->pattern_delay == 0;
     if (reads_row && state->loop_count > 0) break;
     const uint32_t rows_before = state->rows_read;
     if (PlayerTickState(state) != kMusicOk) break;

@@ -80,7 +80,9 @@ struct PlayChannel {
   uint8_t panbrello_depth;
   uint8_t waveforms;  // vibrato in bits 0-2, tremolo 3-5, panbrello 6-7
   uint8_t tremor_count;
-  uint8_t glissando;  // 1: tone portamento moves in whole semitones
+  uint8_t glissando;       // 1: tone portamento moves in whole semitones
+  uint8_t special_memory;  // impulse rules: the last S parameter, for S00
+  uint8_t offset_high;     // impulse rules: SAx, the offsets' bits 16-19
   // Tick the envelopes should jump to (L), -1 none; the envelope code
   // takes it and sets it back to -1.
   int16_t envelope_position_request;
@@ -102,9 +104,10 @@ struct PlayState {
   int32_t row;
   int32_t last_position;  // song length - 1
   int32_t restart_position;
-  int32_t speed;          // ticks per row
-  int32_t tick;           // 0 on the row's own tick
-  int32_t pattern_delay;  // remaining repetitions of the current row
+  int32_t speed;            // ticks per row
+  int32_t tick;             // 0 on the row's own tick
+  int32_t pattern_delay;    // remaining repetitions of the current row
+  int32_t row_extra_ticks;  // S6x: ticks the current row lasts beyond speed
   int32_t channel_count;
   int32_t maximum_period;
   int32_t minimum_period;

@@ -55,7 +55,11 @@ void VolumeSlide(const PlayState& state, PlayChannel& channel, uint8_t info, Pha
 void ArpeggioTick(const PlayState& state, PlayChannel& channel, uint8_t info) {
   const ModuleSample* sample = ChannelSample(state, channel);
   if (sample == nullptr || channel.note >= kNoteKeyOff || (channel.note & 15) > 11) return;
-  const int step = state.tick % 3;
+  // Quirk ("Extended Module:"): the tracker counts the row's ticks down, so
+  // the order of the three notes depends on the speed (at speed 6: note, y,
+  // x, note, y, x).
+  const int step =
+      state.module->rules == kRulesExtended ? (state.speed - state.tick) % 3 : state.tick % 3;
   const int semitones = step == 0 ? 0 : (step == 1 ? HighNibble(info) : LowNibble(info));
   if (state.module->frequency_model == kFrequencyLinear) {
     if (channel.period == 0) return;
@@ -72,7 +76,8 @@ void ArpeggioTick(const PlayState& state, PlayChannel& channel, uint8_t info) {
     ApplyOutputPeriod(state, channel, base - semitones * kLinearPeriodsPerSemitone);
     return;
   }
-  const uint32_t period = NotePeriod(RaiseNote(channel.note, semitones), sample->rate_hz);
+  const uint32_t period =
+      NotePeriod(RaiseNote(MappedNote(state, channel), semitones), sample->rate_hz);
   if (period != 0) ApplyOutputPeriod(state, channel, period);
 }
 
@@ -161,8 +166,9 @@ void TonePortamentoRow(const PlayState& state, PlayChannel& channel) {
   const ModuleSample* sample = ChannelSample(state, channel);
   if ((channel.flags & kChannelNewNote) == 0 || sample == nullptr || channel.note == kNoteCut)
     return;
+  // The instrument's note map applies to the note slid to as to a note played.
   channel.portamento_target =
-      NotePeriodFor(state.module->frequency_model, channel.note, sample->rate_hz);
+      NotePeriodFor(state.module->frequency_model, MappedNote(state, channel), sample->rate_hz);
   channel.flags &= ~kChannelNewNote;  // slide to the note instead of restarting it
 }
 
@@ -245,8 +251,11 @@ int StartNote(PlayState& state, PlayChannel& channel) {
   channel.period = period;
   channel.output_period = period;
   if (device == nullptr) return kMusicOk;
-  // Instrument rules: the sounding note may go on beside the new one, and a
+  // Instrument rules: a note that has ended leaves nothing to go on or carry
+  // envelopes from; the sounding note may go on beside the new one, and a
   // note without an instrument byte may map to another sample.
+  if (UsesInstruments(state) && !device->channel_playing(channel.device_channel))
+    channel.voice.sample = nullptr;
   int code = HandOverSoundingNote(state, channel, sample);
   if (code == kMusicOk && UsesInstruments(state))
     code = device->SetSample(channel.device_channel, sample);

@@ -58,5 +58,15 @@ int ImpulseMemorySlot(const PlayState& state, uint8_t command);
 // 3 random (a fixed scramble of the position, so a song plays the same
 // every time); bit 2 (no restart on a new note) is ignored.
 int WaveformValue(int waveform, uint8_t position);
+// S as the impulse rules store it (info: the parameter) -> the internal
+// command and info of its sub-command, kCommandNone for none; S00 stands
+// for the channel's last S.
+void DecodeImpulseSpecial(PlayChannel& channel, uint8_t* command, uint8_t* info);
+// The impulse rules' vibrato on a row with a note: its step on the row's
+// tick comes once the note has started.
+void ImpulseVibratoAfterNote(const PlayState& state, PlayChannel& channel);
+// The impulse rules: the channel's row has a vibrato, which goes on from
+// the last row's pitch instead of starting from the note's.
+bool ImpulseRowKeepsVibrato(const PlayState& state, const PlayChannel& channel);
 // Glissando: the output period moves to the nearest whole semitone.
 void GlissandoPeriod(const PlayState& state, PlayChannel& channel);

@@ -24,11 +24,6 @@ bool Impulse(const PlayState& state) {
   return state.module->rules == kRulesImpulse;
 }
 
-// The impulse rules without the old-effects flag.
-bool NewImpulseEffects(const PlayState& state) {
-  return Impulse(state) && (state.module->flags & kModuleFlagOldEffects) == 0;
-}
-
 // The tracker's slide rule for D, N, P and W under the impulse rules: xF
 // and Fy are fine slides on the row's tick only; x0 and 0y slide on the
 // other ticks. Returns the change for this tick (up positive).
@@ -90,6 +85,46 @@ void VibratoStep(const PlayState& state, PlayChannel& channel, uint8_t info, int
   const int64_t delta = (int64_t{value < 0 ? -value : value} * channel.vibrato_depth) >> shift;
   ApplyOutputPeriod(state, channel, value < 0 ? channel.period - delta : channel.period + delta);
   channel.vibrato_position = static_cast<uint8_t>(channel.vibrato_position + channel.vibrato_speed);
+}
+
+// One step of the impulse rules' vibrato (H, U, K and the volume
+// column's), its depth shifted down by `shift` bits (6 for H, 8 for the fine
+// U). The position moves on before each step, so a note's first step is
+// already off its pitch. The tracker's own effects: the pitch goes up first,
+// on every tick (the row's once its note has started). Old effects: twice as
+// deep, the pitch goes down first, and the row's tick keeps the last step's
+// pitch.
+void ImpulseVibratoStep(const PlayState& state, PlayChannel& channel, int shift) {
+  const bool old = (state.module->flags & kModuleFlagOldEffects) != 0;
+  channel.vibrato_position = static_cast<uint8_t>(channel.vibrato_position + channel.vibrato_speed);
+  const int value = WaveformValue(channel.waveforms & 7, channel.vibrato_position);
+  const int64_t delta =
+      (int64_t{value < 0 ? -value : value} * channel.vibrato_depth) >> (old ? shift - 1 : shift);
+  // A lower period is a higher pitch.
+  const bool lower = (value < 0) == old;
+  ApplyOutputPeriod(state, channel, lower ? channel.period - delta : channel.period + delta);
+}
+
+void ImpulseVibrato(const PlayState& state, PlayChannel& channel, uint8_t info, int shift,
+                    bool row_tick) {
+  if (LowNibble(info) != 0) channel.vibrato_depth = LowNibble(info);
+  if (HighNibble(info) != 0) channel.vibrato_speed = HighNibble(info);
+  const bool old = (state.module->flags & kModuleFlagOldEffects) != 0;
+  // A note of the row has not started yet: ImpulseVibratoAfterNote steps.
+  if (row_tick && (old || (channel.flags & kChannelNewNote) != 0)) return;
+  ImpulseVibratoStep(state, channel, shift);
+}
+
+// The vibrato's shift when the channel's row has one (in the command or the
+// volume column), else 0.
+int RowVibratoShift(const PlayState& state, const PlayChannel& channel) {
+  if ((channel.flags & kChannelCommandPresent) != 0) {
+    if (channel.command == kCommandVibrato || channel.command == kCommandVibratoVolSlide) return 6;
+    if (channel.command == kCommandFineVibrato) return 8;
+  }
+  const bool column = (channel.flags & kChannelVolumePresent) != 0 && channel.volume_byte >= 204 &&
+                      channel.volume_byte <= 213;
+  return Impulse(state) && column ? 6 : 0;
 }
 
 void TremoloStep(const PlayState& state, PlayChannel& channel, uint8_t info) {
@@ -162,7 +197,7 @@ int VolumeColumnImpulse(PlayState& state, PlayChannel& channel, int value, bool 
     return kMusicOk;
   }
   if (value >= 203 && value <= 212) {
-    if (!row_tick) VibratoStep(state, channel, static_cast<uint8_t>(value - 203), 5);
+    ImpulseVibrato(state, channel, static_cast<uint8_t>(value - 203), 6, row_tick);
     return kMusicOk;
   }
   const int kind = (value - 65) / 10;  // a..f
@@ -257,9 +292,8 @@ int NewCommand(PlayState& state, PlayChannel& channel, uint8_t info, bool row_ti
       return SetTempo(state, static_cast<int>(state.update_rate / 40) +
                                  (HighNibble(info) == 1 ? LowNibble(info) : -LowNibble(info)));
     case kCommandFineVibrato:
-      // Under the impulse rules' own effects: half as deep, on every tick.
-      if (NewImpulseEffects(state)) {
-        VibratoStep(state, channel, info, 8);
+      if (impulse) {
+        ImpulseVibrato(state, channel, info, 8, row_tick);
       } else if (!row_tick) {
         VibratoStep(state, channel, info, 7);
       }
@@ -327,6 +361,13 @@ int NewCommand(PlayState& state, PlayChannel& channel, uint8_t info, bool row_ti
         return code;
       }
       return kMusicOk;
+    case kCommandFinePatternDelay:
+      // Several on one row add up; a pattern delay's repetitions get them again.
+      if (row_tick) state.row_extra_ticks += LowNibble(info);
+      return kMusicOk;
+    case kCommandHighOffset:
+      if (row_tick) channel.offset_high = LowNibble(info);
+      return kMusicOk;
     case kCommandInvertLoop:
       // Protracker's funk repeat rewrites the sample's loop as it plays;
       // the samples here are shared and read-only, so it is not played.
@@ -346,11 +387,12 @@ int NewCommand(PlayState& state, PlayChannel& channel, uint8_t info, bool row_ti
   // The impulse rules' versions of the shared commands.
   switch (channel.command) {
     case kCommandVibrato:
-      if (NewImpulseEffects(state)) {
-        VibratoStep(state, channel, info, 6);
-        return kMusicOk;
-      }
-      return -1;
+      ImpulseVibrato(state, channel, info, 6, row_tick);
+      return kMusicOk;
+    case kCommandVibratoVolSlide:
+      ApplyVolume(state, channel, channel.volume + ImpulseSlide(info, row_tick));
+      ImpulseVibrato(state, channel, 0, 6, row_tick);
+      return kMusicOk;
     case kCommandVolumeSlide:
       ApplyVolume(state, channel, channel.volume + ImpulseSlide(info, row_tick));
       return kMusicOk;
@@ -370,7 +412,8 @@ int NewCommand(PlayState& state, PlayChannel& channel, uint8_t info, bool row_ti
       if (info != 0) channel.offset_memory = info;
       if ((channel.flags & kChannelNewNote) != 0) {
         // The offset belongs to this note alone.
-        channel.sample_offset = uint32_t{channel.offset_memory} * 256;
+        channel.sample_offset =
+            uint32_t{channel.offset_high} << 16 | uint32_t{channel.offset_memory} << 8;
         const int code = StartNote(state, channel);
         channel.sample_offset = 0;
         return code;
@@ -453,4 +496,71 @@ void GlissandoPeriod(const PlayState& state, PlayChannel& channel) {
     if (period != 0 && (best == 0 || distance(period) < distance(best))) best = period;
   }
   if (best != 0) ApplyOutputPeriod(state, channel, best);
+}
+
+void ImpulseVibratoAfterNote(const PlayState& state, PlayChannel& channel) {
+  const int shift = RowVibratoShift(state, channel);
+  if (Impulse(state) && shift != 0 && (state.module->flags & kModuleFlagOldEffects) == 0)
+    ImpulseVibratoStep(state, channel, shift);
+}
+
+bool ImpulseRowKeepsVibrato(const PlayState& state, const PlayChannel& channel) {
+  return Impulse(state) && RowVibratoShift(state, channel) != 0;
+}
+
+void DecodeImpulseSpecial(PlayChannel& channel, uint8_t* command, uint8_t* info) {
+  uint8_t parameter = *info;
+  if (parameter == 0) {
+    parameter = channel.special_memory;
+  } else {
+    channel.special_memory = parameter;
+  }
+  const uint8_t y = LowNibble(parameter);
+  *info = y;
+  switch (HighNibble(parameter)) {
+    case 0x3:
+      *command = kCommandVibratoWaveform;
+      return;
+    case 0x4:
+      *command = kCommandTremoloWaveform;
+      return;
+    case 0x5:
+      *command = kCommandPanbrelloWaveform;
+      return;
+    case 0x6:
+      *command = kCommandFinePatternDelay;
+      return;
+    case 0x7:
+      *command = kCommandInstrumentControl;
+      return;
+    case 0x8:
+      *command = kCommandSetPanningFull;
+      *info = static_cast<uint8_t>(y * 17);  // 16 steps over 0..255
+      return;
+    case 0x9:
+      *command = y == 1 ? kCommandSetPanning : kCommandNone;  // S91: surround
+      *info = 0xA4;
+      return;
+    case 0xA:
+      *command = kCommandHighOffset;
+      return;
+    case 0xB:
+      *command = kCommandPatternLoop;
+      return;
+    case 0xC:
+      *command = kCommandNoteCut;
+      return;
+    case 0xD:
+      *command = kCommandNoteDelay;
+      return;
+    case 0xE:
+      *command = kCommandPatternDelay;
+      return;
+    default:
+      // S0x-S2x do nothing here; SFx selects which MIDI macro Zxx sends, and
+      // only the default one (Z00-Z7F cutoff, Z80-Z8F resonance) is played,
+      // so it is read and ignored.
+      *command = kCommandNone;
+      return;
+  }
 }

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <numbers>
 
 #include "music/envelope.h"
 #include "music/mixer.h"
@@ -44,16 +45,18 @@ bool EnvelopeActive(const ModuleEnvelope& envelope, const ChannelVoice& voice, u
 }
 
 // A new note or instrument starts every envelope from its first point
-// (unless it carries on from the last note), with the key down and no fade.
-void Trigger(const ModuleInstrument& instrument, ChannelVoice& voice) {
-  auto restart = [](const ModuleEnvelope& envelope, uint16_t& position) {
-    if ((envelope.flags & kEnvelopeCarry) == 0) position = 0;
+// (unless it carries on from the last note: may_carry, a note of the same
+// instrument), with the key down and no fade.
+void Trigger(const ModuleInstrument& instrument, ChannelVoice& voice, bool may_carry) {
+  auto restart = [may_carry](const ModuleEnvelope& envelope, uint16_t& position) {
+    if (!may_carry || (envelope.flags & kEnvelopeCarry) == 0) position = 0;
   };
   restart(instrument.volume_envelope, voice.volume_position);
   restart(instrument.panning_envelope, voice.panning_position);
   restart(instrument.pitch_envelope, voice.pitch_position);
   voice.released = 0;
   voice.fading = 0;
+  voice.ended_silent = 0;
   voice.fade = kVoiceFadeFull;
   voice.vibrato_amplitude = 0;
   voice.vibrato_position = 0;
@@ -78,12 +81,40 @@ int VibratoWave(uint8_t type, uint8_t position) {
   }
 }
 
-// The automatic vibrato's pitch offset this tick, in 1/64 semitones. Its
-// depth grows over sweep ticks while the key is down.
-int32_t AutoVibrato(ChannelVoice& voice) {
+// The "IMPM" rules' automatic vibrato waveform at position (256 a period)
+// as a pitch offset, -64..64 (up positive), after the tracker's tables: 0
+// sine, 1 square (64 for the first half, then 0), 3 ramp down (64 to -64),
+// 2 the ramp the other way, 4 random (a fixed scramble of the position).
+int ImpulseVibratoWave(uint8_t type, uint8_t position) {
+  switch (type) {
+    case 1:
+      return position < 128 ? 64 : 0;
+    case 2:
+      return ((position + 1) >> 1) - 64;
+    case 3:
+      return 64 - ((position + 1) >> 1);
+    case 4:
+      return static_cast<int>((position * 0x9E3779B1u) >> 25) - 64;
+    default:
+      return static_cast<int>(std::lround(64 * std::sin(position * (2 * std::numbers::pi / 256))));
+  }
+}
+
+// The automatic vibrato's pitch offset this tick, in 1/64 semitones.
+// "Extended Module:" rules: the depth grows over sweep ticks while the key is
+// down. "IMPM" rules: vibrato_sweep is the tracker's rate, the depth (<< 8)
+// grows by it every tick until it reaches the sample's; the pitch goes up
+// first.
+int32_t AutoVibrato(const PlayState& state, ChannelVoice& voice) {
   const ModuleSample* sample = voice.sample;
   if (sample == nullptr || sample->vibrato_depth == 0) return 0;
   const uint32_t full = uint32_t{sample->vibrato_depth} << 8;
+  if (!Extended(state)) {
+    voice.vibrato_amplitude = std::min(full, voice.vibrato_amplitude + sample->vibrato_sweep);
+    const int32_t wave = ImpulseVibratoWave(sample->vibrato_type, voice.vibrato_position);
+    voice.vibrato_position = static_cast<uint8_t>(voice.vibrato_position + sample->vibrato_rate);
+    return wave * static_cast<int32_t>(voice.vibrato_amplitude) / (1 << 14);
+  }
   if (sample->vibrato_sweep == 0) {
     voice.vibrato_amplitude = full;
   } else if (!voice.released) {
@@ -103,8 +134,12 @@ int32_t VolumeEnvelopeStep(const PlayState& state, const ModuleEnvelope& envelop
   const bool held = voice.released == 0;
   const int32_t value = std::clamp<int32_t>(EnvelopeValue(envelope, voice.volume_position), 0,
                                             64 << kEnvelopeValueBits);
-  // "IMPM" rules: a volume envelope that has run to its end fades the note.
-  if (!Extended(state) && EnvelopeAtEnd(envelope, voice.volume_position, held)) voice.fading = 1;
+  // "IMPM" rules: a volume envelope that has run to its end fades the note,
+  // and ends it when it ends on 0.
+  if (!Extended(state) && EnvelopeAtEnd(envelope, voice.volume_position, held)) {
+    voice.fading = 1;
+    voice.ended_silent = value == 0 ? 1 : 0;
+  }
   voice.volume_position =
       EnvelopeNextPosition(envelope, voice.volume_position, held, RulesOf(state));
   return value;
@@ -123,9 +158,10 @@ uint8_t StepVoice(PlayState& state, const ModuleInstrument& instrument, ChannelV
                   int device_voice) {
   voice.pitch_offset = 0;
   const bool held = voice.released == 0;
-  const int64_t envelope = VolumeEnvelopeStep(state, instrument.volume_envelope, voice);
-  // The fade-out tells already on the tick of the release.
+  // The fade-out tells already on the tick of the release; one that the end
+  // of an "IMPM" volume envelope starts, from the tick after.
   if (voice.fading) voice.fade -= std::min<uint32_t>(voice.fade, instrument.fadeout);
+  const int64_t envelope = VolumeEnvelopeStep(state, instrument.volume_envelope, voice);
   const int64_t sample_volume = voice.sample != nullptr ? voice.sample->global_volume : 64;
   // 64 x (envelope / 64 << 8) x (fade / 2^16) x (sample / 64) x (instrument / 128), rounded.
   const int64_t product = envelope * voice.fade * std::min<int64_t>(sample_volume, 64) *
@@ -159,8 +195,13 @@ uint8_t StepVoice(PlayState& state, const ModuleInstrument& instrument, ChannelV
   }
   if (state.device != nullptr)
     state.device->SetFilter(device_voice, cutoff, voice.filter_resonance);
-  voice.pitch_offset += AutoVibrato(voice);
+  voice.pitch_offset += AutoVibrato(state, voice);
   return volume;
+}
+
+bool VolumeEnvelopeEndedSilent(const ModuleInstrument& instrument, const ChannelVoice& voice) {
+  return voice.ended_silent != 0 &&
+         EnvelopeActive(instrument.volume_envelope, voice, kVoiceVolumeEnvelope);
 }
 
 int ReleaseVoice(PlayState& state, const ModuleInstrument* instrument, ChannelVoice& voice,
@@ -199,7 +240,7 @@ int ApplyInstrumentByte(PlayState& state, PlayChannel& channel) {
   // the envelopes, so a note without one goes on where they stand, and an
   // instrument byte alone (or with a tone portamento) restarts them under
   // the sounding note. A key off with an instrument byte only releases.
-  if (Extended(state) && channel.note != kNoteKeyOff) Trigger(*instrument, channel.voice);
+  if (Extended(state) && channel.note != kNoteKeyOff) Trigger(*instrument, channel.voice, false);
   const ModuleSample* sample = ChannelSample(state, channel);
   // The sample's panning, else the instrument's, else the channel keeps its own.
   int panning = sample != nullptr ? sample->panning : -1;
@@ -220,6 +261,9 @@ uint8_t MappedNote(const PlayState& state, const PlayChannel& channel) {
 void NoteStarted(PlayState& state, PlayChannel& channel, const ModuleSample* sample) {
   if (!UsesInstruments(state)) return;
   ChannelVoice& voice = channel.voice;
+  // (A note that has faded out or ended is no note to carry on from.)
+  const bool same_instrument = voice.sample != nullptr && voice.instrument == channel.instrument &&
+                               voice.fade > 0 && voice.ended_silent == 0;
   voice.sample = sample;
   voice.instrument = channel.instrument;
   voice.note = channel.note;
@@ -231,8 +275,10 @@ void NoteStarted(PlayState& state, PlayChannel& channel, const ModuleSample* sam
     voice.filter_cutoff = instrument->filter_cutoff;
   if (instrument != nullptr && instrument->filter_resonance <= 127)
     voice.filter_resonance = instrument->filter_resonance;
-  // "IMPM" rules: every note starts its envelopes afresh.
-  if (!Extended(state) && instrument != nullptr) Trigger(*instrument, voice);
+  // "IMPM" rules: every note starts its envelopes afresh, but an envelope
+  // that carries goes on where the channel's last note of the same
+  // instrument left it.
+  if (!Extended(state) && instrument != nullptr) Trigger(*instrument, voice, same_instrument);
   // The row's command acted before the note started; what it says of the
   // sounding note belongs to this one.
   if ((channel.flags & kChannelCommandPresent) != 0 &&
@@ -267,6 +313,17 @@ int UpdateInstrumentVoices(PlayState& state) {
     channel.instrument_volume =
         instrument != nullptr ? StepVoice(state, *instrument, channel.voice, channel.device_channel)
                               : 64;
+    channel.voice.heard_volume = channel.output_volume;
+    channel.voice.heard_channel_volume = channel.channel_volume;
+    channel.voice.heard_period = channel.output_period;
+    // "IMPM" rules: a volume envelope that has ended on 0 ends the note (it
+    // leaves no background voice behind when the next note starts).
+    if (!Extended(state) && instrument != nullptr && state.device != nullptr &&
+        VolumeEnvelopeEndedSilent(*instrument, channel.voice) &&
+        state.device->channel_playing(channel.device_channel)) {
+      const int code = state.device->StopSound(channel.device_channel);
+      if (code != kMusicOk) return code;
+    }
   }
   StepBackgroundVoices(state);
   return kMusicOk;

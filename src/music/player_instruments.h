@@ -45,6 +45,9 @@ const ModuleInstrument* InstrumentAt(const PlayState& state, int32_t index);
 // enveloped panning to the device's channel or voice device_voice.
 uint8_t StepVoice(PlayState& state, const ModuleInstrument& instrument, ChannelVoice& voice,
                   int device_voice);
+// "IMPM" rules: the voice's volume envelope has run to its end, on 0 (the
+// note is over).
+bool VolumeEnvelopeEndedSilent(const ModuleInstrument& instrument, const ChannelVoice& voice);
 // Lets go of a voice's key: its sustain ends and, by the rules, its fade-out
 // starts. *silences: the extended rules want the volume cut at once (no
 // volume envelope). Device code.

@@ -2,10 +2,12 @@
 // player_new_notes.h).
 #include "music/player_new_notes.h"
 
-#include "music/envelope.h"
 #include "music/mixer.h"
 #include "music/music_errors.h"
 #include "music/player_instruments.h"
+
+// Every background voice the player keeps needs a detached voice of the device.
+static_assert(kBackgroundVoices <= kMixerDetachedVoices);
 
 namespace {
 
@@ -129,9 +131,10 @@ int HandOverSoundingNote(PlayState& state, PlayChannel& channel, const ModuleSam
   if (device_voice < 0) return kMusicOk;
   *slot = BackgroundVoice{1,
                           static_cast<uint8_t>(index),
-                          channel.volume,
+                          voice.heard_volume,
+                          voice.heard_channel_volume,
                           static_cast<int16_t>(device_voice),
-                          channel.output_period,
+                          voice.heard_period,
                           voice};
   if (action == kNewNoteOff) ActOn(state, *slot, kDuplicateActionOff);
   if (action == kNewNoteFade) ActOn(state, *slot, kDuplicateActionFade);
@@ -149,20 +152,18 @@ void StepBackgroundVoices(PlayState& state) {
     }
     const uint8_t instrument_volume = StepVoice(state, *instrument, slot.voice, slot.device_voice);
     // Faded out, or a volume envelope that has ended at silence: the note is over.
-    const bool ended = instrument_volume == 0 &&
-                       EnvelopeAtEnd(instrument->volume_envelope, slot.voice.volume_position,
-                                     slot.voice.released == 0);
-    if (slot.voice.fade == 0 || ended) {
+    if (slot.voice.fade == 0 || VolumeEnvelopeEndedSilent(*instrument, slot.voice)) {
       FreeSlot(state, slot);
       continue;
     }
-    const uint32_t product =
-        uint32_t{state.global_volume} * slot.volume * instrument_volume * state.music_volume;
-    // The impulse rules' global volume runs to 128, the others' to 64.
-    const int shift = state.module->rules == kRulesImpulse ? 19 : 18;
+    // As UpdateDevice: the impulse rules' global volume runs to 128, and
+    // their channel volume (0..64) counts too.
+    const uint64_t product = uint64_t{state.global_volume} * slot.volume * instrument_volume *
+                             state.music_volume * slot.channel_volume;
+    const int shift = 25;
     // The device refuses nothing it gave out; a refusal would only keep the last level.
     device->SetVolume(slot.device_voice,
-                      static_cast<int>((product + (uint32_t{1} << shift) - 1) >> shift));
+                      static_cast<int>((product + (uint64_t{1} << shift) - 1) >> shift));
     const uint32_t middle_c_rate = slot.voice.sample != nullptr ? slot.voice.sample->rate_hz : 0;
     device->SetRate(slot.device_voice,
                     OffsetRateHz(state, slot.period, middle_c_rate, slot.voice.pitch_offset));

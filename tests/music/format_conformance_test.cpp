@@ -54,9 +54,11 @@ void CollectRow(const PlayStatus& status, void* rows) {
 // seconds: our tick spacing (the mixing rate over the update rate, plus one,
 // rounded down to an even number of frames) runs slightly slow against
 // libopenmpt's exact one, so later windows drift apart on the same rows.
-// Impulse modules: the instruments' envelopes, fade-outs and new note
-// actions are not heard yet, so only the folder's median must reach 0.9
-// (measured 0.95; files whose instruments lean on them reach 0.05 to 0.9).
+// Impulse modules: only the folder's median must reach 0.9 (measured 0.985).
+// rough_journey.it (0.77) carries the old ModPlug Tracker's version mark, and
+// libopenmpt plays it by that tracker's envelope rules (marked as made by the
+// IMPM tracker itself it renders at 0.995 against ours); gd-cancn.it (0.77)
+// keeps a nearly even loudness, where small differences weigh.
 enum class Loudness { kEveryFile, kMedian };
 
 void ExpectLikeLibopenmpt(const char* folder, const char* extension, int32_t rules,
@@ -101,7 +103,11 @@ void ExpectLikeLibopenmpt(const char* folder, const char* extension, int32_t rul
     heard.erase(heard.begin(), heard.begin() + 2 * lead_in_frames);
     openmpt::module their_player(bytes);
     std::vector<int16_t> theirs(2 * static_cast<size_t>(kFrames));
-    their_player.read_interleaved_stereo(kRate, kFrames, theirs.data());
+    // A song shorter than the window ends there: libopenmpt renders nothing
+    // after its end, while our last looping notes would go on sounding.
+    const size_t their_frames = their_player.read_interleaved_stereo(kRate, kFrames, theirs.data());
+    heard.resize(2 * their_frames);
+    theirs.resize(2 * their_frames);
     const double correlation = LoudnessCorrelation(heard, theirs, kRate / 4 * 2);
     std::printf("%s: loudness correlation with libopenmpt %.3f\n", path.c_str(), correlation);
     if (loudness == Loudness::kEveryFile) {

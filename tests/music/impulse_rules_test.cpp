@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "music/instrument_song.h"
 #include "music/it_builder.h"
 #include "music/mod_builder.h"
 
@@ -124,15 +125,18 @@ TEST(ImpulseRules, VolumeColumnCommandsAndSlidesPerTick) {
        {125, 127, 129, 131, 131, 126, 121, 116}},
       {"P02 pans right, P20 left", -1, 16, 0x02, 16, 0x20, kPanning,
        {128, 136, 144, 152, 152, 144, 136, 128}},
-      // The row's note restarts the vibrato; row 1's H00 moves it on its
-      // own tick (16, not 12, on the next).
-      {"H48, H00: half as deep, from the row's tick on", -1, 8, 0x48, 8, 0, kOutputPeriod,
-       {1712, 1712, 1724, 1734, 1712, 1743}},
+      // The position moves on by 4 before each step (sine 97, 180, 235,
+      // 255 of 255 at 4, 8, 12, 16), on every tick, the pitch up first;
+      // old effects: twice as deep, down first, the row's tick keeps it.
+      {"H48, H00: half as deep, up, from the row's tick on", -1, 8, 0x48, 8, 0, kOutputPeriod,
+       {1700, 1690, 1683, 1681, 1683, 1690}},
       {"H48, H00 with old effects: as Scream Tracker's", -1, 8, 0x48, 8, 0, kOutputPeriod,
-       {1712, 1712, 1736, 1757, 1712, 1770}, 1 | 16},
+       {1712, 1736, 1757, 1770, 1770, 1775}, 1 | 16},
       {"I21: two ticks on, one off", -1, 9, 0x21, 0, 0, kOutputVolume, {32, 32, 0, 32}},
       {"I21 with old effects: three on, two off", -1, 9, 0x21, 0, 0, kOutputVolume,
        {32, 32, 32, 0}, 1 | 16},
+      {"S62 holds row 0 two ticks longer", -1, 19, 0x62, 4, 0x04, kVolume,
+       {32, 32, 32, 32, 32, 32, 32, 28, 24}},
   };
   for (const Case& c : cases) {
     Playing playing(ImpulseSong(c.volume, c.effect, c.parameter, c.effect2, c.parameter2, c.flags));
@@ -184,6 +188,11 @@ TEST(ImpulseRules, BreakToAPlainRowNumberAndLoopsPerChannel) {
        {{.row = 1, .effect = 19, .parameter = 0xB0}, {.row = 2, .effect = 19, .parameter = 0xB1},
         {.row = 3, .channel = 1, .effect = 19, .parameter = 0xB1}},
        "0 1 2 1 2 3 0 1 2 1 2 3 "},
+      // After the loop the mark is row 3, where S00 loops once more.
+      {"S00 repeats the channel's last S", 4, 1,
+       {{.row = 1, .effect = 19, .parameter = 0xB0}, {.row = 2, .effect = 19, .parameter = 0xB1},
+        {.row = 3, .effect = 19, .parameter = 0x00}},
+       "0 1 2 1 2 3 3 "},
   };
   // clang-format on
   for (const auto& c : cases) {
@@ -197,6 +206,67 @@ TEST(ImpulseRules, BreakToAPlainRowNumberAndLoopsPerChannel) {
     std::string rows;
     PlayerWalkSong(loaded.module, 40, Collect, &rows);
     EXPECT_EQ(rows, c.rows) << c.what;
+  }
+}
+
+// The impulse rules' instruments tick by tick (speed 3): the note map on the
+// note slid to (C-5 plays at 16725 Hz, D-5 at 18788), the automatic vibrato
+// (its rate grows the depth, << 8, every tick; the pitch goes up first;
+// 8362 Hz moved by 1, -3, 5, -7 of 64 semitones), the fade-out that the end
+// of a volume envelope starts from the tick after, envelope carry from the
+// last note only when it was of the same instrument, and the pitch of a note
+// that goes on beside the next (C-4's period, not D-4's 1524).
+TEST(ImpulseInstruments, NoteMapAutomaticVibratoEnvelopeEndAndCarry) {
+  constexpr uint8_t kC4 = 0x40, kD4 = 0x42;
+  enum { kRate, kInstrumentVolume, kBackgroundPeriod };
+  const struct {
+    const char* what;
+    std::vector<SongCell> cells;
+    void (*shape)(ModuleInstrument&);
+    int read;
+    std::vector<int> values;
+  } cases[] = {
+      // clang-format off
+      {"GFF slides to the mapped note", {{0, kC4, 0}, {1, kD4, 255, kCommandTonePortamento, 0xFF}},
+       [](ModuleInstrument& i) {
+         for (int n = 0; n < 108; ++n) i.note_notes[n] = uint8_t((n / 12 + 1) << 4 | n % 12);
+       }, kRate, {16725, 16725, 16725, 16725, 18788, 18788}},
+      {"sample vibrato of depth 64, rate 255, a quarter period a tick", {{0, kC4, 0}},
+       [](ModuleInstrument& i) {
+         i.sample->vibrato_depth = i.sample->vibrato_rate = 64;
+         i.sample->vibrato_sweep = 255;
+       }, kRate, {8362, 8370, 8362, 8339, 8362, 8400, 8362, 8309}},
+      {"a volume envelope's end fades from the next tick", {{0, kC4, 0}},
+       [](ModuleInstrument& i) {
+         i.volume_envelope = {kEnvelopeOn, 2, 0, 0, 0, 0, {0, 2}, {64, 64}};
+         i.fadeout = 16384;
+       }, kInstrumentVolume, {64, 64, 64, 48, 32, 16, 0}},
+      {"carry only from the same instrument", {{0, kC4, 0}, {1, kC4, 1}, {2, kC4, 1}},
+       [](ModuleInstrument& i) {
+         i.volume_envelope = {kEnvelopeOn | kEnvelopeCarry, 2, 0, 0, 0, 0, {0, 16}, {64, 0}};
+       }, kInstrumentVolume, {64, 60, 56, 64, 60, 56, 52, 48, 44}},
+      {"a note that goes on keeps its own pitch", {{0, kC4, 0}, {1, kD4, 0}},
+       [](ModuleInstrument& i) { i.new_note_action = kNewNoteContinue; },
+       kBackgroundPeriod, {0, 0, 0, 1712, 1712, 1712}},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    InstrumentSong song(kRulesImpulse, c.cells);
+    c.shape(song.instrument);
+    ModuleInstrument* both[2] = {&song.instrument, &song.instrument};  // numbers 0 and 1
+    song.module.instruments = both;
+    song.module.instrument_count = 2;
+    song.Play(0);
+    EXPECT_EQ(song.Track(static_cast<int>(c.values.size()),
+                         [&](const Mixer& m) {
+                           const int by_read[] = {
+                               static_cast<int>(m.channel_rate_hz(0)),
+                               song.state->channels[0].instrument_volume,
+                               static_cast<int>(song.state->background[0].period)};
+                           return by_read[c.read];
+                         }),
+              c.values)
+        << c.what;
   }
 }
 

@@ -22,8 +22,9 @@ std::vector<int> Rates(PlayState* state, const Mixer& mixer, int ticks) {
 
 TEST(LinearFrequency, ExtendedSlidesVibratoAndArpeggioMoveInEqualSteps) {
   // Speed 3. Portamento 4608, 4576, 4544; tone portamento by 48 towards
-  // A#-3; vibrato 0 and +31 around 4640; arpeggio on D-4 (4480, -256, -448);
-  // portamento by 24 to 4432; arpeggio from the semitone at or below, 4480;
+  // A#-3; vibrato 0 and +31 around 4640; arpeggio on D-4 (4480, -448, -256:
+  // at speed 3 the ticks count down to y first); portamento by 24 to 4432;
+  // arpeggio from the semitone at or below, 4480;
   // fine -16; extra-fine -4.
   InstrumentSong song(kRulesExtended,
                       {{0, 0x40, 0, kCommandPortamentoUp, 0x08},
@@ -38,8 +39,8 @@ TEST(LinearFrequency, ExtendedSlidesVibratoAndArpeggioMoveInEqualSteps) {
   song.Play(0);
   EXPECT_EQ(Rates(song.state, song.mixer, 24),
             (std::vector<int>{8363,  8608,  8860,  8860,  8485, 8125, 8125, 8125,
-                              7901,  9387,  11827, 14065, 9387, 9593, 9803, 9803,
-                              11827, 14065, 9945,  9945,  9945, 9981, 9981, 9981}));
+                              7901,  9387,  14065, 11827, 9387, 9593, 9803, 9803,
+                              14065, 11827, 9945,  9945,  9945, 9981, 9981, 9981}));
 }
 
 TEST(LinearFrequency, ImpulseSlidesAndArpeggioMoveInEqualSteps) {

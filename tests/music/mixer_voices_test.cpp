@@ -130,6 +130,15 @@ TEST(MixerRamps, StartsCutsAndVolumeStepsDoNotClick) {
     EXPECT_LT(largest, s.largest_step) << s.what;
     EXPECT_EQ(mixer.active_voices(), s.voices_after) << s.what;
   }
+  // With every detached voice taken, a stop still fades out on a voice of its own.
+  for (int i = 0; i < kMixerDetachedVoices; ++i) {
+    Start(mixer, 1, loud.sample, 44100);
+    ASSERT_GE(mixer.DetachVoice(1), 0);
+  }
+  Start(mixer, 0, loud.sample, 44100);
+  Render(mixer, 100);
+  ASSERT_EQ(mixer.StopSound(0), 0);
+  EXPECT_EQ(mixer.active_voices(), kMixerDetachedVoices + 1);
 }
 
 }  // namespace
