@@ -1,7 +1,8 @@
 // Builds plain (Protracker-style) module files in memory for the tests:
 // a title, 31 (or 15) sample headers, the order table, a signature, 4-byte
 // pattern cells and the sample bytes, laid out as the trackers wrote them.
-// Also loads the bytes of any module format and starts them on a mixer.
+// Also loads the bytes of any module format, starts them on a mixer and
+// reads back the patterns the readers convert.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -111,3 +112,22 @@ struct Playing : Loaded {
   Playing(const Playing&) = delete;
   Playing& operator=(const Playing&) = delete;
 };
+
+// The converted rows of a pattern, each as its entries' bytes.
+inline std::vector<std::vector<uint8_t>> PatternRows(const ModulePattern& pattern) {
+  std::vector<std::vector<uint8_t>> rows(1);
+  const uint8_t* at = pattern.rows;
+  const uint8_t* end = pattern.rows + pattern.size_bytes - kModulePatternHeadBytes;
+  while (at < end) {
+    const uint8_t what = *at;
+    const int size =
+        what == 0 ? 1 : 1 + (what & 32 ? 2 : 0) + (what & 64 ? 1 : 0) + (what & 128 ? 2 : 0);
+    if (what == 0)
+      rows.emplace_back();
+    else
+      rows.back().insert(rows.back().end(), at, at + size);
+    at += size;
+  }
+  rows.pop_back();  // after the last row's 0
+  return rows;
+}

@@ -17,16 +17,6 @@
 
 namespace {
 
-// The first entry of row `row` of pattern `pattern`, or null for an empty row.
-const uint8_t* RowEntry(const Module& module, int pattern, int row) {
-  const uint8_t* at = module.patterns[pattern]->rows;
-  for (int skipped = 0; skipped < row; ++skipped) {
-    while (*at != 0) at += 1 + ((*at & 32) ? 2 : 0) + ((*at & 64) ? 1 : 0) + ((*at & 128) ? 2 : 0);
-    ++at;
-  }
-  return *at != 0 ? at : nullptr;
-}
-
 TEST(ModReader, SignaturesGiveTheirChannelCounts) {
   const struct {
     const char* tag;  // empty: no signature, 15 sample headers
@@ -44,9 +34,9 @@ TEST(ModReader, SignaturesGiveTheirChannelCounts) {
     EXPECT_EQ(loaded.module->channel_count, c.channels) << c.tag;
     EXPECT_EQ(loaded.module->instrument_count, *c.tag != 0 ? 31 : 15) << c.tag;
     EXPECT_STREQ(loaded.module->format, *c.tag != 0 ? c.tag : "15 samples");
-    const uint8_t* entry = RowEntry(*loaded.module, 0, 5);
-    ASSERT_NE(entry, nullptr) << c.tag;
-    EXPECT_EQ(entry[0], 32 | (c.channels - 1)) << c.tag;  // the last channel's note
+    const auto rows = PatternRows(*loaded.module->patterns[0]);
+    ASSERT_FALSE(rows[5].empty()) << c.tag;
+    EXPECT_EQ(rows[5][0], 32 | (c.channels - 1)) << c.tag;  // the last channel's note
   }
 }
 
@@ -62,9 +52,9 @@ TEST(ModReader, EightChannelStartrekkerPatternsArePairsOfHalves) {
   EXPECT_EQ(loaded.module->channel_count, 8);
   EXPECT_EQ(loaded.module->pattern_count, 2);
   EXPECT_EQ(loaded.module->orders[1], 1);
-  const uint8_t* second_half = RowEntry(*loaded.module, 0, 3);
-  const uint8_t* next_pair = RowEntry(*loaded.module, 1, 0);
-  ASSERT_TRUE(second_half != nullptr && next_pair != nullptr);
+  const auto second_half = PatternRows(*loaded.module->patterns[0])[3];
+  const auto next_pair = PatternRows(*loaded.module->patterns[1])[0];
+  ASSERT_TRUE(!second_half.empty() && !next_pair.empty());
   EXPECT_EQ(second_half[0], 32 | 6);  // the third channel of the second half
   EXPECT_EQ(next_pair[0], 128 | 4);
 }
@@ -97,11 +87,11 @@ TEST(ModReader, SampleHeadersAndNotes) {
       std::vector<int>({none.loop_mode, loop.loop_mode, int(loop.loop_start), int(loop.loop_end),
                         int(loop.length), int(past.loop_end), past.data[0]}),
       std::vector<int>({kLoopNone, kLoopForward, 10, 30, 30, 64, 40}));
-  for (int i = 0; i < 5; ++i) {
-    const uint8_t* entry = RowEntry(m, 0, i);
-    ASSERT_NE(entry, nullptr) << i;
-    EXPECT_EQ(entry[1], notes[i]) << "period " << periods[i];
-    EXPECT_EQ(entry[2], 0) << i;  // sample 1
+  const auto rows = PatternRows(*m.patterns[0]);
+  for (size_t i = 0; i < 5; ++i) {
+    ASSERT_GE(rows[i].size(), 3u) << i;
+    EXPECT_EQ(rows[i][1], notes[i]) << "period " << periods[i];
+    EXPECT_EQ(rows[i][2], 0) << i;  // sample 1
   }
 }
 

@@ -21,26 +21,6 @@ S3mBuilder OneInstrument() {
   return builder;
 }
 
-// The converted rows of a pattern as (row, entry bytes) for inspection.
-std::vector<std::vector<uint8_t>> Rows(const ModulePattern& pattern) {
-  std::vector<std::vector<uint8_t>> rows(1);
-  const uint8_t* at = pattern.rows;
-  const uint8_t* end = pattern.rows + pattern.size_bytes - kModulePatternHeadBytes;
-  while (at < end) {
-    if (*at == 0) {
-      rows.emplace_back();
-      ++at;
-      continue;
-    }
-    const uint8_t what = *at;
-    const int size = 1 + ((what & 32) ? 2 : 0) + ((what & 64) ? 1 : 0) + ((what & 128) ? 2 : 0);
-    rows.back().insert(rows.back().end(), at, at + size);
-    at += size;
-  }
-  rows.pop_back();  // after the last row's 0
-  return rows;
-}
-
 TEST(S3mReaderHeader, SignatureFieldsAndFlags) {
   std::vector<uint8_t> bytes = OneInstrument().Build();
   bytes[47] = 'X';
@@ -52,15 +32,6 @@ TEST(S3mReaderHeader, SignatureFieldsAndFlags) {
   builder.name = "Song Name";
   builder.speed = 4;
   builder.tempo = 150;
-  Loaded loaded(builder.Build());
-  ASSERT_EQ(loaded.code, 0);
-  const Module& m = *loaded.module;
-  EXPECT_STREQ(m.name, "Song Name");
-  EXPECT_EQ(m.rules, kRulesS3M);
-  EXPECT_EQ(m.speed, 4);
-  EXPECT_EQ(m.tempo, 150);
-  EXPECT_EQ(m.sample_count, 1);
-
   // Flags: pitch limits from header flag 16; fast slides from flag 64 or a
   // tracker version below 0x1320. The global volume is limited to 64: more
   // would ask the device for more than full volume.
@@ -83,6 +54,10 @@ TEST(S3mReaderHeader, SignatureFieldsAndFlags) {
     ASSERT_EQ(flagged.code, 0);
     EXPECT_EQ(flagged.module->flags, c.expected_flags) << c.flags << " " << c.version;
     EXPECT_EQ(flagged.module->master_volume, c.expected_volume) << int(c.global_volume);
+    const Module& m = *flagged.module;
+    EXPECT_STREQ(m.name, "Song Name");
+    EXPECT_EQ((std::vector<int>{m.rules, m.speed, m.tempo, m.sample_count}),
+              (std::vector<int>{kRulesS3M, 4, 150, 1}));
   }
 }
 
@@ -93,8 +68,8 @@ TEST(S3mReaderHeader, OrdersDropTrailingEndsAndKeepMarkers) {
   Loaded loaded(builder.Build());
   ASSERT_EQ(loaded.code, 0);
   ASSERT_EQ(loaded.module->song_length, 4);
-  const uint16_t expected[] = {0, 1, kOrderSkip, 1};
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(loaded.module->orders[i], expected[i]);
+  EXPECT_EQ(std::vector<int>(loaded.module->orders, loaded.module->orders + 4),
+            (std::vector<int>{0, 1, kOrderSkip, 1}));
   EXPECT_EQ(loaded.module->pattern_count, 2);
 
   builder.orders = {0, 255, 1};  // an end marker inside the list stays
@@ -157,7 +132,7 @@ TEST(S3mReaderChannels, ChannelCountIsTheSmallerOfEnabledAndUsed) {
   Loaded loaded(builder.Build());
   ASSERT_EQ(loaded.code, 0);
   EXPECT_EQ(loaded.module->channel_count, 8);
-  for (const auto& row : Rows(*loaded.module->patterns[0])) {
+  for (const auto& row : PatternRows(*loaded.module->patterns[0])) {
     for (uint8_t byte : row) EXPECT_NE(byte & 31, 12);  // the entry was dropped
   }
 
@@ -180,7 +155,7 @@ TEST(S3mReaderPatterns, EntriesAreConvertedToInternalForm) {
   Loaded loaded(builder.Build());
   ASSERT_EQ(loaded.code, 0);
   const ModulePattern& pattern = *loaded.module->patterns[0];
-  const auto rows = Rows(pattern);
+  const auto rows = PatternRows(pattern);
   ASSERT_EQ(rows.size(), 64u);
   EXPECT_EQ(rows[0], (std::vector<uint8_t>{32 | 64 | 1, 0x40, 1, 63}));
   EXPECT_EQ(rows[1], (std::vector<uint8_t>{32, 0x40, 255}));
@@ -216,7 +191,7 @@ TEST(S3mReaderPatterns, CommandTableCoversEveryLetter) {
   expected[0] = {32, 0x40, 0};
   Loaded loaded(builder.Build());
   ASSERT_EQ(loaded.code, 0);
-  EXPECT_EQ(Rows(*loaded.module->patterns[0]), expected);
+  EXPECT_EQ(PatternRows(*loaded.module->patterns[0]), expected);
 }
 
 TEST(S3mReaderPatterns, LargePackedPatternsGrowTheBuffers) {
