@@ -95,41 +95,6 @@ TEST(ModReader, SampleHeadersAndNotes) {
   }
 }
 
-TEST(ModReader, NoModuleDamagedOrCutFilesAreRefusedWithAReason) {
-  ModBuilder song;
-  song.samples.push_back({.length_bytes = 300});
-  song.cells = {
-      {.row = 1, .channel = 3, .period = 214, .sample = 2, .effect = 0xA, .parameter = 4}};
-  const std::vector<uint8_t> good = song.Build();
-  ModBuilder no_orders, unknown_tag, too_many_channels;
-  no_orders.orders.clear();
-  unknown_tag.signature = "ABCD";
-  too_many_channels.signature = "64CH";
-  const struct {
-    const char* what;
-    std::vector<uint8_t> bytes;
-    int code;
-    const char* reason;
-  } cases[] = {
-      // clang-format off
-      {"empty", {}, kMusicInvalidModule, "not a module"},
-      {"text", std::vector<uint8_t>(3000, 'a'), kMusicInvalidModule, "not a module"},
-      {"unknown tag", unknown_tag.Build(), kMusicInvalidModule, "not a module"},
-      {"64 channels", too_many_channels.Build(), kMusicInvalidModule, "not a module"},
-      {"no orders", no_orders.Build(), kMusicInvalidModule, "song length"},
-      {"cut in the patterns", {good.begin(), good.begin() + 1584}, kMusicUnexpectedEndOfFile, "ends inside its patterns"},
-      {"cut in the samples", {good.begin(), good.end() - 1}, kMusicUnexpectedEndOfFile, "ends inside its sample data"},
-      // clang-format on
-  };
-  for (const auto& c : cases) {
-    Loaded loaded(c.bytes);
-    EXPECT_EQ(loaded.code, c.code) << c.what;
-    EXPECT_EQ(loaded.module, nullptr) << c.what;
-    EXPECT_NE(loaded.reason.find(c.reason), std::string::npos) << c.what << ": " << loaded.reason;
-  }
-  EXPECT_EQ(Loaded(good).code, 0);
-}
-
 // clang-format off
 const std::vector<uint8_t> kTinyPattern = {
     49, 1, 0x50, 0x0F, 0x20,                    // C-4, instrument 1, volume 64, F20 (tempo 32)
@@ -223,23 +188,45 @@ TEST(XmReader, HeaderPatternsInstrumentsAndSamples) {
             std::vector<int>({8363, 48, 16726, 3, kLoopPingPong, 1, 3}));
 }
 
-TEST(XmReader, CutDamagedAndOtherVersionsAreRefused) {
-  const std::vector<uint8_t> good = TinyXm();
-  std::vector<uint8_t> many_channels = good, many_samples = good;
-  many_channels[68] = 33;
-  many_samples[60 + 20 + 256 + 9 + 19 + 27] = 17;  // the instrument's sample count
+TEST(ModuleReaders, NoModuleDamagedOrCutFilesAreRefusedWithAReason) {
+  ModBuilder song;
+  song.samples.push_back({.length_bytes = 300});
+  song.cells = {
+      {.row = 1, .channel = 3, .period = 214, .sample = 2, .effect = 0xA, .parameter = 4}};
+  const std::vector<uint8_t> good = song.Build();
+  ModBuilder no_orders, unknown_tag, too_many_channels;
+  no_orders.orders.clear();
+  unknown_tag.signature = "ABCD";
+  too_many_channels.signature = "64CH";
+  std::vector<uint8_t> xm_channels = TinyXm(), xm_samples = TinyXm();
+  xm_channels[68] = 33;
+  xm_samples[60 + 20 + 256 + 9 + 19 + 27] = 17;  // the instrument's sample count
   const struct {
+    const char* what;
     std::vector<uint8_t> bytes;
     int code;
     const char* reason;
-  } cases[] = {{TinyXm(0x0103), kMusicInvalidModule, "version 1.04"},
-               {many_channels, kMusicInvalidModule, ""},
-               {many_samples, kMusicInvalidInstrument, ""}};
+  } cases[] = {
+      // clang-format off
+      {"empty", {}, kMusicInvalidModule, "not a module"},
+      {"text", std::vector<uint8_t>(3000, 'a'), kMusicInvalidModule, "not a module"},
+      {"unknown tag", unknown_tag.Build(), kMusicInvalidModule, "not a module"},
+      {"64 channels", too_many_channels.Build(), kMusicInvalidModule, "not a module"},
+      {"no orders", no_orders.Build(), kMusicInvalidModule, "song length"},
+      {"cut in the patterns", {good.begin(), good.begin() + 1584}, kMusicUnexpectedEndOfFile, "ends inside its patterns"},
+      {"cut in the samples", {good.begin(), good.end() - 1}, kMusicUnexpectedEndOfFile, "ends inside its sample data"},
+      {"extended, version 1.03", TinyXm(0x0103), kMusicInvalidModule, "version 1.04"},
+      {"extended, 33 channels", xm_channels, kMusicInvalidModule, ""},
+      {"extended, 17 samples", xm_samples, kMusicInvalidInstrument, ""},
+      // clang-format on
+  };
   for (const auto& c : cases) {
     Loaded loaded(c.bytes);
-    EXPECT_EQ(loaded.code, c.code) << loaded.reason;
-    EXPECT_NE(loaded.reason.find(c.reason), std::string::npos) << loaded.reason;
+    EXPECT_EQ(loaded.code, c.code) << c.what;
+    EXPECT_EQ(loaded.module, nullptr) << c.what;
+    EXPECT_NE(loaded.reason.find(c.reason), std::string::npos) << c.what << ": " << loaded.reason;
   }
+  EXPECT_EQ(Loaded(good).code, 0);
 }
 
 // The extended rules keep one memory per effect (A00 goes on sliding, where

@@ -42,28 +42,38 @@ int OutputPeriod(PlayerHarness& h) {
   return static_cast<int>(h.channel(0).output_period);
 }
 
-TEST(PlayerVolumeSlide, TicksFineSlidesFastFlagAndLimits) {
+TEST(PlayerVolume, SlidesRetriggersAndCutsPerTick) {
   const struct {
+    char command;
     int info;
     uint16_t flags;
     Values expected;
   } cases[] = {
-      {0x04, 0, {32, 28, 24, 20}},  // down 4 on the ticks after the row
-      {0x40, 0, {32, 36, 40, 44}},  // up 4
-      {0x34, 0, {32, 28, 24, 20}},  // both nibbles, neither 15: down by y
-      {0xF3, 0, {29, 29, 29, 29}},  // fine down, row only
-      {0x3F, 0, {35, 35, 35, 35}},  // fine up, row only
-      {0xFF, 0, {47, 47, 47, 47}},  // DFF: fine up by 15
-      {0x0F, 0, {32, 17, 2, 0}},    // D0F: a normal slide, clamped at 0
-      {0x0F, 64, {17, 2, 0, 0}},    // ... also on the row's tick with fast slides
-      {0xF0, 0, {32, 47, 62, 63}},  // DF0: up by 15, clamped at 63
+      {'D', 0x04, 0, {32, 28, 24, 20}},  // down 4 on the ticks after the row
+      {'D', 0x40, 0, {32, 36, 40, 44}},  // up 4
+      {'D', 0x34, 0, {32, 28, 24, 20}},  // both nibbles, neither 15: down by y
+      {'D', 0xF3, 0, {29, 29, 29, 29}},  // fine down, row only
+      {'D', 0x3F, 0, {35, 35, 35, 35}},  // fine up, row only
+      {'D', 0xFF, 0, {47, 47, 47, 47}},  // DFF: fine up by 15
+      {'D', 0x0F, 0, {32, 17, 2, 0}},    // D0F: a normal slide, clamped at 0
+      {'D', 0x0F, 64, {17, 2, 0, 0}},    // ... also on the row's tick with fast slides
+      {'D', 0xF0, 0, {32, 47, 62, 63}},  // DF0: up by 15, clamped at 63
+      // K and L slide the volume as D does, with the vibrato or portamento going on.
+      {'K', 0x20, 0, {32, 34, 36, 38}},
+      {'L', 0x20, 0, {32, 34, 36, 38}},
+      {'Q', 0x11, 0, {32, 31, 30, 29}},  // retrigger every tick, volume - 1
+      {'Q', 0x82, 0, {32, 32, 32, 32}},  // every second tick, no change
+      {'Q', 0x61, 0, {32, 20, 12, 7}},   // x 10/16
+      {'Q', 0xF1, 0, {32, 63, 63, 63}},  // x 2, clamped
+      {'S', 0xC2, 0, {32, 32, 0, 0}},    // note cut on tick 2
+      {'S', 0xC0, 0, {0, 0, 0, 0}},      // ... on the row's tick
   };
   for (const auto& c : cases) {
-    S3mBuilder builder = NoteWith('D', c.info);
+    S3mBuilder builder = NoteWith(c.command, c.info);
     builder.flags = c.flags;
     PlayerHarness harness(builder);
     EXPECT_EQ(RowAndTicks(harness, 4, Volume), c.expected)
-        << std::hex << c.info << " flags " << c.flags;
+        << c.command << std::hex << c.info << " flags " << c.flags;
   }
 }
 
@@ -82,12 +92,6 @@ TEST(PlayerVolumeSlide, MemoryAndCombinedCommands) {
   PlayerHarness repeated(delayed);
   EXPECT_EQ(RowAndTicks(repeated, 12, Volume),
             (Values{30, 30, 30, 30, 28, 28, 28, 28, 28, 28, 28, 28}));
-
-  // K and L slide the volume as D does, with the vibrato or portamento going on.
-  for (char command : {'K', 'L'}) {
-    PlayerHarness combined(NoteWith(command, 0x20));
-    EXPECT_EQ(RowAndTicks(combined, 4, Volume), (Values{32, 34, 36, 38})) << command;
-  }
 }
 
 TEST(PlayerPortamento, UpDownFineAndClamps) {
@@ -146,42 +150,32 @@ TEST(PlayerPortamento, TonePortamentoSlidesToTheNoteWithoutRestartingIt) {
 }
 
 TEST(PlayerPitchEffects, VibratoAndArpeggio) {
-  PlayerHarness vibrato(NoteWith('H', 0x48, 5));
-  // Wave steps of 4 at depth 8: (wave x 8) >> 5 added to the period.
-  EXPECT_EQ(RowAndTicks(vibrato, 5, OutputPeriod), (Values{1712, 1712, 1736, 1757, 1770}));
-  EXPECT_EQ(vibrato.channel(0).period, 1712u);
-  EXPECT_EQ(vibrato.Tick(), 0);  // the next row ends the offset
-  EXPECT_EQ(vibrato.channel(0).output_period, 1712u);
-
-  // Past half a wave (position bit 5) the offset is subtracted.
-  S3mBuilder fast = NoteWith('H', 0xF8, 6);
-  PlayerHarness falling(fast);
-  const Values fast_values = RowAndTicks(falling, 6, OutputPeriod);
-  // Positions 0, 15, 30, 45, 60: wave 0, 253, 49, then 244 and 97 subtracted.
-  EXPECT_EQ(fast_values, (Values{1712, 1712, 1712 + 63, 1712 + 12, 1712 - 61, 1712 - 24}));
-
-  // Arpeggio: base, +x, +y semitones by tick mod 3; +12 carries into the next octave.
-  PlayerHarness arpeggio(NoteWith('J', 0x47, 7));
-  EXPECT_EQ(RowAndTicks(arpeggio, 7, OutputPeriod),
-            (Values{1712, 1356, 1140, 1712, 1356, 1140, 1712}));
-  PlayerHarness octave(NoteWith('J', 0x0C, 3));
-  EXPECT_EQ(RowAndTicks(octave, 3, OutputPeriod), (Values{1712, 1712, 856}));
+  const struct {
+    char command;
+    int info;
+    uint8_t speed;
+    Values expected;
+  } cases[] = {
+      // Wave steps of 4 at depth 8: (wave x 8) >> 5 added to the period.
+      {'H', 0x48, 5, {1712, 1712, 1736, 1757, 1770}},
+      // Positions 0, 15, 30, 45, 60: wave 0, 253, 49, then, past half a
+      // wave (position bit 5), 244 and 97 subtracted.
+      {'H', 0xF8, 6, {1712, 1712, 1712 + 63, 1712 + 12, 1712 - 61, 1712 - 24}},
+      // Arpeggio: base, +x, +y semitones by tick mod 3; +12 carries into the next octave.
+      {'J', 0x47, 7, {1712, 1356, 1140, 1712, 1356, 1140, 1712}},
+      {'J', 0x0C, 3, {1712, 1712, 856}},
+  };
+  for (const auto& c : cases) {
+    PlayerHarness harness(NoteWith(c.command, c.info, c.speed));
+    EXPECT_EQ(RowAndTicks(harness, c.speed, OutputPeriod), c.expected)
+        << c.command << std::hex << c.info;
+    EXPECT_EQ(harness.channel(0).period, 1712u);
+    EXPECT_EQ(harness.Tick(), 0);  // the next row ends the offset
+    EXPECT_EQ(harness.channel(0).output_period, 1712u);
+  }
 }
 
 TEST(PlayerRetrigger, VolumeChangesAndRestart) {
-  const struct {
-    int info;
-    Values expected;
-  } cases[] = {
-      {0x11, {32, 31, 30, 29}},  // every tick, volume - 1
-      {0x82, {32, 32, 32, 32}},  // every second tick, no change
-      {0x61, {32, 20, 12, 7}},   // x 10/16
-      {0xF1, {32, 63, 63, 63}},  // x 2, clamped
-  };
-  for (const auto& c : cases) {
-    PlayerHarness harness(NoteWith('Q', c.info));
-    EXPECT_EQ(RowAndTicks(harness, 4, Volume), c.expected) << std::hex << c.info;
-  }
   // The volume change of each high nibble, from 32: additions, or sixteenths.
   const Values changed = {32, 31, 30, 28, 24, 16, 20, 16, 32, 33, 34, 36, 40, 48, 48, 64};
   for (int x = 0; x < 16; ++x)
@@ -199,12 +193,7 @@ TEST(PlayerRetrigger, VolumeChangesAndRestart) {
   EXPECT_EQ(positions, (Values{9, 0, 9}));  // restarted on the second tick only
 }
 
-TEST(PlayerNoteTiming, NoteCutAndNoteDelay) {
-  PlayerHarness cut(NoteWith('S', 0xC2));
-  EXPECT_EQ(RowAndTicks(cut, 4, Volume), (Values{32, 32, 0, 0}));
-  PlayerHarness cut_at_once(NoteWith('S', 0xC0));
-  EXPECT_EQ(RowAndTicks(cut_at_once, 2, Volume), (Values{0, 0}));
-
+TEST(PlayerNoteTiming, NoteDelay) {
   PlayerHarness delay(NoteWith('S', 0xD2));
   EXPECT_EQ(RowAndTicks(delay, 4, [](PlayerHarness& h) { return h.mixer.channel_playing(0); }),
             (Values{0, 0, 1, 1}));
