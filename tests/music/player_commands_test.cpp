@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "music/mixer.h"
+#include "music/mod_builder.h"
 #include "music/pitch.h"
-#include "music/player_test_harness.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "music/mod_builder.h"
 #include "music/music_errors.h"
-#include "music/player_test_harness.h"
 
 namespace {
 

@@ -194,29 +194,6 @@ TEST(S3mReaderPatterns, CommandTableCoversEveryLetter) {
   EXPECT_EQ(PatternRows(*loaded.module->patterns[0]), expected);
 }
 
-TEST(S3mReaderPatterns, LargePackedPatternsGrowTheBuffers) {
-  // 64 rows of 32 channels with every field: 64 x (32 x 6 + 1) = 12,352
-  // bytes, more than the classic 12,288-byte work buffer.
-  S3mBuilder builder = OneInstrument();
-  for (int i = 0; i < 32; ++i) builder.channel_settings[i] = static_cast<uint8_t>(i % 16);
-  builder.entries_by_pattern[0].clear();
-  for (int row = 0; row < 64; ++row) {
-    for (int channel = 0; channel < 32; ++channel) {
-      builder.Entry(0, {.row = row,
-                        .channel = channel,
-                        .note = 0x30,
-                        .instrument = 1,
-                        .volume = 30,
-                        .command = 'D',
-                        .info = 1});
-    }
-  }
-  Loaded loaded(builder.Build());
-  ASSERT_EQ(loaded.code, 0);
-  EXPECT_EQ(loaded.module->channel_count, 32);
-  EXPECT_EQ(loaded.module->patterns[0]->size_bytes, 8 + 64 * (32 * 6 + 1));
-}
-
 TEST(S3mReaderSamples, LoopsLengthsAndUse) {
   S3mBuilder builder;
   BuilderSample looping = ConstantSample(10000);

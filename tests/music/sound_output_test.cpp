@@ -182,32 +182,6 @@ int FailingRender(int16_t* /*out*/, int /*frames*/, void* /*context*/) {
   return kMusicInvalidPatternData;
 }
 
-TEST(WavOutput, WritesWhatWasRenderedAtTheClocksPace) {
-  const std::string path = TempPath("live.wav");
-  fake_clock_ms = 0.0;
-  std::string error;
-  auto output = OpenWavOutput({8000, 2}, path, &error, FakeClockMs);
-  ASSERT_NE(output, nullptr) << error;
-  CountingRender render;
-  BackgroundPlayer player;
-  player.SetOutput(output.get());
-  player.SetRender(CountingRender::Render, &render);
-  fake_clock_ms = 250.0;
-  {
-    std::lock_guard<std::mutex> hold(player.Lock());
-    player.FillOutput();
-  }
-  EXPECT_EQ(render.frames, 2000);
-  ASSERT_TRUE(output->Close(&error)) << error;
-  WavData wav;
-  ASSERT_TRUE(ReadWavFile(path, &wav, &error)) << error;
-  ASSERT_EQ(wav.samples.size(), 4000u);
-  for (size_t i = 0; i < wav.samples.size(); ++i) {
-    ASSERT_EQ(wav.samples[i], static_cast<int16_t>(i)) << i;
-  }
-  std::remove(path.c_str());
-}
-
 TEST(SdlOutput, KeepsAboutTheBufferLengthQueued) {
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   std::string error;
