@@ -135,12 +135,6 @@ int RunCommand(const std::string& command, std::string* output) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::string WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) {
-  const std::string path = TempPath(name);
-  WriteBytes(path, bytes);
-  return path;
-}
-
 class ModToolTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -156,12 +150,13 @@ class ModToolTest : public testing::Test {
     builder.Entry(1, {.row = 15, .channel = 1, .command = 'C', .info = 0});
     // One file per test: ctest runs the tests of this fixture side by side.
     const std::string test = testing::UnitTest::GetInstance()->current_test_info()->name();
-    module_path_ = WriteFile("tool_test_" + test + ".s3m", builder.Build());
+    module_path_ = TempPath("tool_test_" + test + ".s3m");
+    WriteBytes(module_path_, builder.Build());
   }
   std::string module_path_;
 };
 
-TEST_F(ModToolTest, InfoAndTrace) {
+TEST_F(ModToolTest, InfoTraceAndRender) {
   std::string json;
   ASSERT_EQ(RunCommand(VrtoolPath() + " mod info --json " + module_path_, &json), 0) << json;
   // 80 rows of 3 ticks at 20 ms, after a lead-in of 2 ticks.
@@ -180,9 +175,7 @@ TEST_F(ModToolTest, InfoAndTrace) {
   EXPECT_NE(trace.find("0 0 63\n1 1 0\n"), std::string::npos);
   EXPECT_EQ(trace.substr(trace.size() - 14), "1 1 14\n1 1 15\n");
   EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 80);
-}
 
-TEST_F(ModToolTest, RenderWritesTheWholeSong) {
   const std::string wav = TempPath("tool_test.wav");
   std::string output;
   ASSERT_EQ(RunCommand(VrtoolPath() + " mod render --rate 8000 --mono --interpolate " +
@@ -199,7 +192,8 @@ TEST_F(ModToolTest, RenderWritesTheWholeSong) {
 }
 
 TEST_F(ModToolTest, BadInputsAndUsage) {
-  const std::string not_a_module = WriteFile("not_a_module.s3m", std::vector<uint8_t>(200, 7));
+  const std::string not_a_module = TempPath("not_a_module.s3m");
+  WriteBytes(not_a_module, std::vector<uint8_t>(200, 7));
   std::string output;
   EXPECT_EQ(RunCommand(VrtoolPath() + " mod info " + not_a_module, &output), 1);
   EXPECT_NE(output.find(not_a_module + ": cannot read the module: not a module"), std::string::npos)

@@ -124,6 +124,7 @@ TEST_F(MusicSystemTest, OnlyS3MModulesAreLoadedAndOthersAreRefusedByName) {
       {"cut.s3m", cut, -1},
       {"missing.s3m", {}, kMusicFileOpenFailed},
   };
+  // (A good module loads: LivePlayTest below.)
   for (const auto& c : cases) {
     const std::string path = TempPath(c.name);
     if (!c.bytes.empty()) WriteBytes(path, c.bytes);
@@ -135,12 +136,6 @@ TEST_F(MusicSystemTest, OnlyS3MModulesAreLoadedAndOthersAreRefusedByName) {
     EXPECT_NE(MusicLastError(), 0) << c.name;
     std::remove(path.c_str());
   }
-  const std::string good = TempPath("good.s3m");
-  WriteBytes(good, TinyS3M());
-  MusicModule* module = MusicLoadModule(good.c_str());
-  ASSERT_NE(module, nullptr);
-  EXPECT_EQ(MusicFreeModule(module), 1);
-  std::remove(good.c_str());
 }
 
 TEST_F(MusicSystemTest, NullHandlesAreHarmless) {

@@ -216,15 +216,12 @@ TEST(S3mReaderSamples, LoopsLengthsAndUse) {
   ASSERT_EQ(loaded.code, 0);
   const Module& m = *loaded.module;
   const ModuleSample& a = *m.samples[0];
-  EXPECT_EQ(a.length, 8000u);
-  EXPECT_EQ(a.loop_mode + a.loop_flag + a.sample_type, 3);
-  EXPECT_EQ(a.loop_start, 100u);
-  EXPECT_EQ(a.loop_end, 8000u);
   const ModuleSample& b = *m.samples[1];
-  EXPECT_EQ(b.length, 10000u);
-  EXPECT_EQ(b.loop_mode, 0);
-  EXPECT_EQ(b.volume, 40);
-  EXPECT_EQ(b.rate_hz, 22050u);
+  EXPECT_EQ((std::vector<int>{int(a.length), a.loop_mode, a.loop_flag, a.sample_type,
+                              int(a.loop_start), int(a.loop_end)}),
+            (std::vector<int>{8000, kLoopForward, 1, 1, 100, 8000}));
+  EXPECT_EQ((std::vector<int>{int(b.length), b.loop_mode, b.volume, int(b.rate_hz)}),
+            (std::vector<int>{10000, kLoopNone, 40, 22050}));
   EXPECT_EQ(m.instruments[2]->sample, nullptr);
   EXPECT_EQ(m.instruments[2]->sample_count, 0);
   EXPECT_EQ(m.samples[2], nullptr);
@@ -242,15 +239,13 @@ TEST(S3mReaderSamples, StoredFormatsBecomeSigned8Bit) {
   Loaded unsigned_data(builder.Build());
   ASSERT_EQ(unsigned_data.code, 0);
   const int8_t* data = unsigned_data.module->instruments[0]->sample->data;
-  EXPECT_EQ((std::vector<int>{data[0], data[1], data[2], data[3]}),
-            (std::vector<int>{0, 127, -128, 16}));
+  EXPECT_EQ(std::vector<int>(data, data + 4), (std::vector<int>{0, 127, -128, 16}));
 
   builder.sample_format = 1;  // signed: taken as stored
   Loaded signed_data(builder.Build());
   ASSERT_EQ(signed_data.code, 0);
   data = signed_data.module->instruments[0]->sample->data;
-  EXPECT_EQ((std::vector<int>{data[0], data[1], data[2], data[3]}),
-            (std::vector<int>{-128, -1, 0, -112}));
+  EXPECT_EQ(std::vector<int>(data, data + 4), (std::vector<int>{-128, -1, 0, -112}));
 
   builder.samples[0].flags = 4;  // 16-bit signed: kept whole
   builder.samples[0].bytes = {0x34, 0x12, 0xFF, 0x80, 0x00, 0x7F};
@@ -260,8 +255,7 @@ TEST(S3mReaderSamples, StoredFormatsBecomeSigned8Bit) {
   const int16_t* words = wide.module->instruments[0]->sample->data16;
   ASSERT_EQ(wide.module->instruments[0]->sample->length, 3u);
   EXPECT_EQ(wide.module->instruments[0]->sample->data, nullptr);
-  EXPECT_EQ((std::vector<int>{words[0], words[1], words[2]}),
-            (std::vector<int>{0x1234, -0x7F01, 0x7F00}));
+  EXPECT_EQ(std::vector<int>(words, words + 3), (std::vector<int>{0x1234, -0x7F01, 0x7F00}));
 }
 
 TEST(S3mReaderSamples, SamplesBeyondOneMebibyteUseThePointersHighByte) {
