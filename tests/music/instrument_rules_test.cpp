@@ -122,6 +122,8 @@ TEST(Envelopes, ValuesFollowSustainAndLoopUnderBothRules) {
        kOn | kSustain, 1, 3, 0, 0, true, true, {0, 4, 8, 12, 16, 10, 4, 8, 12}},
       {"extended loop ending on the released sustain point lets go",
        kOn | kSustain | kLoop, 2, 2, 1, 2, false, false, {0, 4, 8, 12, 16, 10, 4}},
+      {"extended loop jumps back on reaching its end point",
+       kOn | kLoop, 0, 0, 1, 2, false, true, {0, 4, 8, 12, 8, 12, 8, 12}},
       {"single-point loop holds", kOn | kLoop, 0, 0, 2, 2, false, false, {0, 4, 8, 12, 16, 16, 16}},
       // clang-format on
   };
