@@ -267,27 +267,7 @@ TEST(S3mReaderSamples, StoredFormatsBecomeSigned8BitWhereverTheyLie) {
   EXPECT_EQ(std::vector<int>(words, words + 3), (std::vector<int>{0x1234, -0x7F01, 0x7F00}));
 }
 
-TEST(S3mReaderMalformed, BadCountsAndPointersGiveCodes) {
-  S3mBuilder huge = OneInstrument();
-  huge.samples[0].length = 0x7FFFFFF0;
-  huge.samples[0].bytes.clear();
-  EXPECT_EQ(Loaded(huge.Build()).code, kMusicInvalidInstrument);
-
-  S3mBuilder long_sample = OneInstrument();
-  long_sample.samples[0].length = 1000;  // more than the file holds
-  EXPECT_EQ(Loaded(long_sample.Build()).code, kMusicUnexpectedEndOfFile);
-
-  S3mBuilder no_instruments = OneInstrument();
-  no_instruments.samples.clear();
-  no_instruments.entries_by_pattern[0].clear();
-  EXPECT_EQ(Loaded(no_instruments.Build()).code, kMusicInvalidMemoryBlock);
-
-  std::vector<uint8_t> bytes = OneInstrument().Build();
-  const size_t pattern_pointer = 96 + 1 + 2;
-  bytes[pattern_pointer] = 0xFF;
-  bytes[pattern_pointer + 1] = 0xFF;
-  EXPECT_EQ(Loaded(bytes).code, kMusicFileSeekFailed);
-
+TEST(S3mReaderMalformed, PatternsEndAtTheirByteCountAndAMissingFileGivesItsCode) {
   // A packed pattern whose entries run past its byte count ends there.
   S3mBuilder cut = OneInstrument();
   cut.raw_pattern[0] = {0, 0, 32 | 64 | 128 | 0, 0x40, 1};
@@ -484,6 +464,14 @@ TEST(ModuleReaders, NoModuleDamagedOrCutFilesAreRefusedWithAReason) {
   std::vector<uint8_t> xm_channels = TinyXm(), xm_samples = TinyXm();
   xm_channels[68] = 33;
   xm_samples[60 + 20 + 256 + 9 + 19 + 27] = 17;  // the instrument's sample count
+  S3mBuilder huge = OneInstrument(), long_sample = OneInstrument(), no_samples = OneInstrument();
+  huge.samples[0].length = 0x7FFFFFF0;
+  huge.samples[0].bytes.clear();
+  long_sample.samples[0].length = 1000;  // more than the file holds
+  no_samples.samples.clear();
+  no_samples.entries_by_pattern[0].clear();
+  std::vector<uint8_t> far_pattern = OneInstrument().Build();
+  far_pattern[96 + 1 + 2] = far_pattern[96 + 1 + 3] = 0xFF;  // the pattern's pointer
   const struct {
     const char* what;
     std::vector<uint8_t> bytes;
@@ -501,6 +489,10 @@ TEST(ModuleReaders, NoModuleDamagedOrCutFilesAreRefusedWithAReason) {
       {"extended, version 1.03", TinyXm(0x0103), kMusicInvalidModule, "version 1.04"},
       {"extended, 33 channels", xm_channels, kMusicInvalidModule, ""},
       {"extended, 17 samples", xm_samples, kMusicInvalidInstrument, ""},
+      {"S3M, a huge sample", huge.Build(), kMusicInvalidInstrument, ""},
+      {"S3M, a sample past the end", long_sample.Build(), kMusicUnexpectedEndOfFile, ""},
+      {"S3M, no instruments", no_samples.Build(), kMusicInvalidMemoryBlock, ""},
+      {"S3M, a pattern past the end", far_pattern, kMusicFileSeekFailed, ""},
       // clang-format on
   };
   for (const auto& c : cases) {
