@@ -53,10 +53,9 @@ RowList ReferenceRows(const std::vector<uint8_t>& bytes, double* seconds) {
 // How closely our loudness follows theirs: the correlation of the RMS of
 // windows of `window` samples. Windows long enough follow the notes and their
 // volume commands but not the phase of the waveforms, which differs between
-// mixers. Ours is taken from sample `skip` on (past our lead-in).
-double LoudnessCorrelation(const std::vector<int16_t>& ours_whole,
-                           const std::vector<int16_t>& theirs, size_t window, size_t skip = 0) {
-  const std::vector<int16_t> ours(ours_whole.begin() + static_cast<long>(skip), ours_whole.end());
+// mixers.
+double LoudnessCorrelation(const std::vector<int16_t>& ours, const std::vector<int16_t>& theirs,
+                           size_t window) {
   std::vector<double> a, b;
   for (size_t start = 0; start + window <= std::min(ours.size(), theirs.size()); start += window) {
     double sum_a = 0, sum_b = 0;

@@ -321,33 +321,7 @@ TEST(SetupDialog, OpensOverTheSettingsAndOkStoresOnlyNonzeroNumbers) {
   EXPECT_EQ(settings.output_device, kOutputDeviceAuto);
 }
 
-TEST(SetupDialog, CustomDialogTakesTypedRateAndCancelKeepsEarlierValues) {
-  MusicSettings settings;
-  SetupDialogState state = OpenSetupDialog(settings);
-  ChooseQuality(&state, kQualityCustom);
-  ASSERT_TRUE(state.custom_dialog_open);
-  EXPECT_EQ(state.custom.rate_text, "44100");
-  state.custom.rate_text = "37800";
-  state.custom.interpolation = 1;
-  AcceptCustomDialog(&state);
-  EXPECT_FALSE(state.custom_dialog_open);
-  // Reopened, it shows the last accepted values; Cancel drops the edits.
-  ChooseQuality(&state, kQualityCustom);
-  EXPECT_EQ(state.custom.rate_text, "37800");
-  state.custom.rate_text = "8000";
-  CancelCustomDialog(&state);
-  // A rate that does not read as a usable number keeps the earlier rate,
-  // but the mixing mode is taken.
-  ChooseQuality(&state, kQualityCustom);
-  state.custom.rate_text = "0";
-  state.custom.interpolation = 0;
-  AcceptCustomDialog(&state);
-  AcceptSetupDialog(state, &settings);
-  EXPECT_EQ(settings.mixing_rate_hz, 37800);
-  EXPECT_EQ(settings.interpolation, 0);
-}
-
-TEST(SetupDialog, AcceleratorsActOnTheirControls) {
+TEST(SetupDialog, AcceleratorsActOnTheirControlsAndTheCustomDialogTakesATypedRate) {
   EXPECT_EQ(LabelText("V&ery Low (smallest CPU usage)"), "Very Low (smallest CPU usage)");
   EXPECT_EQ(LabelText("Save && Quit"), "Save & Quit");
   EXPECT_EQ(LabelAccelerator("Save && Quit"), 0);
@@ -370,6 +344,27 @@ TEST(SetupDialog, AcceleratorsActOnTheirControls) {
   // The main dialog's letters do nothing while the custom dialog is up.
   EXPECT_EQ(PressAccelerator(&state, 'e'), SetupControl::kNone);
   EXPECT_EQ(state.quality, kQualityCustom);
+
+  // The custom dialog takes a typed rate; reopened, it shows the last
+  // accepted values; Cancel drops the edits.
+  EXPECT_EQ(state.custom.rate_text, "44100");
+  state.custom.rate_text = "37800";
+  state.custom.interpolation = 1;
+  AcceptCustomDialog(&state);
+  EXPECT_FALSE(state.custom_dialog_open);
+  ChooseQuality(&state, kQualityCustom);
+  EXPECT_EQ(state.custom.rate_text, "37800");
+  state.custom.rate_text = "8000";
+  CancelCustomDialog(&state);
+  // A rate that does not read as a usable number keeps the earlier rate,
+  // but the mixing mode is taken.
+  ChooseQuality(&state, kQualityCustom);
+  state.custom.rate_text = "0";
+  state.custom.interpolation = 0;
+  AcceptCustomDialog(&state);
+  AcceptSetupDialog(state, &settings);
+  EXPECT_EQ(settings.mixing_rate_hz, 37800);
+  EXPECT_EQ(settings.interpolation, 0);
 }
 
 void PushKey(SDL_Keycode key, Uint16 modifiers) {
