@@ -1,11 +1,7 @@
-// The instrument rules: envelope values and positions under both trackers'
-// rules; what the device hears tick by tick from "Extended Module:"
-// instruments (envelopes with sustain and loop, key off with and without a
-// volume envelope, fade-out, instrument bytes without notes, panning
-// envelopes, automatic vibrato); the "IMPM" rules' new note actions and
-// filter; the linear frequency table of both. The extended instruments'
-// values were worked out by hand and agree with libopenmpt's and libxmp's
-// output for the same songs saved as files.
+// The instrument rules: envelopes under both trackers' rules; what the device
+// hears tick by tick from "Extended Module:" instruments (worked out by hand,
+// agreeing with libopenmpt and libxmp on the same songs saved as files); the
+// "IMPM" new note actions and filter; the linear frequency table of both.
 #include <gtest/gtest.h>
 
 #include <vector>

@@ -1,11 +1,7 @@
-// The module readers. S3M: header and orders, channels and panning, pattern
-// conversion, instruments and samples, and malformed files. Plain modules:
-// the signatures and their channel counts, 15-sample modules, sample headers
-// (finetune, loops, volume), periods into notes. "Extended Module:" files:
-// header, packed patterns with their volume column and effects, instruments
-// with note maps and envelopes, delta-coded 8- and 16-bit samples and their
-// loops, and the extended rules' effect memories. All refuse files that are
-// no module, cut or damaged.
+// The module readers: S3M headers, orders, panning, pattern conversion and
+// samples; plain-module signatures, sample headers and notes; "Extended
+// Module:" headers, patterns, instruments and delta-coded samples, and the
+// extended rules' effect memories; and the files each refuses, with a reason.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -267,8 +263,8 @@ TEST(S3mReaderSamples, StoredFormatsBecomeSigned8BitWhereverTheyLie) {
   EXPECT_EQ(std::vector<int>(words, words + 3), (std::vector<int>{0x1234, -0x7F01, 0x7F00}));
 }
 
-TEST(S3mReaderMalformed, PatternsEndAtTheirByteCountAndAMissingFileGivesItsCode) {
-  // A packed pattern whose entries run past its byte count ends there.
+TEST(S3mReaderMalformed, APackedPatternEndsAtItsByteCountAndAMissingFileIsAnError) {
+  // Entries that run past the byte count are not read.
   S3mBuilder cut = OneInstrument();
   cut.raw_pattern[0] = {0, 0, 32 | 64 | 128 | 0, 0x40, 1};
   Loaded truncated(cut.Build());

@@ -1,9 +1,7 @@
-// The music system's calling interface: defaults and command-line presets,
-// option errors, format detection, null handles, the setup dialog without a
-// display, and live playback on the silent and WAV outputs paced by the
-// virtual clock. Then the setup dialogs driven through their logic (no
-// display needed), and once for real in a window under Xvfb with keys pushed
-// as SDL events.
+// The music system's calling interface: command-line presets and their
+// errors, format detection, null handles, live playback on the silent and
+// WAV outputs paced by the virtual clock; and the setup dialogs, through
+// their logic and once for real in a window under Xvfb.
 #include <SDL.h>
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,13 +1,7 @@
-// The sound outputs, the playback thread and the WAV writer: pacing by the
-// clock, the thread's pace and its fatal errors, WAV header fields, sizes,
-// round trips, nothing left under the final name when a file is abandoned.
-// A sound card that fails during play gives way to silence and the song
-// plays on at the clock's pace; an output that must not fall silent (a
-// file) stays a fatal error. Offline rendering: the same bytes every time, a
-// start at T equal to the tail of a render from 0 sample for sample, the
-// song's end, WAV output and the faults it reports. Then vrtool mod as users
-// run it: info (plain and --json), trace and render of a module built for
-// the test, and the errors for a file that is no module.
+// The sound outputs and the playback thread (pacing by the clock, a failing
+// card giving way to silence, fatal errors), the WAV writer and reader, the
+// offline renderer (repeatable, seekable to a sample, the song's end, WAV
+// output, faults) and vrtool mod as users run it.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
