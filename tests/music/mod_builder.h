@@ -1,13 +1,17 @@
 // Builds plain (Protracker-style) module files in memory for the tests:
 // a title, 31 (or 15) sample headers, the order table, a signature, 4-byte
 // pattern cells and the sample bytes, laid out as the trackers wrote them.
-// Also loads the bytes of any module format and starts them on a mixer.
+// Also loads the bytes of any module format, starts them on a mixer (an S3M
+// module built with S3mBuilder played tick by tick for the player's tests,
+// with helpers that record a value after every tick) and reads back the
+// patterns the readers convert.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,6 +19,7 @@
 #include "music/module_loader.h"
 #include "music/module_records.h"
 #include "music/player.h"
+#include "music/s3m_builder.h"
 
 // period: Amiga period, 0 for none (428 is C-4 here); sample: 1-based, 0 for none.
 struct ModCell {
@@ -111,3 +116,53 @@ struct Playing : Loaded {
   Playing(const Playing&) = delete;
   Playing& operator=(const Playing&) = delete;
 };
+
+// The converted rows of a pattern, each as its entries' bytes.
+inline std::vector<std::vector<uint8_t>> PatternRows(const ModulePattern& pattern) {
+  std::vector<std::vector<uint8_t>> rows(1);
+  const uint8_t* at = pattern.rows;
+  const uint8_t* end = pattern.rows + pattern.size_bytes - kModulePatternHeadBytes;
+  while (at < end) {
+    const uint8_t what = *at;
+    const int size =
+        what == 0 ? 1 : 1 + (what & 32 ? 2 : 0) + (what & 64 ? 1 : 0) + (what & 128 ? 2 : 0);
+    if (what == 0)
+      rows.emplace_back();
+    else
+      rows.back().insert(rows.back().end(), at, at + size);
+    at += size;
+  }
+  rows.pop_back();  // after the last row's 0
+  return rows;
+}
+
+struct PlayerHarness : Playing {
+  explicit PlayerHarness(const S3mBuilder& builder, int loop = 0)
+      : Playing(builder.Build(), 0, loop) {}
+
+  bool ready() const { return state != nullptr; }
+  int Tick(int count = 1) {
+    for (int i = 0; i < count; ++i) {
+      const int result = PlayerTickState(state);
+      if (result != 0) return result;
+    }
+    return 0;
+  }
+  PlayChannel& channel(int index) { return state->channels[index]; }
+  // The value read after each of `ticks` ticks.
+  std::vector<int> Track(int ticks, const std::function<int()>& read) {
+    std::vector<int> values;
+    for (int i = 0; i < ticks; ++i) {
+      EXPECT_EQ(Tick(), 0);
+      values.push_back(read());
+    }
+    return values;
+  }
+};
+
+// A builder with one instrument of `length` frames (middle C at 8363 Hz).
+inline S3mBuilder OneSampleSong(uint32_t length = 64) {
+  S3mBuilder builder;
+  builder.samples.push_back(ConstantSample(length));
+  return builder;
+}

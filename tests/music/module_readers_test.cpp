@@ -1,30 +1,279 @@
-// The module readers. Plain modules: the signatures and their channel
-// counts, 15-sample modules, sample headers (finetune, loops, volume),
-// periods into notes. "Extended Module:" files: header, packed patterns with
-// their volume column and effects, instruments with note maps and envelopes,
-// delta-coded 8- and 16-bit samples and their loops, and the extended rules'
-// effect memories. Both refuse files that are no module, cut or damaged.
+// The module readers: S3M headers, orders, panning, pattern conversion and
+// samples; plain-module signatures, sample headers and notes; "Extended
+// Module:" headers, patterns, instruments and delta-coded samples, and the
+// extended rules' effect memories; and the files each refuses, with a reason.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "music/mod_builder.h"
+#include "music/module.h"
 #include "music/music_errors.h"
+#include "music/player.h"
 #include "music/player_commands.h"
+#include "music/s3m_builder.h"
+#include "music/s3m_reader.h"
 
 namespace {
 
-// The first entry of row `row` of pattern `pattern`, or null for an empty row.
-const uint8_t* RowEntry(const Module& module, int pattern, int row) {
-  const uint8_t* at = module.patterns[pattern]->rows;
-  for (int skipped = 0; skipped < row; ++skipped) {
-    while (*at != 0) at += 1 + ((*at & 32) ? 2 : 0) + ((*at & 64) ? 1 : 0) + ((*at & 128) ? 2 : 0);
-    ++at;
+S3mBuilder OneInstrument() {
+  S3mBuilder builder;
+  builder.samples.push_back(ConstantSample(16));
+  builder.Entry(0, {.row = 0, .channel = 0, .note = 0x40, .instrument = 1});
+  return builder;
+}
+
+TEST(S3mReaderHeader, SignatureFieldsAndFlags) {
+  std::vector<uint8_t> bytes = OneInstrument().Build();
+  bytes[47] = 'X';
+  Module* module = reinterpret_cast<Module*>(0x1);
+  EXPECT_EQ(LoadS3MFromMemory(bytes.data(), bytes.size(), &module), kMusicInvalidModule);
+  EXPECT_EQ(module, reinterpret_cast<Module*>(0x1));  // nothing built
+
+  S3mBuilder builder = OneInstrument();
+  builder.name = "Song Name";
+  builder.speed = 4;
+  builder.tempo = 150;
+  // Flags: pitch limits from header flag 16; fast slides from flag 64 or a
+  // tracker version below 0x1320. The global volume is limited to 64: more
+  // would ask the device for more than full volume.
+  const struct {
+    uint16_t flags;
+    uint16_t version;
+    uint8_t global_volume;
+    uint32_t expected_flags;
+    int expected_volume;
+  } cases[] = {{16, 0x1320, 48, kModuleFlagAmigaLimits, 48},
+               {64, 0x1320, 64, kModuleFlagFastSlides, 64},
+               {0, 0x1300, 65, kModuleFlagFastSlides, 64},
+               {0, 0x1320, 255, 0, 64},
+               {80, 0x1320, 0, kModuleFlagFastSlides | kModuleFlagAmigaLimits, 0}};
+  for (const auto& c : cases) {
+    builder.flags = c.flags;
+    builder.tracker_version = c.version;
+    builder.global_volume = c.global_volume;
+    Loaded flagged(builder.Build());
+    ASSERT_EQ(flagged.code, 0);
+    EXPECT_EQ(flagged.module->flags, c.expected_flags) << c.flags << " " << c.version;
+    EXPECT_EQ(flagged.module->master_volume, c.expected_volume) << int(c.global_volume);
+    const Module& m = *flagged.module;
+    EXPECT_STREQ(m.name, "Song Name");
+    EXPECT_EQ((std::vector<int>{m.rules, m.speed, m.tempo, m.sample_count}),
+              (std::vector<int>{kRulesS3M, 4, 150, 1}));
   }
-  return *at != 0 ? at : nullptr;
+}
+
+TEST(S3mReaderHeader, OrdersDropTrailingEndsKeepMarkersAndNameEmptyPatterns) {
+  S3mBuilder builder = OneInstrument();
+  builder.orders = {0, 1, 254, 1, 255, 255};
+  builder.pattern_count = 2;
+  Loaded loaded(builder.Build());
+  ASSERT_EQ(loaded.code, 0);
+  ASSERT_EQ(loaded.module->song_length, 4);
+  EXPECT_EQ(std::vector<int>(loaded.module->orders, loaded.module->orders + 4),
+            (std::vector<int>{0, 1, kOrderSkip, 1}));
+  EXPECT_EQ(loaded.module->pattern_count, 2);
+
+  builder.orders = {0, 255, 1};  // an end marker inside the list stays
+  Loaded inner(builder.Build());
+  ASSERT_EQ(inner.code, 0);
+  EXPECT_EQ(inner.module->orders[1], kOrderEndOfSong);
+
+  builder.orders = {255, 255};
+  EXPECT_EQ(Loaded(builder.Build()).code, kMusicInvalidModule);
+  builder.orders = {254};  // no pattern at all: nothing to allocate
+  EXPECT_EQ(Loaded(builder.Build()).code, kMusicInvalidMemoryBlock);
+
+  // Patterns named only by orders, or not stored, are built empty.
+  builder.orders = {0, 5};
+  builder.pattern_count = 3;
+  builder.zero_pattern_pointer[1] = true;
+  Loaded named(builder.Build());
+  ASSERT_EQ(named.code, 0);
+  ASSERT_EQ(named.module->pattern_count, 6);
+  for (int p = 1; p < 6; ++p) {
+    const ModulePattern& pattern = *named.module->patterns[p];
+    EXPECT_EQ(pattern.size_bytes, 72) << p;
+    EXPECT_EQ(std::count(pattern.rows, pattern.rows + 64, 0), 64) << p;
+  }
+}
+
+TEST(S3mReaderChannels, PanningFromSettingsAndPanTable) {
+  // Channel 3's setting and pan byte; separation 64 unless given.
+  const struct {
+    uint8_t setting;
+    bool pan_table;
+    uint8_t pan_byte;
+    int separation;
+    int expected;
+  } cases[] = {{3, false, 0, 64, 0},     {8, false, 0, 64, 128},   {255, false, 0, 64, 0},
+               {3, false, 0, 32, 32},    {9, false, 0, 32, 96},    {0, true, 0x27, 64, 64},
+               {0, true, 0x20, 64, 0},   {0, true, 0x2F, 64, 128}, {0, true, 0x29, 64, 80},
+               {0, true, 0x28, 64, 64},  {0, true, 0x26, 64, 48},  {0, true, 0x07, 64, 0},
+               {9, true, 0x07, 64, 128}, {255, true, 0x2F, 64, 64}};
+  for (const auto& c : cases) {
+    S3mBuilder builder = OneInstrument();
+    builder.channel_settings[3] = c.setting;
+    builder.pan_table = c.pan_table;
+    builder.pan[3] = c.pan_byte;
+    SetPanSeparation(c.separation);
+    Loaded loaded(builder.Build());
+    SetPanSeparation(64);
+    ASSERT_EQ(loaded.code, 0);
+    EXPECT_EQ(loaded.module->panning[3], c.expected)
+        << "setting " << int(c.setting) << " pan byte " << int(c.pan_byte) << " S " << c.separation;
+  }
+}
+
+TEST(S3mReaderChannels, ChannelCountIsTheSmallerOfEnabledAndUsed) {
+  S3mBuilder builder = OneInstrument();
+  for (int i = 0; i < 32; ++i) builder.channel_settings[i] = i < 8 ? static_cast<uint8_t>(i) : 255;
+  builder.Entry(0, {.row = 1, .channel = 12, .volume = 10});
+  Loaded loaded(builder.Build());
+  ASSERT_EQ(loaded.code, 0);
+  EXPECT_EQ(loaded.module->channel_count, 8);
+  for (const auto& row : PatternRows(*loaded.module->patterns[0])) {
+    for (uint8_t byte : row) EXPECT_NE(byte & 31, 12);  // the entry was dropped
+  }
+
+  S3mBuilder sparse = OneInstrument();  // data on channel 0 only of 4 enabled
+  Loaded few(sparse.Build());
+  ASSERT_EQ(few.code, 0);
+  EXPECT_EQ(few.module->channel_count, 1);
+}
+
+TEST(S3mReaderPatterns, EntriesAreConvertedToInternalForm) {
+  S3mBuilder builder;
+  builder.samples.assign(2, ConstantSample(16));
+  builder.Entry(0, {.row = 0, .channel = 1, .note = 0x40, .instrument = 2, .volume = 64});
+  builder.Entry(0, {.row = 1, .channel = 0, .note = 0x40, .instrument = 0});
+  builder.Entry(0, {.row = 2, .channel = 0, .note = 200, .instrument = 3});
+  builder.Entry(0,
+                {.row = 5, .channel = 0, .volume = 20, .command = 'M', .info = 0x12});  // M dropped
+  builder.Entry(0, {.row = 9, .channel = 0, .raw_command = 26, .info = 1});  // Z and above: dropped
+  builder.Entry(0, {.row = 8, .channel = 0, .note = 254});
+  Loaded loaded(builder.Build());
+  ASSERT_EQ(loaded.code, 0);
+  const ModulePattern& pattern = *loaded.module->patterns[0];
+  const auto rows = PatternRows(pattern);
+  ASSERT_EQ(rows.size(), 64u);
+  EXPECT_EQ(rows[0], (std::vector<uint8_t>{32 | 64 | 1, 0x40, 1, 63}));
+  EXPECT_EQ(rows[1], (std::vector<uint8_t>{32, 0x40, 255}));
+  EXPECT_EQ(rows[2], (std::vector<uint8_t>{32, 255, 255}));
+  EXPECT_EQ(rows[5], (std::vector<uint8_t>{64, 20}));
+  EXPECT_TRUE(rows[9].empty());
+  EXPECT_EQ(rows[8], (std::vector<uint8_t>{32, kNoteCut, 255}));
+  size_t row_bytes = 0;
+  for (const auto& row : rows) row_bytes += row.size() + 1;
+  EXPECT_EQ(pattern.size_bytes, static_cast<int32_t>(8 + row_bytes));
+  // Instrument 2 is used by a pattern, instrument 1 only through "3" (out of range): unused.
+  EXPECT_EQ(loaded.module->instruments[0]->used, 0);
+  EXPECT_EQ(loaded.module->instruments[1]->used, 1);
+}
+
+TEST(S3mReaderPatterns, CommandTableCoversEveryLetter) {
+  // Letters A..Y on rows 1..25 (S on its row is skipped: its number comes
+  // from the S table, tried with every high nibble on rows 30..45).
+  const uint8_t letters[26] = {0, 15, 12, 14, 11, 3, 2, 4,  5, 0,  1,  7, 6,
+                               0, 0,  10, 0,  29, 8, 0, 16, 0, 27, 30, 9, 0};
+  const uint8_t s_table[16] = {0, 0, 0, 0, 0, 0, 0, 0, 20, 0, 0, 19, 24, 25, 26, 0};
+  S3mBuilder builder = OneInstrument();
+  std::vector<std::vector<uint8_t>> expected(64);
+  for (int letter = 1; letter <= 25; ++letter) {
+    if (letter == 19) continue;
+    builder.Entry(0, {.row = letter, .raw_command = static_cast<uint8_t>(letter), .info = 0x42});
+    if (letters[letter] != 0) expected[size_t(letter)] = {128, letters[letter], 0x42};
+  }
+  for (int nibble = 0; nibble < 16; ++nibble) {
+    builder.Entry(0, {.row = 30 + nibble, .command = 'S', .info = nibble << 4 | 5});
+    if (s_table[nibble] != 0) expected[size_t(30 + nibble)] = {128, s_table[nibble], 5};
+  }
+  expected[0] = {32, 0x40, 0};
+  Loaded loaded(builder.Build());
+  ASSERT_EQ(loaded.code, 0);
+  EXPECT_EQ(PatternRows(*loaded.module->patterns[0]), expected);
+}
+
+TEST(S3mReaderSamples, LoopsLengthsAndUse) {
+  S3mBuilder builder;
+  BuilderSample looping = ConstantSample(10000);
+  looping.flags = 1;
+  looping.loop_start = 100;
+  looping.loop_end = 8000;
+  BuilderSample flat = looping;  // loop start = loop end: no loop
+  flat.loop_start = flat.loop_end = 500;
+  flat.volume = 40;
+  flat.rate_hz = 22050;
+  BuilderSample unused = ConstantSample(64);
+  unused.paragraph_override = 0xFFFF;  // far beyond the file: must never be read
+  BuilderSample adlib = ConstantSample(16);
+  adlib.type = 2;  // its "length" is synthesiser data
+  adlib.length = 0x00FFFFFF;
+  builder.samples = {looping, flat, unused, ConstantSample(0), adlib};
+  for (int i : {1, 2, 4, 5})
+    builder.Entry(0, {.row = i, .channel = 0, .note = 0x40, .instrument = i});
+  Loaded loaded(builder.Build());
+  ASSERT_EQ(loaded.code, 0);
+  const Module& m = *loaded.module;
+  const ModuleSample& a = *m.samples[0];
+  const ModuleSample& b = *m.samples[1];
+  EXPECT_EQ((std::vector<int>{int(a.length), a.loop_mode, a.loop_flag, a.sample_type,
+                              int(a.loop_start), int(a.loop_end)}),
+            (std::vector<int>{8000, kLoopForward, 1, 1, 100, 8000}));
+  EXPECT_EQ((std::vector<int>{int(b.length), b.loop_mode, b.volume, int(b.rate_hz)}),
+            (std::vector<int>{10000, kLoopNone, 40, 22050}));
+  EXPECT_EQ(m.instruments[2]->sample, nullptr);
+  EXPECT_EQ(m.instruments[2]->sample_count, 0);
+  EXPECT_EQ(m.samples[2], nullptr);
+  for (int i : {3, 4}) {
+    EXPECT_EQ(m.samples[i]->length, 0u) << i;
+    EXPECT_EQ(m.samples[i]->sample_type, 0) << i;
+    EXPECT_EQ(m.samples[i]->data, nullptr) << i;
+  }
+}
+
+TEST(S3mReaderSamples, StoredFormatsBecomeSigned8BitWhereverTheyLie) {
+  S3mBuilder builder = OneInstrument();
+  builder.samples[0].bytes = {0x80, 0xFF, 0x00, 0x90};
+  builder.samples[0].length = 4;
+  builder.padding_before_samples = 0x110000;  // found through the pointer's high byte
+  Loaded unsigned_data(builder.Build());
+  ASSERT_EQ(unsigned_data.code, 0);
+  const int8_t* data = unsigned_data.module->instruments[0]->sample->data;
+  EXPECT_EQ(std::vector<int>(data, data + 4), (std::vector<int>{0, 127, -128, 16}));
+
+  builder.sample_format = 1;  // signed: taken as stored
+  Loaded signed_data(builder.Build());
+  ASSERT_EQ(signed_data.code, 0);
+  data = signed_data.module->instruments[0]->sample->data;
+  EXPECT_EQ(std::vector<int>(data, data + 4), (std::vector<int>{-128, -1, 0, -112}));
+
+  builder.samples[0].flags = 4;  // 16-bit signed: kept whole
+  builder.samples[0].bytes = {0x34, 0x12, 0xFF, 0x80, 0x00, 0x7F};
+  builder.samples[0].length = 3;
+  Loaded wide(builder.Build());
+  ASSERT_EQ(wide.code, 0);
+  const int16_t* words = wide.module->instruments[0]->sample->data16;
+  ASSERT_EQ(wide.module->instruments[0]->sample->length, 3u);
+  EXPECT_EQ(wide.module->instruments[0]->sample->data, nullptr);
+  EXPECT_EQ(std::vector<int>(words, words + 3), (std::vector<int>{0x1234, -0x7F01, 0x7F00}));
+}
+
+TEST(S3mReaderMalformed, APackedPatternEndsAtItsByteCountAndAMissingFileIsAnError) {
+  // Entries that run past the byte count are not read.
+  S3mBuilder cut = OneInstrument();
+  cut.raw_pattern[0] = {0, 0, 32 | 64 | 128 | 0, 0x40, 1};
+  Loaded truncated(cut.Build());
+  ASSERT_EQ(truncated.code, 0);
+  EXPECT_EQ(truncated.module->patterns[0]->size_bytes, 72);
+
+  Module* module = nullptr;
+  EXPECT_EQ(LoadS3M("/nonexistent/music.s3m", &module), kMusicFileOpenFailed);
+  EXPECT_EQ(module, nullptr);
 }
 
 TEST(ModReader, SignaturesGiveTheirChannelCounts) {
@@ -44,9 +293,9 @@ TEST(ModReader, SignaturesGiveTheirChannelCounts) {
     EXPECT_EQ(loaded.module->channel_count, c.channels) << c.tag;
     EXPECT_EQ(loaded.module->instrument_count, *c.tag != 0 ? 31 : 15) << c.tag;
     EXPECT_STREQ(loaded.module->format, *c.tag != 0 ? c.tag : "15 samples");
-    const uint8_t* entry = RowEntry(*loaded.module, 0, 5);
-    ASSERT_NE(entry, nullptr) << c.tag;
-    EXPECT_EQ(entry[0], 32 | (c.channels - 1)) << c.tag;  // the last channel's note
+    const auto rows = PatternRows(*loaded.module->patterns[0]);
+    ASSERT_FALSE(rows[5].empty()) << c.tag;
+    EXPECT_EQ(rows[5][0], 32 | (c.channels - 1)) << c.tag;  // the last channel's note
   }
 }
 
@@ -62,9 +311,9 @@ TEST(ModReader, EightChannelStartrekkerPatternsArePairsOfHalves) {
   EXPECT_EQ(loaded.module->channel_count, 8);
   EXPECT_EQ(loaded.module->pattern_count, 2);
   EXPECT_EQ(loaded.module->orders[1], 1);
-  const uint8_t* second_half = RowEntry(*loaded.module, 0, 3);
-  const uint8_t* next_pair = RowEntry(*loaded.module, 1, 0);
-  ASSERT_TRUE(second_half != nullptr && next_pair != nullptr);
+  const auto second_half = PatternRows(*loaded.module->patterns[0])[3];
+  const auto next_pair = PatternRows(*loaded.module->patterns[1])[0];
+  ASSERT_TRUE(!second_half.empty() && !next_pair.empty());
   EXPECT_EQ(second_half[0], 32 | 6);  // the third channel of the second half
   EXPECT_EQ(next_pair[0], 128 | 4);
 }
@@ -97,47 +346,12 @@ TEST(ModReader, SampleHeadersAndNotes) {
       std::vector<int>({none.loop_mode, loop.loop_mode, int(loop.loop_start), int(loop.loop_end),
                         int(loop.length), int(past.loop_end), past.data[0]}),
       std::vector<int>({kLoopNone, kLoopForward, 10, 30, 30, 64, 40}));
-  for (int i = 0; i < 5; ++i) {
-    const uint8_t* entry = RowEntry(m, 0, i);
-    ASSERT_NE(entry, nullptr) << i;
-    EXPECT_EQ(entry[1], notes[i]) << "period " << periods[i];
-    EXPECT_EQ(entry[2], 0) << i;  // sample 1
+  const auto rows = PatternRows(*m.patterns[0]);
+  for (size_t i = 0; i < 5; ++i) {
+    ASSERT_GE(rows[i].size(), 3u) << i;
+    EXPECT_EQ(rows[i][1], notes[i]) << "period " << periods[i];
+    EXPECT_EQ(rows[i][2], 0) << i;  // sample 1
   }
-}
-
-TEST(ModReader, NoModuleDamagedOrCutFilesAreRefusedWithAReason) {
-  ModBuilder song;
-  song.samples.push_back({.length_bytes = 300});
-  song.cells = {
-      {.row = 1, .channel = 3, .period = 214, .sample = 2, .effect = 0xA, .parameter = 4}};
-  const std::vector<uint8_t> good = song.Build();
-  ModBuilder no_orders, unknown_tag, too_many_channels;
-  no_orders.orders.clear();
-  unknown_tag.signature = "ABCD";
-  too_many_channels.signature = "64CH";
-  const struct {
-    const char* what;
-    std::vector<uint8_t> bytes;
-    int code;
-    const char* reason;
-  } cases[] = {
-      // clang-format off
-      {"empty", {}, kMusicInvalidModule, "not a module"},
-      {"text", std::vector<uint8_t>(3000, 'a'), kMusicInvalidModule, "not a module"},
-      {"unknown tag", unknown_tag.Build(), kMusicInvalidModule, "not a module"},
-      {"64 channels", too_many_channels.Build(), kMusicInvalidModule, "not a module"},
-      {"no orders", no_orders.Build(), kMusicInvalidModule, "song length"},
-      {"cut in the patterns", {good.begin(), good.begin() + 1584}, kMusicUnexpectedEndOfFile, "ends inside its patterns"},
-      {"cut in the samples", {good.begin(), good.end() - 1}, kMusicUnexpectedEndOfFile, "ends inside its sample data"},
-      // clang-format on
-  };
-  for (const auto& c : cases) {
-    Loaded loaded(c.bytes);
-    EXPECT_EQ(loaded.code, c.code) << c.what;
-    EXPECT_EQ(loaded.module, nullptr) << c.what;
-    EXPECT_NE(loaded.reason.find(c.reason), std::string::npos) << c.what << ": " << loaded.reason;
-  }
-  EXPECT_EQ(Loaded(good).code, 0);
 }
 
 // clang-format off
@@ -233,23 +447,57 @@ TEST(XmReader, HeaderPatternsInstrumentsAndSamples) {
             std::vector<int>({8363, 48, 16726, 3, kLoopPingPong, 1, 3}));
 }
 
-TEST(XmReader, CutDamagedAndOtherVersionsAreRefused) {
-  const std::vector<uint8_t> good = TinyXm();
-  std::vector<uint8_t> many_channels = good, many_samples = good;
-  many_channels[68] = 33;
-  many_samples[60 + 20 + 256 + 9 + 19 + 27] = 17;  // the instrument's sample count
+TEST(ModuleReaders, NoModuleDamagedOrCutFilesAreRefusedWithAReason) {
+  ModBuilder song;
+  song.samples.push_back({.length_bytes = 300});
+  song.cells = {
+      {.row = 1, .channel = 3, .period = 214, .sample = 2, .effect = 0xA, .parameter = 4}};
+  const std::vector<uint8_t> good = song.Build();
+  ModBuilder no_orders, unknown_tag, too_many_channels;
+  no_orders.orders.clear();
+  unknown_tag.signature = "ABCD";
+  too_many_channels.signature = "64CH";
+  std::vector<uint8_t> xm_channels = TinyXm(), xm_samples = TinyXm();
+  xm_channels[68] = 33;
+  xm_samples[60 + 20 + 256 + 9 + 19 + 27] = 17;  // the instrument's sample count
+  S3mBuilder huge = OneInstrument(), long_sample = OneInstrument(), no_samples = OneInstrument();
+  huge.samples[0].length = 0x7FFFFFF0;
+  huge.samples[0].bytes.clear();
+  long_sample.samples[0].length = 1000;  // more than the file holds
+  no_samples.samples.clear();
+  no_samples.entries_by_pattern[0].clear();
+  std::vector<uint8_t> far_pattern = OneInstrument().Build();
+  far_pattern[96 + 1 + 2] = far_pattern[96 + 1 + 3] = 0xFF;  // the pattern's pointer
   const struct {
+    const char* what;
     std::vector<uint8_t> bytes;
     int code;
     const char* reason;
-  } cases[] = {{TinyXm(0x0103), kMusicInvalidModule, "version 1.04"},
-               {many_channels, kMusicInvalidModule, ""},
-               {many_samples, kMusicInvalidInstrument, ""}};
+  } cases[] = {
+      // clang-format off
+      {"empty", {}, kMusicInvalidModule, "not a module"},
+      {"text", std::vector<uint8_t>(3000, 'a'), kMusicInvalidModule, "not a module"},
+      {"unknown tag", unknown_tag.Build(), kMusicInvalidModule, "not a module"},
+      {"64 channels", too_many_channels.Build(), kMusicInvalidModule, "not a module"},
+      {"no orders", no_orders.Build(), kMusicInvalidModule, "song length"},
+      {"cut in the patterns", {good.begin(), good.begin() + 1584}, kMusicUnexpectedEndOfFile, "ends inside its patterns"},
+      {"cut in the samples", {good.begin(), good.end() - 1}, kMusicUnexpectedEndOfFile, "ends inside its sample data"},
+      {"extended, version 1.03", TinyXm(0x0103), kMusicInvalidModule, "version 1.04"},
+      {"extended, 33 channels", xm_channels, kMusicInvalidModule, ""},
+      {"extended, 17 samples", xm_samples, kMusicInvalidInstrument, ""},
+      {"S3M, a huge sample", huge.Build(), kMusicInvalidInstrument, ""},
+      {"S3M, a sample past the end", long_sample.Build(), kMusicUnexpectedEndOfFile, ""},
+      {"S3M, no instruments", no_samples.Build(), kMusicInvalidMemoryBlock, ""},
+      {"S3M, a pattern past the end", far_pattern, kMusicFileSeekFailed, ""},
+      // clang-format on
+  };
   for (const auto& c : cases) {
     Loaded loaded(c.bytes);
-    EXPECT_EQ(loaded.code, c.code) << loaded.reason;
-    EXPECT_NE(loaded.reason.find(c.reason), std::string::npos) << loaded.reason;
+    EXPECT_EQ(loaded.code, c.code) << c.what;
+    EXPECT_EQ(loaded.module, nullptr) << c.what;
+    EXPECT_NE(loaded.reason.find(c.reason), std::string::npos) << c.what << ": " << loaded.reason;
   }
+  EXPECT_EQ(Loaded(good).code, 0);
 }
 
 // The extended rules keep one memory per effect (A00 goes on sliding, where

@@ -1,21 +1,25 @@
-// The sound outputs, the playback thread and the WAV writer: pacing by the
-// clock, the thread's pace and its fatal errors, WAV header fields, sizes,
-// round trips, nothing left under the final name when a file is abandoned.
+// The sound outputs and the playback thread (pacing by the clock, a failing
+// card giving way to silence, fatal errors), the WAV writer and reader, the
+// offline renderer (repeatable, seekable to a sample, the song's end, WAV
+// output, faults) and vrtool mod as users run it.
 #include <gtest/gtest.h>
-
-#include <cstdio>
-#include <filesystem>
-#include <string>
-#include <vector>
-
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "music/background_player.h"
 #include "music/music_errors.h"
+#include "music/music_render.h"
+#include "music/s3m_builder.h"
 #include "music/sound_output.h"
 #include "music/wav_file.h"
 #include "tiny_s3m.h"
@@ -38,31 +42,22 @@ TEST(WavFile, HeaderFieldsAndLittleEndianSamples) {
   std::remove(path.c_str());
 }
 
-TEST(WavFile, StreamedWritesRoundTripAndAbandonedOnesLeaveNothing) {
+// (Writes in pieces round trip: the renderer's and the live play's WAV files.)
+TEST(WavFile, AnAbandonedWriteLeavesTheOldFileAndAFailedOpenNamesThePath) {
   const std::string path = TempPath("stream.wav");
-  std::vector<int16_t> mono(10000);
-  for (size_t i = 0; i < mono.size(); ++i) mono[i] = static_cast<int16_t>(i * 7 - 30000);
-  WavWriter writer;
+  const std::vector<int16_t> mono = {1, -2, 3};
   std::string error;
-  ASSERT_TRUE(writer.Open(path, 8000, 1, &error)) << error;
-  // Unequal pieces, crossing the writer's internal batch size.
-  ASSERT_TRUE(writer.Write(mono.data(), 3, &error));
-  ASSERT_TRUE(writer.Write(mono.data() + 3, 5000, &error));
-  ASSERT_TRUE(writer.Write(mono.data() + 5003, mono.size() - 5003, &error));
-  EXPECT_FALSE(std::filesystem::exists(path)) << "visible before it is complete";
-  ASSERT_TRUE(writer.Close(&error)) << error;
-  WavData wav;
-  ASSERT_TRUE(ReadWavFile(path, &wav, &error)) << error;
-  EXPECT_EQ(wav.rate_hz * 10 + wav.channels, 80001);
-  EXPECT_EQ(wav.samples, mono);
+  ASSERT_TRUE(WriteWavFile(path, mono.data(), 3, 8000, 1, &error)) << error;
   {
-    WavWriter abandoned;  // destroyed without Close: the old file stays
+    WavWriter abandoned;  // destroyed without Close
     ASSERT_TRUE(abandoned.Open(path, 44100, 2, &error));
-    ASSERT_TRUE(abandoned.Write(mono.data(), 2, &error));
+    ASSERT_TRUE(abandoned.Write(mono.data(), 1, &error));
   }
   EXPECT_FALSE(std::filesystem::exists(path + ".part"));
+  WavData wav;
   ASSERT_TRUE(ReadWavFile(path, &wav, &error)) << error;
   EXPECT_EQ(wav.samples, mono);
+  WavWriter writer;
   EXPECT_FALSE(writer.Open("/nonexistent-dir/x.wav", 44100, 2, &error));
   EXPECT_NE(error.find("/nonexistent-dir/x.wav"), std::string::npos);
   std::remove(path.c_str());
@@ -138,10 +133,9 @@ TEST(SilentOutput, WantsWhatTheClockSaysHasPlayed) {
 struct CountingRender {
   std::atomic<int64_t> frames{0};
   std::atomic<int> largest_call{0};
-  int16_t next_value = 0;
   static int Render(int16_t* out, int frames, void* context) {
     auto* self = static_cast<CountingRender*>(context);
-    for (int i = 0; i < frames * 2; ++i) out[i] = self->next_value++;
+    std::fill(out, out + frames * 2, int16_t{0});
     self->frames += frames;
     if (frames > self->largest_call) self->largest_call = frames;
     return kMusicOk;
@@ -179,7 +173,87 @@ int FailingRender(int16_t* /*out*/, int /*frames*/, void* /*context*/) {
   return kMusicInvalidPatternData;
 }
 
-TEST(BackgroundPlayerDeathTest, TickErrorEndsTheProcessWith255) {
+TEST(SdlOutput, KeepsAboutTheBufferLengthQueued) {
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  std::string error;
+  auto output = OpenSdlOutput({8000, 2}, 100, &error);
+  ASSERT_NE(output, nullptr) << error;
+  EXPECT_EQ(output->FramesWanted(), 800);
+  std::vector<int16_t> frames(2 * 500, 0);
+  ASSERT_TRUE(output->Write(frames.data(), 500, &error)) << error;
+  // The device may have played a little of it already.
+  const int wanted = output->FramesWanted();
+  EXPECT_GE(wanted, 300);
+  EXPECT_LT(wanted, 800);
+  // A song starting drops the queued silence and is heard at once.
+  output->DropQueued();
+  EXPECT_EQ(output->FramesWanted(), 800);
+  EXPECT_TRUE(output->Close(&error));
+}
+
+// A device that takes 100 frames per ask and fails from its third write on;
+// a card may fall silent, a file may not.
+class BreakingOutput final : public SoundOutput {
+ public:
+  explicit BreakingOutput(bool card) : card_(card) {}
+  const char* Name() const override { return "Breaking"; }
+  int FramesWanted() override { return 100; }
+  bool Write(const int16_t* /*samples*/, int /*frames*/, std::string* error) override {
+    if (++writes <= 2) return true;
+    *error = "unplugged";
+    return false;
+  }
+  bool Close(std::string* /*error*/) override { return true; }
+  bool MayFallSilent() const override { return card_; }
+  int writes = 0;
+
+ private:
+  bool card_;
+};
+
+// A player on the output that counts the frames it renders.
+struct Playing {
+  Playing(SoundOutput* output, bool fallback) {
+    player.SetOutput(output);
+    player.SetRender(
+        [](int16_t* out, int frames, void* context) {
+          *static_cast<long*>(context) += frames;
+          std::fill(out, out + frames, 0);
+          return static_cast<int>(kMusicOk);
+        },
+        &rendered);
+    if (fallback) player.SetSilentFallback({8000, 1}, FakeClockMs);
+  }
+  ~Playing() { player.SetOutput(nullptr); }
+  void Steps(int steps) {
+    for (int i = 0; i < steps; ++i) {
+      std::lock_guard<std::mutex> hold(player.Lock());
+      player.FillOutput();
+    }
+  }
+  long rendered = 0;
+  BackgroundPlayer player;
+};
+
+TEST(SoundDeviceFailure, CardThatFailsMidPlayGivesWayToSilenceAtTheClocksPace) {
+  fake_clock_ms = 0.0;
+  BreakingOutput card(true);
+  Playing playing(&card, true);
+  testing::internal::CaptureStderr();
+  playing.Steps(3);  // the third write fails
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(playing.rendered, 300);
+  EXPECT_NE(said.find("Breaking: unplugged; playing on without sound\n"), std::string::npos)
+      << said;
+  fake_clock_ms = 250.0;  // a quarter second at 8000 Hz
+  playing.Steps(2);
+  EXPECT_EQ(card.writes, 3) << "the failed card was written again";
+  EXPECT_EQ(playing.rendered, 300 + 2000);
+}
+
+// A render error on the playback thread, a file output failing, or a card
+// failing where no silent output may take over end the process.
+TEST(BackgroundPlayerDeathTest, RenderOrOutputErrorsEndTheProcessWith255) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
       {
@@ -193,54 +267,197 @@ TEST(BackgroundPlayerDeathTest, TickErrorEndsTheProcessWith255) {
         std::this_thread::sleep_for(std::chrono::seconds(5));
       },
       ::testing::ExitedWithCode(255), "Invalid pattern data");
+  for (const bool card : {false, true}) {
+    EXPECT_EXIT(
+        {
+          BreakingOutput output(card);
+          Playing(&output, !card).Steps(3);
+        },
+        ::testing::ExitedWithCode(255), "Breaking: unplugged");
+  }
 }
 
-TEST(WavOutput, WritesWhatWasRenderedAtTheClocksPace) {
-  const std::string path = TempPath("live.wav");
-  fake_clock_ms = 0.0;
-  std::string error;
-  auto output = OpenWavOutput({8000, 2}, path, &error, FakeClockMs);
-  ASSERT_NE(output, nullptr) << error;
-  CountingRender render;
-  BackgroundPlayer player;
-  player.SetOutput(output.get());
-  player.SetRender(CountingRender::Render, &render);
-  fake_clock_ms = 250.0;
-  {
-    std::lock_guard<std::mutex> hold(player.Lock());
-    player.FillOutput();
+class MusicRenderTest : public ::testing::Test {
+ protected:
+  void SetUp() override { WriteBytes(module_path_, TinyS3M()); }
+  void TearDown() override { std::remove(module_path_.c_str()); }
+  std::vector<int16_t> RenderWhole(const MusicRenderOptions& options) {
+    std::vector<int16_t> samples;
+    std::string error;
+    EXPECT_TRUE(RenderMusicFile(module_path_.c_str(), options, &samples, &error)) << error;
+    return samples;
   }
-  EXPECT_EQ(render.frames, 2000);
-  ASSERT_TRUE(output->Close(&error)) << error;
+  std::string module_path_ = TempPath("tiny.s3m");
+};
+
+TEST_F(MusicRenderTest, SameBytesTwiceLastsTheSongAndPiecesAddUp) {
+  MusicRenderOptions options;
+  options.rate_hz = 8000;
+  const std::vector<int16_t> first = RenderWhole(options);
+  EXPECT_EQ(RenderWhole(options), first);
+  // 64 rows x 6 ticks x 20 ms; the render stops at the tick where the song
+  // passes its end, within one tick of that.
+  EXPECT_NEAR(static_cast<double>(first.size()) / 2 / 8000, 7.68, 0.021);
+  EXPECT_TRUE(std::any_of(first.begin(), first.end(), [](int16_t v) { return v != 0; }));
+
+  options.length_seconds = 9.0;  // longer than the song: the sound goes on
+  MusicRenderer renderer;
+  std::string error;
+  ASSERT_TRUE(renderer.Open(module_path_.c_str(), options, &error)) << error;
+  std::vector<int16_t> pieces;
+  std::vector<int16_t> block(2 * 777);
+  while (!renderer.Finished()) {
+    const int frames = renderer.Render(block.data(), 777, &error);
+    ASSERT_GE(frames, 0) << error;
+    pieces.insert(pieces.end(), block.begin(), block.begin() + 2 * frames);
+  }
+  EXPECT_EQ(renderer.FramesRendered(), 72000);
+  EXPECT_EQ(renderer.Render(block.data(), 777, &error), 0);
+  EXPECT_EQ(pieces, RenderWhole(options));
+}
+
+TEST_F(MusicRenderTest, StartAtTimeIsTheTailOfARenderFromZero) {
+  for (int interpolation : {0, 1}) {
+    MusicRenderOptions options;
+    options.rate_hz = 11025;
+    options.channels = interpolation ? 1 : 2;
+    options.interpolation = interpolation;
+    options.length_seconds = 6.0;
+    const std::vector<int16_t> whole = RenderWhole(options);
+    ASSERT_EQ(whole.size(), static_cast<size_t>(6 * 11025 * options.channels));
+    // 2.5001 s is frame 27564.1..., rounded to 27564: not a tick boundary.
+    options.start_seconds = 2.5001;
+    options.length_seconds = 6.0 - 27564.0 / 11025;
+    const std::vector<int16_t> tail = RenderWhole(options);
+    const size_t skipped = 27564 * static_cast<size_t>(options.channels);
+    ASSERT_EQ(tail.size(), whole.size() - skipped);
+    EXPECT_TRUE(std::equal(tail.begin(), tail.end(), whole.begin() + static_cast<long>(skipped)))
+        << "interpolation " << interpolation;
+  }
+}
+
+TEST_F(MusicRenderTest, WavOutputProgressCancelAndFaults) {
+  MusicRenderOptions options;
+  options.rate_hz = 8000;
+  options.channels = 1;
+  std::vector<double> reports;
+  options.progress = [&reports](double done, double total) {
+    reports.push_back(done);
+    EXPECT_LT(total, 0);  // until the song's end: no total known
+    return true;
+  };
+  const std::string wav_path = TempPath("render.wav");
+  std::string error;
+  ASSERT_TRUE(RenderMusicToWav(module_path_.c_str(), wav_path, options, &error)) << error;
+  EXPECT_GE(reports.size(), 7u);
+  EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
   WavData wav;
-  ASSERT_TRUE(ReadWavFile(path, &wav, &error)) << error;
-  ASSERT_EQ(wav.samples.size(), 4000u);
-  for (size_t i = 0; i < wav.samples.size(); ++i) {
-    ASSERT_EQ(wav.samples[i], static_cast<int16_t>(i)) << i;
-  }
-  std::remove(path.c_str());
+  ASSERT_TRUE(ReadWavFile(wav_path, &wav, &error)) << error;
+  EXPECT_EQ(wav.rate_hz * 10 + wav.channels, 80001);
+  options.progress = nullptr;
+  EXPECT_EQ(wav.samples, RenderWhole(options));
+  std::remove(wav_path.c_str());
+  // A cancel leaves no file behind.
+  options.progress = [](double done, double) { return done < 2.0; };
+  EXPECT_FALSE(RenderMusicToWav(module_path_.c_str(), wav_path, options, &error));
+  EXPECT_NE(error.find("cancelled"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(wav_path));
+  EXPECT_FALSE(std::filesystem::exists(wav_path + ".part"));
 
-  EXPECT_EQ(OpenWavOutput({8000, 2}, "/nonexistent-dir/a.wav", &error, FakeClockMs), nullptr);
-  EXPECT_NE(error.find("/nonexistent-dir/a.wav"), std::string::npos);
+  // Every fault names the file.
+  MusicRenderer renderer;
+  EXPECT_FALSE(renderer.Open("/nonexistent/music.s3m", options, &error));
+  EXPECT_NE(error.find("/nonexistent/music.s3m"), std::string::npos);
+  options.rate_hz = 100;
+  EXPECT_FALSE(renderer.Open(module_path_.c_str(), options, &error));
+  options.rate_hz = 8000;
+  options.start_seconds = -1;
+  EXPECT_FALSE(renderer.Open(module_path_.c_str(), options, &error));
 }
 
-TEST(SdlOutput, KeepsAboutTheBufferLengthQueued) {
-  setenv("SDL_AUDIODRIVER", "dummy", 0);
-  std::string error;
-  auto output = OpenSdlOutput({8000, 2}, 100, &error);
-  ASSERT_NE(output, nullptr) << error;
-  EXPECT_STREQ(output->Name(), "Default");
-  EXPECT_EQ(output->FramesWanted(), 800);
-  std::vector<int16_t> frames(2 * 500, 0);
-  ASSERT_TRUE(output->Write(frames.data(), 500, &error)) << error;
-  // The device may have played a little of it already.
-  const int wanted = output->FramesWanted();
-  EXPECT_GE(wanted, 300);
-  EXPECT_LT(wanted, 800);
-  // A song starting drops the queued silence and is heard at once.
-  output->DropQueued();
-  EXPECT_EQ(output->FramesWanted(), 800);
-  EXPECT_TRUE(output->Close(&error));
+std::string VrtoolPath() {
+  const char* bin = std::getenv("VEYRITH_BIN");
+  return std::string(bin != nullptr ? bin : VEYRITH_BINARY_DIR "/bin") + "/vrtool";
+}
+
+// Runs a command line; returns its exit code and its standard output.
+int RunCommand(const std::string& command, std::string* output) {
+  std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) return -1;
+  char buffer[4096];
+  size_t count;
+  while ((count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output->append(buffer, count);
+  const int status = pclose(pipe);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class ModToolTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    struct stat info {};
+    if (stat(VrtoolPath().c_str(), &info) != 0) GTEST_SKIP() << "vrtool is not built";
+    S3mBuilder builder;
+    builder.name = "Tool \"test\"";
+    builder.samples.push_back(ConstantSample(64));
+    builder.orders = {0, 1};
+    builder.pattern_count = 2;
+    builder.speed = 3;
+    builder.Entry(0, {.row = 0, .channel = 0, .note = 0x40, .instrument = 1});
+    builder.Entry(1, {.row = 15, .channel = 1, .command = 'C', .info = 0});
+    // One file per test: ctest runs the tests of this fixture side by side.
+    const std::string test = testing::UnitTest::GetInstance()->current_test_info()->name();
+    module_path_ = TempPath("tool_test_" + test + ".s3m");
+    WriteBytes(module_path_, builder.Build());
+  }
+  std::string module_path_;
+};
+
+TEST_F(ModToolTest, InfoTraceAndRender) {
+  std::string json;
+  ASSERT_EQ(RunCommand(VrtoolPath() + " mod info --json " + module_path_, &json), 0) << json;
+  // 80 rows of 3 ticks at 20 ms, after a lead-in of 2 ticks.
+  EXPECT_EQ(json,
+            "{\"name\": \"Tool \\\"test\\\"\", \"format\": \"s3m\", \"tag\": \"S3M\", "
+            "\"channels\": 2, \"orders\": 2, \"patterns\": 2, \"instruments\": 1, \"samples\": 1, "
+            "\"used_instruments\": 1, \"sampled_samples\": 1, \"speed\": 3, \"tempo\": 125, "
+            "\"seconds\": 4.840}\n");
+  std::string text;
+  ASSERT_EQ(RunCommand(VrtoolPath() + " mod info " + module_path_, &text), 0);
+  EXPECT_NE(text.find("seconds:     4.840"), std::string::npos) << text;
+
+  std::string trace;
+  ASSERT_EQ(RunCommand(VrtoolPath() + " mod trace " + module_path_, &trace), 0);
+  EXPECT_EQ(trace.substr(0, 12), "0 0 0\n0 0 1\n");
+  EXPECT_NE(trace.find("0 0 63\n1 1 0\n"), std::string::npos);
+  EXPECT_EQ(trace.substr(trace.size() - 14), "1 1 14\n1 1 15\n");
+  EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 80);
+
+  const std::string wav = TempPath("tool_test.wav");
+  std::string output;
+  ASSERT_EQ(RunCommand(VrtoolPath() + " mod render --rate 8000 --mono --interpolate " +
+                           module_path_ + " " + wav,
+                       &output),
+            0)
+      << output;
+  struct stat info {};
+  ASSERT_EQ(stat(wav.c_str(), &info), 0);
+  // 4.84 s at 8000 Hz in whole ticks of 160 frames (8000 x 100 / 5000 + 1, even).
+  EXPECT_EQ(info.st_size, 44 + 2 * 242 * 160);
+  EXPECT_NE(stat((wav + ".part").c_str(), &info), 0);
+  std::remove(wav.c_str());
+}
+
+TEST_F(ModToolTest, BadInputsAndUsage) {
+  const std::string not_a_module = TempPath("not_a_module.s3m");
+  WriteBytes(not_a_module, std::vector<uint8_t>(200, 7));
+  std::string output;
+  EXPECT_EQ(RunCommand(VrtoolPath() + " mod info " + not_a_module, &output), 1);
+  EXPECT_NE(output.find(not_a_module + ": cannot read the module: not a module"), std::string::npos)
+      << output;
+  output.clear();
+  EXPECT_EQ(RunCommand(VrtoolPath() + " mod render " + module_path_, &output), 2);
+  output.clear();
+  EXPECT_EQ(RunCommand(VrtoolPath() + " mod render --rate 10 a b", &output), 2);
 }
 
 }  // namespace
