@@ -167,6 +167,17 @@ TEST(ExtendedRules, VolumeColumnAndTheirOwnCommandsPerTick) {
 }
 // clang-format on
 
+TEST(ImpulseRules, HighOffsetReachesPast64KFrames) {
+  ItBuilder builder;
+  builder.frames = 0x10400;
+  builder.cells = {{.row = 0, .note = 60, .instrument = 1, .effect = 19, .parameter = 0xA1},
+                   {.row = 1, .note = 60, .instrument = 1, .effect = 15, .parameter = 0x02}};
+  Playing playing(builder.Build());
+  Ticks(playing, 5, kVolume);
+  // SA1 on row 0, then O02 with row 1's note: 1 x 65536 + 2 x 256 frames in.
+  EXPECT_EQ(playing.mixer.channel_position(0), 0x10200u);
+}
+
 void Collect(const PlayStatus& status, void* rows) {
   *static_cast<std::string*>(rows) += std::to_string(status.row) + " ";
 }
