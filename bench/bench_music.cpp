@@ -2,10 +2,11 @@
 // 16-bit stereo on one core with our player and mixer, with and without
 // interpolation, and the same modules with libxmp and libopenmpt for
 // comparison. Reports each as times real time and prints the ratios per
-// format.
+// format, then what each loaded module takes beyond its decoded samples.
 #include <benchmark/benchmark.h>
 #include <xmp.h>
 
+#include <malloc.h>
 #include <time.h>
 
 #include <chrono>
@@ -27,8 +28,8 @@ namespace {
 constexpr int kRateHz = 44100;
 constexpr int kBufferFrames = 4096;
 
-enum class Format { kS3M, kPlain, kExtended };
-const char* const kFormatNames[] = {"s3m", "mod", "xm"};
+enum class Format { kS3M, kPlain, kExtended, kImpulse };
+const char* const kFormatNames[] = {"s3m", "mod", "xm", "it"};
 
 const struct {
   Format format;
@@ -48,6 +49,10 @@ const struct {
     {Format::kExtended, "/usr/share/games/flobopuyo/sfx/flobopuyo_game2.xm"},
     {Format::kExtended, "/usr/share/games/flobopuyo/sfx/strange_fear.xm"},
     {Format::kExtended, "/usr/share/games/tecnoballz/musics/area1-game2.mod"},
+    {Format::kImpulse, "/usr/share/games/pingus/data/music/gd-ite.it"},
+    {Format::kImpulse, "/usr/share/games/pingus/data/music/pingus-1.it"},
+    {Format::kImpulse, "/usr/share/games/pingus/data/music/pingus-4.it"},
+    {Format::kImpulse, "/usr/share/games/pingus/data/music/sorcerer.it"},
 };
 
 const std::vector<std::vector<uint8_t>>& ModuleFiles(Format format) {
@@ -182,60 +187,50 @@ void BM_RenderModules(benchmark::State& state, Format format, Player player, int
   total.second += wall_seconds;
 }
 
-BENCHMARK_CAPTURE(BM_RenderModules, s3m_ours_nearest, Format::kS3M, Player::kOurs, 0)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(3);
-BENCHMARK_CAPTURE(BM_RenderModules, s3m_ours_linear, Format::kS3M, Player::kOurs, 1)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(3);
-BENCHMARK_CAPTURE(BM_RenderModules, s3m_libxmp_nearest, Format::kS3M, Player::kXmp, 0)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(3);
-BENCHMARK_CAPTURE(BM_RenderModules, s3m_libxmp_linear, Format::kS3M, Player::kXmp, 1)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(3);
-BENCHMARK_CAPTURE(BM_RenderModules, s3m_libopenmpt_nearest, Format::kS3M, Player::kOpenmpt, 0)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(2);
-BENCHMARK_CAPTURE(BM_RenderModules, s3m_libopenmpt_linear, Format::kS3M, Player::kOpenmpt, 1)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(2);
-BENCHMARK_CAPTURE(BM_RenderModules, mod_ours_nearest, Format::kPlain, Player::kOurs, 0)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(3);
-BENCHMARK_CAPTURE(BM_RenderModules, mod_ours_linear, Format::kPlain, Player::kOurs, 1)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(3);
-BENCHMARK_CAPTURE(BM_RenderModules, mod_libxmp_nearest, Format::kPlain, Player::kXmp, 0)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(3);
-BENCHMARK_CAPTURE(BM_RenderModules, mod_libxmp_linear, Format::kPlain, Player::kXmp, 1)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(3);
-BENCHMARK_CAPTURE(BM_RenderModules, mod_libopenmpt_nearest, Format::kPlain, Player::kOpenmpt, 0)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(2);
-BENCHMARK_CAPTURE(BM_RenderModules, mod_libopenmpt_linear, Format::kPlain, Player::kOpenmpt, 1)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(2);
-BENCHMARK_CAPTURE(BM_RenderModules, xm_ours_nearest, Format::kExtended, Player::kOurs, 0)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(3);
-BENCHMARK_CAPTURE(BM_RenderModules, xm_ours_linear, Format::kExtended, Player::kOurs, 1)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(3);
-BENCHMARK_CAPTURE(BM_RenderModules, xm_libxmp_nearest, Format::kExtended, Player::kXmp, 0)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(3);
-BENCHMARK_CAPTURE(BM_RenderModules, xm_libxmp_linear, Format::kExtended, Player::kXmp, 1)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(3);
-BENCHMARK_CAPTURE(BM_RenderModules, xm_libopenmpt_nearest, Format::kExtended, Player::kOpenmpt, 0)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(2);
-BENCHMARK_CAPTURE(BM_RenderModules, xm_libopenmpt_linear, Format::kExtended, Player::kOpenmpt, 1)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(2);
+// Each format with each player, nearest then linear interpolation.
+void RegisterRenders() {
+  const char* const names[] = {"ours", "libxmp", "libopenmpt"};
+  for (int format = 0; format < 4; ++format) {
+    for (Player player : {Player::kOurs, Player::kXmp, Player::kOpenmpt}) {
+      for (int interpolate = 0; interpolate < 2; ++interpolate) {
+        const std::string name = std::string("BM_RenderModules/") + kFormatNames[format] + "_" +
+                                 names[static_cast<int>(player)] +
+                                 (interpolate ? "_linear" : "_nearest");
+        benchmark::RegisterBenchmark(name.c_str(), BM_RenderModules, static_cast<Format>(format),
+                                     player, interpolate)
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(player == Player::kOpenmpt ? 2 : 3);
+      }
+    }
+  }
+}
+
+// What a loaded module costs beyond its decoded samples, against its file
+// size: the heap in use before and after loading each file.
+void PrintModuleMemory() {
+  for (const auto& entry : kModules) {
+    std::ifstream in(entry.path, std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    if (bytes.empty()) continue;
+    const size_t before = mallinfo2().uordblks;
+    Module* module = nullptr;
+    if (LoadModuleFromMemory(bytes.data(), bytes.size(), &module, nullptr) != 0) continue;
+    const size_t loaded = mallinfo2().uordblks - before;
+    size_t samples = 0;
+    for (int i = 0; i < module->sample_count; ++i) {
+      const ModuleSample* sample = module->samples[i];
+      if (sample == nullptr) continue;
+      const size_t frame_bytes = size_t{sample->channels} * (sample->data16 != nullptr ? 2 : 1);
+      samples += size_t{sample->length} * frame_bytes;
+    }
+    FreeModule(module);
+    const double beyond = static_cast<double>(loaded > samples ? loaded - samples : 0);
+    std::printf(
+        "%s: %zu bytes loaded, %zu of decoded samples; the rest is %.2f times the file's "
+        "%zu bytes (target: at most 2)\n",
+        entry.path, loaded, samples, beyond / static_cast<double>(bytes.size()), bytes.size());
+  }
+}
 
 void PrintRatios() {
   auto speed = [](const std::string& key) {
@@ -264,8 +259,10 @@ void PrintRatios() {
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  RegisterRenders();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   PrintRatios();
+  PrintModuleMemory();
   return 0;
 }
