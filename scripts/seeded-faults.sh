@@ -45,6 +45,10 @@ git ls-files -z | while IFS= read -r -d '' file; do
     mkdir -p "$scratch/$(dirname "$file")" && cp "$file" "$scratch/$file"
   fi
 done
+# A file the tree no longer tracks goes from the copy too: the build takes
+# every test source of a folder, so a stale one would break it.
+comm -23 <(cd "$scratch" && find . -type f -printf '%P\n' | sort) <(git ls-files | sort) |
+  while IFS= read -r file; do rm -f "$scratch/$file"; done
 # A build folder configured from another copy cannot be reused.
 if [ -f "$root/$build/CMakeCache.txt" ] &&
   ! grep -qx "CMAKE_HOME_DIRECTORY:INTERNAL=$scratch" "$root/$build/CMakeCache.txt"; then
