@@ -46,13 +46,17 @@ int OutputPeriod(PlayerHarness& h) {
   return static_cast<int>(h.channel(0).output_period);
 }
 
+// A command with its info byte under the module's flags, and what one
+// channel value reads after each tick.
+struct CommandCase {
+  char command;
+  int info;
+  uint16_t flags;
+  Values expected;
+};
+
 TEST(PlayerVolume, SlidesRetriggersAndCutsPerTick) {
-  const struct {
-    char command;
-    int info;
-    uint16_t flags;
-    Values expected;
-  } cases[] = {
+  const CommandCase cases[] = {
       {'D', 0x04, 0, {32, 28, 24, 20}},  // down 4 on the ticks after the row
       {'D', 0x40, 0, {32, 36, 40, 44}},  // up 4
       {'D', 0x34, 0, {32, 28, 24, 20}},  // both nibbles, neither 15: down by y
@@ -99,12 +103,7 @@ TEST(PlayerVolumeSlide, MemoryAndCombinedCommands) {
 }
 
 TEST(PlayerPortamento, UpDownFineAndClamps) {
-  const struct {
-    char command;
-    int info;
-    uint16_t flags;
-    Values expected;
-  } cases[] = {
+  const CommandCase cases[] = {
       {'F', 0x08, 0, {1712, 1680, 1648, 1616}},
       {'F', 0xF2, 0, {1704, 1704, 1704, 1704}},  // fine: 2 x 4, row only
       {'F', 0xE3, 0, {1709, 1709, 1709, 1709}},  // extra fine: 3, row only
