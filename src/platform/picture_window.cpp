@@ -32,7 +32,10 @@ struct PictureWindow {
   int width = 0;
   int height = 0;
   int refresh_hz = 60;
-  std::chrono::steady_clock::time_point last_present{};
+  // When the next frame is due on the screen: one refresh after the one
+  // before it was due, so the time spent copying and presenting does not
+  // lengthen the period.
+  std::chrono::steady_clock::time_point next_due{};
 
   // Shared with submitting threads.
   std::mutex mutex;
@@ -138,17 +141,19 @@ void PresentPending(PictureWindow& p) {
   }
   SDL_UpdateTexture(p.texture, nullptr, p.uploading.data(), p.width * 2);
   // Pace to the display's refresh when the driver does not wait for the
-  // retrace itself (virtual displays, some compositors).
+  // retrace itself (virtual displays, some compositors): presents start one
+  // refresh apart, a millisecond before they are due to leave a driver that
+  // does wait the retrace. A frame later than a whole refresh starts the
+  // count again, so a slow stretch is not followed by a burst.
   const auto interval = std::chrono::microseconds(1000000 / std::max(p.refresh_hz, 1));
-  const auto since = std::chrono::steady_clock::now() - p.last_present;
-  if (since < interval - std::chrono::microseconds(1500)) {
-    std::this_thread::sleep_for(interval - since - std::chrono::microseconds(1000));
-  }
+  const auto margin = std::chrono::microseconds(1000);
+  const auto now = std::chrono::steady_clock::now();
+  if (now < p.next_due - margin) std::this_thread::sleep_until(p.next_due - margin);
+  p.next_due = now > p.next_due + interval ? now + interval : p.next_due + interval;
   SDL_SetRenderDrawColor(p.renderer, 0, 0, 0, 255);
   SDL_RenderClear(p.renderer);
   SDL_RenderCopy(p.renderer, p.texture, nullptr, nullptr);
   SDL_RenderPresent(p.renderer);
-  p.last_present = std::chrono::steady_clock::now();
   {
     std::lock_guard<std::mutex> lock(p.mutex);
     p.shown = sequence;

@@ -1,5 +1,6 @@
 #include "shell/frame_report.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -9,15 +10,28 @@
 
 void RecordFrameTime(FrameTiming* timing, double now_seconds) {
   if (timing->frames++ == 0) {
-    timing->first_seconds = timing->last_seconds = now_seconds;
+    timing->first_seconds = timing->last_seconds = timing->anchor_seconds = now_seconds;
     return;
   }
   const double gap = now_seconds - timing->last_seconds;
   timing->last_seconds = now_seconds;
   if (gap > timing->longest_gap_seconds) timing->longest_gap_seconds = gap;
-  if (gap > 1.5 * timing->period_seconds) {
-    timing->missed += std::lround(gap / timing->period_seconds) - 1;
+  // The periods passed since the anchor frame, less the frames shown in
+  // them: a steady 50 frames a second at 60 misses 10 a second, though no
+  // single gap reaches two periods. A frame more than half a period ahead
+  // of that pace (a headless run faster than real time) becomes the anchor,
+  // so time won early does not hide a slow frame later. A miss stays
+  // counted: the display showed no new frame in that period.
+  ++timing->frames_since_anchor;
+  const long periods = std::lround((now_seconds - timing->anchor_seconds) / timing->period_seconds);
+  if (periods < timing->frames_since_anchor) {
+    timing->missed_before_anchor = timing->missed;
+    timing->anchor_seconds = now_seconds;
+    timing->frames_since_anchor = 0;
+    return;
   }
+  timing->missed = std::max(timing->missed,
+                            timing->missed_before_anchor + periods - timing->frames_since_anchor);
 }
 
 std::string DescribeFrameTiming(const FrameTiming& timing) {

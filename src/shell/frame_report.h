@@ -1,9 +1,8 @@
 // How well the frames kept their time (--fps-report): every frame shown at
-// the retrace is timed on the wall clock, and a gap between two of them of
-// more than one and a half frame periods counts the periods it lost as
-// missed frames. A window's period is the display's refresh; a headless
-// run's is that of its virtual clock, so there a miss is a frame drawn more
-// slowly than real time.
+// the retrace is timed on the wall clock, and a frame period that passed
+// without a frame of its own counts as missed. A window's period is the display's refresh; a
+// headless run's is that of its virtual clock, so there a miss is a frame drawn more slowly than
+// real time.
 #pragma once
 
 #include <string>
@@ -17,6 +16,10 @@ struct FrameTiming {
   double first_seconds = 0.0;  // wall time of the first frame
   double last_seconds = 0.0;
   double longest_gap_seconds = 0.0;
+  // The frame the count of periods starts from, and what was missed before it.
+  double anchor_seconds = 0.0;
+  long frames_since_anchor = 0;
+  long missed_before_anchor = 0;
 };
 
 // A frame shown at wall time now_seconds (from any fixed origin, rising).
