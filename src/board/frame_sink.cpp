@@ -25,8 +25,8 @@ bool CountingFrameSink::Open(int width, int height) {
 void CountingFrameSink::Present(const uint16_t* pixels, int width, int height, int stride_pixels,
                                 int interval) {
   ++frames_;
-  if (interval >= 1) {
-    ++retrace_frames_;
+  if (interval >= 1) ++retrace_frames_;
+  if (interval >= 1 && keep_last_) {
     last_.resize(static_cast<size_t>(width) * height);
     for (int row = 0; row < height; ++row) {
       std::memcpy(&last_[static_cast<size_t>(row) * width],

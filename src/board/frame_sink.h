@@ -35,8 +35,8 @@ class FrameSink {
 void BoardSetFrameSink(FrameSink* sink);
 FrameSink* BoardFrameSink();
 
-// A sink that only counts frames and keeps the last one shown with interval
-// 1; headless runs and tests use it. A hook may be called after each frame.
+// A sink that counts frames and keeps the last one shown with interval 1;
+// headless runs and tests use it. A hook may be called after each frame.
 class CountingFrameSink : public FrameSink {
  public:
   using FrameHook = void (*)(void* context, const CountingFrameSink& sink, int interval);
@@ -47,6 +47,9 @@ class CountingFrameSink : public FrameSink {
   bool AcceptsLateFrames() const override { return late_frames_; }
   // Off by default: the hook and the counts then follow every swap at once.
   void SetLateFrames(bool late) { late_frames_ = late; }
+  // On by default; a sink that only counts (a headless run, a benchmark)
+  // spares the copy of every frame.
+  void SetKeepLastFrame(bool keep) { keep_last_ = keep; }
   void SetHook(FrameHook hook, void* context) {
     hook_ = hook;
     hook_context_ = context;
@@ -68,6 +71,7 @@ class CountingFrameSink : public FrameSink {
   long frames_ = 0;
   long retrace_frames_ = 0;
   bool late_frames_ = false;
+  bool keep_last_ = true;
   FrameHook hook_ = nullptr;
   void* hook_context_ = nullptr;
   std::vector<uint16_t> last_;

@@ -49,6 +49,7 @@ class HeadlessSink final : public CountingFrameSink {
   explicit HeadlessSink(double fps) : frame_ms_(1000.0 / fps) {
     timing_.period_seconds = 1.0 / fps;
     SetLateFrames(true);
+    SetKeepLastFrame(false);
   }
   void Swapped(int interval) override {
     if (interval < 1) return;
