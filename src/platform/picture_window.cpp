@@ -43,7 +43,8 @@ struct PictureWindow {
   std::vector<uint16_t> staging;    // top row first, tightly packed
   std::vector<uint16_t> uploading;  // the main thread's, while it uploads
   bool pending = false;
-  bool presenting = false;  // true while the window is open and served
+  bool pending_at_retrace = false;  // the staged frame waits for its refresh
+  bool presenting = false;          // true while the window is open and served
   uint64_t submitted = 0;
   uint64_t shown = 0;
 };
@@ -131,12 +132,14 @@ void DressWindow(PictureWindow& p) {
 
 void PresentPending(PictureWindow& p) {
   uint64_t sequence;
+  bool at_retrace;
   {
     // The two blocks trade places, so no frame allocates once both are made.
     std::lock_guard<std::mutex> lock(p.mutex);
     if (!p.pending) return;
     p.uploading.swap(p.staging);
     p.pending = false;
+    at_retrace = p.pending_at_retrace;
     sequence = p.submitted;
   }
   SDL_UpdateTexture(p.texture, nullptr, p.uploading.data(), p.width * 2);
@@ -144,12 +147,16 @@ void PresentPending(PictureWindow& p) {
   // retrace itself (virtual displays, some compositors): presents start one
   // refresh apart, a millisecond before they are due to leave a driver that
   // does wait the retrace. A frame later than a whole refresh starts the
-  // count again, so a slow stretch is not followed by a burst.
-  const auto interval = std::chrono::microseconds(1000000 / std::max(p.refresh_hz, 1));
-  const auto margin = std::chrono::microseconds(1000);
-  const auto now = std::chrono::steady_clock::now();
-  if (now < p.next_due - margin) std::this_thread::sleep_until(p.next_due - margin);
-  p.next_due = now > p.next_due + interval ? now + interval : p.next_due + interval;
+  // count again, so a slow stretch is not followed by a burst. A frame
+  // swapped without waiting for the retrace (a blank between two parts) is
+  // shown at once and leaves the next frame its refresh.
+  if (at_retrace) {
+    const auto interval = std::chrono::microseconds(1000000 / std::max(p.refresh_hz, 1));
+    const auto margin = std::chrono::microseconds(1000);
+    const auto now = std::chrono::steady_clock::now();
+    if (now < p.next_due - margin) std::this_thread::sleep_until(p.next_due - margin);
+    p.next_due = now > p.next_due + interval ? now + interval : p.next_due + interval;
+  }
   SDL_SetRenderDrawColor(p.renderer, 0, 0, 0, 255);
   SDL_RenderClear(p.renderer);
   SDL_RenderCopy(p.renderer, p.texture, nullptr, nullptr);
@@ -305,6 +312,7 @@ void SubmitPicture(const uint16_t* pixels, int width, int height, int stride_pix
     std::memcpy(&p.staging[static_cast<size_t>(row) * width], source, width * sizeof(uint16_t));
   }
   p.pending = true;
+  p.pending_at_retrace = wait;
   ++p.submitted;
   lock.unlock();
   WakeMessageLoop();

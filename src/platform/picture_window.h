@@ -42,6 +42,8 @@ PictureWindowLook PictureWindowLookNow();
 // With wait, first waits until the frame submitted before is presented (at a
 // retrace), or until presenting has stopped: the caller then draws its next
 // frame while this one is presented, one frame ahead of the screen at most.
+// A frame submitted without wait did not ask for the retrace: it is shown as
+// soon as the main thread takes it, without pacing.
 void SubmitPicture(const uint16_t* pixels, int width, int height, int stride_pixels, bool wait);
 
 // Main thread, after its message loop: frames are no longer presented and
