@@ -386,6 +386,21 @@ void Mixer::FreeVoice(int voice) {
   voices_[voice].held = false;
 }
 
+void Mixer::ForgetSamples(const ModuleSample* const* samples, int count) {
+  for (Voice& voice : voices_) {
+    for (int i = 0; i < count; ++i) {
+      if (samples[i] == nullptr) continue;
+      if (voice.sample == samples[i] || voice.selected == samples[i]) {
+        voice.playing = false;
+        voice.fading = false;
+        voice.sample = nullptr;
+        voice.selected = nullptr;
+        break;
+      }
+    }
+  }
+}
+
 void Mixer::FadeOut(Voice& voice) {
   if (!voice.playing || ramp_frames_ == 0 || voice.fading) return;
   if (voice.level_left == 0 && voice.level_right == 0) return;

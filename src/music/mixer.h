@@ -87,6 +87,10 @@ class Mixer {
   int DetachVoice(int channel);
   // Gives a detached voice back; it fades out if it still sounds.
   void FreeVoice(int voice);
+  // Silences at once every voice that plays or has selected one of the
+  // samples, fade-outs and detached voices included: their memory is about
+  // to be freed, and a fade would read it for another millisecond.
+  void ForgetSamples(const ModuleSample* const* samples, int count);
 
   // Frames over which level changes ramp (0: at once, for exact tests).
   // Configure sets about one millisecond.

@@ -264,6 +264,8 @@ int MusicFreeModule(MusicModule* module) {
         StopPlay(system, handle);
       }
     }
+    // Nor a fade-out of one of its notes.
+    system.mixer.ForgetSamples(module->module->samples, module->module->sample_count);
   }
   FreeModule(module->module);
   delete module;

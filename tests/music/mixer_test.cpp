@@ -353,6 +353,10 @@ TEST(MixerRamps, StartsCutsAndVolumeStepsDoNotClick) {
   Render(mixer, 100);
   ASSERT_EQ(mixer.StopSound(0), 0);
   EXPECT_EQ(mixer.active_voices(), kMixerDetachedVoices + 1);
+  // A sample about to be freed leaves no voice, fading or detached, reading it.
+  const ModuleSample* const freed[] = {nullptr, &loud.sample};
+  mixer.ForgetSamples(freed, 2);
+  EXPECT_EQ(mixer.active_voices(), 0);
 }
 
 TEST(MixerFormats, SustainLoopHoldsUntilTheRelease) {
