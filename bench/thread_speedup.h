@@ -130,7 +130,8 @@ class ThreadSpeedupReporter : public benchmark::ConsoleReporter {
                   times[1].processor / times[0].processor);
       if (times[0].bound > 0 && times[1].bound > 0) {
         // The caller's share: its time per frame with two threads over one
-        // thread's whole frame, the part no worker can take.
+        // thread's whole frame (its evaluation and recording, and the
+        // stripes it draws itself).
         std::printf(" %11.2fx %12.2f", times[0].bound / times[1].bound,
                     times[1].caller / times[0].bound);
       }

@@ -1,8 +1,9 @@
 // How many threads the board draws with. With one (the default) every call
 // draws at once on the calling thread. With more, the calls still come from
 // one thread and keep their order and meaning, but the triangles and clears
-// are handed to worker threads that each own interleaved bands of screen
-// rows; the pixels and depths are the same for every number of threads.
+// are recorded and drawn a frame later, stripe of screen rows by stripe, by
+// the workers and the calling thread together; the pixels and depths are the
+// same for every number of threads.
 // Swaps, frame-buffer locks, texture downloads and BoardFinish wait until
 // everything submitted is drawn.
 #pragma once

@@ -1,25 +1,31 @@
-// The board's worker threads. The submitting thread appends commands (a
-// change of state or buffers, a triangle, a clear) to a stream and hands
-// them over a few dozen at a time; every worker reads the whole stream in
-// order and draws the rows of its own share, so no two workers write the
-// same pixel and none has to wait for another.
+// The board's worker threads. The submitting thread records each triangle
+// and clear of a frame with the state and buffers it is drawn with, and
+// files it under every stripe of screen rows it touches. At the swap the
+// frame is handed over, and each stripe is drawn whole, its commands in
+// call order, by whichever thread takes it next: a worker, or the
+// submitting thread once it has nothing else to do. No two threads write
+// the same pixel, and which thread draws a stripe changes nothing.
 //
-// The stream is cut into frames at the swaps, and frames alternate between
-// two slots of command chunks: while the workers draw frame k from one, the
+// Frames alternate between two slots: while frame k is drawn from one, the
 // submitting thread evaluates and records frame k + 1 into the other. The
-// swap of frame k + 1 waits until frame k is drawn, shows it (when the sink
-// takes frames late) and gives its slot to frame k + 2, so the caller is at
-// most one frame ahead. Waiting for everything happens only where the
-// submitting thread needs the pixels: BoardFinish, which the frame-buffer
-// locks, texture downloads and a swap to a sink that needs each frame at
-// once call.
+// swap of frame k + 1 hands it over, then helps draw what is left of frame
+// k, shows it (when the sink takes frames late) and gives its slot to frame
+// k + 2, so the caller is at most one frame ahead. A stripe of frame k + 1
+// is taken only once the same stripe of frame k is drawn, since the two
+// frames share the depth buffer. Waiting for everything happens only where
+// the submitting thread needs the pixels: BoardFinish, which the
+// frame-buffer locks, texture downloads and a swap to a sink that needs
+// each frame at once call.
+//
+// With N threads the pool starts N - 1 workers: the submitting thread is
+// the N-th, so the threads never outnumber the cores asked for.
 #include "board/draw_workers.h"
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstdint>
 #include <cstring>
 #include <deque>
-#include <limits>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -31,17 +37,17 @@
 namespace {
 
 constexpr size_t kChunkCommands = 256;
-// Commands handed to the workers at a time: one lock each. A worker that
-// has drawn all it was handed sleeps until this many more are waiting (or
-// the frame ends): waking it costs more than drawing a few dozen small
-// triangles, and a few hundred keep the number of wake-ups per frame small.
-constexpr size_t kPublishEvery = 64;
-constexpr size_t kWakeEvery = 1024;
 // A frame this long is drawn before more is taken, bounding its memory
 // when a program draws without ever swapping.
 constexpr size_t kMaxPendingCommands = 16384;
 constexpr std::size_t kWorkerStackBytes = 256 * 1024;
-constexpr size_t kNoFrame = std::numeric_limits<size_t>::max();
+// Stripes per frame: four per thread, so that the last ones taken are small
+// against the frame and the threads end it together; none under 16 rows,
+// where a triangle would more often be set up once per stripe it crosses.
+constexpr int32_t kStripesPerThread = 4;
+constexpr int32_t kMinStripes = 8;
+constexpr int32_t kMaxStripes = 64;
+constexpr int32_t kMinStripeRows = 16;
 
 // The state and buffers triangles are drawn with, by value: the submitting
 // thread changes its own freely while the workers draw.
@@ -53,32 +59,31 @@ struct DrawContext {
 };
 
 struct DrawCommand {
-  enum class Kind : uint8_t { kContext, kTriangle, kClear };
+  enum class Kind : uint8_t { kTriangle, kClear };
   Kind kind;
   uint16_t clear_colour;
   uint16_t clear_depth;
-  const DrawContext* context;  // kContext
-  TriangleInput triangle;      // kTriangle
+  const DrawContext* context;
+  TriangleInput triangle;  // kTriangle
 };
 
 // Made without clearing its commands: each is written before it is read.
 struct CommandChunk {
   DrawCommand commands[kChunkCommands];
-  CommandChunk* next = nullptr;  // set before a command in it is handed over
+  CommandChunk* next = nullptr;
 };
 
-// The commands and contexts of every other frame. The submitting thread
-// refills a slot only once every worker has left the frame it held.
+// The commands, contexts and stripes of every other frame. The submitting
+// thread refills a slot only once its frame is drawn.
 struct FrameSlot {
   std::vector<std::unique_ptr<CommandChunk>> chunks;  // the submitting thread's
-  CommandChunk* head = nullptr;                       // fixed once the workers start
-  std::deque<DrawContext> contexts;                   // elements stay in place as it grows
-};
-
-// Where a frame ends in the stream, once its swap has come.
-struct FrameEnd {
-  size_t frame = kNoFrame;
-  size_t end = 0;
+  CommandChunk* head = nullptr;
+  std::deque<DrawContext> contexts;                      // elements stay in place as it grows
+  std::vector<const DrawCommand*> stripes[kMaxStripes];  // each stripe's commands
+  // Guarded by the mutex once the frame is handed over.
+  int32_t next_stripe = 0;  // the next one to take
+  int32_t stripes_drawn = 0;
+  bool drawn[kMaxStripes] = {};
 };
 
 // A frame handed over at a swap, shown once it is drawn.
@@ -95,34 +100,9 @@ class DrawWorkers;
 
 struct Worker {
   DrawWorkers* owner = nullptr;
-  int32_t index = 0;
   platform::Thread thread;
-  // The worker's place in the stream: its own while it draws; reset by the
-  // submitting thread only while every worker waits.
-  CommandChunk* chunk = nullptr;
-  size_t offset = 0;
-  size_t read = 0;
-  size_t done = 0;   // commands drawn; guarded by the mutex
-  size_t frame = 0;  // the frame it reads; guarded by the mutex
   DrawerChoice drawer;
-  DrawTarget target;
-  int32_t bands_for = 0;  // the count of shares first_band was made for
-  uint8_t first_band[kMaxBands];
 };
-
-static_assert(kMaxBands + kBoardMaxThreads <= 256, "a band number fits in a byte");
-
-// The worker's share of the rows among count, with its band table.
-RowShare ShareOf(Worker* worker, int32_t count) {
-  if (worker->bands_for != count) {
-    for (int32_t band = 0; band < kMaxBands; ++band) {
-      worker->first_band[band] =
-          static_cast<uint8_t>(band + (worker->index - band % count + count) % count);
-    }
-    worker->bands_for = count;
-  }
-  return RowShare{worker->index, count, worker->first_band};
-}
 
 // Makes what the workers draw into and read before the workers, so that at
 // exit it is destroyed after them even if they were still drawing.
@@ -146,12 +126,9 @@ class DrawWorkers {
         slot.head = slot.chunks.emplace_back(std::make_unique_for_overwrite<CommandChunk>()).get();
       }
     }
-    ResetStream();
-    for (int i = 0; i < threads; ++i) {
+    for (int i = 0; i + 1 < threads; ++i) {
       Worker* worker = workers_.emplace_back(std::make_unique<Worker>()).get();
       worker->owner = this;
-      worker->index = i;
-      worker->chunk = slots_[0].head;
       const bool started = starter ? starter(&worker->thread, &Entry, worker)
                                    : worker->thread.Start(&Entry, worker, kWorkerStackBytes);
       if (!started) {
@@ -159,13 +136,12 @@ class DrawWorkers {
         break;
       }
     }
-    if (workers_.size() < 2) {
-      Join();
-      return 1;
-    }
+    if (workers_.empty()) return 1;
     {
       const std::lock_guard lock(mutex_);
-      count_ = static_cast<int32_t>(workers_.size());
+      count_ = static_cast<int32_t>(workers_.size()) + 1;
+      layout_height_ = -1;  // laid out for the screen at the first command
+      ResetStream();
     }
     Board().threads = count_;
     return count_;
@@ -184,12 +160,15 @@ class DrawWorkers {
     UseContext(target);
     DrawCommand& command = NextCommand();
     command.kind = DrawCommand::Kind::kTriangle;
+    command.context = last_context_;
     --write_offset_;  // taken for good by CommitTriangle
+    reserved_ = &command;
     return &command.triangle;
   }
   void CommitTriangle() {
     ++write_offset_;
-    Appended();
+    ++frame_commands_;
+    File(reserved_, reserved_->triangle.first_row, reserved_->triangle.last_row);
   }
 
   void RecordClear(const DrawTarget& target, uint16_t colour, uint16_t depth) {
@@ -197,9 +176,11 @@ class DrawWorkers {
     UseContext(target);
     DrawCommand& command = NextCommand();
     command.kind = DrawCommand::Kind::kClear;
+    command.context = last_context_;
     command.clear_colour = colour;
     command.clear_depth = depth;
-    Appended();
+    ++frame_commands_;
+    File(&command, target.clip.min_y, target.clip.max_y - 1);
   }
 
   // Ends the frame being recorded and hands it over without waiting for
@@ -207,44 +188,22 @@ class DrawWorkers {
   // frame) and shown, and this one is shown the same way one swap later.
   void Swap(const LateFrame& frame) {
     const size_t ending = write_frame_;
-    {
-      std::unique_lock lock(mutex_);
-      frame_ends_[ending % 2] = {ending, written_};
-      published_ = written_;
-      wake_at_ = kNoFrame;
-      work_ready_.notify_all();
-      if (ending > 0) {
-        work_done_.wait(lock, [&] {
-          return std::all_of(workers_.begin(), workers_.end(),
-                             [&](const auto& worker) { return worker->frame >= ending; });
-        });
-      }
-    }
-    handed_over_ = written_;
+    HandOver();
+    if (ending > 0) DrawUntilDrawn(ending - 1);
     ShowLateFrame();
     late_ = frame;
     write_frame_ = ending + 1;
-    FrameSlot& slot = slots_[write_frame_ % 2];
-    slot.contexts.clear();
-    write_chunk_ = slot.head;
-    write_offset_ = 0;
-    frame_begin_ = written_;
-    last_context_ = nullptr;  // each frame states its own, in its own slot
+    StartSlot(write_frame_);
   }
 
-  // Hands over everything and waits until it is drawn; a frame handed over
-  // at a swap is shown, and the stream starts over.
+  // Hands over everything and waits until it is drawn, helping; a frame
+  // handed over at a swap is shown, and the stream starts over.
   void Finish() {
     if (workers_.empty()) return;
+    HandOver();
+    DrawUntilDrawn(write_frame_);
     {
-      std::unique_lock lock(mutex_);
-      published_ = written_;
-      wake_at_ = kNoFrame;
-      work_ready_.notify_all();
-      work_done_.wait(lock, [&] {
-        return std::all_of(workers_.begin(), workers_.end(),
-                           [&](const auto& worker) { return worker->done == published_; });
-      });
+      const std::lock_guard lock(mutex_);
       ResetStream();
     }
     ShowLateFrame();
@@ -256,77 +215,166 @@ class DrawWorkers {
     worker->owner->Run(worker);
   }
 
-  // Whether the worker has drawn the whole of its frame and the frame's
-  // swap has come. Called with the mutex held.
-  bool FrameDrawn(const Worker& worker) const {
-    const FrameEnd& end = frame_ends_[worker.frame % 2];
-    return end.frame == worker.frame && end.end == worker.read;
+  FrameSlot& SlotOf(size_t frame) { return slots_[frame % 2]; }
+
+  // Takes the next stripe that may be drawn: of the oldest frame not yet
+  // taken whole, and only where the frame before has drawn that stripe.
+  // Called with the mutex held.
+  bool TakeStripe(size_t last_frame, size_t* frame, int32_t* stripe) {
+    for (size_t f = drawn_frames_; f < handed_frames_ && f <= last_frame; ++f) {
+      FrameSlot& slot = SlotOf(f);
+      if (slot.next_stripe == stripe_count_) continue;
+      const int32_t s = slot.next_stripe;
+      if (f > drawn_frames_ && !SlotOf(f - 1).drawn[s]) return false;
+      ++slot.next_stripe;
+      *frame = f;
+      *stripe = s;
+      return true;
+    }
+    return false;
+  }
+
+  // Called with the mutex held. Frames end in order: a frame's stripe is
+  // taken only after the frame before drew it.
+  void StripeDrawn(size_t frame, int32_t stripe) {
+    FrameSlot& slot = SlotOf(frame);
+    slot.drawn[stripe] = true;
+    ++slot.stripes_drawn;
+    CountDrawnFrames();
+    changed_.notify_all();
+  }
+  void CountDrawnFrames() {
+    while (drawn_frames_ < handed_frames_ && SlotOf(drawn_frames_).stripes_drawn == stripe_count_) {
+      ++drawn_frames_;
+    }
+  }
+
+  void DrawStripe(size_t frame, int32_t stripe, DrawerChoice* drawer) {
+    const FrameSlot& slot = SlotOf(frame);
+    const int32_t first_row = stripe_first_row_[stripe];
+    const int32_t last_row = stripe_first_row_[stripe + 1] - 1;
+    const DrawContext* context = nullptr;
+    DrawTarget target;
+    for (const DrawCommand* command : slot.stripes[stripe]) {
+      if (command->context != context) {
+        context = command->context;
+        target = {&context->state, context->colour, context->depth, context->clip};
+      }
+      if (command->kind == DrawCommand::Kind::kTriangle) {
+        DrawTriangleRows(command->triangle, target, first_row, last_row, drawer);
+      } else {
+        ClearRows(target, command->clear_colour, command->clear_depth, first_row, last_row);
+      }
+    }
   }
 
   void Run(Worker* worker) {
     std::unique_lock lock(mutex_);
     for (;;) {
-      while (FrameDrawn(*worker)) {
-        ++worker->frame;
-        worker->chunk = slots_[worker->frame % 2].head;
-        worker->offset = 0;
-      }
-      worker->done = worker->read;
-      work_done_.notify_all();
-      const auto ready = [&] { return stop_ || published_ > worker->read || FrameDrawn(*worker); };
-      if (!ready()) {
-        wake_at_ = std::min(wake_at_, worker->read + kWakeEvery);
-        work_ready_.wait(lock, ready);
-      }
+      size_t frame = 0;
+      int32_t stripe = 0;
+      changed_.wait(lock, [&] { return stop_ || TakeStripe(SIZE_MAX, &frame, &stripe); });
       if (stop_) return;
-      if (FrameDrawn(*worker)) continue;
-      const FrameEnd& end = frame_ends_[worker->frame % 2];
-      const size_t available =
-          end.frame == worker->frame ? std::min(published_, end.end) : published_;
-      const RowShare share = ShareOf(worker, count_);
       lock.unlock();
-      while (worker->read < available) Execute(worker, share);
+      DrawStripe(frame, stripe, &worker->drawer);
       lock.lock();
+      StripeDrawn(frame, stripe);
     }
   }
 
-  static void Execute(Worker* worker, RowShare share) {
-    if (worker->offset == kChunkCommands) {
-      worker->chunk = worker->chunk->next;
-      worker->offset = 0;
-    }
-    const DrawCommand& command = worker->chunk->commands[worker->offset++];
-    ++worker->read;
-    switch (command.kind) {
-      case DrawCommand::Kind::kContext: {
-        const DrawContext& context = *command.context;
-        worker->target = {&context.state, context.colour, context.depth, context.clip};
-        break;
+  // The submitting thread draws stripes of frames up to frame until that
+  // frame is drawn whole.
+  void DrawUntilDrawn(size_t frame) {
+    std::unique_lock lock(mutex_);
+    while (drawn_frames_ <= frame) {
+      size_t taken = 0;
+      int32_t stripe = 0;
+      if (!TakeStripe(frame, &taken, &stripe)) {
+        changed_.wait(lock);
+        continue;
       }
-      case DrawCommand::Kind::kTriangle:
-        DrawTriangleShare(command.triangle, worker->target, share, &worker->drawer);
-        break;
-      case DrawCommand::Kind::kClear:
-        ClearShare(worker->target, command.clear_colour, command.clear_depth, share);
-        break;
+      lock.unlock();
+      DrawStripe(taken, stripe, &drawer_);
+      lock.lock();
+      StripeDrawn(taken, stripe);
     }
   }
 
-  // The stream back at its start, both slots empty; only while every
-  // worker waits (or none runs), with the mutex held or no worker started.
+  // The frame being recorded may be drawn from now on; a frame without a
+  // command has nothing to draw in any stripe.
+  void HandOver() {
+    const std::lock_guard lock(mutex_);
+    FrameSlot& slot = SlotOf(write_frame_);
+    if (frame_commands_ == 0) {
+      slot.next_stripe = slot.stripes_drawn = stripe_count_;
+      std::fill(slot.drawn, slot.drawn + kMaxStripes, true);
+    }
+    handed_frames_ = write_frame_ + 1;
+    CountDrawnFrames();
+    changed_.notify_all();
+  }
+
+  // Empties the slot of frame for its recording; its frame before it in
+  // the slot is drawn.
+  void StartSlot(size_t frame) {
+    FrameSlot& slot = SlotOf(frame);
+    slot.contexts.clear();
+    for (auto& commands : slot.stripes) commands.clear();
+    {
+      const std::lock_guard lock(mutex_);
+      slot.next_stripe = slot.stripes_drawn = 0;
+      std::fill(slot.drawn, slot.drawn + kMaxStripes, false);
+    }
+    write_chunk_ = slot.head;
+    write_offset_ = 0;
+    frame_commands_ = 0;
+    last_context_ = nullptr;  // each frame states its own, in its own slot
+  }
+
+  // The stream back at its start, both slots empty; only while no stripe
+  // is being drawn, with the mutex held.
   void ResetStream() {
-    published_ = written_ = handed_over_ = frame_begin_ = 0;
-    wake_at_ = kNoFrame;
+    handed_frames_ = drawn_frames_ = 0;
     write_frame_ = 0;
-    frame_ends_[0] = frame_ends_[1] = FrameEnd{};
-    for (const auto& worker : workers_) {
-      worker->chunk = slots_[0].head;
-      worker->offset = worker->read = worker->done = worker->frame = 0;
+    for (FrameSlot& slot : slots_) {
+      slot.contexts.clear();
+      for (auto& commands : slot.stripes) commands.clear();
+      slot.next_stripe = slot.stripes_drawn = 0;
+      std::fill(slot.drawn, slot.drawn + kMaxStripes, false);
     }
     write_chunk_ = slots_[0].head;
     write_offset_ = 0;
-    for (FrameSlot& slot : slots_) slot.contexts.clear();
+    frame_commands_ = 0;
     last_context_ = nullptr;
+  }
+
+  // Splits the screen's rows into stripes; only while nothing is recorded
+  // or drawn.
+  void LayOutStripes(int32_t height) {
+    const std::lock_guard lock(mutex_);
+    layout_height_ = height;
+    stripe_count_ = std::clamp(kStripesPerThread * count_, kMinStripes, kMaxStripes);
+    stripe_count_ = std::max(1, std::min(stripe_count_, height / kMinStripeRows));
+    stripe_of_row_.resize(static_cast<size_t>(std::max(height, 0)));
+    for (int32_t s = 0; s <= stripe_count_; ++s) {
+      stripe_first_row_[s] = static_cast<int32_t>(static_cast<int64_t>(height) * s / stripe_count_);
+    }
+    for (int32_t s = 0; s < stripe_count_; ++s) {
+      for (int32_t row = stripe_first_row_[s]; row < stripe_first_row_[s + 1]; ++row) {
+        stripe_of_row_[static_cast<size_t>(row)] = static_cast<uint8_t>(s);
+      }
+    }
+  }
+
+  // Files the command under the stripes of its rows first..last.
+  void File(const DrawCommand* command, int32_t first, int32_t last) {
+    first = std::max(first, 0);
+    last = std::min(last, layout_height_ - 1);
+    if (first > last) return;
+    const int32_t end = stripe_of_row_[static_cast<size_t>(last)];
+    for (int32_t s = stripe_of_row_[static_cast<size_t>(first)]; s <= end; ++s) {
+      SlotOf(write_frame_).stripes[s].push_back(command);
+    }
   }
 
   // Shows the frame handed over at the last swap; it is drawn by now.
@@ -348,7 +396,7 @@ class DrawWorkers {
       const std::lock_guard lock(mutex_);
       stop_ = true;
     }
-    work_ready_.notify_all();
+    changed_.notify_all();
     for (const auto& worker : workers_) worker->thread.Join();
     workers_.clear();
     Board().threads = 1;
@@ -368,23 +416,19 @@ class DrawWorkers {
         std::memcmp(&last_context_->state, target.state, kStateBytesThatDecide) == 0) {
       return;
     }
-    DrawContext& context = slots_[write_frame_ % 2].contexts.emplace_back();
+    DrawContext& context = SlotOf(write_frame_).contexts.emplace_back();
     std::memcpy(&context.state, target.state, sizeof(BoardRenderState));
     context.colour = target.colour;
     context.depth = target.depth;
     context.clip = target.clip;
     last_context_ = &context;
-    DrawCommand& command = NextCommand();
-    command.kind = DrawCommand::Kind::kContext;
-    command.context = last_context_;
-    Appended();
   }
 
   DrawCommand& NextCommand() {
     if (write_offset_ == kChunkCommands) {
       if (!write_chunk_->next) {
         write_chunk_->next =
-            slots_[write_frame_ % 2]
+            SlotOf(write_frame_)
                 .chunks.emplace_back(std::make_unique_for_overwrite<CommandChunk>())
                 .get();
       }
@@ -394,44 +438,38 @@ class DrawWorkers {
     return write_chunk_->commands[write_offset_++];
   }
 
-  // Room for a context and a command: a frame at its limit is drawn first.
+  // Room for a command: a frame at its limit is drawn first, and a screen
+  // of another height is laid out again once everything before is drawn.
   void MakeRoom() {
-    if (written_ - frame_begin_ + 2 > kMaxPendingCommands) Finish();
-  }
-
-  void Appended() {
-    ++written_;
-    if (written_ - handed_over_ < kPublishEvery) return;
-    bool wake;
-    {
-      const std::lock_guard lock(mutex_);
-      published_ = written_;
-      wake = written_ >= wake_at_;
-      if (wake) wake_at_ = kNoFrame;
+    if (layout_height_ != Board().height) {
+      Finish();
+      LayOutStripes(Board().height);
     }
-    handed_over_ = written_;
-    if (wake) work_ready_.notify_all();
+    if (frame_commands_ + 1 > kMaxPendingCommands) Finish();
   }
 
   [[maybe_unused]] bool memory_made_ = MakeDrawingMemory();  // first of all members
   std::mutex mutex_;
-  std::condition_variable work_ready_;
-  std::condition_variable work_done_;
+  std::condition_variable changed_;  // a frame handed over, a stripe drawn, the end
   // Guarded by the mutex.
-  size_t published_ = 0;
-  size_t wake_at_ = kNoFrame;  // the publication that wakes an idle worker
-  FrameEnd frame_ends_[2];     // of the frames in the slots, by frame number % 2
-  int32_t count_ = 0;
+  size_t handed_frames_ = 0;  // frames handed over since the stream started
+  size_t drawn_frames_ = 0;   // of those, drawn whole
   bool stop_ = false;
+  // Set while nothing is recorded or drawn; read by every drawing thread.
+  int32_t count_ = 0;  // drawing threads, the submitting one included
+  int32_t layout_height_ = -1;
+  int32_t stripe_count_ = 0;
+  int32_t stripe_first_row_[kMaxStripes + 1] = {};
+  std::vector<uint8_t> stripe_of_row_;
   // The submitting thread's own.
-  size_t written_ = 0;
-  size_t handed_over_ = 0;
-  size_t frame_begin_ = 0;  // where the frame being recorded starts
-  size_t write_frame_ = 0;  // its number since the stream started over
+  size_t write_frame_ = 0;  // the frame being recorded, since the stream started
+  size_t frame_commands_ = 0;
   FrameSlot slots_[2];
   CommandChunk* write_chunk_ = nullptr;
   size_t write_offset_ = 0;
+  DrawCommand* reserved_ = nullptr;
   const DrawContext* last_context_ = nullptr;
+  DrawerChoice drawer_;  // for the stripes it draws itself
   LateFrame late_;
   std::vector<std::unique_ptr<Worker>> workers_;
 };

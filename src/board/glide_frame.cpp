@@ -128,14 +128,15 @@ void grBufferClear(GrColor_t colour, GrAlpha_t alpha, FxU16 depth) {
   if (DrawWorkersRunning()) {
     RecordClearForWorkers(target, ArgbTo565(colour), depth);
   } else {
-    ClearShare(target, ArgbTo565(colour), depth, RowShare{});
+    ClearRows(target, ArgbTo565(colour), depth, 0, Board().height - 1);
   }
 }
 
-void ClearShare(const DrawTarget& target, uint16_t colour, uint16_t depth, RowShare share) {
+void ClearRows(const DrawTarget& target, uint16_t colour, uint16_t depth, int32_t first_row,
+               int32_t last_row) {
   const BoardClipWindow& clip = target.clip;
-  for (int y = clip.min_y; y < clip.max_y; ++y) {
-    if (share.count > 1 && y / kBandRows % share.count != share.index) continue;
+  const int end = std::min(clip.max_y, last_row + 1);
+  for (int y = std::max(clip.min_y, first_row); y < end; ++y) {
     const size_t row = static_cast<size_t>(y) * Board().stride_pixels;
     FillPixels(target.colour + row + clip.min_x, target.colour + row + clip.max_x, colour);
     if (target.depth) {

@@ -1,9 +1,8 @@
 // A triangle between the call that submits it and the pixels: what the
 // calling thread works out (corners on the 1/16-pixel grid, their values,
-// the rows it may cover) and the drawing of a share of its rows, which any
-// thread may do. Shares split the screen into bands of rows dealt out in
-// turn, so each pixel has one owner and the pixels do not depend on how
-// many shares there are.
+// the rows it may cover) and the drawing of any range of its rows, which
+// any thread may do. Every row is walked exactly from the corners, so the
+// pixels do not depend on how the rows are split up.
 #pragma once
 
 #include <cstdint>
@@ -13,24 +12,7 @@
 #include "board/render_state.h"
 #include "board/span_pipeline.h"
 
-// Rows per band of a share: small enough that the work of a frame spreads
-// evenly (480 rows make 20 bands, an even split for 2, 4 or 5 threads),
-// large enough that a small triangle mostly falls in one band and is set up
-// by one thread only.
-constexpr int32_t kBandRows = 24;
-
-// Band b of the screen (rows b * kBandRows on) belongs to share b % count.
-constexpr int32_t kMaxBands = (kBoardMaxScreenSide + kBandRows - 1) / kBandRows;
-struct RowShare {
-  int32_t index = 0;
-  int32_t count = 1;
-  // With more than one share: for each band, the first band of this share
-  // at or after it (every triangle asks; a look-up spares two divisions).
-  const uint8_t* first_band = nullptr;
-};
-
-// Recorded for each triangle a worker draws, and read by every worker: the
-// rows first, which is all a worker whose bands it misses reads of it.
+// Recorded for each triangle the workers draw.
 struct TriangleInput {
   int32_t first_row;  // the rows inside the clip window it may cover
   int32_t last_row;
@@ -72,9 +54,10 @@ bool PrepareTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c,
                      const BoardRenderState& state, const BoardClipWindow& clip,
                      TriangleInput* input);
 
-// Draws the rows of the triangle that belong to share.
-void DrawTriangleShare(const TriangleInput& input, const DrawTarget& target, RowShare share,
-                       DrawerChoice* drawer);
+// Draws the triangle's rows from first_row to last_row.
+void DrawTriangleRows(const TriangleInput& input, const DrawTarget& target, int32_t first_row,
+                      int32_t last_row, DrawerChoice* drawer);
 
-// Clears the clip window's rows that belong to share.
-void ClearShare(const DrawTarget& target, uint16_t colour, uint16_t depth, RowShare share);
+// Clears the clip window's rows from first_row to last_row.
+void ClearRows(const DrawTarget& target, uint16_t colour, uint16_t depth, int32_t first_row,
+               int32_t last_row);

@@ -349,7 +349,7 @@ void SubmitTriangle(const char* name, const GrVertex* a, const GrVertex* b, cons
   }
   TriangleInput input;
   if (!PrepareTriangle(*a, *b, *c, state, board.clip, &input)) return;
-  DrawTriangleShare(input, CurrentDrawTarget(), RowShare{}, &ImmediateDrawer());
+  DrawTriangleRows(input, CurrentDrawTarget(), input.first_row, input.last_row, &ImmediateDrawer());
 }
 
 }  // namespace
@@ -401,13 +401,11 @@ bool PrepareTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c,
   return true;
 }
 
-void DrawTriangleShare(const TriangleInput& input, const DrawTarget& target, RowShare share,
-                       DrawerChoice* drawer) {
-  int32_t band = 0;
-  if (share.count > 1) {
-    band = share.first_band[input.first_row / kBandRows];
-    if (band * kBandRows > input.last_row) return;  // none of its rows are this share's
-  }
+void DrawTriangleRows(const TriangleInput& input, const DrawTarget& target, int32_t first_row,
+                      int32_t last_row, DrawerChoice* drawer) {
+  first_row = std::max(first_row, input.first_row);
+  last_row = std::min(last_row, input.last_row);
+  if (first_row > last_row) return;
   const BoardRenderState& state = *target.state;
   const int64_t x[3] = {input.x[0], input.x[1], input.x[2]};
   const int64_t y[3] = {input.y[0], input.y[1], input.y[2]};
@@ -437,15 +435,7 @@ void DrawTriangleShare(const TriangleInput& input, const DrawTarget& target, Row
   if (state.textured && state.texture.level_count > 0) setup.texture = &state.texture;
 
   SpanDrawer span_drawer = nullptr;
-  if (share.count <= 1) {
-    DrawRows(input, target, setup, choice, &span_drawer, input.first_row, input.last_row);
-    return;
-  }
-  for (; band * kBandRows <= input.last_row; band += share.count) {
-    const int64_t first = std::max(band * kBandRows, input.first_row);
-    const int64_t last = std::min(band * kBandRows + kBandRows - 1, input.last_row);
-    DrawRows(input, target, setup, choice, &span_drawer, first, last);
-  }
+  DrawRows(input, target, setup, choice, &span_drawer, first_row, last_row);
 }
 
 void grDrawTriangle(const GrVertex* a, const GrVertex* b, const GrVertex* c) {
