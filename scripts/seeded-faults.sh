@@ -17,6 +17,12 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 build=${FAULTS_BUILD:-build-faults}
+# A relative name is a folder of this tree (the ignored build-* ones keep
+# git clean); an absolute one is taken as it is.
+case $build in
+  /*) ;;
+  *) build=$root/$build ;;
+esac
 
 if [ $# -gt 0 ]; then
   patches=("$@")
@@ -32,7 +38,7 @@ fi
 # working tree, so an interrupted run cannot leave a fault behind.
 # The copy sits at a fixed place beside the build folder, so the build's cache
 # stays valid from one run to the next and only what a fault touches is rebuilt.
-scratch="$root/$build.source"
+scratch="$build.source"
 # The copy lies inside this work tree, where git would apply a patch relative
 # to the repository and skip every path outside the copy: keep git from
 # finding the repository above it.
@@ -50,11 +56,11 @@ done
 comm -23 <(cd "$scratch" && find . -type f -printf '%P\n' | sort) <(git ls-files | sort) |
   while IFS= read -r file; do rm -f "$scratch/$file"; done
 # A build folder configured from another copy cannot be reused.
-if [ -f "$root/$build/CMakeCache.txt" ] &&
-  ! grep -qx "CMAKE_HOME_DIRECTORY:INTERNAL=$scratch" "$root/$build/CMakeCache.txt"; then
-  rm -rf "${root:?}/$build"
+if [ -f "$build/CMakeCache.txt" ] &&
+  ! grep -qx "CMAKE_HOME_DIRECTORY:INTERNAL=$scratch" "$build/CMakeCache.txt"; then
+  rm -rf "${build:?}"
 fi
-cmake -S "$scratch" -B "$root/$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+cmake -S "$scratch" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -DNDEBUG" -DVEYRITH_BENCH=OFF >/dev/null || exit 1
 
 # Programs that open windows get a virtual display when there is none.
@@ -70,8 +76,8 @@ fi
 build_and_run() {
   local targets=("$1")
   case $1 in test_tools | test_shell) targets+=(content) ;; esac
-  cmake --build "$root/$build" --target "${targets[@]}" -j"$(nproc)" >/dev/null 2>&1 || return 2
-  (cd "$root/$build" && SDL_AUDIODRIVER=dummy timeout "${FAULTS_TIMEOUT:-180}" "${display[@]}" "bin/$1" >/dev/null 2>&1) ||
+  cmake --build "$build" --target "${targets[@]}" -j"$(nproc)" >/dev/null 2>&1 || return 2
+  (cd "$build" && SDL_AUDIODRIVER=dummy timeout "${FAULTS_TIMEOUT:-180}" "${display[@]}" "bin/$1" >/dev/null 2>&1) ||
     return 1
 }
 
