@@ -275,10 +275,7 @@ class DrawWorkers {
       int32_t stripe = 0;
       changed_.wait(lock, [&] { return stop_ || TakeStripe(SIZE_MAX, &frame, &stripe); });
       if (stop_) return;
-      lock.unlock();
-      DrawStripe(frame, stripe, &worker->drawer);
-      lock.lock();
-      StripeDrawn(frame, stripe);
+      DrawTaken(lock, frame, stripe, &worker->drawer);
     }
   }
 
@@ -293,11 +290,17 @@ class DrawWorkers {
         changed_.wait(lock);
         continue;
       }
-      lock.unlock();
-      DrawStripe(taken, stripe, &drawer_);
-      lock.lock();
-      StripeDrawn(taken, stripe);
+      DrawTaken(lock, taken, stripe, &drawer_);
     }
+  }
+
+  // Draws a stripe taken with the mutex held, without holding it meanwhile.
+  void DrawTaken(std::unique_lock<std::mutex>& lock, size_t frame, int32_t stripe,
+                 DrawerChoice* drawer) {
+    lock.unlock();
+    DrawStripe(frame, stripe, drawer);
+    lock.lock();
+    StripeDrawn(frame, stripe);
   }
 
   // The frame being recorded may be drawn from now on; a frame without a
@@ -314,21 +317,14 @@ class DrawWorkers {
     changed_.notify_all();
   }
 
-  // Empties the slot of frame for its recording; its frame before it in
+  // Empties the slot of frame for its recording; the frame before it in
   // the slot is drawn.
   void StartSlot(size_t frame) {
-    FrameSlot& slot = SlotOf(frame);
-    slot.contexts.clear();
-    for (auto& commands : slot.stripes) commands.clear();
     {
       const std::lock_guard lock(mutex_);
-      slot.next_stripe = slot.stripes_drawn = 0;
-      std::fill(slot.drawn, slot.drawn + kMaxStripes, false);
+      EmptySlot(SlotOf(frame));
     }
-    write_chunk_ = slot.head;
-    write_offset_ = 0;
-    frame_commands_ = 0;
-    last_context_ = nullptr;  // each frame states its own, in its own slot
+    StartRecording(SlotOf(frame));
   }
 
   // The stream back at its start, both slots empty; only while no stripe
@@ -336,16 +332,23 @@ class DrawWorkers {
   void ResetStream() {
     handed_frames_ = drawn_frames_ = 0;
     write_frame_ = 0;
-    for (FrameSlot& slot : slots_) {
-      slot.contexts.clear();
-      for (auto& commands : slot.stripes) commands.clear();
-      slot.next_stripe = slot.stripes_drawn = 0;
-      std::fill(slot.drawn, slot.drawn + kMaxStripes, false);
-    }
-    write_chunk_ = slots_[0].head;
+    for (FrameSlot& slot : slots_) EmptySlot(slot);
+    StartRecording(slots_[0]);
+  }
+
+  // With the mutex held, the slot's frame drawn.
+  static void EmptySlot(FrameSlot& slot) {
+    slot.contexts.clear();
+    for (auto& commands : slot.stripes) commands.clear();
+    slot.next_stripe = slot.stripes_drawn = 0;
+    std::fill(slot.drawn, slot.drawn + kMaxStripes, false);
+  }
+
+  void StartRecording(FrameSlot& slot) {
+    write_chunk_ = slot.head;
     write_offset_ = 0;
     frame_commands_ = 0;
-    last_context_ = nullptr;
+    last_context_ = nullptr;  // each frame states its own, in its own slot
   }
 
   // Splits the screen's rows into stripes; only while nothing is recorded
