@@ -67,6 +67,34 @@ struct DrawCommand {
   TriangleInput triangle;  // kTriangle
 };
 
+// The commands filed under one stripe, in call order. Filing is done for
+// every triangle, so the common case is a store and a count, and growing
+// (rare once a few frames have set the size) is kept out of its way.
+class StripeCommands {
+ public:
+  void Add(const DrawCommand* command) {
+    if (count_ == capacity_) [[unlikely]]
+      Grow();
+    commands_[count_++] = command;
+  }
+  void Clear() { count_ = 0; }
+  const DrawCommand* const* begin() const { return commands_.get(); }
+  const DrawCommand* const* end() const { return commands_.get() + count_; }
+
+ private:
+  [[gnu::noinline]] void Grow() {
+    const size_t capacity = std::max<size_t>(2 * capacity_, 256);
+    auto grown = std::make_unique_for_overwrite<const DrawCommand*[]>(capacity);
+    std::copy(begin(), end(), grown.get());
+    commands_ = std::move(grown);
+    capacity_ = capacity;
+  }
+
+  std::unique_ptr<const DrawCommand*[]> commands_;
+  size_t count_ = 0;
+  size_t capacity_ = 0;
+};
+
 // Made without clearing its commands: each is written before it is read.
 struct CommandChunk {
   DrawCommand commands[kChunkCommands];
@@ -78,8 +106,8 @@ struct CommandChunk {
 struct FrameSlot {
   std::vector<std::unique_ptr<CommandChunk>> chunks;  // the submitting thread's
   CommandChunk* head = nullptr;
-  std::deque<DrawContext> contexts;                      // elements stay in place as it grows
-  std::vector<const DrawCommand*> stripes[kMaxStripes];  // each stripe's commands
+  std::deque<DrawContext> contexts;  // elements stay in place as it grows
+  StripeCommands stripes[kMaxStripes];
   // Guarded by the mutex once the frame is handed over.
   int32_t next_stripe = 0;  // the next one to take
   int32_t stripes_drawn = 0;
@@ -103,6 +131,30 @@ struct Worker {
   platform::Thread thread;
   DrawerChoice drawer;
 };
+
+// Whether two states draw alike, compared byte for byte (padding included:
+// a difference there only records one context more) and only as far as it
+// decides. It runs for every triangle recorded: sixteen bytes at a time,
+// inline, it costs a third of a call to memcmp, and comparing member by
+// member more than the rest of a small triangle's recording.
+bool SameDecidingBytes(const BoardRenderState& a, const BoardRenderState& b) {
+  using Block = uint64_t __attribute__((vector_size(16)));
+  constexpr size_t kBlocks = kStateBytesThatDecide / sizeof(Block);
+  constexpr size_t kTail = kStateBytesThatDecide % sizeof(Block);
+  const auto* bytes_a = reinterpret_cast<const unsigned char*>(&a);
+  const auto* bytes_b = reinterpret_cast<const unsigned char*>(&b);
+  Block differ{};
+#pragma GCC unroll 8
+  for (size_t i = 0; i < kBlocks; ++i) {
+    Block block_a, block_b;
+    std::memcpy(&block_a, bytes_a + i * sizeof(Block), sizeof(Block));
+    std::memcpy(&block_b, bytes_b + i * sizeof(Block), sizeof(Block));
+    differ |= block_a ^ block_b;
+  }
+  if ((differ[0] | differ[1]) != 0) return false;
+  return kTail == 0 || std::memcmp(bytes_a + kBlocks * sizeof(Block),
+                                   bytes_b + kBlocks * sizeof(Block), kTail) == 0;
+}
 
 // Makes what the workers draw into and read before the workers, so that at
 // exit it is destroyed after them even if they were still drawing.
@@ -154,14 +206,13 @@ class DrawWorkers {
   }
 
   // The place of the next triangle, filled in by the caller and kept with
-  // CommitTriangle; not filling it in leaves the stream as it was.
+  // CommitTriangle; not filling it in leaves the stream as it was. This and
+  // CommitTriangle run for every triangle a frame submits, so what they do
+  // every time is written out inline, and the rest (a new layout, a full
+  // frame, a new chunk, a new context) is kept out of the way.
   TriangleInput* ReserveTriangle(const DrawTarget& target) {
-    MakeRoom();
-    UseContext(target);
-    DrawCommand& command = NextCommand();
+    DrawCommand& command = NextCommand(target);
     command.kind = DrawCommand::Kind::kTriangle;
-    command.context = last_context_;
-    --write_offset_;  // taken for good by CommitTriangle
     reserved_ = &command;
     return &command.triangle;
   }
@@ -172,13 +223,11 @@ class DrawWorkers {
   }
 
   void RecordClear(const DrawTarget& target, uint16_t colour, uint16_t depth) {
-    MakeRoom();
-    UseContext(target);
-    DrawCommand& command = NextCommand();
+    DrawCommand& command = NextCommand(target);
     command.kind = DrawCommand::Kind::kClear;
-    command.context = last_context_;
     command.clear_colour = colour;
     command.clear_depth = depth;
+    ++write_offset_;
     ++frame_commands_;
     File(&command, target.clip.min_y, target.clip.max_y - 1);
   }
@@ -220,8 +269,8 @@ class DrawWorkers {
   // Takes the next stripe that may be drawn: of the oldest frame not yet
   // taken whole, and only where the frame before has drawn that stripe.
   // Called with the mutex held.
-  bool TakeStripe(size_t last_frame, size_t* frame, int32_t* stripe) {
-    for (size_t f = drawn_frames_; f < handed_frames_ && f <= last_frame; ++f) {
+  bool TakeStripe(size_t* frame, int32_t* stripe) {
+    for (size_t f = drawn_frames_; f < handed_frames_; ++f) {
       FrameSlot& slot = SlotOf(f);
       if (slot.next_stripe == stripe_count_) continue;
       const int32_t s = slot.next_stripe;
@@ -273,20 +322,22 @@ class DrawWorkers {
     for (;;) {
       size_t frame = 0;
       int32_t stripe = 0;
-      changed_.wait(lock, [&] { return stop_ || TakeStripe(SIZE_MAX, &frame, &stripe); });
+      changed_.wait(lock, [&] { return stop_ || TakeStripe(&frame, &stripe); });
       if (stop_) return;
       DrawTaken(lock, frame, stripe, &worker->drawer);
     }
   }
 
-  // The submitting thread draws stripes of frames up to frame until that
-  // frame is drawn whole.
+  // The submitting thread draws stripes until frame is drawn whole. While
+  // another thread draws the frame's last stripes it takes those of the
+  // frame after rather than wait beside them; it goes back to recording a
+  // stripe's time after the frame is drawn at most.
   void DrawUntilDrawn(size_t frame) {
     std::unique_lock lock(mutex_);
     while (drawn_frames_ <= frame) {
       size_t taken = 0;
       int32_t stripe = 0;
-      if (!TakeStripe(frame, &taken, &stripe)) {
+      if (!TakeStripe(&taken, &stripe)) {
         changed_.wait(lock);
         continue;
       }
@@ -339,7 +390,7 @@ class DrawWorkers {
   // With the mutex held, the slot's frame drawn.
   static void EmptySlot(FrameSlot& slot) {
     slot.contexts.clear();
-    for (auto& commands : slot.stripes) commands.clear();
+    for (StripeCommands& commands : slot.stripes) commands.Clear();
     slot.next_stripe = slot.stripes_drawn = 0;
     std::fill(slot.drawn, slot.drawn + kMaxStripes, false);
   }
@@ -370,13 +421,14 @@ class DrawWorkers {
   }
 
   // Files the command under the stripes of its rows first..last.
-  void File(const DrawCommand* command, int32_t first, int32_t last) {
+  [[gnu::always_inline]] void File(const DrawCommand* command, int32_t first, int32_t last) {
     first = std::max(first, 0);
     last = std::min(last, layout_height_ - 1);
     if (first > last) return;
+    StripeCommands* stripes = SlotOf(write_frame_).stripes;
     const int32_t end = stripe_of_row_[static_cast<size_t>(last)];
     for (int32_t s = stripe_of_row_[static_cast<size_t>(first)]; s <= end; ++s) {
-      SlotOf(write_frame_).stripes[s].push_back(command);
+      stripes[s].Add(command);
     }
   }
 
@@ -409,16 +461,28 @@ class DrawWorkers {
     count_ = 0;
   }
 
-  // The state is copied and compared byte for byte, padding included (a
-  // difference there would only record one context more), and only as far
-  // as it decides: comparing member by member, or all of it, costs more
-  // than the rest of a small triangle's submission.
-  void UseContext(const DrawTarget& target) {
-    if (last_context_ && last_context_->colour == target.colour &&
-        last_context_->depth == target.depth && last_context_->clip == target.clip &&
-        std::memcmp(&last_context_->state, target.state, kStateBytesThatDecide) == 0) {
-      return;
+  // The next command's place, with the context of target, not yet kept
+  // (write_offset_ moves on when it is).
+  [[gnu::always_inline]] DrawCommand& NextCommand(const DrawTarget& target) {
+    if (layout_height_ != Board().height || frame_commands_ >= kMaxPendingCommands) [[unlikely]] {
+      MakeRoom();
     }
+    if (!SameContext(target)) [[unlikely]]
+      AddContext(target);
+    if (write_offset_ == kChunkCommands) [[unlikely]]
+      NextChunk();
+    DrawCommand& command = write_chunk_->commands[write_offset_];
+    command.context = last_context_;
+    return command;
+  }
+
+  [[gnu::always_inline]] bool SameContext(const DrawTarget& target) const {
+    return last_context_ && last_context_->colour == target.colour &&
+           last_context_->depth == target.depth && last_context_->clip == target.clip &&
+           SameDecidingBytes(last_context_->state, *target.state);
+  }
+
+  [[gnu::noinline]] void AddContext(const DrawTarget& target) {
     DrawContext& context = SlotOf(write_frame_).contexts.emplace_back();
     std::memcpy(&context.state, target.state, sizeof(BoardRenderState));
     context.colour = target.colour;
@@ -427,23 +491,19 @@ class DrawWorkers {
     last_context_ = &context;
   }
 
-  DrawCommand& NextCommand() {
-    if (write_offset_ == kChunkCommands) {
-      if (!write_chunk_->next) {
-        write_chunk_->next =
-            SlotOf(write_frame_)
-                .chunks.emplace_back(std::make_unique_for_overwrite<CommandChunk>())
-                .get();
-      }
-      write_chunk_ = write_chunk_->next;
-      write_offset_ = 0;
+  [[gnu::noinline]] void NextChunk() {
+    if (!write_chunk_->next) {
+      write_chunk_->next = SlotOf(write_frame_)
+                               .chunks.emplace_back(std::make_unique_for_overwrite<CommandChunk>())
+                               .get();
     }
-    return write_chunk_->commands[write_offset_++];
+    write_chunk_ = write_chunk_->next;
+    write_offset_ = 0;
   }
 
   // Room for a command: a frame at its limit is drawn first, and a screen
   // of another height is laid out again once everything before is drawn.
-  void MakeRoom() {
+  [[gnu::noinline]] void MakeRoom() {
     if (layout_height_ != Board().height) {
       Finish();
       LayOutStripes(Board().height);
@@ -477,18 +537,14 @@ class DrawWorkers {
   std::vector<std::unique_ptr<Worker>> workers_;
 };
 
-DrawWorkers& Workers() {
+// Inline into every call that records: after the first call it is a test
+// of whether the pool is made, where a call costs as much again.
+[[gnu::always_inline]] inline DrawWorkers& Workers() {
   static DrawWorkers workers;
   return workers;
 }
 
 }  // namespace
-
-DrawTarget CurrentDrawTarget() {
-  BoardState& board = Board();
-  return {&RenderState(), board.colour[board.back].data(),
-          board.depth.empty() ? nullptr : board.depth.data(), board.clip};
-}
 
 TriangleInput* ReserveTriangleForWorkers(const DrawTarget& target) {
   return Workers().ReserveTriangle(target);

@@ -14,7 +14,12 @@ inline bool DrawWorkersRunning() {
 }
 
 // The state and buffers a triangle or clear submitted now is drawn with.
-DrawTarget CurrentDrawTarget();
+// Inline: every triangle asks for it.
+inline DrawTarget CurrentDrawTarget() {
+  BoardState& board = Board();
+  return {&RenderState(), board.colour[board.back].data(),
+          board.depth.empty() ? nullptr : board.depth.data(), board.clip};
+}
 
 // The place of the next triangle drawn with target; CommitTriangleForWorkers
 // keeps what was written there, anything else drops it.
