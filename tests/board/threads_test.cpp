@@ -56,6 +56,8 @@ void ChangingState(int triangles, int change_every, uint32_t seed = 11, bool dow
   for (int i = 0; i < triangles; ++i) {
     if (i % change_every == change_every / 2) {  // on its own, as renderers do
       GrTexInfo info = MipChain();
+      // The texels at an address may also be bound as 64x32.
+      info.aspectRatio = pick(2) == 0 ? GR_ASPECT_1x1 : GR_ASPECT_2x1;
       grTexSource(GR_TMU0, kChainAddresses[pick(2)], GR_MIPMAPLEVELMASK_BOTH, &info);
     }
     if (i % change_every == 0) {
