@@ -14,61 +14,78 @@ using storage_test::Iota;
 using storage_test::LibraryHead;
 using storage_test::MakeLibrary;
 using storage_test::PutLe32;
-using storage_test::RawEntry;
 
 namespace {
+
+// Counts the seeks the library asks of its stream.
+class SeekCountingStream : public TMemoryStream {
+ public:
+  explicit SeekCountingStream(const std::vector<uint8_t>& bytes)
+      : TMemoryStream(bytes.data(), static_cast<int32_t>(bytes.size())) {}
+  void Seek(int32_t offset, int32_t origin) override {
+    ++seeks;
+    TMemoryStream::Seek(offset, origin);
+  }
+  int seeks = 0;
+};
 
 // A library held in memory, read through the same class as a disk file.
 struct MemoryLibrary {
   explicit MemoryLibrary(std::vector<uint8_t> library_bytes)
-      : bytes(std::move(library_bytes)),
-        stream(bytes.data(), static_cast<int32_t>(bytes.size())),
-        library((stream.Open(smRead), &stream)) {}
+      : bytes(std::move(library_bytes)), stream(bytes), library((stream.Open(smRead), &stream)) {}
   std::vector<uint8_t> bytes;
-  TMemoryStream stream;
+  SeekCountingStream stream;
   TFileLib library;
 };
 
+// The member of that name, opened (ask Failed() whether it is ready).
+std::unique_ptr<TFileInLib> Member(TFileLib* library, const char* name) {
+  auto member = std::make_unique<TFileInLib>(library);
+  member->SetName(name);
+  member->Open(smRead);
+  return member;
+}
+
 std::vector<uint8_t> ReadMember(TFileLib* library, const char* name) {
-  TFileInLib member(library);
-  member.SetName(name);
-  if (!member.Open(smRead) || member.Failed()) return {};
-  std::vector<uint8_t> out(static_cast<size_t>(member.Size()));
-  if (!out.empty() && member.Read(out.data(), member.Size(), 1) != 1) return {};
+  const std::unique_ptr<TFileInLib> member = Member(library, name);
+  if (member->Failed()) return {};
+  std::vector<uint8_t> out(static_cast<size_t>(member->Size()));
+  if (!out.empty() && member->Read(out.data(), member->Size(), 1) != 1) return {};
   return out;
 }
 
 TEST(FileLibraryTest, MalformedLibrariesAreInvalid) {
   const std::vector<uint8_t> good = MakeLibrary({{"a.bin", Iota(5)}});
   ASSERT_FALSE(MemoryLibrary(good).library.Failed());
-
-  for (size_t i = 0; i < 8; ++i) {
-    std::vector<uint8_t> bytes = good;
-    bytes[i] ^= 0x20;
-    EXPECT_TRUE(MemoryLibrary(bytes).library.Failed()) << "magic byte " << i;
-  }
   const auto with_count = [&good](int32_t count, size_t size) {
     std::vector<uint8_t> bytes = good;
     PutLe32(bytes, 8, count);
     bytes.resize(size);
     return bytes;
   };
-  const std::vector<uint8_t> cases[] = {
-      with_count(0, good.size()),
-      with_count(-1, good.size()),
-      with_count(0x7FFFFFFF, good.size()),  // directory size beyond 32 bits
-      with_count(2, 12 + 64 + 20),          // directory cut short by the file's end
-      with_count(1, 11),                    // header cut short
-      with_count(1, 12 + 63),
+  const struct {
+    const char* name;
+    std::vector<uint8_t> bytes;
+  } cases[] = {
+      {"no entries", with_count(0, good.size())},
+      {"negative count", with_count(-1, good.size())},
+      {"directory beyond 32 bits", with_count(0x7FFFFFFF, good.size())},
+      {"directory cut short", with_count(2, 12 + 64 + 20)},
+      {"header cut short", with_count(1, 11)},
+      {"entry cut short", with_count(1, 12 + 63)},
   };
-  for (size_t i = 0; i < std::size(cases); ++i) {
-    MemoryLibrary memory(cases[i]);
-    EXPECT_TRUE(memory.library.Failed()) << "case " << i;
-    EXPECT_EQ(memory.library.Find("a.bin"), nullptr) << "case " << i;
-    EXPECT_TRUE(ReadMember(&memory.library, "a.bin").empty()) << "case " << i;
+  for (const auto& c : cases) {
+    MemoryLibrary memory(c.bytes);
+    EXPECT_TRUE(memory.library.Failed()) << c.name;
+    EXPECT_EQ(memory.library.Find("a.bin"), nullptr) << c.name;
+    EXPECT_TRUE(ReadMember(&memory.library, "a.bin").empty()) << c.name;
   }
-  TFileLib no_stream(nullptr);
-  EXPECT_TRUE(no_stream.Failed());
+  for (size_t i = 0; i < 8; ++i) {
+    std::vector<uint8_t> bytes = good;
+    bytes[i] ^= 0x20;
+    EXPECT_TRUE(MemoryLibrary(bytes).library.Failed()) << "magic byte " << i;
+  }
+  EXPECT_TRUE(TFileLib(nullptr).Failed());
 }
 
 TEST(FileLibraryTest, FindFoldsOnlyCapitalLettersAndFirstEntryWins) {
@@ -92,7 +109,7 @@ TEST(FileLibraryTest, FindFoldsOnlyCapitalLettersAndFirstEntryWins) {
   }
 }
 
-TEST(FileLibraryTest, MemberSeekStaysInsideTheMember) {
+TEST(FileLibraryTest, MemberSeekAndReadStayInsideTheMember) {
   MemoryLibrary memory(MakeLibrary({{"ten", Iota(10)}, {"other", Iota(4, 100)}}));
   TFileInLib member(&memory.library);
   member.SetName("ten");
@@ -105,13 +122,13 @@ TEST(FileLibraryTest, MemberSeekStaysInsideTheMember) {
   member.Seek(11, soBegin);
   EXPECT_TRUE(member.Failed());
   EXPECT_EQ(member.Tell(), 4) << "a refused seek keeps the position";
-  member.Seek(-1, soEnd);
-  EXPECT_EQ(member.Tell(), 9);
-  member.Seek(-10, soCurrent);
-  EXPECT_EQ(member.Tell(), 9);
-  member.Seek(-9, soCurrent);
-  EXPECT_EQ(member.Tell(), 0);
-
+  const struct {
+    int32_t offset, origin, position;
+  } seeks[] = {{-1, soEnd, 9}, {-10, soCurrent, 9}, {-9, soCurrent, 0}};
+  for (const auto& seek : seeks) {
+    member.Seek(seek.offset, seek.origin);
+    EXPECT_EQ(member.Tell(), seek.position) << seek.offset << " from " << seek.origin;
+  }
   uint8_t buffer[12] = {};
   member.Seek(6, soBegin);
   EXPECT_EQ(member.Read(buffer, 4, 3), 1) << "4 bytes remain";
@@ -119,42 +136,24 @@ TEST(FileLibraryTest, MemberSeekStaysInsideTheMember) {
   EXPECT_EQ(member.Read(buffer, 1, 1), 0);
   EXPECT_EQ(member.ReadByte(), 0);
   EXPECT_FALSE(memory.library.Failed()) << "reading past a member's end is no error";
-  EXPECT_EQ(member.Read(buffer, 0, 4), 0);
 }
 
-// Counts the seeks the library asks of its stream.
-class SeekCountingStream : public TMemoryStream {
- public:
-  explicit SeekCountingStream(const std::vector<uint8_t>& bytes)
-      : TMemoryStream(bytes.data(), static_cast<int32_t>(bytes.size())) {}
-  void Seek(int32_t offset, int32_t origin) override {
-    ++seeks;
-    TMemoryStream::Seek(offset, origin);
-  }
-  int seeks = 0;
-};
-
 TEST(FileLibraryTest, SequentialReadsOfOneMemberCostOneSeek) {
-  const std::vector<uint8_t> bytes = MakeLibrary({{"one", Iota(100)}, {"two", Iota(100, 9)}});
-  SeekCountingStream stream(bytes);
-  stream.Open(smRead);
-  TFileLib library(&stream);
-  ASSERT_FALSE(library.Failed());
-  const int seeks_after_directory = stream.seeks;
-  TFileInLib two(&library);
-  two.SetName("two");
-  ASSERT_TRUE(two.Open(smRead));
+  MemoryLibrary memory(MakeLibrary({{"one", Iota(100)}, {"two", Iota(100, 9)}}));
+  ASSERT_FALSE(memory.library.Failed());
+  const int seeks_after_directory = memory.stream.seeks;
+  const std::unique_ptr<TFileInLib> two = Member(&memory.library, "two");
   uint8_t chunk[10];
-  for (int i = 0; i < 10; ++i) ASSERT_EQ(two.Read(chunk, 10, 1), 1);
-  EXPECT_EQ(stream.seeks - seeks_after_directory, 1);
+  for (int i = 0; i < 10; ++i) ASSERT_EQ(two->Read(chunk, 10, 1), 1);
+  EXPECT_EQ(memory.stream.seeks - seeks_after_directory, 1);
   EXPECT_EQ(chunk[9], 108);
-  two.Seek(50, soBegin);  // moves the member only; the library seeks on the next read
-  ASSERT_EQ(two.Read(chunk, 10, 1), 1);
+  two->Seek(50, soBegin);  // moves the member only; the library seeks on the next read
+  ASSERT_EQ(two->Read(chunk, 10, 1), 1);
   EXPECT_EQ(chunk[0], 59);
-  EXPECT_EQ(stream.seeks - seeks_after_directory, 2);
+  EXPECT_EQ(memory.stream.seeks - seeks_after_directory, 2);
   // Another member's read moves the shared stream: each member then seeks back.
-  EXPECT_EQ(ReadMember(&library, "one"), Iota(100));
-  ASSERT_EQ(two.Read(chunk, 10, 1), 1);
+  EXPECT_EQ(ReadMember(&memory.library, "one"), Iota(100));
+  ASSERT_EQ(two->Read(chunk, 10, 1), 1);
   EXPECT_EQ(chunk[0], 69);
 }
 
@@ -169,22 +168,14 @@ TEST(FileLibraryTest, DamagedEntriesDeliverNothingAndAShortMemberFailsTheLibrary
   ASSERT_FALSE(memory.library.Failed());
   uint8_t buffer[50];
   for (const char* name : {"neg_offset", "neg_length"}) {
-    TFileInLib member(&memory.library);
-    member.SetName(name);
-    EXPECT_FALSE(member.Open(smRead)) << name;
-    EXPECT_TRUE(member.Failed()) << name;
-    EXPECT_EQ(member.Read(buffer, 1, 4), 0) << name;
+    const std::unique_ptr<TFileInLib> member = Member(&memory.library, name);
+    EXPECT_TRUE(member->Failed()) << name;
+    EXPECT_EQ(member->Read(buffer, 1, 4), 0) << name;
   }
   ASSERT_EQ(ReadMember(&memory.library, "good"), (std::vector<uint8_t>{1, 2, 3, 4}));
-  TFileInLib member(&memory.library);
-  member.SetName("long");
-  ASSERT_TRUE(member.Open(smRead));
-  EXPECT_EQ(member.Read(buffer, 1, 50), 4) << "comes back short";
+  EXPECT_EQ(Member(&memory.library, "long")->Read(buffer, 1, 50), 4) << "comes back short";
   EXPECT_TRUE(memory.library.Failed());
-  TFileInLib good(&memory.library);
-  good.SetName("good");
-  good.Open(smRead);
-  EXPECT_TRUE(good.Failed()) << "the library's error is sticky";
+  EXPECT_TRUE(Member(&memory.library, "good")->Failed()) << "the library's error is sticky";
 }
 
 }  // namespace

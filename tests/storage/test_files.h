@@ -3,9 +3,7 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -26,10 +24,7 @@ inline std::vector<uint8_t> ReadBytes(const std::string& path) {
 }
 
 inline void PutLe32(std::vector<uint8_t>& bytes, size_t at, int32_t value) {
-  const auto bits = static_cast<uint32_t>(value);
-  const uint8_t le[4] = {static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8),
-                         static_cast<uint8_t>(bits >> 16), static_cast<uint8_t>(bits >> 24)};
-  if (at + 4 <= bytes.size()) std::memcpy(bytes.data() + at, le, 4);
+  for (int i = 0; i < 4; ++i) bytes.at(at + i) = static_cast<uint8_t>(value >> (8 * i));
 }
 
 struct RawEntry {
