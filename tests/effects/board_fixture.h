@@ -5,11 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "board/board_state.h"
-#include "board/call_record.h"
 #include "board/frame_sink.h"
 #include "board/glide.h"
 #include "device/demo_state.h"
@@ -48,20 +46,6 @@ class EffectBoardTest : public ::testing::Test {
     uint16_t* back = BoardBackBuffer();
     if (back) std::fill(back, back + kBoardStridePixels * 480, marker);
     return back;
-  }
-
-  // The board calls of a draw on a 640x480 screen that no board backs, so
-  // that only the frame lock can fail.
-  template <typename Draw>
-  std::vector<std::string> FailedLockCalls(Draw draw) {
-    ScreenWidth = ViewWidth = 640;
-    ScreenHeight = ViewHeight = 480;
-    FadeLevel = 255;
-    BoardCallLog log;
-    BoardSetCallRecorder(&log);
-    draw();
-    BoardSetCallRecorder(nullptr);
-    return log.Lines();
   }
 
   CountingFrameSink sink_;

@@ -1,6 +1,6 @@
 // The bump-lit scroller: the scroll and the light path, the text overlay, the
-// gradient and its borders, the lighting with its 5-row shift, and the 2x
-// enlargement into memory rows 42..441.
+// gradient and its borders, the lighting with its 5-row shift, and a whole
+// frame enlarged 2x into memory rows 42..441.
 #include "effects/bump_scroller.h"
 
 #include <gtest/gtest.h>
@@ -103,6 +103,7 @@ TEST(BumpGradient, HalvedSignedDifferenceTowardZeroInsideTheBorder) {
   }
 }
 
+// The light picture holds (u + 3v) | 1 at (u, v); the light is at (40, 30).
 TEST(BumpLighting, LooksUpTheShiftedLightFiveRowsHigher) {
   std::vector<uint8_t> gradient(320 * 200, 128);
   SetGradientBorders(gradient.data());
@@ -113,47 +114,21 @@ TEST(BumpLighting, LooksUpTheShiftedLightFiveRowsHigher) {
     for (int u = 0; u < 256; ++u) light[v * 256 + u] = static_cast<uint8_t>((u + 3 * v) | 1);
   }
   std::vector<uint8_t> work(320 * 200, 99);
-  const int lx = 40, ly = 30;
-  LightBumpPicture(gradient.data(), light.data(), lx, ly, work.data());
-  for (int row = 0; row < 200; ++row) {
-    for (int x = 0; x < 320; ++x) {
-      const int y = row + 5;  // the height-field row this pixel comes from
-      int expected = 0;
-      if (y >= 10 && y <= 198) {
-        const int g = gradient[y * 320 + x];
-        const int u = x - lx + g;
-        const int v = y - ly + g;
-        if (u >= 0 && u <= 255 && v >= 0 && v <= 255) expected = light[v * 256 + u];
-      }
-      ASSERT_EQ(work[row * 320 + x], expected) << "row " << row << " column " << x;
-    }
-  }
-  // Spot values that do not lean on the loop above.
-  EXPECT_EQ(work[20 * 320 + 100], ((100 - 40 + 128) + 3 * (25 - 30 + 128)) % 256 | 1);
-  EXPECT_EQ(work[95 * 320 + 50], 0);  // u = 50 - 40 + 255 = 265
-  EXPECT_EQ(work[15 * 320 + 60], 0);  // v = 20 - 30 + 1 = -9
-}
-
-TEST(BumpPicture, DoubledIntoMemoryRows42To441WithinTheStride) {
-  constexpr int kStridePixels = 660;
-  std::vector<uint8_t> work(320 * 200);
-  for (int y = 0; y < 200; ++y) {
-    for (int x = 0; x < 320; ++x) work[y * 320 + x] = static_cast<uint8_t>(x + 2 * y);
-  }
-  uint16_t table[256];
-  for (int i = 0; i < 256; ++i) table[i] = static_cast<uint16_t>(0x2000 + i);
-  std::vector<uint16_t> memory(kStridePixels * 480, 0xEEEE);
-  WriteBumpPicture(work.data(), table, memory.data(), kStridePixels * 2);
-  for (int row = 0; row < 480; ++row) {
-    for (int column = 0; column < kStridePixels; ++column) {
-      int expected = 0xEEEE;
-      if (row >= 42 && row <= 441 && column < 640) {
-        const int y = (441 - row) / 2;  // picture row 0 fills memory rows 441 and 440
-        expected = table[work[y * 320 + column / 2]];
-      }
-      ASSERT_EQ(memory[row * kStridePixels + column], expected)
-          << "memory row " << row << " column " << column;
-    }
+  LightBumpPicture(gradient.data(), light.data(), 40, 30, work.data());
+  const struct {
+    int row, column, expected;
+  } spots[] = {
+      {20, 100, 45},  // height-field row 25: u = 100 - 40 + 128, v = 25 - 30 + 128
+      {5, 100, 1},    // the first lit row, from row 10: u = 188, v = 108
+      {4, 100, 0},    // above it
+      {95, 50, 0},    // u = 50 - 40 + 255 = 265
+      {15, 60, 0},    // v = 20 - 30 + 1 = -9
+      {20, 0, 0},     // the left border's slope 0: u = -40
+      {199, 100, 0},  // below the last lit row
+  };
+  for (const auto& spot : spots) {
+    EXPECT_EQ(work[spot.row * 320 + spot.column], spot.expected)
+        << "row " << spot.row << " column " << spot.column;
   }
 }
 
@@ -170,9 +145,9 @@ TEST_F(BumpOnBoard, AFlatFieldIsLitWhereTheLightPictureReaches) {
   uint16_t table[256];
   BuildBumpColorTable(255, table);
   for (int row = 0; row < 480; ++row) {
-    for (int column = 0; column < 640; ++column) {
+    for (int column = 0; column < kBoardStridePixels; ++column) {
       uint16_t expected = 0x0841;
-      if (row >= 42 && row <= 441) {
+      if (row >= 42 && row <= 441 && column < 640) {
         const int picture_row = (441 - row) / 2;
         const int y = picture_row + 5;
         const int x = column / 2;
