@@ -10,8 +10,6 @@
 #include <vector>
 
 #include "board/frame_sink.h"
-#include "device/demo_state.h"
-#include "device/device.h"
 #include "engine/engine_scenes.h"
 #include "platform/message_box.h"
 #include "shell/content_loader.h"
@@ -25,12 +23,9 @@ const char* const kSceneNames[8] = {"intro",        "mainscene",      "mountainw
                                     "mountainhut",  "planet_part1",   "planet_part2",
                                     "planet_part3", "stonehedge_fire"};
 
-std::vector<std::string>& Shown() {
-  static std::vector<std::string> shown;
-  return shown;
-}
+std::vector<std::string> shown_messages;
 void RecordMessage(const std::string& text, const std::string& /*caption*/) {
-  Shown().push_back(text);
+  shown_messages.push_back(text);
 }
 
 // A scene whose one mesh uses one material per texture file name given.
@@ -38,24 +33,20 @@ std::vector<uint8_t> SceneUsing(const std::vector<std::string>& textures) {
   TdsScene scene;
   TdsMesh mesh = SquareFacingMinusY("SQUARE", "");
   for (size_t i = 0; i < textures.size(); ++i) {
-    const std::string name = "M" + std::to_string(i);
-    AddMaterial(&scene, name, 3, {255, 255, 255}, textures[i]);
-    mesh.material_groups.push_back({name, {0}});
+    AddMaterial(&scene, "M" + std::to_string(i), 3, {255, 255, 255}, textures[i]);
+    mesh.material_groups.push_back({"M" + std::to_string(i), {0}});
   }
   scene.meshes.push_back(mesh);
   return WriteOrDie(scene);
 }
 
-// A PCX picture of one colour index (the palette maps index i to grey i).
-std::vector<uint8_t> Pcx(int width, int height, uint8_t index) {
-  uint8_t palette[768];
-  for (int i = 0; i < 256; ++i) palette[i * 3] = palette[i * 3 + 1] = palette[i * 3 + 2] = i;
-  std::vector<uint8_t> pixels(static_cast<size_t>(width) * height, index);
-  return EncodePcx8(pixels.data(), width, height, palette);
+// A PCX picture of side x height of one colour, or a BMP square.
+std::vector<uint8_t> Pcx(int width, int height) {
+  const std::vector<uint8_t> pixels(static_cast<size_t>(width) * height, 9), palette(768, 9);
+  return EncodePcx8(pixels.data(), width, height, palette.data());
 }
-
 std::vector<uint8_t> Bmp(int side) {
-  std::vector<uint8_t> rgb(static_cast<size_t>(side) * side * 3, 0x80);
+  const std::vector<uint8_t> rgb(static_cast<size_t>(side) * side * 3, 0x80);
   return EncodeBmp24(rgb.data(), side, side);
 }
 
@@ -63,35 +54,34 @@ class ContentScenesTest : public ::testing::Test {
  protected:
   void SetUp() override {
     platform::SetMessageBoxHook(RecordMessage);
-    Shown().clear();
-    for (int slot = 0; slot < 8; ++slot) scenes_[slot] = SceneUsing({});
-  }
-
-  static void FreeSlots() {
-    for (Scene*& scene : SceneSlots) {
-      FreeScene(scene);
-      scene = nullptr;
-    }
+    shown_messages.clear();
+    for (std::vector<uint8_t>& scene : scenes_) scene = SceneUsing({});
   }
   void TearDown() override {
     FreeSlots();
-    for (int32_t k = 0; k < kTextureSlotCount; ++k) {
-      delete[] TextureSlots[k].image.pixels;
-      TextureSlots[k] = Texture{};
+    for (Texture& texture : TextureSlots) {
+      ReleaseImage(&texture.image);
+      texture = Texture{};
     }
     TextureCount = 0;
     platform::SetMessageBoxHook(nullptr);
   }
+  static void FreeSlots() {
+    for (Scene*& scene : SceneSlots) FreeScene(std::exchange(scene, nullptr));
+  }
 
   // Installs the scenes (a missing one left out) and the extra members as
-  // the content library.
-  void OpenLibrary(int missing_scene = -1) {
+  // the content library, and loads the scenes.
+  int OpenLibraryAndLoad(int missing_scene = -1) {
+    FreeSlots();
+    shown_messages.clear();
     std::vector<std::pair<std::string, std::vector<uint8_t>>> members = extra_;
     for (int slot = 0; slot < 8; ++slot) {
       if (slot == missing_scene) continue;
       members.push_back({std::string("3ds\\") + kSceneNames[slot] + ".3DS", scenes_[slot]});
     }
     content_.emplace(members);
+    return LoadSceneSlots();
   }
 
   std::vector<uint8_t> scenes_[8];
@@ -102,21 +92,16 @@ class ContentScenesTest : public ::testing::Test {
 TEST_F(ContentScenesTest, EachMissingSceneFailsWithItsOwnMessage) {
   const char* const messages[8] = {"0", "1", "1a", "1b", "1c I", "1c II", "1c III", "1d"};
   for (int missing = 0; missing < 8; ++missing) {
-    Shown().clear();
-    OpenLibrary(missing);
-    EXPECT_EQ(LoadSceneSlots(), 0);
-    EXPECT_EQ(Shown(), std::vector<std::string>{std::string("Error on loading 3D animation ") +
-                                                messages[missing]});
-    for (int slot = 0; slot < missing; ++slot) EXPECT_NE(SceneSlots[slot], nullptr);
-    EXPECT_EQ(SceneSlots[missing], nullptr);
-    FreeSlots();
+    EXPECT_EQ(OpenLibraryAndLoad(missing), 0);
+    EXPECT_EQ(shown_messages,
+              std::vector<std::string>{std::string("Error on loading 3D animation ") +
+                                       messages[missing]});
+    for (int slot = 0; slot <= missing; ++slot)
+      EXPECT_EQ(SceneSlots[slot] != nullptr, slot < missing);
   }
-  OpenLibrary();
-  Shown().clear();
-  ASSERT_EQ(LoadSceneSlots(), 1);
-  EXPECT_TRUE(Shown().empty());
+  ASSERT_EQ(OpenLibraryAndLoad(), 1);
+  EXPECT_TRUE(shown_messages.empty());
   for (int slot = 0; slot < 8; ++slot) EXPECT_FLOAT_EQ(SceneSlots[slot]->frame_rate, 25.0f);
-  EXPECT_EQ(SceneSlots[8], nullptr);
   // A name too long for the path buffer fails instead of overflowing it.
   EXPECT_EQ(OpenSceneFile(8, std::string(200, 'x').c_str()), 1);
   EXPECT_EQ(OpenSceneFile(9, "intro"), 1);
@@ -125,73 +110,63 @@ TEST_F(ContentScenesTest, EachMissingSceneFailsWithItsOwnMessage) {
 TEST_F(ContentScenesTest, TexturesAreSharedByBaseNameAndFallBackInOrder) {
   scenes_[0] = SceneUsing({"Wood.PCX", "brick.bmp", "ab", ""});
   scenes_[3] = SceneUsing({"wOOD.bmp", "gone.pcx", "BRICK.PCX"});
-  extra_ = {{"textures\\wood.pcx", Pcx(32, 32, 200)},
+  extra_ = {{"textures\\wood.pcx", Pcx(32, 32)},
             {"textures\\brick.BMP", Bmp(16)},
-            {"textures\\ab.PCX", Pcx(8, 8, 7)},
-            {"textures\\plasm.pcx", Pcx(4, 4, 100)}};
-  OpenLibrary();
-  ASSERT_EQ(LoadSceneSlots(), 1);
+            {"textures\\ab.PCX", Pcx(8, 8)},
+            {"textures\\plasm.pcx", Pcx(4, 4)}};
+  ASSERT_EQ(OpenLibraryAndLoad(), 1);
   SceneSlots[0]->materials[3]->texture_index = 77;  // no texture map
   ASSERT_EQ(CollectAndLoadTextures(), 1);
-  EXPECT_TRUE(Shown().empty());
+  EXPECT_TRUE(shown_messages.empty());
   ASSERT_EQ(TextureCount, 4);
   // "ab" is shorter than an extension: used whole.
   EXPECT_EQ(std::vector<std::string>(TextureNames, TextureNames + 4),
             (std::vector<std::string>{"Wood", "brick", "ab", "gone"}));
-  const int32_t indices[2][3] = {{0, 1, 2}, {0, 3, 1}};
+  const int32_t indices[2][4] = {{0, 1, 2, 77}, {0, 3, 1}};  // 77: kept, no texture
   for (int s = 0; s < 2; ++s) {
     const Scene* scene = SceneSlots[s == 0 ? 0 : 3];
-    for (int m = 0; m < 3; ++m) EXPECT_EQ(scene->materials[m]->texture_index, indices[s][m]);
+    for (int m = 0; m < scene->material_count; ++m) {
+      EXPECT_EQ(scene->materials[m]->texture_index, indices[s][m]) << s << " " << m;
+    }
   }
   // The PCX, else the BMP (brick), else the fallback picture (gone).
   const int widths[4] = {32, 16, 8, 4};
   for (int t = 0; t < 4; ++t) EXPECT_EQ(TextureSlots[t].image.width, widths[t]) << t;
-  // Materials without a texture keep their index.
-  EXPECT_EQ(SceneSlots[0]->materials[3]->texture_index, 77);
 }
 
+// Base names of up to 42 characters and up to 128 textures fit.
 TEST_F(ContentScenesTest, UnloadableTexturesAndBrokenBoundsFailTheLoad) {
-  struct Case {
-    std::vector<std::string> textures;
-    bool with_fallback;
-  };
   std::vector<std::string> many;
   for (int i = 0; i < kTextureSlotCount + 1; ++i) many.push_back("t" + std::to_string(i) + ".pcx");
-  const Case cases[] = {
-      {{"gone.pcx"}, false},                    // nothing to fall back to
-      {{std::string(43, 'n') + ".PCX"}, true},  // too long for the path
-      {std::vector<std::string>(many.begin(), many.begin() + 129), true},  // 129 textures
+  const struct {
+    const char* name;
+    std::vector<std::string> textures;
+    bool with_fallback, loads;
+  } cases[] = {
+      {"nothing to fall back to", {"gone.pcx"}, false, false},
+      {"43 characters", {std::string(43, 'n') + ".PCX"}, true, false},
+      {"42 characters", {std::string(42, 'n') + ".PCX"}, true, true},
+      {"129 textures", many, true, false},
+      {"128 textures", std::vector<std::string>(many.begin(), many.end() - 1), true, true},
   };
-  for (const Case& c : cases) {
-    Shown().clear();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     scenes_[2] = SceneUsing(c.textures);
     extra_.clear();
-    if (c.with_fallback) extra_.push_back({"textures\\plasm.pcx", Pcx(4, 4, 100)});
-    OpenLibrary();
-    ASSERT_EQ(LoadSceneSlots(), 1);
-    EXPECT_EQ(CollectAndLoadTextures(), 0);
-    ASSERT_EQ(Shown().size(), 1u);
-    EXPECT_EQ(Shown()[0], "Texture load error!\n");
-    FreeSlots();
+    if (c.with_fallback) extra_.push_back({"textures\\plasm.pcx", Pcx(4, 4)});
+    ASSERT_EQ(OpenLibraryAndLoad(), 1);
+    EXPECT_EQ(CollectAndLoadTextures(), c.loads ? 1 : 0);
+    EXPECT_EQ(shown_messages, c.loads ? std::vector<std::string>{}
+                                      : std::vector<std::string>{"Texture load error!\n"});
   }
-  // 42 characters still fit, and exactly 128 textures are accepted.
-  Shown().clear();
-  scenes_[2] = SceneUsing({std::string(42, 'n') + ".PCX"});
-  scenes_[4] = SceneUsing(std::vector<std::string>(many.begin(), many.begin() + 127));
-  extra_ = {{"textures\\plasm.pcx", Pcx(4, 4, 100)}};
-  OpenLibrary();
-  ASSERT_EQ(LoadSceneSlots(), 1);
-  EXPECT_EQ(CollectAndLoadTextures(), 1);
   EXPECT_EQ(TextureCount, 128);
-  EXPECT_TRUE(Shown().empty());
 }
 
 TEST_F(ContentScenesTest, AFailedUploadClosesTheDeviceAndSaysSo) {
   scenes_[0] = SceneUsing({"square.pcx", "strip.pcx"});
-  extra_ = {{"textures\\square.pcx", Pcx(16, 16, 9)},
-            {"textures\\strip.pcx", Pcx(256, 16, 9)}};  // 16 : 1, not drawable
-  OpenLibrary();
-  ASSERT_EQ(LoadSceneSlots(), 1);
+  extra_ = {{"textures\\square.pcx", Pcx(16, 16)},
+            {"textures\\strip.pcx", Pcx(256, 16)}};  // 16 : 1, not drawable
+  ASSERT_EQ(OpenLibraryAndLoad(), 1);
   ASSERT_EQ(CollectAndLoadTextures(), 1);
   CountingFrameSink sink;
   BoardSetFrameSink(&sink);
@@ -201,8 +176,7 @@ TEST_F(ContentScenesTest, AFailedUploadClosesTheDeviceAndSaysSo) {
   ASSERT_EQ(DeviceIsOpen(), 1);
   EXPECT_EQ(UploadAllTextures(), 0);
   EXPECT_EQ(DeviceIsOpen(), 0);
-  ASSERT_EQ(Shown().size(), 1u);
-  EXPECT_EQ(Shown()[0], "Error on uploading textures!\n");
+  EXPECT_EQ(shown_messages, std::vector<std::string>{"Error on uploading textures!\n"});
   // The first texture went in before the failure.
   EXPECT_GT(TextureSlots[0].memory_required, 0u);
   DeviceShutdownAtExit();

@@ -38,10 +38,14 @@ TdsScene FacingSquare(int shading = 3) {
   return scene;
 }
 
-void ExpectNear(Vec3 actual, Vec3 expected, float tolerance = 1e-4f) {
-  EXPECT_NEAR(actual.x, expected.x, tolerance);
-  EXPECT_NEAR(actual.y, expected.y, tolerance);
-  EXPECT_NEAR(actual.z, expected.z, tolerance);
+void ExpectNear(Vec3 actual, Vec3 expected) {
+  EXPECT_NEAR(actual.x, expected.x, 1e-4f);
+  EXPECT_NEAR(actual.y, expected.y, 1e-4f);
+  EXPECT_NEAR(actual.z, expected.z, 1e-4f);
+}
+
+Vec3 Position(const RecordVertex& vertex) {
+  return {vertex.x, vertex.y, vertex.z};
 }
 
 TEST(SceneEvaluation, FramesWrapByTheFrameCountAndNegativeFramesDrawNothing) {
@@ -50,7 +54,7 @@ TEST(SceneEvaluation, FramesWrapByTheFrameCountAndNegativeFramesDrawNothing) {
   description.nodes[0].position.keys.clear();
   description.nodes[0].position.Add(0, {0, 0, 0}).Add(100, {100, 0, 0});
   ScenePtr scene = LoadDescription(description);
-  SceneNode* square = FindNode(scene.get(), "SQUARE");
+  const SceneNode* square = scene->roots[0];
   const struct {
     int32_t frame_count;
     float frame, x;
@@ -88,10 +92,8 @@ TEST(SceneEvaluation, TheCameraViewMatchesTheWorkedExample) {
   ASSERT_EQ(polygons.size(), 2u);
   EXPECT_FLOAT_EQ(fov, 90.0f);
   // Face 0 is (-1, 0, -1), (1, 0, -1), (1, 0, 1): camera (x, z, y + 10).
-  ExpectNear({polygons[0].vertices[0].x, polygons[0].vertices[0].y, polygons[0].vertices[0].z},
-             {-1, -1, 10});
-  ExpectNear({polygons[0].vertices[2].x, polygons[0].vertices[2].y, polygons[0].vertices[2].z},
-             {1, 1, 10});
+  ExpectNear(Position(polygons[0].vertices[0]), {-1, -1, 10});
+  ExpectNear(Position(polygons[0].vertices[2]), {1, 1, 10});
   EXPECT_EQ(polygons[0].vertex_count, 3);
   EXPECT_FLOAT_EQ(polygons[0].vertices[1].u, 256.0f);
   EXPECT_FLOAT_EQ(polygons[0].vertices[2].v, -256.0f);  // v is stored negated
@@ -130,10 +132,9 @@ TEST(SceneEvaluation, ChildrenInheritRotationAndPositionButNotScaleOrPivot) {
   AddObjectNode(&description, "CHILD", {0, 0, 5}, 0);
   ScenePtr scene = LoadDescription(description);
   Evaluate(scene.get(), 0.0f);
-  SceneNode* square = FindNode(scene.get(), "SQUARE");
-  SceneNode* child = FindNode(scene.get(), "CHILD");
+  const SceneNode* square = scene->roots[0];
+  const SceneNode* child = square->first_child;
   ASSERT_NE(child, nullptr);
-  ASSERT_EQ(child->parent, square);
   // The pivot lands on the position; other points are scaled about it.
   ExpectNear(TransformPoint(&square->object_to_world, {1, 0, 0}), {10, 0, 0});
   ExpectNear(TransformPoint(&square->object_to_world, {2, 0, 0}), {12, 0, 0});
@@ -165,8 +166,7 @@ TEST(SceneEvaluation, AHiddenNodeSubmitsNothingButItsChildrenStillMove) {
     const std::vector<PolygonRecord> hidden = Evaluate(scene.get(), frame);
     ASSERT_EQ(hidden.size(), 2u);
     // The child's corner (-1, 0, -1), moved to x = frame / 10, one unit nearer.
-    ExpectNear({hidden[0].vertices[0].x, hidden[0].vertices[0].y, hidden[0].vertices[0].z},
-               {frame / 10.0f - 1.0f, -1.0f, 9.0f});
+    ExpectNear(Position(hidden[0].vertices[0]), {frame / 10.0f - 1.0f, -1.0f, 9.0f});
   }
   EXPECT_EQ(Evaluate(scene.get(), 20.0f).size(), 4u);
 }
@@ -181,8 +181,7 @@ TEST(SceneEvaluation, OneSidedFacesAreSeenFromTheirFrontOrEdgeOnTwoSidedAlways) 
   ScenePtr scene = LoadDescription(description);
   EXPECT_EQ(Evaluate(scene.get(), 0.0f).size(), 2u);
   EXPECT_EQ(Evaluate(scene.get(), 10.0f).size(), 0u);
-  SceneNode* square = FindNode(scene.get(), "SQUARE");
-  EXPECT_EQ(square->face_visibility[0] + square->face_visibility[1], 0u);
+  EXPECT_EQ(scene->roots[0]->face_visibility[0] + scene->roots[0]->face_visibility[1], 0u);
   EXPECT_EQ(Evaluate(scene.get(), 20.0f).size(), 2u);
   scene->materials[0]->flags |= kMaterialTwoSided;
   EXPECT_EQ(Evaluate(scene.get(), 10.0f).size(), 2u);
@@ -204,18 +203,9 @@ TEST(SceneEvaluation, LightingAddsCosineWeightedLightsAboveAmbientClampedAt255) 
 
   // A light straight in front of the face (cosine 1) adds its colour; one
   // behind the face adds nothing; one without a node is skipped.
-  TdsLight& front = description.lights.emplace_back();
-  front.name = "FRONT";
-  const int front_node = description.AddNode(kNodeLight, "FRONT");
-  description.nodes[front_node].position.Add(0, {-1, -100, -1});
-  description.nodes[front_node].colour.Add(0, {1.0f, 0.5f, 2.0f});
-  TdsLight& back = description.lights.emplace_back();
-  back.name = "BACK";
-  const int back_node = description.AddNode(kNodeLight, "BACK");
-  description.nodes[back_node].position.Add(0, {0, 50, 0});
-  description.nodes[back_node].colour.Add(0, {1, 1, 1});
-  TdsLight& loose = description.lights.emplace_back();
-  loose.name = "LOOSE";
+  AddLight(&description, "FRONT", {-1, -100, -1}, {1.0f, 0.5f, 2.0f});
+  AddLight(&description, "BACK", {0, 50, 0}, {1, 1, 1});
+  description.lights.emplace_back().name = "LOOSE";
   ScenePtr lit = LoadDescription(description);
   polygons = Evaluate(lit.get(), 0.0f);
   ASSERT_EQ(polygons.size(), 2u);
@@ -229,23 +219,14 @@ TEST(SceneEvaluation, LightingAddsCosineWeightedLightsAboveAmbientClampedAt255) 
 // two faces share take each face's own material, and a light in front
 // reaches every corner.
 TEST(SceneEvaluation, SharedSmoothVerticesAreLitWithEachFacesOwnMaterial) {
-  TdsScene description;
-  AddMaterial(&description, "FIRST", /*shading=*/3, {100, 100, 100});
-  AddMaterial(&description, "SECOND", /*shading=*/3, {50, 150, 250});
-  description.materials[0].ambient = {10, 20, 30};
-  description.materials[1].ambient = {40, 50, 60};
-  TdsMesh square = SquareFacingMinusY("SQUARE", "");
-  square.material_groups = {{"FIRST", {0}}, {"SECOND", {1}}};
-  description.meshes.push_back(square);
-  AddObjectNode(&description, "SQUARE", {0, 0, 0});
-  AddCamera(&description, {0, -10, 0}, {0, 0, 0});
+  TdsScene description = FacingSquare();
+  description.materials.clear();
+  AddMaterial(&description, "FIRST", /*shading=*/3, {100, 100, 100}).ambient = {10, 20, 30};
+  AddMaterial(&description, "SECOND", /*shading=*/3, {50, 150, 250}).ambient = {40, 50, 60};
+  description.meshes[0].material_groups = {{"FIRST", {0}}, {"SECOND", {1}}};
   // A white light far in front: every corner gets about its own face's
   // diffuse colour (the ambient colours are far below), and again next frame.
-  TdsLight& front = description.lights.emplace_back();
-  front.name = "FRONT";
-  const int front_node = description.AddNode(kNodeLight, "FRONT");
-  description.nodes[front_node].position.Add(0, {0, -1000, 0});
-  description.nodes[front_node].colour.Add(0, {1, 1, 1});
+  AddLight(&description, "FRONT", {0, -1000, 0}, {1, 1, 1});
   ScenePtr lit = LoadDescription(description);
   for (int frame = 0; frame < 2; ++frame) {
     const std::vector<PolygonRecord> polygons = Evaluate(lit.get(), 0.0f);

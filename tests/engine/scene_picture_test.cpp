@@ -97,11 +97,7 @@ TdsScene Showcase() {
   scene.nodes[ghost].hide.Add(0, {});
   AddObjectNode(&scene, "FLOOR", {0, 0, 0});
 
-  TdsLight& light = scene.lights.emplace_back();
-  light.name = "LAMP";
-  const int lamp = scene.AddNode(kNodeLight, "LAMP");
-  scene.nodes[lamp].position.Add(0, {-6, -12, 10});
-  scene.nodes[lamp].colour.Add(0, {0.9f, 0.9f, 0.9f});
+  AddLight(&scene, "LAMP", {-6, -12, 10}, {0.9f, 0.9f, 0.9f});
   AddCamera(&scene, {1, -9, 3}, {0, 0, -0.5f}, 75.0f);
   return scene;
 }

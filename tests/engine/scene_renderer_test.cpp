@@ -1,20 +1,21 @@
-// The renderer's board calls: the frame state and its order, projection, near
-// clipping, the fade and the polygon buffer's bound. The colour combine,
-// texture and culling of each kind of material show in the scene pictures.
+// The renderer's board calls: the frame state and its order, projection on
+// screens of every shape, near clipping, the fade and the polygon buffer's
+// bound. The colour combine, texture and culling of each kind of material
+// show in the scene pictures.
 #include <gtest/gtest.h>
-#include <cmath>
-#include <cstring>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "board/board_state.h"
 #include "board/call_record.h"
-#include "device/demo_state.h"
-#include "device/device.h"
+#include "board/frame_sink.h"
+#include "board/glide.h"
 #include "engine/engine_scenes.h"
 #include "engine/polygon_buffer.h"
 #include "engine/scene_projection.h"
-#include "engine/scene_renderer.h"
+#include "platform/exit_handlers.h"
 
 namespace {
 
@@ -64,30 +65,6 @@ const std::vector<std::string> kFrameState = {
     "grDepthBufferFunction(1)", "grDepthMask(1)",
     "grTexClampMode(0,0,0)",    "grClipWindow(0,0,640,480)",
 };
-
-TEST_F(SceneRendererTest, ProjectionOfTheWorkedExample) {
-  ASSERT_EQ(ComputeProjection(90.0f, 255, &Projection), 1);
-  EXPECT_NEAR(Projection.scale_x, 5120.0f, 1e-2f);
-  EXPECT_EQ(Projection.scale_y, Projection.scale_x);
-  EXPECT_FLOAT_EQ(Projection.center_x, 5112.0f);
-  EXPECT_FLOAT_EQ(Projection.center_y, 3832.0f);
-  // Where a point lands: the screen-size tests; its w here.
-  ClipVertexCount = 0;
-  const RecordVertex point = Corner(1, 0, 9);
-  ProjectVertex(&point);
-  EXPECT_FLOAT_EQ(ClipVertices[0].tmuvtx[0].oow, 0.1f);
-
-  // A smaller, off-centre view keeps square pixels and the screen's centre.
-  ViewWidth = 320;
-  ViewHeight = 100;
-  ASSERT_EQ(ComputeProjection(90.0f, 255, &Projection), 1);
-  EXPECT_NEAR(Projection.scale_x, 2560.0f, 1e-2f);
-  EXPECT_EQ(Projection.scale_y, Projection.scale_x);
-  EXPECT_FLOAT_EQ(Projection.center_x, 5112.0f);
-  // Angles that give no picture.
-  EXPECT_EQ(ComputeProjection(0.0f, 255, &Projection), 0);
-  EXPECT_EQ(ComputeProjection(180.0f, 255, &Projection), 0);
-}
 
 TEST_F(SceneRendererTest, NearPlaneClippingCases) {
   ASSERT_EQ(ComputeProjection(90.0f, 255, &Projection), 1);
@@ -149,22 +126,17 @@ TEST_F(SceneRendererTest, FadeZeroBlacksOutSmoothPolygonsButNotFlatOnes) {
 TEST_F(SceneRendererTest, TheBufferKeepsDrawnPolygonsUpTo16384) {
   PolygonCount = 0;
   PolygonRecord quad = FrontTriangle(0x83);
-  quad.vertices[3] = quad.vertices[0];
-  quad.vertices[3].u = 77.0f;
+  quad.vertices[3] = Corner(5, 6, 7);
   quad.vertex_count = 4;
-  quad.texture_index = 5;
   PolygonRecord broken = FrontTriangle(0x81);
   broken.vertex_count = kPolygonRecordVertices + 100;
   const PolygonRecord hidden = FrontTriangle(0x01);
   EXPECT_EQ(CollectPolygon(&hidden), 1);  // not drawn: dropped
-  ASSERT_EQ(CollectPolygon(&quad), 1);
-  ASSERT_EQ(CollectPolygon(&broken), 1);
-  ASSERT_EQ(PolygonCount, 2);
+  ASSERT_TRUE(CollectPolygon(&quad) == 1 && CollectPolygon(&broken) == 1 && PolygonCount == 2);
   const PolygonRecord& kept = PolygonBuffer[0];
-  EXPECT_TRUE(kept.vertex_count == 4 && kept.texture_index == 5 && kept.material_flags == 0x83);
+  EXPECT_TRUE(kept.vertex_count == 4 && kept.texture_index == 1 && kept.material_flags == 0x83);
   EXPECT_EQ(std::memcmp(kept.vertices, quad.vertices, 4 * sizeof(RecordVertex)), 0);
   EXPECT_EQ(PolygonBuffer[1].vertex_count, kPolygonRecordVertices + 100);
-  log_.calls.clear();
   RenderPolygons(PolygonBuffer + 1, 1, TextureSlots, 60.0f, 255);
   EXPECT_TRUE(Calls("guDrawTriangleWithClip").empty());
   for (int i = 2; i < kPolygonBufferSize; ++i) ASSERT_EQ(CollectPolygon(&quad), 1);
@@ -183,7 +155,7 @@ TEST_F(SceneRendererTest, DrawSceneFrameMapsProgressToFramesAndEmptySlotsDrawNot
   description.nodes[node].position.Add(0, {0, 0, 0}).Add(100, {1, 0, 0});
   AddCamera(&description, {0, -10, 0}, {0, 0, 0});
   ScenePtr scene = LoadDescription(description);
-  SceneNode* square = FindNode(scene.get(), "SQUARE");
+  const SceneNode* square = scene->roots[0];
   SceneSlots[8] = scene.get();
   DrawSceneFrame(8, 0, 100, 0.5f);
   EXPECT_NEAR(square->position.value.x, 0.5f, 1e-5f);
@@ -198,6 +170,52 @@ TEST_F(SceneRendererTest, DrawSceneFrameMapsProgressToFramesAndEmptySlotsDrawNot
     EXPECT_EQ(Lines(), kFrameState) << slot;
     EXPECT_EQ(PolygonCount, 0);
   }
+}
+
+// On screens of other sizes than the board's 640x480 the view is the largest
+// 4:3 area of the screen, centred, so the projection, the clip window and the
+// 1/16-pixel grid follow the real screen and a point keeps its place in the
+// picture (at 1280x960, twice as far from the corner).
+TEST(ScreenSize, ProjectionViewAndClipFollowTheScreen) {
+  const struct {
+    int width, height, view_width, view_height;
+    BoardClipWindow clip;
+    float x, y;  // where the camera-space point (1, 0, 9) lands at 90 degrees
+  } cases[] = {
+      {640, 480, 640, 480, {0, 0, 640, 480}, 351.5f, 239.5f},
+      // (351.5 + 0.5) x 2 - 0.5 and (239.5 + 0.5) x 2 - 0.5: the same place.
+      {1280, 960, 1280, 960, {0, 0, 1280, 960}, 703.5f, 479.5f},
+      {1920, 1080, 1440, 1080, {240, 0, 1680, 1080}, 1031.5f, 539.5f},  // pillarbox
+      {1280, 1024, 1280, 960, {0, 32, 1280, 992}, 703.5f, 511.5f},      // letterbox
+  };
+  CountingFrameSink sink;
+  BoardSetFrameSink(&sink);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);
+    ASSERT_TRUE(DeviceSetScreenSize(c.width, c.height));
+    DeviceInit();
+    DeviceOpen(GR_RESOLUTION_640x480);
+    DeviceSetViewScale(1.0f);
+    EXPECT_EQ(sink.width(), c.width);
+    EXPECT_EQ(ScreenHeight, c.height);
+    EXPECT_EQ(ViewWidth, c.view_width);
+    EXPECT_EQ(ViewHeight, c.view_height);
+    InitRenderVertices();
+    RenderPolygons(PolygonBuffer, 0, TextureSlots, 90.0f, 255);
+    EXPECT_EQ(Board().clip, c.clip);
+    ASSERT_EQ(ComputeProjection(90.0f, 255, &Projection), 1);
+    ClipVertexCount = 0;
+    const RecordVertex point{1, 0, 9, 0, 0, 0, 0, 0};
+    ProjectVertex(&point);
+    EXPECT_EQ(ClipVertices[0].x, c.x);
+    EXPECT_EQ(ClipVertices[0].y, c.y);
+    platform::RunExitHandlers();
+    DeviceResetState();
+  }
+  BoardSetFrameSink(nullptr);
+  // Angles that give no picture.
+  EXPECT_EQ(ComputeProjection(0.0f, 255, &Projection), 0);
+  EXPECT_EQ(ComputeProjection(180.0f, 255, &Projection), 0);
 }
 
 }  // namespace
