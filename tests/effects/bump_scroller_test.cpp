@@ -12,19 +12,21 @@
 
 namespace {
 
+// T runs from 0 to 75 over the row; the light is at trunc(sin(T + 0.2) x 100
+// + 125), trunc(cos(1.862 T) x 50 + 100).
 TEST(BumpFrame, ScrollAndLightFollowTheProgress) {
-  const BumpFrame start = ComputeBumpFrame(0.0f);
-  EXPECT_EQ(start.effect_time, 0.0f);
-  EXPECT_EQ(start.scroll, 0);
-  EXPECT_EQ(start.light_x, 144);  // trunc(sin 0.2 x 100 + 125)
-  EXPECT_EQ(start.light_y, 150);
-  // T = 12.5 puts the text's first row at the top of the picture.
-  EXPECT_EQ(ComputeBumpFrame(12.5f / 75.0f).scroll, 200);
-  // T = 0.1: sin(0.3) x 100 + 125 = 154.55; cos(0.1862) x 50 + 100 = 149.14.
-  const BumpFrame later = ComputeBumpFrame(0.1f / 75.0f);
-  EXPECT_EQ(later.scroll, 1);
-  EXPECT_EQ(later.light_x, 154);
-  EXPECT_EQ(later.light_y, 149);
+  const struct {
+    float effect_time;
+    int scroll, light_x, light_y;
+  } cases[] = {{0.0f, 0, 144, 150},     // 144.87, 150
+               {0.1f, 1, 154, 149},     // 154.55, 149.14
+               {12.5f, 200, 138, 85}};  // 138.32, 85.85; the text's first row at the top
+  for (const auto& c : cases) {
+    const BumpFrame frame = ComputeBumpFrame(c.effect_time / 75.0f);
+    EXPECT_EQ(frame.scroll, c.scroll) << c.effect_time;
+    EXPECT_EQ(frame.light_x, c.light_x) << c.effect_time;
+    EXPECT_EQ(frame.light_y, c.light_y) << c.effect_time;
+  }
 }
 
 TEST(BumpColorTable, GreyLevelsWithAYellowWhite) {
@@ -38,26 +40,17 @@ TEST(BumpColorTable, GreyLevelsWithAYellowWhite) {
 }
 
 // Text row r holds r % 250 + 1 everywhere except column 5, which is 0.
-std::vector<uint8_t> MakeText() {
-  std::vector<uint8_t> text(320 * 1024);
-  for (int r = 0; r < 1024; ++r) {
-    for (int x = 0; x < 320; ++x)
-      text[r * 320 + x] = x == 5 ? 0 : static_cast<uint8_t>(r % 250 + 1);
-  }
-  return text;
-}
-
 TEST(ScrollerText, OnlyTheVisibleRowsAreOverlaidAndZeroIsTransparent) {
-  const std::vector<uint8_t> text = MakeText();
-  struct Case {
+  std::vector<uint8_t> text(320 * 1024);
+  for (int i = 0; i < 320 * 1024; ++i) text[i] = i % 320 == 5 ? 0 : i / 320 % 250 + 1;
+  const struct {
     int scroll;
     int first_picture_row;  // where text row first_text_row lands
     int first_text_row;
     int rows;
-  };
-  const Case cases[] = {{0, 200, 0, 0},      {1, 199, 0, 1},     {200, 0, 0, 200},
-                        {1100, 0, 900, 124}, {1224, 0, 1024, 0}, {5000, 0, 0, 0}};
-  for (const Case& c : cases) {
+  } cases[] = {{0, 200, 0, 0},      {1, 199, 0, 1},     {200, 0, 0, 200},
+               {1100, 0, 900, 124}, {1224, 0, 1024, 0}, {5000, 0, 0, 0}};
+  for (const auto& c : cases) {
     std::vector<uint8_t> work(320 * 200, 251);  // background
     OverlayScrollerText(text.data(), c.scroll, work.data());
     for (int y = 0; y < 200; ++y) {
@@ -75,23 +68,19 @@ TEST(ScrollerText, OnlyTheVisibleRowsAreOverlaidAndZeroIsTransparent) {
 TEST(BumpGradient, HalvedSignedDifferenceTowardZeroInsideTheBorder) {
   std::vector<uint8_t> source(320 * 200, 0);
   std::vector<uint8_t> gradient(320 * 200, 7);
-  // Each pair: the height up-left and the height here, and the slope value.
-  struct Pair {
+  // Each pair: the height up-left and the height here, and the slope value,
+  // placed on the diagonal at (30 + 2i, 20 + 2i).
+  const struct {
     uint8_t above_left, here, expected;
-  };
-  const Pair pairs[] = {{0, 255, 1},   {255, 0, 255}, {10, 11, 128},
-                        {11, 10, 128}, {10, 13, 127}, {13, 10, 129}};
+  } pairs[] = {{0, 255, 1},   {255, 0, 255}, {10, 11, 128},
+               {11, 10, 128}, {10, 13, 127}, {13, 10, 129}};
   for (int i = 0; i < 6; ++i) {
-    const int y = 20 + 2 * i;
-    const int x = 30 + 2 * i;
-    source[(y - 1) * 320 + (x - 1)] = pairs[i].above_left;
-    source[y * 320 + x] = pairs[i].here;
+    source[(19 + 2 * i) * 320 + 29 + 2 * i] = pairs[i].above_left;
+    source[(20 + 2 * i) * 320 + 30 + 2 * i] = pairs[i].here;
   }
   ComputeGradient(source.data(), gradient.data());
   for (int i = 0; i < 6; ++i) {
-    const int y = 20 + 2 * i;
-    const int x = 30 + 2 * i;
-    EXPECT_EQ(gradient[y * 320 + x], pairs[i].expected) << "pair " << i;
+    EXPECT_EQ(gradient[(20 + 2 * i) * 320 + 30 + 2 * i], pairs[i].expected) << "pair " << i;
   }
   for (int x = 0; x < 320; ++x) {
     EXPECT_TRUE(gradient[x] == 7 && gradient[199 * 320 + x] == 7) << "rows 0 and 199 stay";

@@ -3,16 +3,15 @@
 // The 1280x960 frame is compared with ImageMagick's bilinear ("Triangle")
 // enlargement of the 640x480 frame.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "board_fixture.h"
 #include "effects/logo.h"
 #include "storage/png_file.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -28,9 +27,7 @@ class ScaledEffectTest : public EffectBoardTest {
     for (int i = 0; i < 768; ++i) LogoPalette[i] = static_cast<uint8_t>((i * 7 / 3) % 64);
     platform::RunExitHandlers();
     DeviceResetState();
-    if (width > 0) {
-      EXPECT_TRUE(DeviceSetScreenSize(width, height));
-    }
+    EXPECT_TRUE(width == 0 || DeviceSetScreenSize(width, height));
     DeviceInit();
     DeviceOpen(GR_RESOLUTION_640x480);
     FadeLevel = 255;
@@ -46,9 +43,8 @@ TEST_F(ScaledEffectTest, MatchesImageMagicksBilinearEnlargement) {
   const std::vector<uint16_t> small = LogoFrame(0, 0);
   const std::vector<uint16_t> large = LogoFrame(1280, 960);
   ASSERT_EQ(large.size(), 1280u * 960u);
-  char folder[] = "/tmp/veyrith-scaled-XXXXXX";
-  ASSERT_NE(mkdtemp(folder), nullptr);
-  const std::string in = std::string(folder) + "/small.png", out = std::string(folder) + "/im.png";
+  const TempFolder folder;
+  const std::string in = folder / "small.png", out = folder / "im.png";
   std::string error;
   ASSERT_TRUE(WritePngRgb565(in, small.data(), 640, 480, &error)) << error;
   const std::string command =
@@ -56,7 +52,6 @@ TEST_F(ScaledEffectTest, MatchesImageMagicksBilinearEnlargement) {
   ASSERT_EQ(std::system(command.c_str()), 0) << command << " (ImageMagick is needed)";
   PngPicture reference;
   ASSERT_TRUE(ReadPng(out, &reference, &error)) << error;
-  std::filesystem::remove_all(folder);
   ASSERT_EQ(reference.pixels.size(), large.size() * 3);
 
   // Both blend the same pixel values at the same places; ImageMagick in

@@ -84,16 +84,13 @@ TdsScene Showcase() {
   scene.meshes.push_back(floor);
 
   const int flat = AddObjectNode(&scene, "FLATCUBE", {-4.5f, 0, 0});
-  scene.nodes[flat].rotation.keys.clear();
-  scene.nodes[flat].rotation.Add(0, {0.0f, {0, 0, 1}}).Add(40, {2.0f, {0, 0, 1}});
+  (scene.nodes[flat].rotation = {}).Add(0, {0.0f, {0, 0, 1}}).Add(40, {2.0f, {0, 0, 1}});
   AddObjectNode(&scene, "MOON", {0, -1.5f, 2.5f}, flat);
   AddObjectNode(&scene, "SMOOTHCUBE", {-1.5f, 0, 0});
   const int textured = AddObjectNode(&scene, "FLATTEXCUBE", {1.5f, 0, 0});
-  scene.nodes[textured].rotation.keys.clear();
-  scene.nodes[textured].rotation.Add(0, {0.6f, {1, 1, 0}});
+  (scene.nodes[textured].rotation = {}).Add(0, {0.6f, {1, 1, 0}});
   const int ghost = AddObjectNode(&scene, "GHOST", {0, -4, 0});
-  scene.nodes[ghost].scale.keys.clear();
-  scene.nodes[ghost].scale.Add(0, {3, 3, 3});
+  (scene.nodes[ghost].scale = {}).Add(0, {3, 3, 3});
   scene.nodes[ghost].hide.Add(0, {});
   AddObjectNode(&scene, "FLOOR", {0, 0, 0});
 
@@ -127,8 +124,11 @@ TEST_F(ScenePictureTest, TheBoardNeverCullsAFaceTheEvaluationKept) {
   TdsScene description = Showcase();
   // The camera circles the row, above and below the floor.
   TdsNode& camera = description.nodes[description.nodes.size() - 2];
-  camera.position.keys.clear();
-  camera.position.Add(0, {1, -9, 3}).Add(10, {9, 1, 2}).Add(20, {-1, 9, -4}).Add(30, {-9, -2, 6});
+  (camera.position = {})
+      .Add(0, {1, -9, 3})
+      .Add(10, {9, 1, 2})
+      .Add(20, {-1, 9, -4})
+      .Add(30, {-9, -2, 6});
   ScenePtr scene = LoadShowcase(description);
   ASSERT_TRUE(scene);
   for (int32_t frame = 0; frame <= 30; frame += 5) {

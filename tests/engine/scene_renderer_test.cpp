@@ -151,8 +151,7 @@ TEST_F(SceneRendererTest, DrawSceneFrameMapsProgressToFramesAndEmptySlotsDrawNot
   AddMaterial(&description, "MAT", 3, {255, 255, 255});
   description.meshes.push_back(SquareFacingMinusY("SQUARE", "MAT"));
   const int node = AddObjectNode(&description, "SQUARE", {0, 0, 0});
-  description.nodes[node].position.keys.clear();
-  description.nodes[node].position.Add(0, {0, 0, 0}).Add(100, {1, 0, 0});
+  (description.nodes[node].position = {}).Add(0, {0, 0, 0}).Add(100, {1, 0, 0});
   AddCamera(&description, {0, -10, 0}, {0, 0, 0});
   ScenePtr scene = LoadDescription(description);
   const SceneNode* square = scene->roots[0];
