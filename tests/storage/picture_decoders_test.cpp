@@ -113,11 +113,11 @@ TEST(PictureDecoderTest, IndexedPcxIsClippedToTheDestinationRectangle) {
   const std::vector<uint8_t> palette = GreyPalette();
   ContentLibraryScope content({{"big", EncodePcx8(indices.data(), width, height, palette.data())}});
   // At (0, 0) the picture's top-left 320 x 200; at (300, 190) only a 20 x 10
-  // corner lands. The rest, and 16 guard bytes after the rectangle, keep theirs.
+  // corner lands. The rest, and a guard row after the rectangle, keep theirs.
   for (const auto& [left, top] : {std::pair{0, 0}, {300, 190}}) {
-    std::vector<uint8_t> screen(320 * 200 + 16, 0xAA);
+    std::vector<uint8_t> screen(320 * 201, 0xAA);
     ASSERT_EQ(LoadPcxIndexed("big", screen.data(), left, top, 320, 200), 1);
-    for (int i = 0; i < 320 * 200 + 16; ++i) {
+    for (int i = 0; i < 320 * 201; ++i) {
       const int x = i % 320, y = i / 320;
       const bool inside = y < 200 && x >= left && y >= top;
       ASSERT_EQ(screen[i], inside ? static_cast<uint8_t>((x - left) ^ (y - top)) : 0xAA)
