@@ -88,6 +88,17 @@ inline int AddObjectNode(TdsScene* scene, const std::string& mesh, Vec3 position
   return node;
 }
 
+// The square as the only object, its node the first root, facing the camera
+// at (0, -10, 0).
+inline TdsScene FacingSquare(int shading = 3) {
+  TdsScene scene;
+  AddMaterial(&scene, "MAT", shading, {200, 100, 50});
+  scene.meshes.push_back(SquareFacingMinusY("SQUARE", "MAT"));
+  AddObjectNode(&scene, "SQUARE", {0, 0, 0});
+  AddCamera(&scene, {0, -10, 0}, {0, 0, 0});
+  return scene;
+}
+
 // The demo state the renderer reads: a screen and view of width x height,
 // the plain colour shift tables, the dither switch; then the renderer's
 // vertices.

@@ -22,16 +22,6 @@ std::vector<PolygonRecord> Evaluate(Scene* scene, float frame, float* fov = null
   return received;
 }
 
-// A square facing the camera at (0, -10, 0).
-TdsScene FacingSquare(int shading = 3) {
-  TdsScene scene;
-  AddMaterial(&scene, "MAT", shading, {200, 100, 50});
-  scene.meshes.push_back(SquareFacingMinusY("SQUARE", "MAT"));
-  AddObjectNode(&scene, "SQUARE", {0, 0, 0});
-  AddCamera(&scene, {0, -10, 0}, {0, 0, 0});
-  return scene;
-}
-
 void ExpectNear(Vec3 actual, Vec3 expected) {
   EXPECT_NEAR(actual.x, expected.x, 1e-3f);
   EXPECT_NEAR(actual.y, expected.y, 1e-3f);

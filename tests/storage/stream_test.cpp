@@ -56,9 +56,7 @@ TEST(BufferedStreamTest, SeekDiscardsBufferAndTellCounts) {
   ASSERT_TRUE(stream.Open(smRead));
   EXPECT_EQ(stream.Size(), 300);
   stream.Seek(100, soBegin);
-  EXPECT_EQ(stream.ReadByte(), 100);
-  EXPECT_EQ(stream.ReadByte(), 101);
-  EXPECT_EQ(stream.ReadByte(), 102);
+  for (int i = 100; i < 103; ++i) EXPECT_EQ(stream.ReadByte(), i);
   EXPECT_EQ(stream.Tell(), 103);
   stream.Seek(101, soBegin);
   EXPECT_EQ(stream.ReadWord(), 0x6665);
