@@ -28,11 +28,8 @@ class ScenePictureTest : public BoardTest {
     SetUpRenderer(kWidth, kHeight, /*dither=*/0);
     FadeLevel = 255;
     // A checker texture in slot 0: white and blue squares of 8 texels.
-    checker_.resize(kCheckerSide * kCheckerSide);
-    for (int y = 0; y < kCheckerSide; ++y) {
-      for (int x = 0; x < kCheckerSide; ++x) {
-        checker_[y * kCheckerSide + x] = ((x / 8 + y / 8) & 1) ? 0xFFFF : 0x001F;
-      }
+    for (int i = 0; i < kCheckerSide * kCheckerSide; ++i) {
+      checker_[i] = (i % kCheckerSide / 8 + i / kCheckerSide / 8) & 1 ? 0xFFFF : 0x001F;
     }
     TextureSlots[0] = Texture{};
     TextureSlots[0].image.pixels = checker_.data();
@@ -55,7 +52,7 @@ class ScenePictureTest : public BoardTest {
     return Picture();
   }
 
-  std::vector<uint16_t> checker_;
+  std::vector<uint16_t> checker_ = std::vector<uint16_t>(kCheckerSide * kCheckerSide);
 };
 
 // Four objects in a row, one per colour-combine case; a child square above
