@@ -23,7 +23,6 @@ class ContentLibraryScope {
     ContentLibrary = library_.get();
   }
   ~ContentLibraryScope() { ContentLibrary = nullptr; }
-  TFileLib* library() { return library_.get(); }
 
  private:
   std::vector<uint8_t> bytes_;

@@ -1,6 +1,7 @@
 // The PCX and BMP decoders over members of the content library, beyond the
-// ImageMagick fixtures: refused pictures, PCX tokens across the read-ahead,
-// clipping of indexed pictures and reduced levels.
+// ImageMagick fixtures (which hold the other depths and versions): refused
+// pictures, PCX tokens across the read-ahead, clipping of indexed pictures
+// and reduced levels.
 #include "storage/picture_decoders.h"
 
 #include <gtest/gtest.h>
@@ -45,10 +46,7 @@ TEST(PictureDecoderTest, RefusedPicturesLeaveTheTextureUntouched) {
     std::vector<uint8_t> bytes;
   } cases[] = {
       {"pcx manufacturer", WithField(pcx, 0, 1, 11)},
-      {"pcx version 3", WithField(pcx, 1, 1, 3)},
       {"pcx encoding", WithField(pcx, 2, 1, 0)},
-      {"pcx 1 bit", WithField(pcx, 3, 1, 1)},
-      {"pcx 3 planes", WithField(pcx, 65, 1, 3)},
       {"pcx zero width", WithField(pcx, 8, 2, -1)},
       {"pcx negative height", WithField(pcx, 10, 2, -5)},
       {"pcx width above line", WithField(pcx, 66, 2, 15)},
@@ -58,7 +56,6 @@ TEST(PictureDecoderTest, RefusedPicturesLeaveTheTextureUntouched) {
       {"bmp 64x100", Bmp(64, 100)},
       {"bmp 512x512", Bmp(512, 512)},
       {"bmp zero width", WithField(bmp, 18, 4, 0)},
-      {"bmp 16 bit", WithField(bmp, 28, 1, 16)},
       {"bmp offset past end", WithField(bmp, 10, 4, 10000)},
       {"bmp negative offset", WithField(bmp, 10, 4, -1)},
       {"bmp array cut short", std::vector<uint8_t>(bmp.begin(), bmp.end() - 1)},
