@@ -1,6 +1,6 @@
 // The bump-lit scroller: the scroll and the light path, the text overlay, the
-// gradient and its borders, the lighting with its 5-row shift, and a whole
-// frame enlarged 2x into memory rows 42..441.
+// gradient and its borders, and a whole frame: lit with its 5-row shift, in
+// the colour table's yellowish grey, enlarged 2x into memory rows 42..441.
 #include "effects/bump_scroller.h"
 
 #include <gtest/gtest.h>
@@ -27,16 +27,6 @@ TEST(BumpFrame, ScrollAndLightFollowTheProgress) {
     EXPECT_EQ(frame.light_x, c.light_x) << c.effect_time;
     EXPECT_EQ(frame.light_y, c.light_y) << c.effect_time;
   }
-}
-
-TEST(BumpColorTable, GreyLevelsWithAYellowWhite) {
-  uint16_t table[256];
-  BuildBumpColorTable(255, table);
-  EXPECT_EQ(table[255], 0xFFEF);  // red 31, green 63, blue 15
-  EXPECT_EQ(table[0], 0);
-  EXPECT_EQ(table[128], (15 << 11) | (31 << 5) | 7);  // v = 127
-  BuildBumpColorTable(0, table);
-  for (uint16_t entry : table) ASSERT_EQ(entry, 0);
 }
 
 // Text row r holds r % 250 + 1 everywhere except column 5, which is 0.
@@ -92,55 +82,27 @@ TEST(BumpGradient, HalvedSignedDifferenceTowardZeroInsideTheBorder) {
   }
 }
 
-// The light picture holds (u + 3v) | 1 at (u, v); the light is at (40, 30).
-TEST(BumpLighting, LooksUpTheShiftedLightFiveRowsHigher) {
-  std::vector<uint8_t> gradient(320 * 200, 128);
-  SetGradientBorders(gradient.data());
-  gradient[100 * 320 + 50] = 255;  // pushes u past 255
-  gradient[20 * 320 + 60] = 1;     // pushes v below 0
-  std::vector<uint8_t> light(256 * 256);
-  for (int v = 0; v < 256; ++v) {
-    for (int u = 0; u < 256; ++u) light[v * 256 + u] = static_cast<uint8_t>((u + 3 * v) | 1);
-  }
-  std::vector<uint8_t> work(320 * 200, 99);
-  LightBumpPicture(gradient.data(), light.data(), 40, 30, work.data());
-  const struct {
-    int row, column, expected;
-  } spots[] = {
-      {20, 100, 45},  // height-field row 25: u = 100 - 40 + 128, v = 25 - 30 + 128
-      {5, 100, 1},    // the first lit row, from row 10: u = 188, v = 108
-      {4, 100, 0},    // above it
-      {95, 50, 0},    // u = 50 - 40 + 255 = 265
-      {15, 60, 0},    // v = 20 - 30 + 1 = -9
-      {20, 0, 0},     // the left border's slope 0: u = -40
-      {199, 100, 0},  // below the last lit row
-  };
-  for (const auto& spot : spots) {
-    EXPECT_EQ(work[spot.row * 320 + spot.column], spot.expected)
-        << "row " << spot.row << " column " << spot.column;
-  }
-}
-
 class BumpOnBoard : public EffectBoardTest {};
 
+// The light picture is 200 in its left half (u < 128) and 100 in its right.
 TEST_F(BumpOnBoard, AFlatFieldIsLitWhereTheLightPictureReaches) {
   uint16_t* back = OpenScreen(0x0841);
   ASSERT_NE(back, nullptr);
-  std::fill(light_.begin(), light_.end(), 200);
+  for (size_t i = 0; i < light_.size(); ++i) light_[i] = i % 256 < 128 ? 200 : 100;
   FadeLevel = 255;
   // Progress 0: no text, light at (144, 150); the flat field's slope is 128,
   // so u = X - 16 and v = Y - 22 for height-field row Y.
   DrawBumpScroller(0.0f);
-  const uint16_t lit_colour = (24 << 11) | (49 << 5) | 12;  // 200 x 255 / 256 = 199
+  // Levels 199 and 99 (x 255 / 256): red >> 3, green >> 2, blue one bit shorter.
+  const uint16_t bright = (24 << 11) | (49 << 5) | 12, dim = (12 << 11) | (24 << 5) | 6;
   for (int row = 0; row < 480; ++row) {
     for (int column = 0; column < kBoardStridePixels; ++column) {
       uint16_t expected = 0x0841;
       if (row >= 42 && row <= 441 && column < 640) {
-        const int picture_row = (441 - row) / 2;
-        const int y = picture_row + 5;
+        const int y = (441 - row) / 2 + 5;  // memory rows 441 and 440 hold picture row 0
         const int x = column / 2;
         const bool lit = y >= 22 && y <= 198 && x >= 16 && x <= 271;
-        expected = lit ? lit_colour : 0;
+        expected = lit ? (x - 16 < 128 ? bright : dim) : 0;
       }
       ASSERT_EQ(back[row * kBoardStridePixels + column], expected)
           << "memory row " << row << " column " << column;
