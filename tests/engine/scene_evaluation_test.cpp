@@ -79,7 +79,6 @@ TEST(SceneEvaluation, TheCameraViewMatchesTheWorkedExample) {
   // Face 0 is (-1, 0, -1), (1, 0, -1), (1, 0, 1): camera (x, z, y + 10).
   ExpectNear(Position(polygons[0].vertices[0]), {-1, -1, 10});
   ExpectNear(Position(polygons[0].vertices[2]), {1, 1, 10});
-  EXPECT_EQ(polygons[0].vertex_count, 3);
   EXPECT_FLOAT_EQ(polygons[0].vertices[1].u, 256.0f);
   EXPECT_FLOAT_EQ(polygons[0].vertices[2].v, -256.0f);  // v is stored negated
 }
