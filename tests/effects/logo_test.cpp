@@ -62,11 +62,11 @@ TEST(LogoPicture, TopRowGoesToTheHighestMemoryRowAndTheStrideIsRespected) {
   }
 }
 
-class LogoOnBoard : public EffectBoardTest {};
+class EffectOnBoard : public EffectBoardTest {};
 
 // The sizes pass the early guards, but no board is open, so the lock itself
 // fails: each effect skips the frame, not writing through a null pointer.
-TEST_F(LogoOnBoard, AFailedLockDrawsNothingInEitherEffect) {
+TEST_F(EffectOnBoard, AFailedLockDrawsNothingInEitherEffect) {
   ScreenWidth = ViewWidth = 640;
   ScreenHeight = ViewHeight = 480;
   FadeLevel = 255;
