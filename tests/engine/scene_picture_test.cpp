@@ -33,9 +33,7 @@ class ScenePictureTest : public BoardTest {
       checker_[i] = (i % kCheckerSide / 8 + i / kCheckerSide / 8) & 1 ? 0xFFFF : 0x001F;
     }
     TextureSlots[0] = Texture{};
-    TextureSlots[0].image.pixels = checker_.data();
-    TextureSlots[0].image.width = kCheckerSide;
-    TextureSlots[0].image.height = kCheckerSide;
+    TextureSlots[0].image = Image{checker_.data(), kCheckerSide, kCheckerSide, 0};
     TextureMemoryCursor = 0xFFFFFFFFu;
     ASSERT_EQ(UploadTexture(&TextureSlots[0]), 1);
   }

@@ -107,17 +107,19 @@ TEST(FileLibraryTest, MemberSeekAndReadStayInsideTheMember) {
   EXPECT_EQ(member.Size(), 10);
   member.Seek(10, soBegin);
   EXPECT_TRUE(member.AtEnd());
-  EXPECT_FALSE(member.Failed());
-  member.Seek(4, soBegin);
-  member.Seek(11, soBegin);
-  EXPECT_TRUE(member.Failed());
-  EXPECT_EQ(member.Tell(), 4) << "a refused seek keeps the position";
+  // A refused seek keeps the position, and the member fails from then on.
   const struct {
     int32_t offset, origin, position;
-  } seeks[] = {{-1, soEnd, 9}, {-10, soCurrent, 9}, {-9, soCurrent, 0}};
+    bool failed;
+  } seeks[] = {{4, soBegin, 4, false},
+               {11, soBegin, 4, true},
+               {-1, soEnd, 9, true},
+               {-10, soCurrent, 9, true},
+               {-9, soCurrent, 0, true}};
   for (const auto& seek : seeks) {
     member.Seek(seek.offset, seek.origin);
     EXPECT_EQ(member.Tell(), seek.position) << seek.offset << " from " << seek.origin;
+    EXPECT_EQ(member.Failed(), seek.failed) << seek.offset << " from " << seek.origin;
   }
   uint8_t buffer[12] = {};
   member.Seek(6, soBegin);
