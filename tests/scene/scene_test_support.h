@@ -1,5 +1,6 @@
 // Helpers for the scene tests: owning scene pointers, loading from bytes or
-// from a writer description, and a builder for hand-made chunk streams.
+// from a writer description, small scene descriptions, and a builder for
+// hand-made chunk streams.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -35,6 +36,32 @@ inline std::vector<uint8_t> WriteOrDie(const TdsScene& description) {
 
 inline ScenePtr LoadDescription(const TdsScene& description, std::string* reason = nullptr) {
   return LoadBytes(WriteOrDie(description), reason);
+}
+
+// The reader refuses the bytes and says why.
+inline void ExpectRefused(const std::vector<uint8_t>& bytes) {
+  std::string reason;
+  EXPECT_EQ(LoadBytes(bytes, &reason), nullptr);
+  EXPECT_FALSE(reason.empty());
+}
+
+inline TdsMesh TriangleMesh(const std::string& name) {
+  TdsMesh mesh;
+  mesh.name = name;
+  mesh.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+  mesh.faces = {{0, 1, 2}};
+  return mesh;
+}
+
+// One triangle node that moves along x from 0 at frame 0 to `distance` at
+// the scene's last frame, in a straight line.
+inline TdsScene MovingTriangle(const std::string& name, int frames, float distance) {
+  TdsScene scene;
+  scene.frame_count = frames;
+  scene.meshes.push_back(TriangleMesh(name));
+  scene.AddNode(kNodeObject, name);
+  scene.nodes[0].position.Add(0, {0, 0, 0}).Add(frames, {distance, 0, 0});
+  return scene;
 }
 
 // Hand-made chunks: Begin/End nest, fields are little-endian. Raw lengths
