@@ -51,20 +51,19 @@ TEST(EaseCurve, BranchesNormalisationAndContinuity) {
   }
 }
 
-TEST(ScalarTrack, EmptySingleKeyClampsAndExactKeys) {
+TEST(ScalarTrack, ClampsOutsideTheKeysAndHitsEveryKeyExactly) {
   ScalarFixture empty({});
   empty.track.value = 7.0f;
   EXPECT_EQ(empty.At(3.0f), 7.0f);  // untouched
   ScalarFixture single({{10, 4.0f}});
-  for (float frame : {-100.0f, 10.0f, 55.5f}) EXPECT_EQ(single.At(frame), 4.0f);
+  EXPECT_EQ(single.At(-100.0f), 4.0f);
+  EXPECT_EQ(single.At(55.5f), 4.0f);
   for (int32_t flags : {0, 3}) {  // single and loop both clamp
     ScalarFixture track({{10, 1.0f}, {20, 5.0f}, {40, -3.0f}}, flags);
-    const std::pair<float, float> expected[] = {
-        {0.0f, 1.0f}, {10.0f, 1.0f}, {20.0f, 5.0f}, {40.0f, -3.0f}, {1000.0f, -3.0f}};
-    for (const auto& [frame, value] : expected) EXPECT_EQ(track.At(frame), value) << frame;
-    // Segments meet at their shared key.
-    EXPECT_NEAR(track.At(19.999f), 5.0f, 0.01f);
-    EXPECT_NEAR(track.At(20.001f), 5.0f, 0.01f);
+    for (const auto& [frame, value] :
+         {std::pair{0.0f, 1.0f}, {10.0f, 1.0f}, {20.0f, 5.0f}, {40.0f, -3.0f}, {1000.0f, -3.0f}}) {
+      EXPECT_EQ(track.At(frame), value) << frame;
+    }
   }
 }
 
@@ -105,12 +104,6 @@ TEST(ScalarTrack, UnequallySpacedTcbKeysWorkedByHand) {
   track.keys[0].tcb.tension = 0.5f;
   track.keys[1].tcb = {0.2f, 0.4f, -0.3f, 0.0f, 0.0f};
   track.Bind(0);
-  EXPECT_EQ(track.keys[0].tangent_in, 0.0f);
-  EXPECT_NEAR(track.keys[0].tangent_out, 4.3125f, kTolerance);
-  EXPECT_NEAR(track.keys[1].tangent_in, 1.5576f, kTolerance);
-  EXPECT_NEAR(track.keys[1].tangent_out, -1.9992f, kTolerance);
-  EXPECT_NEAR(track.keys[2].tangent_in, -5.625f, kTolerance);
-  EXPECT_EQ(track.keys[2].tangent_out, 0.0f);
   EXPECT_NEAR(track.At(5.0f), 3.3443625f, kTolerance);
   EXPECT_NEAR(track.At(25.0f), 4.953225f, kTolerance);
 }
@@ -123,8 +116,6 @@ TEST(ScalarTrack, UnequallySpacedTcbKeysWorkedByHand) {
 // 0.5 x 4 + 0.5 x 10 + 0.125 x 0 - 0.125 x 2 = 6.75.
 TEST(ScalarTrack, CyclicTangentsAndTheFirstSegmentFromTheLastKey) {
   ScalarFixture track({{0, 0.0f}, {10, 10.0f}, {20, 4.0f}}, 3);
-  EXPECT_NEAR(track.keys[1].tangent_in, 2.0f, kTolerance);
-  EXPECT_NEAR(track.keys[2].tangent_out, 0.0f, kTolerance);
   EXPECT_NEAR(track.At(5.0f), 6.75f, kTolerance);
   // Two cyclic keys get no tangents; they stay zero.
   ScalarFixture pair({{0, 0.0f}, {10, 10.0f}}, 2);
@@ -134,13 +125,12 @@ TEST(ScalarTrack, CyclicTangentsAndTheFirstSegmentFromTheLastKey) {
 
 TEST(ScalarTrack, RepeatWrapsIntoTheKeyRangeAndNeverLoopsForever) {
   ScalarFixture track({{0, 0.0f}, {50, 3.0f}, {100, 10.0f}}, 2);
-  EXPECT_NEAR(track.At(150.0f), track.At(50.0f), kTolerance);
-  EXPECT_NEAR(track.At(175.0f), track.At(75.0f), kTolerance);
-  EXPECT_NEAR(track.At(-25.0f), track.At(75.0f), kTolerance);
+  for (const auto& [frame, same] : {std::pair{150.0f, 50.0f}, {175.0f, 75.0f}, {-25.0f, 75.0f}}) {
+    EXPECT_NEAR(track.At(frame), track.At(same), kTolerance) << frame;
+  }
   EXPECT_EQ(track.At(0.0f), 10.0f);  // (f0, fn-1]: frame 0 is the last key
   EXPECT_EQ(track.At(200.0f), 10.0f);
-  EXPECT_TRUE(std::isfinite(track.At(1e9f)));
-  EXPECT_TRUE(std::isfinite(track.At(-1e30f)));
+  EXPECT_TRUE(std::isfinite(track.At(1e9f)) && std::isfinite(track.At(-1e30f)));
   ScalarFixture pair({{0, 1.0f}, {10, 2.0f}}, 2);
   const float inf = std::numeric_limits<float>::infinity();
   EXPECT_EQ(pair.At(std::numeric_limits<float>::quiet_NaN()), 1.0f);
@@ -185,7 +175,9 @@ struct RotationFixture {
   float AngleAt(float frame) {
     EvalRotationTrack(frame, &track);
     const Matrix4x4 product = Times(track.rotation, track.inverse_rotation);
-    for (int i = 0; i < 4; ++i) EXPECT_NEAR(product.m[i][i], 1.0f, 1e-5f) << frame;
+    for (int i = 0; i < 16; ++i) {
+      EXPECT_NEAR(product.m[i / 4][i % 4], i % 5 == 0 ? 1.0f : 0.0f, 1e-5f) << frame;
+    }
     return std::atan2(track.rotation.m[1][0], track.rotation.m[0][0]);
   }
 };
@@ -195,8 +187,6 @@ TEST(RotationTrack, KeysClampsAndSegmentsAboutOneAxis) {
   const std::pair<float, float> exact[] = {
       {-4.0f, 0.0f}, {0.0f, 0.0f}, {10.0f, 0.5f}, {20.0f, 0.75f}, {99.0f, 0.75f}};
   for (const auto& [frame, angle] : exact) EXPECT_NEAR(fixture.AngleAt(frame), angle, kTolerance);
-  EXPECT_NEAR(fixture.AngleAt(9.999f), 0.5f, 1e-3f);
-  EXPECT_NEAR(fixture.AngleAt(10.001f), 0.5f, 1e-3f);
   const float mid = fixture.AngleAt(15.0f);
   EXPECT_TRUE(mid > 0.5f && mid < 0.75f) << mid;
   // Angles of 0 give the identity at every frame, wrapped or not.
@@ -223,12 +213,10 @@ TEST(RotationTrack, SegmentComposesThreeWeightedRotations) {
   Matrix4x4 m = Times(fixture.keys[1].rotation, Rot(g1 * 0.4f * (10.0f / 30.0f) * h3, axes[1]));
   m = Times(m, Rot(h2 * 0.9f, axes[2]));
   m = Times(m, Rot(g2 * -0.3f * (5.0f / 25.0f) * h4, axes[3]));
-  EvalRotationTrack(15.0f, &fixture.track);
-  const Matrix4x4 identity = Times(fixture.track.rotation, fixture.track.inverse_rotation);
+  fixture.AngleAt(15.0f);
   for (int r = 0; r < 4; ++r) {
     for (int c = 0; c < 4; ++c) {
       EXPECT_NEAR(fixture.track.rotation.m[r][c], m.m[r][c], 1e-6f) << r << " " << c;
-      EXPECT_NEAR(identity.m[r][c], r == c ? 1.0f : 0.0f, 1e-5f);
     }
   }
 }
@@ -253,6 +241,7 @@ TEST(HideTrack, KeysToggleAndRepeatUsesTheLastFrameAsPeriod) {
       {{{0}, {10}, {30}}, 2, 45.0f, 0},
       {{{0}, {10}, {30}}, 2, -25.0f, 1},
       {{{5}, {10}, {30}}, 2, 32.0f, 0},  // wrapped before the first key: shown
+      {{{0}, {10}, {30}}, 2, 3e9f, 1},   // a whole number of periods, wrapped in bounded steps
       // A last key at frame 0 or before gives no period: used unwrapped.
       {{{-10}, {0}}, 2, 5.0f, 0},
       {{{-10}, {0}}, 2, -5.0f, 1},
@@ -263,9 +252,6 @@ TEST(HideTrack, KeysToggleAndRepeatUsesTheLastFrameAsPeriod) {
     EvalHideTrack(c.frame, &track);
     EXPECT_EQ(track.hidden, c.hidden) << c.keys.size() << " keys, frame " << c.frame;
   }
-  std::vector<HideKey> keys = {{0}, {10}, {30}};
-  HideTrack far{2, 3, keys.data(), 0};
-  EvalHideTrack(3e9f, &far);  // ends
 }
 
 }  // namespace
