@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "scene_test_support.h"
+#include "storage/test_files.h"
 
 namespace {
 
@@ -34,44 +35,41 @@ struct NodeRecord {
   bool operator==(const NodeRecord&) const = default;
 };
 
-std::vector<float> KeyStart(uint32_t flags, const std::vector<float>& so_far, int frame, float t,
-                            float c, float b, float ease_to, float ease_from) {
-  std::vector<float> out = so_far;
+// Adds a key to the record's track: the track's flags before its first key,
+// then the key's frame, spline parameters and values.
+void AddKey(NodeRecord* r, const char* track, uint32_t flags, int frame, const float (&tcb)[5],
+            const std::vector<float>& values) {
+  std::vector<float>& out = r->tracks[track];
   if (out.empty()) out.push_back(static_cast<float>(flags & 0xFFFF));
-  out.insert(out.end(), {static_cast<float>(frame), t, c, b, ease_to, ease_from});
-  return out;
+  out.push_back(static_cast<float>(frame));
+  out.insert(out.end(), std::begin(tcb), std::end(tcb));
+  out.insert(out.end(), values.begin(), values.end());
 }
 
 // lib3ds keeps its keys in lists; values come as the file stores them.
-template <typename Key, typename Values>
-void AddReference(NodeRecord* r, const char* name, uint32_t flags, const Key* key, Values values) {
-  std::vector<float> out;
-  for (; key != nullptr; key = key->next) {
+template <typename Track, typename Values>
+void AddReference(NodeRecord* r, const char* name, const Track& track, Values values) {
+  for (const auto* key = track.keyL; key != nullptr; key = key->next) {
     const Lib3dsTcb& s = key->tcb;
-    out = KeyStart(flags, out, s.frame, s.tens, s.cont, s.bias, s.ease_to, s.ease_from);
-    values(*key, &out);
+    AddKey(r, name, track.flags, s.frame, {s.tens, s.cont, s.bias, s.ease_to, s.ease_from},
+           values(*key));
   }
-  if (!out.empty()) r->tracks[name] = out;
 }
 
 template <typename Track, typename Values>
 void AddOurs(NodeRecord* r, const char* name, const Track& track, Values values) {
-  std::vector<float> out;
   for (int k = 0; k < track.key_count; ++k) {
-    const auto& key = track.keys[k];
-    const TcbParams s = key.tcb;
-    out = KeyStart(static_cast<uint32_t>(track.flags), out, key.frame, s.tension, s.continuity,
-                   s.bias, s.ease_to, s.ease_from);
-    values(key, k, &out);
+    const TcbParams& s = track.keys[k].tcb;
+    AddKey(r, name, static_cast<uint32_t>(track.flags), track.keys[k].frame,
+           {s.tension, s.continuity, s.bias, s.ease_to, s.ease_from}, values(track.keys[k]));
   }
-  if (!out.empty()) r->tracks[name] = out;
 }
 
-const auto kLin3 = [](const Lib3dsLin3Key& k, std::vector<float>* out) {
-  out->insert(out->end(), {k.value[0], k.value[1], k.value[2]});
+const auto kLin3 = [](const Lib3dsLin3Key& k) {
+  return std::vector<float>{k.value[0], k.value[1], k.value[2]};
 };
-const auto kLin1 = [](const Lib3dsLin1Key& k, std::vector<float>* out) { out->push_back(k.value); };
-const auto kNone = [](const auto&, std::vector<float>*) {};
+const auto kLin1 = [](const Lib3dsLin1Key& k) { return std::vector<float>{k.value}; };
+const auto kNone = [](const auto&) { return std::vector<float>{}; };
 
 // Siblings in the order of their node ids, which files number as they
 // write the nodes: the order our reader keeps.
@@ -91,34 +89,32 @@ void CollectReference(const Lib3dsNode* siblings, const std::string& parent,
     const Lib3dsNodeData& d = node->data;
     switch (node->type) {
       case LIB3DS_OBJECT_NODE:
-        AddReference(&r, "position", d.object.pos_track.flags, d.object.pos_track.keyL, kLin3);
-        AddReference(
-            &r, "rotation", d.object.rot_track.flags, d.object.rot_track.keyL,
-            [](const Lib3dsQuatKey& k, std::vector<float>* out) {
-              // The first key's angle is never applied: both keep 0.
-              const bool first = out->size() == 7;
-              out->insert(out->end(), {first ? 0.0f : k.angle, k.axis[0], k.axis[1], k.axis[2]});
-            });
-        AddReference(&r, "scale", d.object.scl_track.flags, d.object.scl_track.keyL, kLin3);
-        AddReference(&r, "hide", d.object.hide_track.flags, d.object.hide_track.keyL, kNone);
+        AddReference(&r, "position", d.object.pos_track, kLin3);
+        AddReference(&r, "rotation", d.object.rot_track, [&](const Lib3dsQuatKey& k) {
+          // The first key's angle is never applied: both keep 0.
+          const float angle = &k == d.object.rot_track.keyL ? 0.0f : k.angle;
+          return std::vector<float>{angle, k.axis[0], k.axis[1], k.axis[2]};
+        });
+        AddReference(&r, "scale", d.object.scl_track, kLin3);
+        AddReference(&r, "hide", d.object.hide_track, kNone);
         break;
       case LIB3DS_CAMERA_NODE:
-        AddReference(&r, "position", d.camera.pos_track.flags, d.camera.pos_track.keyL, kLin3);
-        AddReference(&r, "fov", d.camera.fov_track.flags, d.camera.fov_track.keyL, kLin1);
-        AddReference(&r, "roll", d.camera.roll_track.flags, d.camera.roll_track.keyL, kLin1);
+        AddReference(&r, "position", d.camera.pos_track, kLin3);
+        AddReference(&r, "fov", d.camera.fov_track, kLin1);
+        AddReference(&r, "roll", d.camera.roll_track, kLin1);
         break;
       case LIB3DS_LIGHT_NODE:
-        AddReference(&r, "position", d.light.pos_track.flags, d.light.pos_track.keyL, kLin3);
-        AddReference(&r, "colour", d.light.col_track.flags, d.light.col_track.keyL, kLin3);
-        AddReference(&r, "hotspot", d.light.hotspot_track.flags, d.light.hotspot_track.keyL, kLin1);
-        AddReference(&r, "falloff", d.light.falloff_track.flags, d.light.falloff_track.keyL, kLin1);
-        AddReference(&r, "roll", d.light.roll_track.flags, d.light.roll_track.keyL, kLin1);
+        AddReference(&r, "position", d.light.pos_track, kLin3);
+        AddReference(&r, "colour", d.light.col_track, kLin3);
+        AddReference(&r, "hotspot", d.light.hotspot_track, kLin1);
+        AddReference(&r, "falloff", d.light.falloff_track, kLin1);
+        AddReference(&r, "roll", d.light.roll_track, kLin1);
         break;
       case LIB3DS_TARGET_NODE:
-        AddReference(&r, "position", d.target.pos_track.flags, d.target.pos_track.keyL, kLin3);
+        AddReference(&r, "position", d.target.pos_track, kLin3);
         break;
       case LIB3DS_SPOT_NODE:
-        AddReference(&r, "position", d.spot.pos_track.flags, d.spot.pos_track.keyL, kLin3);
+        AddReference(&r, "position", d.spot.pos_track, kLin3);
         break;
       default:
         break;
@@ -132,33 +128,28 @@ void CollectOurs(const SceneNode* node, std::vector<NodeRecord>* out) {
   for (; node != nullptr; node = node->next) {
     NodeRecord r{node->name, node->parent != nullptr ? node->parent->name : "", {}};
     const bool root = node->parent == nullptr;
-    AddOurs(&r, "position", node->position, [&](const VectorKey& k, int, std::vector<float>* o) {
+    AddOurs(&r, "position", node->position, [&](const VectorKey& k) {
       // Below the roots the reader stores (x, z, -y); the file holds (x, y, z).
-      const Vec3 v = root ? k.value : Vec3{k.value.x, -k.value.z, k.value.y};
-      o->insert(o->end(), {v.x, v.y, v.z});
+      return root ? std::vector<float>{k.value.x, k.value.y, k.value.z}
+                  : std::vector<float>{k.value.x, -k.value.z, k.value.y};
     });
-    AddOurs(&r, "rotation", node->rotation, [](const RotationKey& k, int, std::vector<float>* o) {
-      o->insert(o->end(),
-                {k.relative.angle, k.relative.axis.x, k.relative.axis.y, k.relative.axis.z});
+    AddOurs(&r, "rotation", node->rotation, [](const RotationKey& k) {
+      const AngleAxis& a = k.relative;
+      return std::vector<float>{a.angle, a.axis.x, a.axis.y, a.axis.z};
     });
-    const auto vec = [](const VectorKey& k, int, std::vector<float>* o) {
-      o->insert(o->end(), {k.value.x, k.value.y, k.value.z});
+    const auto vec = [](const VectorKey& k) {
+      return std::vector<float>{k.value.x, k.value.y, k.value.z};
     };
-    const auto scalar = [](const ScalarKey& k, int, std::vector<float>* o) {
-      o->push_back(k.value);
-    };
+    const auto scalar = [](const ScalarKey& k) { return std::vector<float>{k.value}; };
     AddOurs(&r, "scale", node->scale, vec);
     AddOurs(&r, "colour", node->colour, vec);
     AddOurs(&r, "fov", node->fov, scalar);
     AddOurs(&r, "roll", node->roll, scalar);
     AddOurs(&r, "hotspot", node->hotspot, scalar);
     AddOurs(&r, "falloff", node->falloff, scalar);
-    std::vector<float> hide;
     for (int k = 0; k < node->hide.key_count; ++k) {
-      hide = KeyStart(static_cast<uint32_t>(node->hide.flags), hide, node->hide.keys[k].frame, 0, 0,
-                      0, 0, 0);
+      AddKey(&r, "hide", static_cast<uint32_t>(node->hide.flags), node->hide.keys[k].frame, {}, {});
     }
-    if (!hide.empty()) r.tracks["hide"] = hide;
     out->push_back(r);
     CollectOurs(node->first_child, out);
   }
@@ -179,11 +170,6 @@ std::vector<fs::path> ModelFiles() {
   return files;
 }
 
-std::vector<uint8_t> ReadAll(const fs::path& path) {
-  std::ifstream stream(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(stream), {}};
-}
-
 TEST(RealFiles, EveryValueMatchesAnIndependentReader) {
   const std::vector<fs::path> files = ModelFiles();
   if (files.empty()) GTEST_SKIP() << "no 3D Studio models in " << kModels << " (assimp-testmodels)";
@@ -191,7 +177,7 @@ TEST(RealFiles, EveryValueMatchesAnIndependentReader) {
   for (const fs::path& path : files) {
     SCOPED_TRACE(path.string());
     std::string reason;
-    ScenePtr scene = LoadBytes(ReadAll(path), &reason);
+    ScenePtr scene = LoadBytes(storage_test::ReadBytes(path), &reason);
     ASSERT_NE(scene, nullptr) << reason;
     Lib3dsFile* reference = lib3ds_file_load(path.c_str());
     ASSERT_NE(reference, nullptr);
@@ -234,9 +220,7 @@ TEST(RealFiles, EveryValueMatchesAnIndependentReader) {
     for (const Lib3dsCamera* k = reference->cameras; k != nullptr; k = k->next) ++cameras;
     EXPECT_TRUE(scene->light_count == lights && scene->camera_count == cameras);
     // lib3ds reports 100 frames for a file without a keyframer; we report 0.
-    if (scene->root_count > 0) {
-      EXPECT_EQ(scene->frame_count, reference->frames);
-    }
+    EXPECT_TRUE(scene->root_count == 0 || scene->frame_count == reference->frames);
 
     std::vector<NodeRecord> expected;
     std::vector<NodeRecord> actual;
