@@ -23,27 +23,18 @@ int32_t Fade(float t) {
 }
 
 TEST(TimelineRows, RowsIncludeTheirStartAndExcludeTheNext) {
-  EXPECT_EQ(FindTimelineRow(0.0f), 0);
-  EXPECT_EQ(FindTimelineRow(14.999f), 0);
-  EXPECT_EQ(FindTimelineRow(15.0f), 1);
-  EXPECT_EQ(FindTimelineRow(159.99f), 12);
-  EXPECT_EQ(FindTimelineRow(160.0f), 13);
-  EXPECT_EQ(FindTimelineRow(217.999f), 13);
-  EXPECT_EQ(FindTimelineRow(218.0f), 14);
-  EXPECT_EQ(FindTimelineRow(5000.0f), 14);
+  const std::pair<float, int> cases[] = {{0.0f, 0},    {14.999f, 0},   {15.0f, 1},   {159.99f, 12},
+                                         {160.0f, 13}, {217.999f, 13}, {218.0f, 14}, {5000.0f, 14}};
+  for (const auto& [t, row] : cases) EXPECT_EQ(FindTimelineRow(t), row) << t;
 }
 
 TEST(TimelineFades, OneSecondFadesAtBothEdges) {
-  EXPECT_EQ(Fade(0.0f), 0);
-  EXPECT_EQ(Fade(0.5f), 127);
-  EXPECT_EQ(Fade(14.5f), 127);
-  EXPECT_EQ(Fade(7.0f), 255);
-  EXPECT_EQ(Fade(1.0f), 255);   // the fade-in ends at one second
-  EXPECT_EQ(Fade(14.0f), 255);  // the fade-out starts after duration - 1
-  // Row 7 is three seconds long.
-  EXPECT_EQ(Fade(95.5f), 127);
-  EXPECT_EQ(Fade(96.5f), 255);
-  EXPECT_EQ(Fade(97.5f), 127);
+  // Row 0 is 15 s long, row 7 (95 s) three seconds: the fade-in ends at one
+  // second, the fade-out starts one second before the row's end.
+  const std::pair<float, int> cases[] = {{0.0f, 0},    {0.5f, 127},  {1.0f, 255},
+                                         {7.0f, 255},  {14.0f, 255}, {14.5f, 127},
+                                         {95.5f, 127}, {96.5f, 255}, {97.5f, 127}};
+  for (const auto& [t, level] : cases) EXPECT_EQ(Fade(t), level) << t;
   // A row shorter than two seconds: the fade-in wins while local < 1.
   EXPECT_EQ(ComputeFadeLevel(0.9f, 1.5f), 229);
   EXPECT_EQ(ComputeFadeLevel(1.2f, 1.5f), 76);
@@ -117,26 +108,13 @@ class TimelineLoop : public ::testing::Test {
   std::vector<float> frames_;
 };
 
-// A scene whose one node moves one unit along x per frame, so after a drawn
-// frame its x is the frame the timeline asked for.
-Scene* FrameProbe() {
-  TdsScene probe;
-  probe.frame_count = 2000;
-  TdsMesh& mesh = probe.meshes.emplace_back();
-  mesh.name = "PROBE";
-  mesh.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
-  mesh.faces = {{0, 1, 2}};
-  probe.AddNode(kNodeObject, "PROBE");
-  probe.nodes[0].position.Add(0, {0, 0, 0}).Add(2000, {2000, 0, 0});
-  return LoadDescription(probe).release();
-}
-
 // The frame drawn is the piece's first frame plus its length times the
 // progress inside the row: row 2 (20 s, 25 s long, frames 0-685) at 30 s is
 // 0.4 in, frame 274; row 4 (67 s, 7 s, 685-865) at 70.5 s is half-way,
 // frame 775; row 12 (133 s, 27 s, 1115-1599) at 135.7 s is 0.1 in, 1163.4.
 TEST_F(TimelineLoop, ScenesAreDrawnAtTheProgressInsideTheirRow) {
-  SceneSlots[1] = FrameProbe();
+  // Its one node moves one unit along x per frame: its x is the frame drawn.
+  SceneSlots[1] = LoadDescription(MovingTriangle("PROBE", 2000, 2000)).release();
   ASSERT_NE(SceneSlots[1], nullptr);
   Run({30.0, 70.5, 135.7});
   ASSERT_EQ(frames_.size(), 3u);
@@ -158,18 +136,25 @@ TEST_F(TimelineLoop, BlanksWhenTypesTwoThreeAndElevenBegin) {
   EXPECT_EQ(DemoRunning.load(), 0);
 }
 
-TEST_F(TimelineLoop, EndRowBlanksSwapsOnceMoreAndStopsByItself) {
-  const auto frames = Run({217.5, 218.0, 219.0, 220.0});
-  // The scroller's first frame blanks; the end row blanks too, then the loop
-  // returns without waiting for the script's later frames.
-  EXPECT_EQ(frames, (std::vector<std::string>{"CC0C1", "CC0C1"}));
-  for (Scene* scene : SceneSlots) EXPECT_EQ(scene, nullptr);
-}
-
-TEST_F(TimelineLoop, FirstFrameOfAnyBlankingTypeBlanksEvenWithoutAPreviousFrame) {
-  EXPECT_EQ(Run({100.0}), (std::vector<std::string>{"C1"}));     // planet_part2: never blanks
-  EXPECT_EQ(Run({120.0}), (std::vector<std::string>{"CC0C1"}));  // mainscene piece
-  EXPECT_EQ(Run({17.0}), (std::vector<std::string>{"CC0C1"}));   // logo
+// The first frame of a blanking type blanks even without a previous frame;
+// the end row blanks too, then the loop returns without waiting for the
+// script's later frames.
+TEST_F(TimelineLoop, FirstFramesBlankAndTheEndRowStopsTheLoop) {
+  const struct {
+    const char* name;
+    std::vector<double> times;
+    std::vector<std::string> frames;
+  } cases[] = {
+      {"planet_part2 never blanks", {100.0}, {"C1"}},
+      {"a mainscene piece", {120.0}, {"CC0C1"}},
+      {"the logo", {17.0}, {"CC0C1"}},
+      {"the scroller, then the end row", {217.5, 218.0, 219.0, 220.0}, {"CC0C1", "CC0C1"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(Run(c.times), c.frames);
+    for (Scene* scene : SceneSlots) EXPECT_EQ(scene, nullptr);
+  }
 }
 
 }  // namespace
