@@ -26,14 +26,16 @@ struct PictureMember {
   const char* name;
   int width;
   int height;
-  uint8_t seed;  // pixels and palette differ per picture
+  uint8_t seed;         // pixels and palette differ per picture
+  const char* missing;  // the message when it is missing
 };
 
 const PictureMember kPictures[] = {
-    {"textures\\veyri.pcx", 640, 480, 1},
-    {"textures\\bump\\scroller\\background.pcx", 320, 200, 2},
-    {"textures\\bump\\256.pcx", 256, 256, 3},
-    {"textures\\bump\\scroller\\text1024.pcx", 320, 1024, 4},
+    {"textures\\veyri.pcx", 640, 480, 1, "Error on loading logo!"},
+    {"textures\\bump\\scroller\\background.pcx", 320, 200, 2,
+     "Error on loading scroller background!"},
+    {"textures\\bump\\256.pcx", 256, 256, 3, "Error on loading bump!"},
+    {"textures\\bump\\scroller\\text1024.pcx", 320, 1024, 4, "Error on loading scroller!"},
 };
 
 uint8_t PixelOf(const PictureMember& p, int x, int y) {
@@ -46,36 +48,26 @@ std::vector<uint8_t> PaletteOf(const PictureMember& p) {
   return palette;
 }
 
-std::pair<std::string, std::vector<uint8_t>> Encode(const PictureMember& p) {
-  std::vector<uint8_t> pixels(static_cast<size_t>(p.width) * p.height);
-  for (int y = 0; y < p.height; ++y) {
-    for (int x = 0; x < p.width; ++x) pixels[y * p.width + x] = PixelOf(p, x, y);
+// A content library with every picture but the one at `left_out`.
+std::optional<storage_test::ContentLibraryScope> content;
+void OpenLibraryWithout(int left_out) {
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> members = {
+      {"3ds\\intro.3DS", {1, 2, 3}}};
+  for (int i = 0; i < 4; ++i) {
+    if (i == left_out) continue;
+    const PictureMember& p = kPictures[i];
+    std::vector<uint8_t> pixels(static_cast<size_t>(p.width) * p.height);
+    for (int y = 0; y < p.height; ++y) {
+      for (int x = 0; x < p.width; ++x) pixels[y * p.width + x] = PixelOf(p, x, y);
+    }
+    members.push_back({p.name, EncodePcx8(pixels.data(), p.width, p.height, PaletteOf(p).data())});
   }
-  return {p.name, EncodePcx8(pixels.data(), p.width, p.height, PaletteOf(p).data())};
+  content.emplace(members);
 }
 
-class EffectPictures : public ::testing::Test {
- protected:
-  void SetUp() override {
-    shown_messages.clear();
-    platform::SetMessageBoxDialogs(false);
-    platform::SetMessageBoxHook(Remember);
-  }
-  void TearDown() override { platform::SetMessageBoxHook(nullptr); }
-  // Installs a library of the pictures whose index is not `left_out` as the
-  // content library.
-  void OpenLibraryWithout(int left_out) {
-    std::vector<std::pair<std::string, std::vector<uint8_t>>> members;
-    members.push_back({"3ds\\intro.3DS", {1, 2, 3}});
-    for (int i = 0; i < 4; ++i) {
-      if (i != left_out) members.push_back(Encode(kPictures[i]));
-    }
-    content_.emplace(members);
-  }
-  std::optional<storage_test::ContentLibraryScope> content_;
-};
-
-TEST_F(EffectPictures, EveryPictureLandsInItsBufferAndTheLogoKeepsItsPalette) {
+TEST(EffectPictures, EachLandsInItsBufferAndAMissingOneFailsWithItsMessage) {
+  platform::SetMessageBoxDialogs(false);
+  platform::SetMessageBoxHook(Remember);
   OpenLibraryWithout(-1);
   ASSERT_EQ(LoadEffectPictures(), 1);
   EXPECT_TRUE(shown_messages.empty());
@@ -94,22 +86,18 @@ TEST_F(EffectPictures, EveryPictureLandsInItsBufferAndTheLogoKeepsItsPalette) {
   for (int i = 0; i < 768; ++i) ASSERT_EQ(LogoPalette[i], logo_palette[i] >> 2) << i;
   for (int i = 0; i < kScreen320Bytes; ++i) ASSERT_EQ(BumpGradient[i], 0) << i;
   EXPECT_NE(BumpWork, nullptr);
-}
 
-TEST_F(EffectPictures, AMissingPictureFailsWithItsOwnMessageAndKeepsNothingStale) {
-  const char* const messages[] = {"Error on loading logo!", "Error on loading scroller background!",
-                                  "Error on loading bump!", "Error on loading scroller!"};
-  OpenLibraryWithout(-1);
-  ASSERT_EQ(LoadEffectPictures(), 1);
   for (int left_out = 0; left_out < 4; ++left_out) {
     shown_messages.clear();
     OpenLibraryWithout(left_out);
     EXPECT_EQ(LoadEffectPictures(), 0) << kPictures[left_out].name;
-    EXPECT_EQ(shown_messages, std::vector<std::string>{messages[left_out]});
+    EXPECT_EQ(shown_messages, std::vector<std::string>{kPictures[left_out].missing});
   }
-  // The text picture of the earlier load is not kept when its load fails:
-  // the buffers are filled with 0 before the pictures load.
+  // The text picture of the first load is not kept when its load fails: the
+  // buffers are filled with 0 before the pictures load.
   for (int i = 0; i < kScrollerTextBytes; ++i) ASSERT_EQ(ScrollerText[i], 0) << i;
+  content.reset();
+  platform::SetMessageBoxHook(nullptr);
 }
 
 }  // namespace
