@@ -160,11 +160,8 @@ std::vector<fs::path> ModelFiles() {
   std::error_code code;
   for (const auto& entry : fs::directory_iterator(kModels, code)) {
     // 3D Studio files by their main chunk id, whatever their extension.
-    std::ifstream stream(entry.path(), std::ios::binary);
-    char magic[2] = {};
-    if (entry.is_regular_file() && stream.read(magic, 2) && magic[0] == 'M' && magic[1] == 'M') {
-      files.push_back(entry.path());
-    }
+    const std::vector<uint8_t> bytes = storage_test::ReadBytes(entry.path());
+    if (bytes.size() > 2 && bytes[0] == 'M' && bytes[1] == 'M') files.push_back(entry.path());
   }
   std::sort(files.begin(), files.end());
   return files;
