@@ -310,7 +310,9 @@ TEST(FfmpegVideo, AnEncoderThatDiesLeavesNothingBehindAndIsQuoted) {
   }
 }
 
-TEST(CaptureSound, AnUnreadableModuleGivesASilentTrackOfTheFullLength) {
+// An unreadable module gives a silent track of the full length, and an
+// interrupted one no file; a track from time T is the tail of the track from 0.
+TEST(CaptureSound, SilentWithoutItsModuleNothingWhenInterruptedAndALaterStartIsTheTail) {
   TempFolder temp;
   CaptureSoundSettings settings;
   settings.module_path = temp / "missing.s3m";
@@ -319,25 +321,18 @@ TEST(CaptureSound, AnUnreadableModuleGivesASilentTrackOfTheFullLength) {
   std::string warning, error;
   ASSERT_TRUE(WriteCaptureSound(settings, temp / "music.wav", nullptr, &warning, &error)) << error;
   EXPECT_NE(warning.find("missing.s3m"), std::string::npos) << warning;
-  WavData wav;
-  ASSERT_TRUE(ReadWavFile(temp / "music.wav", &wav, &error)) << error;
-  EXPECT_EQ(wav.rate_hz, 22050);
-  EXPECT_EQ(wav.samples, std::vector<int16_t>(2u * (22050 + 7), 0));
-  // Interrupted, it leaves no file.
+  WavData silent, whole, tail;
+  ASSERT_TRUE(ReadWavFile(temp / "music.wav", &silent, &error)) << error;
+  EXPECT_EQ(silent.rate_hz, 22050);
+  EXPECT_EQ(silent.samples, std::vector<int16_t>(2u * (22050 + 7), 0));
   std::atomic<int> interrupted{SIGINT};
   EXPECT_FALSE(WriteCaptureSound(settings, temp / "cut.wav", &interrupted, &warning, &error));
   EXPECT_EQ(temp.Names(), std::vector<std::string>{"music.wav"});
-}
 
-TEST(CaptureSound, ATrackFromTimeTIsTheTailOfTheTrackFromZero) {
-  TempFolder temp;
   WriteBytes(temp / "tiny.s3m", TinyS3M());
-  CaptureSoundSettings settings;
   settings.module_path = temp / "tiny.s3m";
   settings.rate_hz = 8000;
   settings.frames = 8000 * 4;
-  std::string warning, error;
-  WavData whole, tail;
   ASSERT_TRUE(WriteCaptureSound(settings, temp / "whole.wav", nullptr, &warning, &error)) << error;
   settings.start_seconds = 2.5;
   settings.frames = 8000;
