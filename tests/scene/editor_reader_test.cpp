@@ -61,7 +61,7 @@ TEST(EditorRecords, FaceGeometryFlagsMappingAxesAndMaterialGroups) {
     b->Begin(0x4140).U16(3).F32(0.25f).F32(0.75f).F32(1).F32(0).F32(0).F32(1).End();
     b->Begin(0x4160).V3(1, 0, 0).V3(0, 1, 0).V3(0, 0, 1).V3(7, 8, 9).End();
     b->Begin(0x4120).U16(2).U16(0).U16(1).U16(2).U16(0).U16(2).U16(1).U16(0).U16(0);
-    b->Begin(0x4130).Text("B").U16(1).U16(1).End().Empty(0x4150).End();
+    b->Begin(0x4130).Text("B").U16(1).U16(1).End().Begin(0x4150).End().End();
     b->End().End();
   });
   ScenePtr scene = LoadBytes(bytes);
@@ -118,7 +118,7 @@ TEST(EditorRecords, InvalidRecordsFailTheLoad) {
       {"axis chunk cut short",
        [](Bytes* b) { Obj(b).Begin(0x4160).V3(1, 0, 0).End().End().End(); }},
       {"material colour missing",
-       [](Bytes* b) { b->Begin(0xAFFF).Begin(0xA010).Empty(0x0030).End().End(); }},
+       [](Bytes* b) { b->Begin(0xAFFF).Begin(0xA010).Begin(0x0030).End().End().End(); }},
       {"float colour cut short",
        [](Bytes* b) { b->Begin(0xAFFF).Begin(0xA030).Begin(0x0010).F32(1).End().End().End(); }},
       {"shading 5", [](Bytes* b) { b->Begin(0xAFFF).Begin(0xA100).U16(5).End().End(); }},
@@ -138,8 +138,9 @@ TEST(EditorRecords, InvalidRecordsFailTheLoad) {
   ASSERT_NE(full, nullptr);
   EXPECT_EQ(full->material_count, 256);
   // An object whose first sub-chunk is unknown is accepted and adds nothing.
-  ScenePtr odd = LoadBytes(EditorFile(
-      [](Bytes* b) { b->Begin(0x4000).Text("ODD").Empty(0x4999).Begin(0x4100).End().End(); }));
+  ScenePtr odd = LoadBytes(EditorFile([](Bytes* b) {
+    b->Begin(0x4000).Text("ODD").Begin(0x4999).End().Begin(0x4100).End().End();
+  }));
   ASSERT_NE(odd, nullptr);
   EXPECT_EQ(odd->mesh_count, 0);
 }

@@ -93,8 +93,6 @@ class Bytes {
     data_.insert(data_.end(), text.begin(), text.end());
     return U8(0);
   }
-  // An empty chunk.
-  Bytes& Empty(uint16_t id) { return Begin(id).End(); }
   void Patch32(size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) data_[at + i] = static_cast<uint8_t>(v >> (8 * i));
   }
