@@ -45,11 +45,10 @@ TEST(ShellOptions, ACaptureLineSetsItsPart) {
 }
 
 TEST(ShellOptions, WrongCapturesAreRefusedWithTheReason) {
-  struct Case {
+  const struct {
     std::vector<std::string> words;
     const char* reason;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {{"--capture", "out.avi"}, ".mp4"},
       {{"--capture"}, "--capture needs"},
       {{"--capture", "a.mp4", "--headless"}, "choose one"},
@@ -75,7 +74,7 @@ TEST(ShellOptions, WrongCapturesAreRefusedWithTheReason) {
       {{"--resolution", "1280x960", "--capture", "a.mp4", "--scale", "2"}, "--scale and"},
       {{"--fps-report", "--screenshot", "1", "a.png"}, "--fps-report goes with"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     ShellOptions options;
     std::string error;
     EXPECT_FALSE(Parse(c.words, &options, &error)) << c.words[0];
