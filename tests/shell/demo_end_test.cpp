@@ -19,6 +19,8 @@
 
 namespace {
 
+namespace fs = std::filesystem;
+
 // Posts the message to a fresh main window and runs the loop to its end;
 // returns how many messages were dispatched.
 int RunLoopAfter(uint32_t message_id, uintptr_t wparam) {
@@ -50,8 +52,6 @@ TEST(MainWindow, KeyPressOrCloseRequestStopsTheDemoAndEndsTheLoop) {
   EXPECT_FALSE(platform::MainWindowExists());
   platform::ResetMessages();
 }
-
-namespace fs = std::filesystem;
 
 // Each frame moves the virtual clock on a second, so a demo that missed the
 // key ends after 219 frames instead of hanging. The first frame waits until
