@@ -86,19 +86,18 @@ TEST(CaptureFrames, YuvPicturesHaveTheStandardValuesAndMatchFfmpeg) {
 }
 
 TEST(CaptureArithmetic, FramesBeforeTheEndAndSoundOfTheSameLength) {
-  struct Case {
+  const struct {
     uint32_t from_ms, to_ms;
     double fps;
     long frames;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {0, 218000, 60, 13080},  // the whole demo: 218 s exactly, no extra frame
       {15000, 17000, 10, 20}, {0, 10000, 29.97, 300},  // 299.7 frames: the last starts before 10 s
       {15000, 15010, 60, 1},                           // shorter than a frame: one frame
       {100, 100, 60, 0},                               // nothing
       {200, 100, 60, 0},                               // backwards
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     EXPECT_EQ(CaptureFrameCount(c.from_ms, c.to_ms, c.fps), c.frames) << c.from_ms << " " << c.fps;
   }
   EXPECT_EQ(CaptureSoundFrames(13080, 60, 44100), 218 * 44100);
