@@ -4,6 +4,7 @@
 // thread starts, still ends the demo (the whole program, headless, in this
 // process).
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include <chrono>
 #include <filesystem>
@@ -70,6 +71,18 @@ void OneSecondPerFrame(void* /*context*/, const CountingFrameSink& sink, int int
 TEST(StartupRace, KeyPressedBeforeTheDemoThreadStartsEndsTheDemoAtOnce) {
   const fs::path content = fs::path(VEYRITH_BINARY_DIR) / "content";
   if (!fs::exists(content / "demo.dat")) GTEST_SKIP() << "needs the default content";
+  // On one core, as batch threads that never preempt one another on waking,
+  // the main thread goes on after starting the demo thread and handles the
+  // key before the demo thread runs: the order in which a demo thread that
+  // raised the running flag itself would undo the key press. The demo thread
+  // inherits the core and the policy.
+  cpu_set_t cores, one_core;
+  ASSERT_EQ(sched_getaffinity(0, sizeof cores, &cores), 0);
+  CPU_ZERO(&one_core);
+  CPU_SET(sched_getcpu(), &one_core);
+  const sched_param no_priority{};
+  ASSERT_EQ(sched_setaffinity(0, sizeof one_core, &one_core), 0);
+  ASSERT_EQ(sched_setscheduler(0, SCHED_BATCH, &no_priority), 0);
   const fs::path here = fs::current_path();
   fs::current_path(content);
   EnterHeadless(HeadlessSound::kSilent);
@@ -79,6 +92,8 @@ TEST(StartupRace, KeyPressedBeforeTheDemoThreadStartsEndsTheDemoAtOnce) {
   platform::ResetMessages();
   platform::PostMessage(platform::kWmKeyDown, ' ', 0);  // pressed while the content loads
   const int code = RunDemoProgram();
+  sched_setscheduler(0, SCHED_OTHER, &no_priority);
+  sched_setaffinity(0, sizeof cores, &cores);
   BoardSetFrameSink(nullptr);
   platform::RunExitHandlers();
   platform::ResetMessages();
