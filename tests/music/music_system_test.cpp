@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -23,6 +22,7 @@
 #include "music/wav_file.h"
 #include "platform/clock.h"
 #include "platform/display.h"
+#include "temp_folder.h"
 #include "tiny_s3m.h"
 
 // SDL's video and audio start-up open a D-Bus connection whose buffers
@@ -123,8 +123,9 @@ TEST_F(MusicSystemTest, OnlyS3MModulesAreLoadedAndOthersAreRefusedByName) {
       {"missing.s3m", {}, kMusicFileOpenFailed},
   };
   // (A good module loads: LivePlayTest below.)
+  const TempFolder temp;
   for (const auto& c : cases) {
-    const std::string path = TempPath(c.name);
+    const std::string path = temp / c.name;
     if (!c.bytes.empty()) WriteBytes(path, c.bytes);
     testing::internal::CaptureStderr();
     EXPECT_EQ(MusicLoadModule(path.c_str()), nullptr) << c.name;
@@ -132,7 +133,6 @@ TEST_F(MusicSystemTest, OnlyS3MModulesAreLoadedAndOthersAreRefusedByName) {
     EXPECT_NE(said.find(path), std::string::npos) << said;
     EXPECT_EQ(c.code >= 0 ? MusicLastError() : c.code, c.code) << c.name;
     EXPECT_NE(MusicLastError(), 0) << c.name;
-    std::remove(path.c_str());
   }
 }
 
@@ -200,15 +200,15 @@ class LivePlayTest : public MusicSystemTest {
   }
   void TearDown() override {
     MusicFreeModule(module_);
-    std::remove(module_path_.c_str());
     MusicSystemTest::TearDown();
   }
-  std::string module_path_ = TempPath("live.s3m");
+  const TempFolder temp_;
+  const std::string module_path_ = temp_ / "live.s3m";
   MusicModule* module_ = nullptr;
 };
 
 TEST_F(LivePlayTest, WavDeviceTicksThePlayerAtTheTemposPaceAndRecordsIt) {
-  const std::string wav_path = TempPath("live.wav");
+  const std::string wav_path = temp_ / "live.wav";
   ASSERT_NO_FATAL_FAILURE(StartSilent({"--sound-file", wav_path}));
   const uint32_t handle = MusicPlayModule(module_, 0);
   ASSERT_NE(handle, 0u);
@@ -243,7 +243,6 @@ TEST_F(LivePlayTest, WavDeviceTicksThePlayerAtTheTemposPaceAndRecordsIt) {
   int64_t energy = 0;
   for (int16_t sample : wav.samples) energy += sample < 0 ? -sample : sample;
   EXPECT_GT(energy, 0);
-  std::remove(wav_path.c_str());
 }
 
 TEST_F(LivePlayTest, StartTimeBeginsTheSongLater) {

@@ -3,8 +3,7 @@
 // offline renderer (repeatable, seekable to a sample, the song's end, WAV
 // output, faults) and vrtool mod as users run it.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <atomic>
@@ -22,69 +21,39 @@
 #include "music/s3m_builder.h"
 #include "music/sound_output.h"
 #include "music/wav_file.h"
+#include "temp_folder.h"
 #include "tiny_s3m.h"
 
 namespace {
 
-TEST(WavFile, HeaderFieldsAndLittleEndianSamples) {
-  const std::string path = TempPath("header.wav");
+// One file written and read back: the header's bytes, then the same file
+// damaged in each way the reader refuses.
+TEST(WavFile, HeaderBytesAndDamagedFilesRefused) {
+  const TempFolder temp;
   const std::vector<int16_t> samples = {1, -1, 0x1234, -32768, 32767, 0};  // 3 stereo frames
   std::string error;
-  ASSERT_TRUE(WriteWavFile(path, samples.data(), 3, 22050, 2, &error)) << error;
-  const std::vector<uint8_t> expected = {
-      'R', 'I', 'F', 'F', 48, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 2,
-      0,                                             // PCM, 2 channels
-      0x22, 0x56, 0, 0, 0x88, 0x58, 1, 0,            // 22050 Hz, 88200 bytes per second
-      4, 0, 16, 0, 'd', 'a', 't', 'a', 12, 0, 0, 0,  // block align, bits, data
-                                                     // size
-      1, 0, 0xFF, 0xFF, 0x34, 0x12, 0, 0x80, 0xFF, 0x7F, 0, 0};
-  EXPECT_EQ(ReadBytes(path), expected);
-  std::remove(path.c_str());
-}
-
-// (Writes in pieces round trip: the renderer's and the live play's WAV files.)
-TEST(WavFile, AnAbandonedWriteLeavesTheOldFileAndAFailedOpenNamesThePath) {
-  const std::string path = TempPath("stream.wav");
-  const std::vector<int16_t> mono = {1, -2, 3};
-  std::string error;
-  ASSERT_TRUE(WriteWavFile(path, mono.data(), 3, 8000, 1, &error)) << error;
-  {
-    WavWriter abandoned;  // destroyed without Close
-    ASSERT_TRUE(abandoned.Open(path, 44100, 2, &error));
-    ASSERT_TRUE(abandoned.Write(mono.data(), 1, &error));
-  }
-  EXPECT_FALSE(std::filesystem::exists(path + ".part"));
-  WavData wav;
-  ASSERT_TRUE(ReadWavFile(path, &wav, &error)) << error;
-  EXPECT_EQ(wav.samples, mono);
-  WavWriter writer;
-  EXPECT_FALSE(writer.Open("/nonexistent-dir/x.wav", 44100, 2, &error));
-  EXPECT_NE(error.find("/nonexistent-dir/x.wav"), std::string::npos);
-  std::remove(path.c_str());
-}
-
-TEST(WavFile, ReaderRefusesDamagedFiles) {
-  const std::string path = TempPath("good.wav");
-  const std::vector<int16_t> samples = {1, 2, 3, 4};
-  std::string error;
-  ASSERT_TRUE(WriteWavFile(path, samples.data(), 2, 44100, 2, &error));
-  const std::vector<uint8_t> good = ReadBytes(path);
-  struct Damage {
+  ASSERT_TRUE(WriteWavFile(temp / "good.wav", samples.data(), 3, 22050, 2, &error)) << error;
+  const std::vector<uint8_t> good = ReadBytes(temp / "good.wav");
+  // clang-format off
+  EXPECT_EQ(good, (std::vector<uint8_t>{
+      'R', 'I', 'F', 'F', 48, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0,
+      1, 0, 2, 0, 0x22, 0x56, 0, 0, 0x88, 0x58, 1, 0,  // PCM, stereo, 22050 Hz, 88200 bytes/s
+      4, 0, 16, 0, 'd', 'a', 't', 'a', 12, 0, 0, 0,    // block align, bits, data size
+      1, 0, 0xFF, 0xFF, 0x34, 0x12, 0, 0x80, 0xFF, 0x7F, 0, 0}));
+  // clang-format on
+  const struct {
     const char* what;
     size_t keep_bytes;  // truncate to this many bytes
     size_t at;          // then overwrite one byte here (if below keep_bytes)
     uint8_t value;
-  };
-  const Damage damages[] = {
-      {"empty", 0, 0, 0},
-      {"not RIFF", good.size(), 0, 'X'},
-      {"not PCM", good.size(), 20, 3},
-      {"8-bit", good.size(), 34, 8},
-      {"data cut short", good.size() - 1, 99, 0},
-      {"no data chunk", 36, 99, 0},
-  };
-  const std::string damaged = TempPath("damaged.wav");
-  for (const Damage& damage : damages) {
+  } damages[] = {{"empty", 0, 0, 0},
+                 {"not RIFF", good.size(), 0, 'X'},
+                 {"not PCM", good.size(), 20, 3},
+                 {"8-bit", good.size(), 34, 8},
+                 {"data cut short", good.size() - 1, 99, 0},
+                 {"no data chunk", 36, 99, 0}};
+  const std::string damaged = temp / "damaged.wav";
+  for (const auto& damage : damages) {
     std::vector<uint8_t> bytes(good.begin(), good.begin() + static_cast<long>(damage.keep_bytes));
     if (damage.at < bytes.size()) bytes[damage.at] = damage.value;
     WriteBytes(damaged, bytes);
@@ -101,8 +70,27 @@ TEST(WavFile, ReaderRefusesDamagedFiles) {
   WavData wav;
   ASSERT_TRUE(ReadWavFile(damaged, &wav, &error)) << error;
   EXPECT_EQ(wav.samples, samples);
-  std::remove(damaged.c_str());
-  std::remove(path.c_str());
+}
+
+// (Writes in pieces round trip: the renderer's and the live play's WAV files.)
+TEST(WavFile, AnAbandonedWriteLeavesTheOldFileAndAFailedOpenNamesThePath) {
+  const TempFolder temp;
+  const std::string path = temp / "stream.wav";
+  const std::vector<int16_t> mono = {1, -2, 3};
+  std::string error;
+  ASSERT_TRUE(WriteWavFile(path, mono.data(), 3, 8000, 1, &error)) << error;
+  {
+    WavWriter abandoned;  // destroyed without Close
+    ASSERT_TRUE(abandoned.Open(path, 44100, 2, &error));
+    ASSERT_TRUE(abandoned.Write(mono.data(), 1, &error));
+  }
+  EXPECT_EQ(temp.Names(), std::vector<std::string>{"stream.wav"});
+  WavData wav;
+  ASSERT_TRUE(ReadWavFile(path, &wav, &error)) << error;
+  EXPECT_EQ(wav.samples, mono);
+  WavWriter writer;
+  EXPECT_FALSE(writer.Open("/nonexistent-dir/x.wav", 44100, 2, &error));
+  EXPECT_NE(error.find("/nonexistent-dir/x.wav"), std::string::npos);
 }
 
 // A clock the tests move by hand; read by the playback thread too.
@@ -167,10 +155,6 @@ TEST(BackgroundPlayer, RendersAtTheOutputsPaceAndStopsCleanly) {
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_EQ(render.frames, 11025) << "rendered after Stop";
   player.Stop();  // a second stop is harmless
-}
-
-int FailingRender(int16_t* /*out*/, int /*frames*/, void* /*context*/) {
-  return kMusicInvalidPatternData;
 }
 
 TEST(SdlOutput, KeepsAboutTheBufferLengthQueued) {
@@ -261,7 +245,8 @@ TEST(BackgroundPlayerDeathTest, RenderOrOutputErrorsEndTheProcessWith255) {
         auto output = OpenSilentOutput({8000, 1}, FakeClockMs);
         BackgroundPlayer player;
         player.SetOutput(output.get());
-        player.SetRender(FailingRender, nullptr);
+        player.SetRender([](int16_t*, int, void*) { return int(kMusicInvalidPatternData); },
+                         nullptr);
         player.Start(0);
         fake_clock_ms = 100.0;
         std::this_thread::sleep_for(std::chrono::seconds(5));
@@ -280,14 +265,14 @@ TEST(BackgroundPlayerDeathTest, RenderOrOutputErrorsEndTheProcessWith255) {
 class MusicRenderTest : public ::testing::Test {
  protected:
   void SetUp() override { WriteBytes(module_path_, TinyS3M()); }
-  void TearDown() override { std::remove(module_path_.c_str()); }
   std::vector<int16_t> RenderWhole(const MusicRenderOptions& options) {
     std::vector<int16_t> samples;
     std::string error;
     EXPECT_TRUE(RenderMusicFile(module_path_.c_str(), options, &samples, &error)) << error;
     return samples;
   }
-  std::string module_path_ = TempPath("tiny.s3m");
+  const TempFolder temp_;
+  const std::string module_path_ = temp_ / "tiny.s3m";
 };
 
 TEST_F(MusicRenderTest, SameBytesTwiceLastsTheSongAndPiecesAddUp) {
@@ -346,7 +331,7 @@ TEST_F(MusicRenderTest, WavOutputProgressCancelAndFaults) {
     EXPECT_LT(total, 0);  // until the song's end: no total known
     return true;
   };
-  const std::string wav_path = TempPath("render.wav");
+  const std::string wav_path = temp_ / "render.wav";
   std::string error;
   ASSERT_TRUE(RenderMusicToWav(module_path_.c_str(), wav_path, options, &error)) << error;
   EXPECT_GE(reports.size(), 7u);
@@ -356,13 +341,12 @@ TEST_F(MusicRenderTest, WavOutputProgressCancelAndFaults) {
   EXPECT_EQ(wav.rate_hz * 10 + wav.channels, 80001);
   options.progress = nullptr;
   EXPECT_EQ(wav.samples, RenderWhole(options));
-  std::remove(wav_path.c_str());
+  std::filesystem::remove(wav_path);
   // A cancel leaves no file behind.
   options.progress = [](double done, double) { return done < 2.0; };
   EXPECT_FALSE(RenderMusicToWav(module_path_.c_str(), wav_path, options, &error));
   EXPECT_NE(error.find("cancelled"), std::string::npos);
-  EXPECT_FALSE(std::filesystem::exists(wav_path));
-  EXPECT_FALSE(std::filesystem::exists(wav_path + ".part"));
+  EXPECT_EQ(temp_.Names(), std::vector<std::string>{"tiny.s3m"});
 
   // Every fault names the file.
   MusicRenderer renderer;
@@ -380,9 +364,10 @@ std::string VrtoolPath() {
   return std::string(bin != nullptr ? bin : VEYRITH_BINARY_DIR "/bin") + "/vrtool";
 }
 
-// Runs a command line; returns its exit code and its standard output.
-int RunCommand(const std::string& command, std::string* output) {
-  std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+// Runs vrtool with the arguments; returns its exit code and what it printed.
+int RunVrtool(const std::string& arguments, std::string* output) {
+  output->clear();
+  std::FILE* pipe = popen((VrtoolPath() + " " + arguments + " 2>&1").c_str(), "r");
   if (pipe == nullptr) return -1;
   char buffer[4096];
   size_t count;
@@ -391,73 +376,55 @@ int RunCommand(const std::string& command, std::string* output) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-class ModToolTest : public testing::Test {
- protected:
-  void SetUp() override {
-    struct stat info {};
-    if (stat(VrtoolPath().c_str(), &info) != 0) GTEST_SKIP() << "vrtool is not built";
-    S3mBuilder builder;
-    builder.name = "Tool \"test\"";
-    builder.samples.push_back(ConstantSample(64));
-    builder.orders = {0, 1};
-    builder.pattern_count = 2;
-    builder.speed = 3;
-    builder.Entry(0, {.row = 0, .channel = 0, .note = 0x40, .instrument = 1});
-    builder.Entry(1, {.row = 15, .channel = 1, .command = 'C', .info = 0});
-    // One file per test: ctest runs the tests of this fixture side by side.
-    const std::string test = testing::UnitTest::GetInstance()->current_test_info()->name();
-    module_path_ = TempPath("tool_test_" + test + ".s3m");
-    WriteBytes(module_path_, builder.Build());
-  }
-  std::string module_path_;
-};
+// vrtool mod as users run it, on a song of two orders (pattern 1 broken off
+// after row 15 by C00).
+TEST(ModTool, InfoTraceRenderAndBadInputs) {
+  if (!std::filesystem::exists(VrtoolPath())) GTEST_SKIP() << "vrtool is not built";
+  S3mBuilder builder;
+  builder.name = "Tool \"test\"";
+  builder.samples.push_back(ConstantSample(64));
+  builder.orders = {0, 1};
+  builder.pattern_count = 2;
+  builder.speed = 3;
+  builder.Entry(0, {.row = 0, .channel = 0, .note = 0x40, .instrument = 1});
+  builder.Entry(1, {.row = 15, .channel = 1, .command = 'C', .info = 0});
+  const TempFolder temp;
+  const std::string module = temp / "tool.s3m";
+  WriteBytes(module, builder.Build());
+  std::string output;
 
-TEST_F(ModToolTest, InfoTraceAndRender) {
-  std::string json;
-  ASSERT_EQ(RunCommand(VrtoolPath() + " mod info --json " + module_path_, &json), 0) << json;
+  ASSERT_EQ(RunVrtool("mod info --json " + module, &output), 0) << output;
   // 80 rows of 3 ticks at 20 ms, after a lead-in of 2 ticks.
-  EXPECT_EQ(json,
+  EXPECT_EQ(output,
             "{\"name\": \"Tool \\\"test\\\"\", \"format\": \"s3m\", \"tag\": \"S3M\", "
             "\"channels\": 2, \"orders\": 2, \"patterns\": 2, \"instruments\": 1, \"samples\": 1, "
             "\"used_instruments\": 1, \"sampled_samples\": 1, \"speed\": 3, \"tempo\": 125, "
             "\"seconds\": 4.840}\n");
-  std::string text;
-  ASSERT_EQ(RunCommand(VrtoolPath() + " mod info " + module_path_, &text), 0);
-  EXPECT_NE(text.find("seconds:     4.840"), std::string::npos) << text;
+  ASSERT_EQ(RunVrtool("mod info " + module, &output), 0);
+  EXPECT_NE(output.find("seconds:     4.840"), std::string::npos) << output;
 
-  std::string trace;
-  ASSERT_EQ(RunCommand(VrtoolPath() + " mod trace " + module_path_, &trace), 0);
-  EXPECT_EQ(trace.substr(0, 12), "0 0 0\n0 0 1\n");
-  EXPECT_NE(trace.find("0 0 63\n1 1 0\n"), std::string::npos);
-  EXPECT_EQ(trace.substr(trace.size() - 14), "1 1 14\n1 1 15\n");
-  EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 80);
+  ASSERT_EQ(RunVrtool("mod trace " + module, &output), 0);
+  EXPECT_EQ(output.substr(0, 12), "0 0 0\n0 0 1\n");
+  EXPECT_NE(output.find("0 0 63\n1 1 0\n"), std::string::npos);
+  EXPECT_EQ(output.substr(output.size() - 14), "1 1 14\n1 1 15\n");
+  EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 80);
 
-  const std::string wav = TempPath("tool_test.wav");
-  std::string output;
-  ASSERT_EQ(RunCommand(VrtoolPath() + " mod render --rate 8000 --mono --interpolate " +
-                           module_path_ + " " + wav,
-                       &output),
-            0)
+  ASSERT_EQ(
+      RunVrtool("mod render --rate 8000 --mono --interpolate " + module + " " + (temp / "tool.wav"),
+                &output),
+      0)
       << output;
-  struct stat info {};
-  ASSERT_EQ(stat(wav.c_str(), &info), 0);
   // 4.84 s at 8000 Hz in whole ticks of 160 frames (8000 x 100 / 5000 + 1, even).
-  EXPECT_EQ(info.st_size, 44 + 2 * 242 * 160);
-  EXPECT_NE(stat((wav + ".part").c_str(), &info), 0);
-  std::remove(wav.c_str());
-}
+  EXPECT_EQ(std::filesystem::file_size(temp / "tool.wav"), 44u + 2 * 242 * 160);
+  EXPECT_EQ(temp.Names(), (std::vector<std::string>{"tool.s3m", "tool.wav"}));
 
-TEST_F(ModToolTest, BadInputsAndUsage) {
-  const std::string not_a_module = TempPath("not_a_module.s3m");
-  WriteBytes(not_a_module, std::vector<uint8_t>(200, 7));
-  std::string output;
-  EXPECT_EQ(RunCommand(VrtoolPath() + " mod info " + not_a_module, &output), 1);
-  EXPECT_NE(output.find(not_a_module + ": cannot read the module: not a module"), std::string::npos)
+  WriteBytes(temp / "not_a_module.s3m", std::vector<uint8_t>(200, 7));
+  EXPECT_EQ(RunVrtool("mod info " + (temp / "not_a_module.s3m"), &output), 1);
+  EXPECT_NE(output.find(temp / "not_a_module.s3m: cannot read the module: not a module"),
+            std::string::npos)
       << output;
-  output.clear();
-  EXPECT_EQ(RunCommand(VrtoolPath() + " mod render " + module_path_, &output), 2);
-  output.clear();
-  EXPECT_EQ(RunCommand(VrtoolPath() + " mod render --rate 10 a b", &output), 2);
+  EXPECT_EQ(RunVrtool("mod render " + module, &output), 2);
+  EXPECT_EQ(RunVrtool("mod render --rate 10 a b", &output), 2);
 }
 
 }  // namespace

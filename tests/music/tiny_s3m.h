@@ -4,10 +4,7 @@
 // 64 x 6 ticks of 20 ms = 7.68 s. Also the tests' file helpers.
 #pragma once
 
-#include <unistd.h>
-
 #include <cstdint>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -29,14 +26,6 @@ inline std::vector<uint8_t> TinyS3M(uint8_t speed = 6, uint8_t tempo = 125) {
   builder.Entry(0, {.row = 0, .channel = 0, .note = 0x40, .instrument = 1});
   builder.Entry(0, {.row = 32, .channel = 1, .note = 0x47, .instrument = 1});
   return builder.Build();
-}
-
-// A path in the temporary folder that test programs running side by side
-// do not share.
-inline std::string TempPath(const std::string& name) {
-  return (std::filesystem::temp_directory_path() /
-          ("veyrith_music_" + std::to_string(::getpid()) + "_" + name))
-      .string();
 }
 
 inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
