@@ -15,30 +15,6 @@
 namespace {
 
 using Values = std::vector<int>;
-// clang-format off
-enum Read { kVolume, kOutputVolume, kChannelVolume, kGlobalVolume, kTempo, kPanning, kPeriod,
-            kPlaying, kEnvelopePosition, kOutputPeriod, kDeviceVolume };
-// clang-format on
-
-// Ticks to row 0, then records `read` of channel 0 after each tick.
-Values Ticks(Playing& playing, int ticks, Read read) {
-  Values values;
-  if (playing.state == nullptr) return values;
-  PlayState& state = *playing.state;
-  for (int i = 0; i < state.speed - 1; ++i) EXPECT_EQ(PlayerTickState(&state), 0);
-  for (int i = 0; i < ticks; ++i) {
-    EXPECT_EQ(PlayerTickState(&state), 0);
-    const PlayChannel& c = state.channels[0];
-    // clang-format off
-    const int by_read[] = {c.volume, c.output_volume, c.channel_volume, state.global_volume,
-                           int(state.update_rate / 40), c.panning, int(c.period),
-                           playing.mixer.channel_playing(0), c.voice.volume_position,
-                           int(c.output_period), playing.mixer.channel_volume(0)};
-    // clang-format on
-    values.push_back(by_read[read]);
-  }
-  return values;
-}
 
 // Middle C of the sample (volume 32) on row 0 with a volume-column byte and
 // an effect, and a second effect on row 1 (speed 4).
@@ -140,7 +116,7 @@ TEST(ImpulseRules, VolumeColumnCommandsAndSlidesPerTick) {
   };
   for (const Case& c : cases) {
     Playing playing(ImpulseSong(c.volume, c.effect, c.parameter, c.effect2, c.parameter2, c.flags));
-    EXPECT_EQ(Ticks(playing, static_cast<int>(c.expected.size()), c.read), c.expected) << c.what;
+    EXPECT_EQ(playing.RowAndTicks(static_cast<int>(c.expected.size()), c.read), c.expected) << c.what;
   }
 }
 
@@ -162,7 +138,7 @@ TEST(ExtendedRules, VolumeColumnAndTheirOwnCommandsPerTick) {
   };
   for (const Case& c : cases) {
     Playing playing(ExtendedSong(c.volume, c.effect, c.parameter, c.effect2, c.parameter2));
-    EXPECT_EQ(Ticks(playing, static_cast<int>(c.expected.size()), c.read), c.expected) << c.what;
+    EXPECT_EQ(playing.RowAndTicks(static_cast<int>(c.expected.size()), c.read), c.expected) << c.what;
   }
 }
 // clang-format on
@@ -173,13 +149,9 @@ TEST(ImpulseRules, HighOffsetReachesPast64KFrames) {
   builder.cells = {{.row = 0, .note = 60, .instrument = 1, .effect = 19, .parameter = 0xA1},
                    {.row = 1, .note = 60, .instrument = 1, .effect = 15, .parameter = 0x02}};
   Playing playing(builder.Build());
-  Ticks(playing, 5, kVolume);
+  playing.RowAndTicks(5, kVolume);
   // SA1 on row 0, then O02 with row 1's note: 1 x 65536 + 2 x 256 frames in.
   EXPECT_EQ(playing.mixer.channel_position(0), 0x10200u);
-}
-
-void Collect(const PlayStatus& status, void* rows) {
-  *static_cast<std::string*>(rows) += std::to_string(status.row) + " ";
 }
 
 // clang-format off
@@ -192,18 +164,18 @@ TEST(ImpulseRules, BreakToAPlainRowNumberAndLoopsPerChannel) {
   } cases[] = {
       // C10 is row 16, not the decimal 10 of the S3M rules.
       {"C10 breaks to row 16", 20, 2, {{.row = 1, .effect = 3, .parameter = 0x10}},
-       "0 1 16 17 18 19 "},
+       "0:0 0:1 1:16 1:17 1:18 1:19 "},
       // SB0 on row 1, SB1 on row 2 of channel 0; channel 1's SB1 on row 3
       // loops to its own mark (row 0), and channel 0 loops again after it.
       {"each channel loops on its own", 4, 1,
        {{.row = 1, .effect = 19, .parameter = 0xB0}, {.row = 2, .effect = 19, .parameter = 0xB1},
         {.row = 3, .channel = 1, .effect = 19, .parameter = 0xB1}},
-       "0 1 2 1 2 3 0 1 2 1 2 3 "},
+       "0:0 0:1 0:2 0:1 0:2 0:3 0:0 0:1 0:2 0:1 0:2 0:3 "},
       // After the loop the mark is row 3, where S00 loops once more.
       {"S00 repeats the channel's last S", 4, 1,
        {{.row = 1, .effect = 19, .parameter = 0xB0}, {.row = 2, .effect = 19, .parameter = 0xB1},
         {.row = 3, .effect = 19, .parameter = 0x00}},
-       "0 1 2 1 2 3 3 "},
+       "0:0 0:1 0:2 0:1 0:2 0:3 0:3 "},
   };
   // clang-format on
   for (const auto& c : cases) {
@@ -214,9 +186,7 @@ TEST(ImpulseRules, BreakToAPlainRowNumberAndLoopsPerChannel) {
     builder.cells.push_back({.row = 0, .channel = 1, .note = 60, .instrument = 1});
     Loaded loaded(builder.Build());
     ASSERT_EQ(loaded.code, 0) << loaded.reason;
-    std::string rows;
-    PlayerWalkSong(loaded.module, 40, Collect, &rows);
-    EXPECT_EQ(rows, c.rows) << c.what;
+    EXPECT_EQ(WalkedRows(loaded.module, 40), c.rows) << c.what;
   }
 }
 

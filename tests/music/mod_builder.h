@@ -11,7 +11,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -97,6 +96,26 @@ struct Loaded {
   Loaded& operator=(const Loaded&) = delete;
 };
 
+// What the tick-by-tick tests read after each tick: channel 0's values in
+// the player, the song's, or the device's (kPosition: -1 when silent;
+// kRestarted: whether the sample is at its start, 100 frames being mixed
+// after each tick).
+enum Read {
+  kVolume,
+  kOutputVolume,
+  kChannelVolume,
+  kGlobalVolume,
+  kTempo,
+  kPanning,
+  kPeriod,
+  kOutputPeriod,
+  kEnvelopePosition,
+  kPlaying,
+  kPosition,
+  kDeviceVolume,
+  kRestarted
+};
+
 // A loaded module started on its own mixer: at rate_hz with interpolation
 // and ramps, or (0) on an unconfigured mixer without ramps; loop as
 // PlayerStart takes it.
@@ -112,9 +131,51 @@ struct Playing : Loaded {
     EXPECT_EQ(module != nullptr ? PlayerStart(module, nullptr, loop, &state) : 0, 0);
     PlayerSetDevice(nullptr);
   }
+  explicit Playing(const S3mBuilder& builder, int loop = 0) : Playing(builder.Build(), 0, loop) {}
   ~Playing() { PlayerStop(state); }
   Playing(const Playing&) = delete;
   Playing& operator=(const Playing&) = delete;
+
+  // Plays `count` ticks; the first error, else 0.
+  int Tick(int count = 1) {
+    for (int i = 0; i < count; ++i) {
+      const int result = PlayerTickState(state);
+      if (result != 0) return result;
+    }
+    return 0;
+  }
+  PlayChannel& channel(int index) { return state->channels[index]; }
+  // The value read after each of `ticks` ticks.
+  std::vector<int> Track(int ticks, Read read) {
+    std::vector<int> values;
+    for (int i = 0; i < ticks && state != nullptr; ++i) {
+      EXPECT_EQ(Tick(), 0);
+      const PlayChannel& c = state->channels[0];
+      const int by_read[] = {c.volume,
+                             c.output_volume,
+                             c.channel_volume,
+                             state->global_volume,
+                             int(state->update_rate / 40),
+                             c.panning,
+                             int(c.period),
+                             int(c.output_period),
+                             c.voice.volume_position,
+                             mixer.channel_playing(0),
+                             mixer.channel_playing(0) ? int(mixer.channel_position(0)) : -1,
+                             mixer.channel_volume(0),
+                             mixer.channel_position(0) == 0};
+      values.push_back(by_read[read]);
+      std::vector<int16_t> out(2 * 100);
+      if (read == kRestarted) mixer.Render(out.data(), 100, nullptr, nullptr);
+    }
+    return values;
+  }
+  // Ticks up to row 0 (the lead-in of speed - 1 ticks), then tracks row 0's
+  // tick and the next ones.
+  std::vector<int> RowAndTicks(int ticks, Read read) {
+    EXPECT_EQ(state != nullptr ? Tick(state->speed - 1) : 1, 0);
+    return Track(ticks, read);
+  }
 };
 
 // The converted rows of a pattern, each as its entries' bytes.
@@ -136,29 +197,17 @@ inline std::vector<std::vector<uint8_t>> PatternRows(const ModulePattern& patter
   return rows;
 }
 
-struct PlayerHarness : Playing {
-  explicit PlayerHarness(const S3mBuilder& builder, int loop = 0)
-      : Playing(builder.Build(), 0, loop) {}
-
-  bool ready() const { return state != nullptr; }
-  int Tick(int count = 1) {
-    for (int i = 0; i < count; ++i) {
-      const int result = PlayerTickState(state);
-      if (result != 0) return result;
-    }
-    return 0;
-  }
-  PlayChannel& channel(int index) { return state->channels[index]; }
-  // The value read after each of `ticks` ticks.
-  std::vector<int> Track(int ticks, const std::function<int()>& read) {
-    std::vector<int> values;
-    for (int i = 0; i < ticks; ++i) {
-      EXPECT_EQ(Tick(), 0);
-      values.push_back(read());
-    }
-    return values;
-  }
-};
+// The rows a walk through the song reads (at most max_rows), as
+// "position:row ".
+inline std::string WalkedRows(Module* module, uint32_t max_rows) {
+  std::string rows;
+  auto collect = [](const PlayStatus& status, void* out) {
+    *static_cast<std::string*>(out) +=
+        std::to_string(status.position) + ":" + std::to_string(status.row) + " ";
+  };
+  PlayerWalkSong(module, max_rows, collect, &rows);
+  return rows;
+}
 
 // A builder with one instrument of `length` frames (middle C at 8363 Hz).
 inline S3mBuilder OneSampleSong(uint32_t length = 64) {

@@ -12,29 +12,6 @@
 namespace {
 
 using Values = std::vector<int>;
-enum Read { kVolume, kOutputVolume, kPeriod, kOutputPeriod, kPosition, kRestarted };
-
-// Ticks to row 0, then records `read` of channel 0 after its tick and the
-// next ones (for kRestarted, whether the sample is at its start, 100 frames
-// being mixed after each tick).
-Values RowAndTicks(Playing& playing, int ticks, Read read) {
-  Values values;
-  if (playing.state == nullptr) return values;
-  for (int i = 0; i < playing.state->speed - 1; ++i) EXPECT_EQ(PlayerTickState(playing.state), 0);
-  for (int i = 0; i < ticks; ++i) {
-    EXPECT_EQ(PlayerTickState(playing.state), 0);
-    const PlayChannel& channel = playing.state->channels[0];
-    values.push_back(read == kVolume         ? channel.volume
-                     : read == kOutputVolume ? channel.output_volume
-                     : read == kPeriod       ? static_cast<int>(channel.period)
-                     : read == kOutputPeriod ? static_cast<int>(channel.output_period)
-                     : read == kPosition     ? static_cast<int>(playing.mixer.channel_position(0))
-                                             : playing.mixer.channel_position(0) == 0);
-    std::vector<int16_t> out(2 * 100);
-    if (read == kRestarted) playing.mixer.Render(out.data(), 100, nullptr, nullptr);
-  }
-  return values;
-}
 
 // Row 0: C-4 of sample 1 (volume 32) with the effect; row 1 the second
 // effect and the note period2, if any (speed 4).
@@ -87,15 +64,15 @@ TEST(PlainRules, VolumePitchTremoloAndWaveformsPerTick) {
   for (const auto& c : cases) {
     Playing playing(TwoRows(c.effect, c.parameter, c.effect2, c.parameter2, c.period2).Build(),
                     c.read == kRestarted ? 44100 : 0);
-    EXPECT_EQ(RowAndTicks(playing, static_cast<int>(c.expected.size()), c.read), c.expected)
+    EXPECT_EQ(playing.RowAndTicks(static_cast<int>(c.expected.size()), c.read), c.expected)
         << c.what;
   }
   // E58 plays its note as a sample of finetune -8 (stored 8) plays it.
   ModBuilder tuned = TwoRows(0, 0);
   tuned.samples[0].finetune = 8;
   Playing with_command(TwoRows(0xE, 0x58).Build()), with_sample(tuned.Build());
-  const Values period = RowAndTicks(with_sample, 1, kPeriod);
-  EXPECT_EQ(RowAndTicks(with_command, 1, kPeriod), period);
+  const Values period = with_sample.RowAndTicks(1, kPeriod);
+  EXPECT_EQ(with_command.RowAndTicks(1, kPeriod), period);
   EXPECT_NE(period, Values{1712});
 }
 
@@ -117,18 +94,13 @@ TEST(PlainRules, SampleOffsetBelongsToItsNoteAndBeyondTheEndLoopsOrStops) {
     builder.samples[0].loop_length_bytes = c.loop_length_bytes;
     builder.cells.push_back({.row = 1, .period = 428});  // a note without 9xx
     Playing playing(builder.Build());
-    RowAndTicks(playing, 1, kVolume);
+    playing.RowAndTicks(1, kVolume);
     EXPECT_EQ(playing.mixer.channel_playing(0), c.playing) << c.what;
     if (c.playing) {
       EXPECT_EQ(playing.mixer.channel_position(0), c.position) << c.what;
     }
-    EXPECT_EQ(RowAndTicks(playing, 1, kPosition), Values{0}) << c.what << ": the next note at 0";
+    EXPECT_EQ(playing.RowAndTicks(1, kPosition), Values{0}) << c.what << ": the next note at 0";
   }
-}
-
-void Collect(const PlayStatus& status, void* rows) {
-  *static_cast<std::string*>(rows) +=
-      std::to_string(status.position) + ":" + std::to_string(status.row) + " ";
 }
 
 TEST(PlainRules, TraversalCommands) {
@@ -159,9 +131,8 @@ TEST(PlainRules, TraversalCommands) {
     builder.pattern_blocks = 2;
     builder.cells = c.cells;
     Loaded loaded(builder.Build());
-    std::string rows;
-    PlayerWalkSong(loaded.module, 200, Collect, &rows);
-    EXPECT_EQ(rows.substr(0, c.first_rows.size()), c.first_rows) << c.what;
+    EXPECT_EQ(WalkedRows(loaded.module, 200).substr(0, c.first_rows.size()), c.first_rows)
+        << c.what;
   }
 }
 

@@ -28,24 +28,6 @@ S3mBuilder NoteWith(char command, int info, uint8_t speed = 4, uint32_t length =
   return builder;
 }
 
-// Ticks up to row 0 and records `read` after row 0's tick and the next ones.
-Values RowAndTicks(PlayerHarness& harness, int ticks,
-                   const std::function<int(PlayerHarness&)>& read) {
-  EXPECT_TRUE(harness.ready());
-  EXPECT_EQ(harness.Tick(harness.state->speed - 1), 0);
-  return harness.Track(ticks, [&] { return read(harness); });
-}
-
-int Volume(PlayerHarness& h) {
-  return h.channel(0).volume;
-}
-int Period(PlayerHarness& h) {
-  return static_cast<int>(h.channel(0).period);
-}
-int OutputPeriod(PlayerHarness& h) {
-  return static_cast<int>(h.channel(0).output_period);
-}
-
 // A command with its info byte under the module's flags, and what one
 // channel value reads after each tick.
 struct CommandCase {
@@ -79,8 +61,8 @@ TEST(PlayerVolume, SlidesRetriggersAndCutsPerTick) {
   for (const auto& c : cases) {
     S3mBuilder builder = NoteWith(c.command, c.info);
     builder.flags = c.flags;
-    PlayerHarness harness(builder);
-    EXPECT_EQ(RowAndTicks(harness, 4, Volume), c.expected)
+    Playing harness(builder);
+    EXPECT_EQ(harness.RowAndTicks(4, kVolume), c.expected)
         << c.command << std::hex << c.info << " flags " << c.flags;
   }
 }
@@ -88,17 +70,17 @@ TEST(PlayerVolume, SlidesRetriggersAndCutsPerTick) {
 TEST(PlayerVolumeSlide, MemoryAndCombinedCommands) {
   S3mBuilder builder = NoteWith('D', 0x02);
   builder.Entry(0, {.row = 1, .channel = 0, .command = 'D', .info = 0});
-  PlayerHarness harness(builder);
+  Playing harness(builder);
   // Row 1's D00 slides with the remembered 02.
-  EXPECT_EQ(RowAndTicks(harness, 8, Volume), (Values{32, 30, 28, 26, 26, 24, 22, 20}));
+  EXPECT_EQ(harness.RowAndTicks(8, kVolume), (Values{32, 30, 28, 26, 26, 24, 22, 20}));
 
   // A pattern delay repeats the row's actions with the info as stored: D00
   // (a fine slide F2 from the memory on the row's tick) slides only once.
   S3mBuilder delayed = NoteWith('D', 0xF2);
   delayed.Entry(0, {.row = 1, .channel = 0, .command = 'D', .info = 0});
   delayed.Entry(0, {.row = 1, .channel = 1, .command = 'S', .info = 0xE1});
-  PlayerHarness repeated(delayed);
-  EXPECT_EQ(RowAndTicks(repeated, 12, Volume),
+  Playing repeated(delayed);
+  EXPECT_EQ(repeated.RowAndTicks(12, kVolume),
             (Values{30, 30, 30, 30, 28, 28, 28, 28, 28, 28, 28, 28}));
 }
 
@@ -120,10 +102,10 @@ TEST(PlayerPortamento, UpDownFineAndClamps) {
     S3mBuilder builder = NoteWith(0, 0);
     builder.Entry(0, {.row = 1, .channel = 0, .command = c.command, .info = c.info});
     builder.flags = c.flags;
-    PlayerHarness harness(builder);
-    ASSERT_TRUE(harness.ready());
+    Playing harness(builder);
+    ASSERT_NE(harness.state, nullptr);
     ASSERT_EQ(harness.Tick(4), 0);
-    EXPECT_EQ(RowAndTicks(harness, 4, Period), c.expected) << c.command << std::hex << c.info;
+    EXPECT_EQ(harness.RowAndTicks(4, kPeriod), c.expected) << c.command << std::hex << c.info;
   }
 }
 
@@ -142,11 +124,11 @@ TEST(PlayerPortamento, TonePortamentoSlidesToTheNoteWithoutRestartingIt) {
     builder.Entry(0, {.row = 0, .channel = 0, .note = c.from, .instrument = 1});
     builder.Entry(0, {.row = 1, .channel = 0, .note = c.to, .command = 'G', .info = 0x40});
     builder.Entry(0, {.row = 2, .channel = 0, .command = 'G', .info = 0});
-    PlayerHarness harness(builder);
-    ASSERT_TRUE(harness.ready());
+    Playing harness(builder);
+    ASSERT_NE(harness.state, nullptr);
     EXPECT_EQ(harness.Tick(7), 0);  // row 0 and its effect ticks
     harness.mixer.SetPosition(0, 7);
-    EXPECT_EQ(harness.Track(8, [&] { return Period(harness); }), c.expected) << c.from;
+    EXPECT_EQ(harness.Track(8, kPeriod), c.expected) << c.from;
     EXPECT_EQ(harness.mixer.channel_position(0), 7u);  // not restarted
     EXPECT_EQ(harness.mixer.channel_rate_hz(0), kPeriodClockHz / c.expected.back());
   }
@@ -169,8 +151,8 @@ TEST(PlayerPitchEffects, VibratoAndArpeggio) {
       {'J', 0x0C, 3, {1712, 1712, 856}},
   };
   for (const auto& c : cases) {
-    PlayerHarness harness(NoteWith(c.command, c.info, c.speed));
-    EXPECT_EQ(RowAndTicks(harness, c.speed, OutputPeriod), c.expected)
+    Playing harness(NoteWith(c.command, c.info, c.speed));
+    EXPECT_EQ(harness.RowAndTicks(c.speed, kOutputPeriod), c.expected)
         << c.command << std::hex << c.info;
     EXPECT_EQ(harness.channel(0).period, 1712u);
     EXPECT_EQ(harness.Tick(), 0);  // the next row ends the offset
@@ -184,8 +166,8 @@ TEST(PlayerRetrigger, VolumeChangesAndRestart) {
   for (int x = 0; x < 16; ++x)
     EXPECT_EQ(RetriggerVolume(32, x), changed[static_cast<size_t>(x)]) << x;
 
-  PlayerHarness restart(NoteWith('Q', 0x02));
-  ASSERT_TRUE(restart.ready());
+  Playing restart(NoteWith('Q', 0x02));
+  ASSERT_NE(restart.state, nullptr);
   ASSERT_EQ(restart.Tick(4), 0);
   Values positions;
   for (int tick = 0; tick < 3; ++tick) {
@@ -197,14 +179,12 @@ TEST(PlayerRetrigger, VolumeChangesAndRestart) {
 }
 
 TEST(PlayerNoteTiming, NoteDelay) {
-  PlayerHarness delay(NoteWith('S', 0xD2));
-  EXPECT_EQ(RowAndTicks(delay, 4, [](PlayerHarness& h) { return h.mixer.channel_playing(0); }),
-            (Values{0, 0, 1, 1}));
+  Playing delay(NoteWith('S', 0xD2));
+  EXPECT_EQ(delay.RowAndTicks(4, kPlaying), (Values{0, 0, 1, 1}));
   EXPECT_EQ(delay.channel(0).period, 1712u);
 
-  PlayerHarness never(NoteWith('S', 0xD7));  // beyond the row's ticks: never starts
-  EXPECT_EQ(RowAndTicks(never, 4, [](PlayerHarness& h) { return h.mixer.channel_playing(0); }),
-            (Values{0, 0, 0, 0}));
+  Playing never(NoteWith('S', 0xD7));  // beyond the row's ticks: never starts
+  EXPECT_EQ(never.RowAndTicks(4, kPlaying), (Values{0, 0, 0, 0}));
 }
 
 TEST(PlayerSampleOffset, OffsetsAddUpAndStopPastTheEnd) {
@@ -214,10 +194,8 @@ TEST(PlayerSampleOffset, OffsetsAddUpAndStopPastTheEnd) {
                 {.row = 2, .channel = 0, .note = 0x40, .instrument = 1, .command = 'O', .info = 0});
   builder.Entry(
       0, {.row = 3, .channel = 0, .note = 0x40, .instrument = 1, .command = 'O', .info = 0x05});
-  PlayerHarness harness(builder);
-  const Values positions = RowAndTicks(harness, 4, [](PlayerHarness& h) {
-    return h.mixer.channel_playing(0) ? static_cast<int>(h.mixer.channel_position(0)) : -1;
-  });
+  Playing harness(builder);
+  const Values positions = harness.RowAndTicks(4, kPosition);
   // 512; then 512 + 256 (no instrument byte resets the offset); then the
   // remembered 01 after a reset; then 1280, past the 1024 frames: silent.
   EXPECT_EQ(positions, (Values{512, 768, 256, -1}));
@@ -233,8 +211,8 @@ TEST(PlayerChannelSettings, PanningInstrumentVolumeTempoAndGlobalVolume) {
               {'S', 0x8F, 64},  {'S', 0x80, -64}, {'S', 0x83, -40},
               {'S', 0x89, 16}};
   for (const auto& p : pans) {
-    PlayerHarness harness(NoteWith(p.command, p.info));
-    ASSERT_TRUE(harness.ready());
+    Playing harness(NoteWith(p.command, p.info));
+    ASSERT_NE(harness.state, nullptr);
     ASSERT_EQ(harness.Tick(4), 0);
     EXPECT_EQ(harness.mixer.channel_panning(0), p.expected) << p.command << std::hex << p.info;
   }
@@ -244,8 +222,8 @@ TEST(PlayerChannelSettings, PanningInstrumentVolumeTempoAndGlobalVolume) {
   builder.Entry(0, {.row = 0, .channel = 0, .note = 0x40, .instrument = 1, .volume = 10});
   builder.Entry(0, {.row = 1, .channel = 0, .instrument = 1, .command = 'V', .info = 0x20});
   builder.Entry(0, {.row = 2, .channel = 0, .command = 'T', .info = 31});
-  PlayerHarness harness(builder);
-  ASSERT_TRUE(harness.ready());
+  Playing harness(builder);
+  ASSERT_NE(harness.state, nullptr);
   ASSERT_EQ(harness.Tick(4), 0);
   EXPECT_EQ(harness.channel(0).volume, 10);
   EXPECT_EQ(harness.mixer.update_rate(), 6000u);
@@ -281,8 +259,8 @@ TEST(PlayerVolume, ChannelAndGlobalVolumesReachTheDeviceScaledAndLimited) {
                       .volume = c.volume_byte,
                       .command = 'V',
                       .info = c.global_info});
-    PlayerHarness harness(builder);
-    ASSERT_TRUE(harness.ready());
+    Playing harness(builder);
+    ASSERT_NE(harness.state, nullptr);
     ASSERT_EQ(harness.Tick(6), 0) << std::hex << c.global_info;
     EXPECT_EQ(harness.channel(0).volume, c.channel_volume) << std::hex << c.global_info;
     EXPECT_EQ(harness.mixer.channel_volume(0), c.device_volume) << std::hex << c.global_info;
@@ -302,7 +280,7 @@ TEST(PlayerPitch, NotesBecomeRates) {
 using Row = std::pair<int, int>;  // order position, row
 
 // Ticks until `count` rows have been read; returns them in order.
-std::vector<Row> RowsRead(PlayerHarness& harness, size_t count, int max_ticks = 20000) {
+std::vector<Row> RowsRead(Playing& harness, size_t count, int max_ticks = 20000) {
   std::vector<Row> rows;
   uint32_t seen = harness.state->rows_read;
   for (int tick = 0; tick < max_ticks && rows.size() < count; ++tick) {
@@ -328,8 +306,8 @@ TEST(PlayerTraversal, PatternDelayRepeatsTheRowWithAnExtraEffectPass) {
   builder.Entry(0, {.row = 0, .channel = 0, .note = 0x40, .instrument = 1});
   builder.Entry(0, {.row = 1, .channel = 0, .command = 'F', .info = 0x01});
   builder.Entry(0, {.row = 1, .channel = 1, .command = 'S', .info = 0xE2});
-  PlayerHarness harness(builder);
-  ASSERT_TRUE(harness.ready());
+  Playing harness(builder);
+  ASSERT_NE(harness.state, nullptr);
   ASSERT_EQ(harness.Tick(6), 0);  // row 0
   EXPECT_EQ(harness.channel(0).period, 1712u);
   // Row 1 is read on the sixth tick from here, then lasts three row periods
@@ -383,8 +361,8 @@ TEST(PlayerTraversal, FlowCommandsSteerTheRows) {
   for (const auto& c : cases) {
     S3mBuilder builder = TwoChannelSong(c.patterns, c.orders);
     for (const BuilderEntry& entry : c.entries) builder.Entry(entry.row == 63 ? 1 : 0, entry);
-    PlayerHarness harness(builder, c.loop);
-    ASSERT_TRUE(harness.ready()) << c.what;
+    Playing harness(builder, c.loop);
+    ASSERT_NE(harness.state, nullptr) << c.what;
     EXPECT_EQ(RowsRead(harness, c.rows.size()), c.rows) << c.what;
     EXPECT_EQ(harness.state->loop_count, c.loop) << c.what;
   }
@@ -392,16 +370,16 @@ TEST(PlayerTraversal, FlowCommandsSteerTheRows) {
 
 TEST(PlayerTraversal, UnplayableOrderLists) {
   S3mBuilder builder = TwoChannelSong(1, {254, 255, 0});  // position 2 is never reached
-  PlayerHarness stuck(builder);
-  ASSERT_TRUE(stuck.ready());
+  Playing stuck(builder);
+  ASSERT_NE(stuck.state, nullptr);
   EXPECT_EQ(PlayerSongEnded(stuck.state), 1);
   EXPECT_EQ(stuck.Tick(20), 0);
   EXPECT_EQ(stuck.state->rows_read, 0u);
   EXPECT_EQ(PlayerWalkSong(stuck.module, 1000, nullptr, nullptr), 0.0);
 
   S3mBuilder skip_first = TwoChannelSong(1, {254, 0});
-  PlayerHarness skipping(skip_first);
-  ASSERT_TRUE(skipping.ready());
+  Playing skipping(skip_first);
+  ASSERT_NE(skipping.state, nullptr);
   EXPECT_EQ(PlayerSongEnded(skipping.state), 0);
   EXPECT_EQ(RowsRead(skipping, 1), (std::vector<Row>{{1, 0}}));
 }
@@ -410,8 +388,8 @@ TEST(PlayerTraversal, BackwardOrSamePlaceJumpCountsAPassAndEndsTheSong) {
   for (int target : {0, 1}) {
     S3mBuilder builder = TwoChannelSong(2, {0, 1});
     builder.Entry(1, {.row = 1, .channel = 0, .command = 'B', .info = target});
-    PlayerHarness harness(builder);
-    ASSERT_TRUE(harness.ready());
+    Playing harness(builder);
+    ASSERT_NE(harness.state, nullptr);
     const std::vector<Row> rows = RowsRead(harness, 67);
     ASSERT_EQ(rows.size(), 66u) << target;  // nothing after the end
     EXPECT_EQ(rows[65], Row(1, 1));
@@ -427,8 +405,8 @@ TEST(PlayerTraversal, PatternEndAndSongEndResetLoopRowAndGlobalVolume) {
   builder.Entry(0, {.row = 62, .channel = 0, .command = 'S', .info = 0xB0});
   builder.Entry(0, {.row = 63, .channel = 0, .command = 'V', .info = 0x10});
   builder.Entry(1, {.row = 1, .channel = 0, .command = 'S', .info = 0xB1});
-  PlayerHarness harness(builder, /*loop=*/1);
-  ASSERT_TRUE(harness.ready());
+  Playing harness(builder, /*loop=*/1);
+  ASSERT_NE(harness.state, nullptr);
   const std::vector<Row> rows = RowsRead(harness, 68);
   EXPECT_EQ(std::vector<Row>(rows.begin() + 64, rows.end()),
             (std::vector<Row>{{1, 0}, {1, 1}, {1, 0}, {1, 1}}));
@@ -442,8 +420,8 @@ TEST(PlayerTraversal, SongEndWithoutLoopStopsSendingToTheDevice) {
   S3mBuilder builder = OneSampleSong();
   builder.speed = 1;
   builder.Entry(0, {.row = 0, .channel = 0, .note = 0x40, .instrument = 1});
-  PlayerHarness harness(builder, /*loop=*/0);
-  ASSERT_TRUE(harness.ready());
+  Playing harness(builder, /*loop=*/0);
+  ASSERT_NE(harness.state, nullptr);
   ASSERT_EQ(harness.Tick(63), 0);  // rows 0..62 (speed 1: no lead-in)
   EXPECT_EQ(harness.state->loop_count, 0);
   ASSERT_EQ(harness.Tick(), 0);  // row 63: the position passes the end
@@ -454,8 +432,8 @@ TEST(PlayerTraversal, SongEndWithoutLoopStopsSendingToTheDevice) {
   EXPECT_EQ(harness.mixer.channel_volume(0), 5);
   EXPECT_EQ(harness.state->rows_read, rows);
 
-  PlayerHarness looping(builder, /*loop=*/1);
-  ASSERT_TRUE(looping.ready());
+  Playing looping(builder, /*loop=*/1);
+  ASSERT_NE(looping.state, nullptr);
   ASSERT_EQ(looping.Tick(65), 0);
   EXPECT_EQ(looping.state->loop_count, 1);
   EXPECT_EQ(looping.state->rows_read, 65u);
@@ -465,20 +443,20 @@ TEST(PlayerTraversal, WalkMeasuresTheSongAtItsTempo) {
   S3mBuilder builder = TwoChannelSong(1, {0});
   // 64 rows of 6 ticks of 20 ms, after the 5 lead-in ticks before row 0;
   // tempo 0 is played at 125 instead of stopping the clock.
-  EXPECT_NEAR(PlayerWalkSong(PlayerHarness(builder).module, 100000, nullptr, nullptr), 7.78, 1e-9);
+  EXPECT_NEAR(PlayerWalkSong(Playing(builder).module, 100000, nullptr, nullptr), 7.78, 1e-9);
   builder.tempo = 0;
-  EXPECT_NEAR(PlayerWalkSong(PlayerHarness(builder).module, 100000, nullptr, nullptr), 7.78, 1e-9);
+  EXPECT_NEAR(PlayerWalkSong(Playing(builder).module, 100000, nullptr, nullptr), 7.78, 1e-9);
   builder.tempo = 125;
   builder.Entry(0, {.row = 32, .channel = 0, .command = 'T', .info = 250});
-  PlayerHarness faster(builder);
+  Playing faster(builder);
   // 32 rows at 20 ms per tick, then 32 rows at 10 ms.
   EXPECT_NEAR(PlayerWalkSong(faster.module, 100000, nullptr, nullptr), 0.1 + 3.84 + 1.92, 1e-9);
 }
 
 TEST(PlayerTraversal, SlotsAndInvalidData) {
   S3mBuilder builder = TwoChannelSong(1, {0});
-  PlayerHarness harness(builder);
-  ASSERT_TRUE(harness.ready());
+  Playing harness(builder);
+  ASSERT_NE(harness.state, nullptr);
   std::vector<PlayState*> states;
   int code = 0;
   while (code == 0) {
@@ -494,8 +472,8 @@ TEST(PlayerTraversal, SlotsAndInvalidData) {
   // A command number the reader never produces is invalid pattern data.
   S3mBuilder bad = OneSampleSong();
   bad.Entry(0, {.row = 0, .channel = 0, .command = 'A', .info = 3});
-  PlayerHarness invalid(bad);
-  ASSERT_TRUE(invalid.ready());
+  Playing invalid(bad);
+  ASSERT_NE(invalid.state, nullptr);
   invalid.module->patterns[0]->rows[1] = 40;
   EXPECT_EQ(invalid.Tick(6), kMusicInvalidPatternData);
 }
