@@ -141,34 +141,4 @@ TEST(ImpulseReader, PackedPatternsRememberMasksAndValues) {
   EXPECT_EQ(loaded.module->channel_count, 3);
 }
 
-TEST(ImpulseReader, DamagedFilesAreRefusedWithTheirReason) {
-  const std::vector<uint8_t> good = ItBuilder().Build();
-  ASSERT_EQ(Loaded(good).code, 0);
-  const size_t sample_at = 0xC0 + 2 + 8;  // orders, then the two offsets
-  const size_t pattern_at = sample_at + 80;
-  const struct {
-    const char* what;
-    size_t at;  // a byte to change (SIZE_MAX: none)
-    uint8_t value;
-    size_t size;  // bytes kept
-    const char* reason;
-  } cases[] = {
-      {"cut inside the header", SIZE_MAX, 0, 100, "header"},
-      {"cut inside the sample data", SIZE_MAX, 0, good.size() - 1, "sample data"},
-      {"no orders", 0x20, 0, good.size(), "order"},
-      {"only an end marker", 0xC0, 255, good.size(), "no pattern"},
-      {"a broken sample mark", sample_at, 'X', good.size(), "IMPS"},
-      {"sample data beyond the end", sample_at + 0x4B, 0x40, good.size(), "sample"},
-      {"a pattern beyond the end", 0xC6 + 3, 0x40, good.size(), "pattern"},
-      {"a pattern of 0 rows", pattern_at + 2, 0, good.size(), "rows"},
-  };
-  for (const auto& c : cases) {
-    std::vector<uint8_t> bytes(good.begin(), good.begin() + long(c.size));
-    if (c.at != SIZE_MAX) bytes[c.at] = c.value;
-    Loaded loaded(bytes);
-    EXPECT_NE(loaded.code, 0) << c.what;
-    EXPECT_NE(loaded.reason.find(c.reason), std::string::npos) << c.what << ": " << loaded.reason;
-  }
-}
-
 }  // namespace

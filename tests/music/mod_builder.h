@@ -136,8 +136,9 @@ struct Playing : Loaded {
   Playing(const Playing&) = delete;
   Playing& operator=(const Playing&) = delete;
 
-  // Plays `count` ticks; the first error, else 0.
+  // Plays `count` ticks; the first error, else 0 (-1 when nothing plays).
   int Tick(int count = 1) {
+    if (state == nullptr) return -1;
     for (int i = 0; i < count; ++i) {
       const int result = PlayerTickState(state);
       if (result != 0) return result;

@@ -1,7 +1,7 @@
 // The module readers: S3M headers, orders, panning, pattern conversion and
 // samples; plain-module signatures, sample headers and notes; "Extended
-// Module:" headers, patterns, instruments and delta-coded samples, and the
-// extended rules' effect memories; and the files each refuses, with a reason.
+// Module:" headers, patterns, instruments and delta-coded samples; and the
+// files each format refuses, with a reason.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,11 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "music/it_builder.h"
 #include "music/mod_builder.h"
 #include "music/module.h"
 #include "music/music_errors.h"
-#include "music/player.h"
-#include "music/player_commands.h"
 #include "music/s3m_builder.h"
 #include "music/s3m_reader.h"
 
@@ -23,7 +22,7 @@ namespace {
 S3mBuilder OneInstrument() {
   S3mBuilder builder;
   builder.samples.push_back(ConstantSample(16));
-  builder.Entry(0, {.row = 0, .channel = 0, .note = 0x40, .instrument = 1});
+  builder.Entry(0, {.row = 0, .note = 0x40, .instrument = 1});
   return builder;
 }
 
@@ -150,12 +149,11 @@ TEST(S3mReaderPatterns, EntriesAreConvertedToInternalForm) {
   S3mBuilder builder;
   builder.samples.assign(2, ConstantSample(16));
   builder.Entry(0, {.row = 0, .channel = 1, .note = 0x40, .instrument = 2, .volume = 64});
-  builder.Entry(0, {.row = 1, .channel = 0, .note = 0x40, .instrument = 0});
-  builder.Entry(0, {.row = 2, .channel = 0, .note = 200, .instrument = 3});
-  builder.Entry(0,
-                {.row = 5, .channel = 0, .volume = 20, .command = 'M', .info = 0x12});  // M dropped
-  builder.Entry(0, {.row = 9, .channel = 0, .raw_command = 26, .info = 1});  // Z and above: dropped
-  builder.Entry(0, {.row = 8, .channel = 0, .note = 254});
+  builder.Entry(0, {.row = 1, .note = 0x40, .instrument = 0});
+  builder.Entry(0, {.row = 2, .note = 200, .instrument = 3});
+  builder.Entry(0, {.row = 5, .volume = 20, .command = 'M', .info = 0x12});  // M dropped
+  builder.Entry(0, {.row = 9, .raw_command = 26, .info = 1});                // Z and above: dropped
+  builder.Entry(0, {.row = 8, .note = 254});
   Loaded loaded(builder.Build());
   ASSERT_EQ(loaded.code, 0);
   const ModulePattern& pattern = *loaded.module->patterns[0];
@@ -214,8 +212,7 @@ TEST(S3mReaderSamples, LoopsLengthsAndUse) {
   adlib.type = 2;  // its "length" is synthesiser data
   adlib.length = 0x00FFFFFF;
   builder.samples = {looping, flat, unused, ConstantSample(0), adlib};
-  for (int i : {1, 2, 4, 5})
-    builder.Entry(0, {.row = i, .channel = 0, .note = 0x40, .instrument = i});
+  for (int i : {1, 2, 4, 5}) builder.Entry(0, {.row = i, .note = 0x40, .instrument = i});
   Loaded loaded(builder.Build());
   ASSERT_EQ(loaded.code, 0);
   const Module& m = *loaded.module;
@@ -263,17 +260,12 @@ TEST(S3mReaderSamples, StoredFormatsBecomeSigned8BitWhereverTheyLie) {
   EXPECT_EQ(std::vector<int>(words, words + 3), (std::vector<int>{0x1234, -0x7F01, 0x7F00}));
 }
 
-TEST(S3mReaderMalformed, APackedPatternEndsAtItsByteCountAndAMissingFileIsAnError) {
-  // Entries that run past the byte count are not read.
+TEST(S3mReaderPatterns, EntriesPastTheByteCountAreNotRead) {
   S3mBuilder cut = OneInstrument();
   cut.raw_pattern[0] = {0, 0, 32 | 64 | 128 | 0, 0x40, 1};
   Loaded truncated(cut.Build());
   ASSERT_EQ(truncated.code, 0);
   EXPECT_EQ(truncated.module->patterns[0]->size_bytes, 72);
-
-  Module* module = nullptr;
-  EXPECT_EQ(LoadS3M("/nonexistent/music.s3m", &module), kMusicFileOpenFailed);
-  EXPECT_EQ(module, nullptr);
 }
 
 TEST(ModReader, SignaturesGiveTheirChannelCounts) {
@@ -305,7 +297,7 @@ TEST(ModReader, EightChannelStartrekkerPatternsArePairsOfHalves) {
   builder.orders = {0, 2};  // stored as block numbers, two per pattern
   builder.pattern_blocks = 4;
   builder.cells = {{.pattern = 1, .row = 3, .channel = 2, .period = 428, .sample = 1},
-                   {.pattern = 3, .row = 0, .channel = 0, .effect = 0xC, .parameter = 9}};
+                   {.pattern = 3, .row = 0, .effect = 0xC, .parameter = 9}};
   Loaded loaded(builder.Build());
   ASSERT_EQ(loaded.code, 0) << loaded.reason;
   EXPECT_EQ(loaded.module->channel_count, 8);
@@ -468,6 +460,13 @@ TEST(ModuleReaders, NoModuleDamagedOrCutFilesAreRefusedWithAReason) {
   no_samples.entries_by_pattern[0].clear();
   std::vector<uint8_t> far_pattern = OneInstrument().Build();
   far_pattern[96 + 1 + 2] = far_pattern[96 + 1 + 3] = 0xFF;  // the pattern's pointer
+  const std::vector<uint8_t> it = ItBuilder().Build();
+  const size_t it_sample = 0xC0 + 2 + 8;  // after the orders and the two offsets
+  auto it_with = [&it](size_t at, uint8_t value, size_t size) {
+    std::vector<uint8_t> bytes(it.begin(), it.begin() + long(size));
+    if (at < size) bytes[at] = value;
+    return bytes;
+  };
   const struct {
     const char* what;
     std::vector<uint8_t> bytes;
@@ -489,6 +488,14 @@ TEST(ModuleReaders, NoModuleDamagedOrCutFilesAreRefusedWithAReason) {
       {"S3M, a sample past the end", long_sample.Build(), kMusicUnexpectedEndOfFile, ""},
       {"S3M, no instruments", no_samples.Build(), kMusicInvalidMemoryBlock, ""},
       {"S3M, a pattern past the end", far_pattern, kMusicFileSeekFailed, ""},
+      {"impulse, cut inside the header", it_with(0, 'I', 100), kMusicUnexpectedEndOfFile, "header"},
+      {"impulse, cut inside the sample data", it_with(0, 'I', it.size() - 1), kMusicUnexpectedEndOfFile, "sample data"},
+      {"impulse, no orders", it_with(0x20, 0, it.size()), kMusicInvalidModule, "order"},
+      {"impulse, only an end marker", it_with(0xC0, 255, it.size()), kMusicInvalidModule, "no pattern"},
+      {"impulse, a broken sample mark", it_with(it_sample, 'X', it.size()), kMusicInvalidInstrument, "IMPS"},
+      {"impulse, sample data past the end", it_with(it_sample + 0x4B, 0x40, it.size()), kMusicUnexpectedEndOfFile, "sample"},
+      {"impulse, a pattern past the end", it_with(0xC6 + 3, 0x40, it.size()), kMusicUnexpectedEndOfFile, "pattern"},
+      {"impulse, a pattern of 0 rows", it_with(it_sample + 82, 0, it.size()), kMusicInvalidPatternData, "rows"},
       // clang-format on
   };
   for (const auto& c : cases) {
@@ -498,33 +505,7 @@ TEST(ModuleReaders, NoModuleDamagedOrCutFilesAreRefusedWithAReason) {
     EXPECT_NE(loaded.reason.find(c.reason), std::string::npos) << c.what << ": " << loaded.reason;
   }
   EXPECT_EQ(Loaded(good).code, 0);
-}
-
-// The extended rules keep one memory per effect (A00 goes on sliding, where
-// the plain rules' A00 does nothing), and the instrument's map picks the
-// sample of each note.
-TEST(ExtendedRules, MemoriesPerEffectAndTheNoteMap) {
-  // clang-format off
-  Playing playing(TinyXm(0x0104, {
-      49, 1, 0x50, 0x0A, 0x04,    // row 0: C-4 at volume 64, A04
-      0x80,                       //        channel 1 empty
-      0x80 | 8 | 16, 0x0A, 0x00,  // row 1: A00
-      0x80,
-      0x80 | 1, 61,               // row 2: C-5, no instrument byte
-      0x80, 0x80, 0x80}));        // row 3 empty
-  // clang-format on
-  ASSERT_NE(playing.state, nullptr);
-  std::vector<int> volumes;
-  std::vector<const ModuleSample*> samples;
-  for (int tick = 0; tick < 4 + 3 * 5; ++tick) {  // lead-in of 4, then rows 0 to 2
-    ASSERT_EQ(PlayerTickState(playing.state), 0);
-    volumes.push_back(playing.state->channels[0].volume);
-    samples.push_back(ChannelSample(*playing.state, playing.state->channels[0]));
-  }
-  EXPECT_EQ(std::vector<int>(volumes.begin() + 4, volumes.begin() + 14),
-            (std::vector<int>{64, 60, 56, 52, 48, 48, 44, 40, 36, 32}));
-  EXPECT_EQ(samples[4], playing.module->samples[0]);   // C-4
-  EXPECT_EQ(samples[14], playing.module->samples[1]);  // C-5
+  EXPECT_EQ(Loaded(it).code, 0);
 }
 
 }  // namespace

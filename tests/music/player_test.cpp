@@ -23,8 +23,7 @@ S3mBuilder NoteWith(char command, int info, uint8_t speed = 4, uint32_t length =
   S3mBuilder builder = OneSampleSong(length);
   builder.samples[0].volume = 32;
   builder.speed = speed;
-  builder.Entry(
-      0, {.row = 0, .channel = 0, .note = 0x40, .instrument = 1, .command = command, .info = info});
+  builder.Entry(0, {.note = 0x40, .instrument = 1, .command = command, .info = info});
   return builder;
 }
 
@@ -69,7 +68,7 @@ TEST(PlayerVolume, SlidesRetriggersAndCutsPerTick) {
 
 TEST(PlayerVolumeSlide, MemoryAndCombinedCommands) {
   S3mBuilder builder = NoteWith('D', 0x02);
-  builder.Entry(0, {.row = 1, .channel = 0, .command = 'D', .info = 0});
+  builder.Entry(0, {.row = 1, .command = 'D', .info = 0});
   Playing harness(builder);
   // Row 1's D00 slides with the remembered 02.
   EXPECT_EQ(harness.RowAndTicks(8, kVolume), (Values{32, 30, 28, 26, 26, 24, 22, 20}));
@@ -77,7 +76,7 @@ TEST(PlayerVolumeSlide, MemoryAndCombinedCommands) {
   // A pattern delay repeats the row's actions with the info as stored: D00
   // (a fine slide F2 from the memory on the row's tick) slides only once.
   S3mBuilder delayed = NoteWith('D', 0xF2);
-  delayed.Entry(0, {.row = 1, .channel = 0, .command = 'D', .info = 0});
+  delayed.Entry(0, {.row = 1, .command = 'D', .info = 0});
   delayed.Entry(0, {.row = 1, .channel = 1, .command = 'S', .info = 0xE1});
   Playing repeated(delayed);
   EXPECT_EQ(repeated.RowAndTicks(12, kVolume),
@@ -100,10 +99,9 @@ TEST(PlayerPortamento, UpDownFineAndClamps) {
     // On row 1: on the note's own row the note, started after the row's
     // commands, would set the period again.
     S3mBuilder builder = NoteWith(0, 0);
-    builder.Entry(0, {.row = 1, .channel = 0, .command = c.command, .info = c.info});
+    builder.Entry(0, {.row = 1, .command = c.command, .info = c.info});
     builder.flags = c.flags;
     Playing harness(builder);
-    ASSERT_NE(harness.state, nullptr);
     ASSERT_EQ(harness.Tick(4), 0);
     EXPECT_EQ(harness.RowAndTicks(4, kPeriod), c.expected) << c.command << std::hex << c.info;
   }
@@ -121,11 +119,10 @@ TEST(PlayerPortamento, TonePortamentoSlidesToTheNoteWithoutRestartingIt) {
   for (const auto& c : cases) {
     S3mBuilder builder = OneSampleSong();
     builder.speed = 4;
-    builder.Entry(0, {.row = 0, .channel = 0, .note = c.from, .instrument = 1});
-    builder.Entry(0, {.row = 1, .channel = 0, .note = c.to, .command = 'G', .info = 0x40});
-    builder.Entry(0, {.row = 2, .channel = 0, .command = 'G', .info = 0});
+    builder.Entry(0, {.note = c.from, .instrument = 1});
+    builder.Entry(0, {.row = 1, .note = c.to, .command = 'G', .info = 0x40});
+    builder.Entry(0, {.row = 2, .command = 'G', .info = 0});
     Playing harness(builder);
-    ASSERT_NE(harness.state, nullptr);
     EXPECT_EQ(harness.Tick(7), 0);  // row 0 and its effect ticks
     harness.mixer.SetPosition(0, 7);
     EXPECT_EQ(harness.Track(8, kPeriod), c.expected) << c.from;
@@ -167,7 +164,6 @@ TEST(PlayerRetrigger, VolumeChangesAndRestart) {
     EXPECT_EQ(RetriggerVolume(32, x), changed[static_cast<size_t>(x)]) << x;
 
   Playing restart(NoteWith('Q', 0x02));
-  ASSERT_NE(restart.state, nullptr);
   ASSERT_EQ(restart.Tick(4), 0);
   Values positions;
   for (int tick = 0; tick < 3; ++tick) {
@@ -189,11 +185,9 @@ TEST(PlayerNoteTiming, NoteDelay) {
 
 TEST(PlayerSampleOffset, OffsetsAddUpAndStopPastTheEnd) {
   S3mBuilder builder = NoteWith('O', 0x02, 1, 1024);
-  builder.Entry(0, {.row = 1, .channel = 0, .note = 0x40, .command = 'O', .info = 0x01});
-  builder.Entry(0,
-                {.row = 2, .channel = 0, .note = 0x40, .instrument = 1, .command = 'O', .info = 0});
-  builder.Entry(
-      0, {.row = 3, .channel = 0, .note = 0x40, .instrument = 1, .command = 'O', .info = 0x05});
+  builder.Entry(0, {.row = 1, .note = 0x40, .command = 'O', .info = 0x01});
+  builder.Entry(0, {.row = 2, .note = 0x40, .instrument = 1, .command = 'O', .info = 0});
+  builder.Entry(0, {.row = 3, .note = 0x40, .instrument = 1, .command = 'O', .info = 0x05});
   Playing harness(builder);
   const Values positions = harness.RowAndTicks(4, kPosition);
   // 512; then 512 + 256 (no instrument byte resets the offset); then the
@@ -212,18 +206,16 @@ TEST(PlayerChannelSettings, PanningInstrumentVolumeTempoAndGlobalVolume) {
               {'S', 0x89, 16}};
   for (const auto& p : pans) {
     Playing harness(NoteWith(p.command, p.info));
-    ASSERT_NE(harness.state, nullptr);
     ASSERT_EQ(harness.Tick(4), 0);
     EXPECT_EQ(harness.mixer.channel_panning(0), p.expected) << p.command << std::hex << p.info;
   }
 
   // An instrument byte alone resets the volume without restarting the sample.
   S3mBuilder builder = NoteWith('T', 150);
-  builder.Entry(0, {.row = 0, .channel = 0, .note = 0x40, .instrument = 1, .volume = 10});
-  builder.Entry(0, {.row = 1, .channel = 0, .instrument = 1, .command = 'V', .info = 0x20});
-  builder.Entry(0, {.row = 2, .channel = 0, .command = 'T', .info = 31});
+  builder.Entry(0, {.note = 0x40, .instrument = 1, .volume = 10});
+  builder.Entry(0, {.row = 1, .instrument = 1, .command = 'V', .info = 0x20});
+  builder.Entry(0, {.row = 2, .command = 'T', .info = 31});
   Playing harness(builder);
-  ASSERT_NE(harness.state, nullptr);
   ASSERT_EQ(harness.Tick(4), 0);
   EXPECT_EQ(harness.channel(0).volume, 10);
   EXPECT_EQ(harness.mixer.update_rate(), 6000u);
@@ -252,15 +244,12 @@ TEST(PlayerVolume, ChannelAndGlobalVolumesReachTheDeviceScaledAndLimited) {
   for (const auto& c : cases) {
     S3mBuilder builder = OneSampleSong();
     builder.samples[0].volume = static_cast<uint8_t>(c.sample_volume);
-    builder.Entry(0, {.row = 0,
-                      .channel = 0,
-                      .note = 0x40,
+    builder.Entry(0, {.note = 0x40,
                       .instrument = 1,
                       .volume = c.volume_byte,
                       .command = 'V',
                       .info = c.global_info});
     Playing harness(builder);
-    ASSERT_NE(harness.state, nullptr);
     ASSERT_EQ(harness.Tick(6), 0) << std::hex << c.global_info;
     EXPECT_EQ(harness.channel(0).volume, c.channel_volume) << std::hex << c.global_info;
     EXPECT_EQ(harness.mixer.channel_volume(0), c.device_volume) << std::hex << c.global_info;
@@ -282,6 +271,7 @@ using Row = std::pair<int, int>;  // order position, row
 // Ticks until `count` rows have been read; returns them in order.
 std::vector<Row> RowsRead(Playing& harness, size_t count, int max_ticks = 20000) {
   std::vector<Row> rows;
+  if (harness.state == nullptr) return rows;
   uint32_t seen = harness.state->rows_read;
   for (int tick = 0; tick < max_ticks && rows.size() < count; ++tick) {
     EXPECT_EQ(harness.Tick(), 0);
@@ -303,11 +293,10 @@ S3mBuilder TwoChannelSong(int patterns, std::vector<uint8_t> orders) {
 
 TEST(PlayerTraversal, PatternDelayRepeatsTheRowWithAnExtraEffectPass) {
   S3mBuilder builder = OneSampleSong();
-  builder.Entry(0, {.row = 0, .channel = 0, .note = 0x40, .instrument = 1});
-  builder.Entry(0, {.row = 1, .channel = 0, .command = 'F', .info = 0x01});
+  builder.Entry(0, {.note = 0x40, .instrument = 1});
+  builder.Entry(0, {.row = 1, .command = 'F', .info = 0x01});
   builder.Entry(0, {.row = 1, .channel = 1, .command = 'S', .info = 0xE2});
   Playing harness(builder);
-  ASSERT_NE(harness.state, nullptr);
   ASSERT_EQ(harness.Tick(6), 0);  // row 0
   EXPECT_EQ(harness.channel(0).period, 1712u);
   // Row 1 is read on the sixth tick from here, then lasts three row periods
@@ -333,63 +322,54 @@ TEST(PlayerTraversal, FlowCommandsSteerTheRows) {
     std::vector<Row> rows;  // the first rows read
   } cases[] = {
       {"a jump then a break on one row go to the break's row", 6, {0, 1, 2, 3, 4, 5},
-       {{.row = 2, .channel = 0, .command = 'B', .info = 5}, {.row = 2, .channel = 1, .command = 'C', .info = 0x10}},
+       {{.row = 2, .command = 'B', .info = 5}, {.row = 2, .channel = 1, .command = 'C', .info = 0x10}},
        0, {{0, 0}, {0, 1}, {0, 2}, {5, 10}}},
       {"a break then a jump: the jump's row 0", 6, {0, 1, 2, 3, 4, 5},
-       {{.row = 2, .channel = 1, .command = 'B', .info = 5}, {.row = 2, .channel = 0, .command = 'C', .info = 0x10}},
+       {{.row = 2, .channel = 1, .command = 'B', .info = 5}, {.row = 2, .command = 'C', .info = 0x10}},
        0, {{0, 0}, {0, 1}, {0, 2}, {5, 0}}},
       // Past row 99 a break goes to row 63; pattern 1's C5F (row 65) also.
       {"markers are skipped and break rows limited", 2, {0, 254, 1, 254},
-       {{.row = 0, .channel = 0, .command = 'C', .info = 0x99}, {.row = 63, .channel = 0, .command = 'C', .info = 0x5F}},
+       {{.command = 'C', .info = 0x99}, {.row = 63, .command = 'C', .info = 0x5F}},
        1, {{0, 0}, {2, 63}, {0, 63}, {2, 0}}},
       {"a jump onto a marker goes on to the next pattern", 2, {0, 254, 1},
-       {{.row = 1, .channel = 0, .command = 'B', .info = 1}}, 0, {{0, 0}, {0, 1}, {2, 0}}},
+       {{.row = 1, .command = 'B', .info = 1}}, 0, {{0, 0}, {0, 1}, {2, 0}}},
       // A volume slide's memory must not turn SB0 into a loop count.
       {"a pattern loop repeats from the marked row", 1, {0},
-       {{.row = 1, .channel = 0, .command = 'S', .info = 0xB0}, {.row = 3, .channel = 0, .command = 'S', .info = 0xB2},
-        {.row = 0, .channel = 0, .command = 'D', .info = 0x03}},
+       {{.row = 1, .command = 'S', .info = 0xB0}, {.row = 3, .command = 'S', .info = 0xB2},
+        {.command = 'D', .info = 0x03}},
        0, {{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 1}, {0, 2}, {0, 3}, {0, 1}, {0, 2}, {0, 3}, {0, 4}}},
       {"C00 after a D05 breaks to row 0, not from the memory", 2, {0, 1},
-       {{.row = 0, .channel = 0, .command = 'D', .info = 0x05}, {.row = 1, .channel = 0, .command = 'C', .info = 0}},
+       {{.command = 'D', .info = 0x05}, {.row = 1, .command = 'C', .info = 0}},
        0, {{0, 0}, {0, 1}, {1, 0}}},
       {"a pattern delay does not repeat the loop", 1, {0},
-       {{.row = 1, .channel = 0, .command = 'S', .info = 0xB0}, {.row = 2, .channel = 0, .command = 'S', .info = 0xB2},
+       {{.row = 1, .command = 'S', .info = 0xB0}, {.row = 2, .command = 'S', .info = 0xB2},
         {.row = 2, .channel = 1, .command = 'S', .info = 0xE1}},
        0, {{0, 0}, {0, 1}, {0, 2}, {0, 1}, {0, 2}, {0, 1}, {0, 2}, {0, 3}}},
+      {"a marker before the first pattern is skipped", 1, {254, 0}, {}, 0, {{1, 0}}},
   };
   // clang-format on
   for (const auto& c : cases) {
     S3mBuilder builder = TwoChannelSong(c.patterns, c.orders);
     for (const BuilderEntry& entry : c.entries) builder.Entry(entry.row == 63 ? 1 : 0, entry);
     Playing harness(builder, c.loop);
-    ASSERT_NE(harness.state, nullptr) << c.what;
     EXPECT_EQ(RowsRead(harness, c.rows.size()), c.rows) << c.what;
     EXPECT_EQ(harness.state->loop_count, c.loop) << c.what;
   }
 }
 
-TEST(PlayerTraversal, UnplayableOrderLists) {
-  S3mBuilder builder = TwoChannelSong(1, {254, 255, 0});  // position 2 is never reached
-  Playing stuck(builder);
-  ASSERT_NE(stuck.state, nullptr);
+TEST(PlayerTraversal, AnOrderListWithoutAPlayablePatternHasEnded) {
+  Playing stuck(TwoChannelSong(1, {254, 255, 0}));  // position 2 is never reached
   EXPECT_EQ(PlayerSongEnded(stuck.state), 1);
   EXPECT_EQ(stuck.Tick(20), 0);
   EXPECT_EQ(stuck.state->rows_read, 0u);
   EXPECT_EQ(PlayerWalkSong(stuck.module, 1000, nullptr, nullptr), 0.0);
-
-  S3mBuilder skip_first = TwoChannelSong(1, {254, 0});
-  Playing skipping(skip_first);
-  ASSERT_NE(skipping.state, nullptr);
-  EXPECT_EQ(PlayerSongEnded(skipping.state), 0);
-  EXPECT_EQ(RowsRead(skipping, 1), (std::vector<Row>{{1, 0}}));
 }
 
 TEST(PlayerTraversal, BackwardOrSamePlaceJumpCountsAPassAndEndsTheSong) {
   for (int target : {0, 1}) {
     S3mBuilder builder = TwoChannelSong(2, {0, 1});
-    builder.Entry(1, {.row = 1, .channel = 0, .command = 'B', .info = target});
+    builder.Entry(1, {.row = 1, .command = 'B', .info = target});
     Playing harness(builder);
-    ASSERT_NE(harness.state, nullptr);
     const std::vector<Row> rows = RowsRead(harness, 67);
     ASSERT_EQ(rows.size(), 66u) << target;  // nothing after the end
     EXPECT_EQ(rows[65], Row(1, 1));
@@ -402,11 +382,10 @@ TEST(PlayerTraversal, PatternEndAndSongEndResetLoopRowAndGlobalVolume) {
   // back to its own start. V10 holds until the song passes its end, which
   // restores the module's global volume.
   S3mBuilder builder = TwoChannelSong(2, {0, 1});
-  builder.Entry(0, {.row = 62, .channel = 0, .command = 'S', .info = 0xB0});
-  builder.Entry(0, {.row = 63, .channel = 0, .command = 'V', .info = 0x10});
-  builder.Entry(1, {.row = 1, .channel = 0, .command = 'S', .info = 0xB1});
+  builder.Entry(0, {.row = 62, .command = 'S', .info = 0xB0});
+  builder.Entry(0, {.row = 63, .command = 'V', .info = 0x10});
+  builder.Entry(1, {.row = 1, .command = 'S', .info = 0xB1});
   Playing harness(builder, /*loop=*/1);
-  ASSERT_NE(harness.state, nullptr);
   const std::vector<Row> rows = RowsRead(harness, 68);
   EXPECT_EQ(std::vector<Row>(rows.begin() + 64, rows.end()),
             (std::vector<Row>{{1, 0}, {1, 1}, {1, 0}, {1, 1}}));
@@ -419,9 +398,8 @@ TEST(PlayerTraversal, PatternEndAndSongEndResetLoopRowAndGlobalVolume) {
 TEST(PlayerTraversal, SongEndWithoutLoopStopsSendingToTheDevice) {
   S3mBuilder builder = OneSampleSong();
   builder.speed = 1;
-  builder.Entry(0, {.row = 0, .channel = 0, .note = 0x40, .instrument = 1});
+  builder.Entry(0, {.note = 0x40, .instrument = 1});
   Playing harness(builder, /*loop=*/0);
-  ASSERT_NE(harness.state, nullptr);
   ASSERT_EQ(harness.Tick(63), 0);  // rows 0..62 (speed 1: no lead-in)
   EXPECT_EQ(harness.state->loop_count, 0);
   ASSERT_EQ(harness.Tick(), 0);  // row 63: the position passes the end
@@ -433,7 +411,6 @@ TEST(PlayerTraversal, SongEndWithoutLoopStopsSendingToTheDevice) {
   EXPECT_EQ(harness.state->rows_read, rows);
 
   Playing looping(builder, /*loop=*/1);
-  ASSERT_NE(looping.state, nullptr);
   ASSERT_EQ(looping.Tick(65), 0);
   EXPECT_EQ(looping.state->loop_count, 1);
   EXPECT_EQ(looping.state->rows_read, 65u);
@@ -447,7 +424,7 @@ TEST(PlayerTraversal, WalkMeasuresTheSongAtItsTempo) {
   builder.tempo = 0;
   EXPECT_NEAR(PlayerWalkSong(Playing(builder).module, 100000, nullptr, nullptr), 7.78, 1e-9);
   builder.tempo = 125;
-  builder.Entry(0, {.row = 32, .channel = 0, .command = 'T', .info = 250});
+  builder.Entry(0, {.row = 32, .command = 'T', .info = 250});
   Playing faster(builder);
   // 32 rows at 20 ms per tick, then 32 rows at 10 ms.
   EXPECT_NEAR(PlayerWalkSong(faster.module, 100000, nullptr, nullptr), 0.1 + 3.84 + 1.92, 1e-9);
@@ -471,7 +448,7 @@ TEST(PlayerTraversal, SlotsAndInvalidData) {
 
   // A command number the reader never produces is invalid pattern data.
   S3mBuilder bad = OneSampleSong();
-  bad.Entry(0, {.row = 0, .channel = 0, .command = 'A', .info = 3});
+  bad.Entry(0, {.command = 'A', .info = 3});
   Playing invalid(bad);
   ASSERT_NE(invalid.state, nullptr);
   invalid.module->patterns[0]->rows[1] = 40;

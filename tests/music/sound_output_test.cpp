@@ -386,7 +386,7 @@ TEST(ModTool, InfoTraceRenderAndBadInputs) {
   builder.orders = {0, 1};
   builder.pattern_count = 2;
   builder.speed = 3;
-  builder.Entry(0, {.row = 0, .channel = 0, .note = 0x40, .instrument = 1});
+  builder.Entry(0, {.row = 0, .note = 0x40, .instrument = 1});
   builder.Entry(1, {.row = 15, .channel = 1, .command = 'C', .info = 0});
   const TempFolder temp;
   const std::string module = temp / "tool.s3m";
