@@ -1,7 +1,7 @@
-// The sound outputs and the playback thread (pacing by the clock, a failing
-// card giving way to silence, fatal errors), the WAV writer and reader, the
-// offline renderer (repeatable, seekable to a sample, the song's end, WAV
-// output, faults) and vrtool mod as users run it.
+// The sound outputs and the playback thread (a failing card giving way to
+// silence, fatal errors; its pacing by the clock: LivePlayTest), the WAV
+// writer and reader, the offline renderer (repeatable, seekable to a sample,
+// the song's end, WAV output, faults) and vrtool mod as users run it.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -116,45 +116,6 @@ TEST(SilentOutput, WantsWhatTheClockSaysHasPlayed) {
   // A clock set back asks for nothing.
   fake_clock_ms = 0.0;
   EXPECT_EQ(output->FramesWanted(), 0);
-}
-
-struct CountingRender {
-  std::atomic<int64_t> frames{0};
-  std::atomic<int> largest_call{0};
-  static int Render(int16_t* out, int frames, void* context) {
-    auto* self = static_cast<CountingRender*>(context);
-    std::fill(out, out + frames * 2, int16_t{0});
-    self->frames += frames;
-    if (frames > self->largest_call) self->largest_call = frames;
-    return kMusicOk;
-  }
-};
-
-TEST(BackgroundPlayer, RendersAtTheOutputsPaceAndStopsCleanly) {
-  fake_clock_ms = 0.0;
-  auto output = OpenSilentOutput({22050, 2}, FakeClockMs);
-  CountingRender render;
-  BackgroundPlayer player;
-  player.SetOutput(output.get());
-  player.SetRender(CountingRender::Render, &render);
-  player.Start(100);  // 5 ms poll period
-  EXPECT_TRUE(player.Running());
-  fake_clock_ms = 500.0;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (render.frames < 11025 && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  // Let a few more polls pass: with the clock standing still nothing more
-  // may be rendered.
-  std::this_thread::sleep_for(std::chrono::milliseconds(30));
-  EXPECT_EQ(render.frames, 11025);
-  EXPECT_LE(render.largest_call, 1024);
-  player.Stop();
-  EXPECT_FALSE(player.Running());
-  fake_clock_ms = 1000.0;
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  EXPECT_EQ(render.frames, 11025) << "rendered after Stop";
-  player.Stop();  // a second stop is harmless
 }
 
 TEST(SdlOutput, KeepsAboutTheBufferLengthQueued) {
