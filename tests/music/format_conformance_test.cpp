@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <libopenmpt/libopenmpt.hpp>
 #include <string>
 #include <utility>
@@ -143,13 +142,8 @@ enum class Loudness { kEveryFile, kMedian };
 
 void ExpectLikeLibopenmpt(const char* folder, const char* extension, int32_t rules,
                           Loudness loudness = Loudness::kEveryFile) {
-  std::vector<std::string> paths;
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-    if (entry.path().extension() == extension) paths.push_back(entry.path().string());
-  }
+  const std::vector<std::string> paths = FilesIn(folder, extension);
   if (paths.empty()) GTEST_SKIP() << folder << " is not installed";
-  std::sort(paths.begin(), paths.end());
   constexpr int kRate = 22050, kFrames = kRate * 15;
   std::vector<double> correlations;
   for (const std::string& path : paths) {

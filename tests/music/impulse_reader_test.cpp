@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -14,7 +12,6 @@
 #include "music/it_reader.h"
 #include "music/it_samples.h"
 #include "music/mod_builder.h"
-#include "music/module_loader.h"
 #include "music/module_records.h"
 #include "tiny_s3m.h"
 #include "xmp.h"
@@ -22,12 +19,7 @@
 namespace {
 
 TEST(ImpulseReader, SamplesMatchAnIndependentReader) {
-  std::vector<std::string> paths;
-  std::error_code error;
-  for (const auto& entry :
-       std::filesystem::directory_iterator("/usr/share/games/pingus/data/music", error)) {
-    if (entry.path().extension() == ".it") paths.push_back(entry.path().string());
-  }
+  const std::vector<std::string> paths = FilesIn("/usr/share/games/pingus/data/music", ".it");
   if (paths.empty()) GTEST_SKIP() << "pingus' music is not installed";
   int compared[2] = {};  // 8-bit, 16-bit samples with data
   for (const std::string& path : paths) {

@@ -4,7 +4,9 @@
 // 64 x 6 ticks of 20 ms = 7.68 s. Also the tests' file helpers.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -32,6 +34,18 @@ inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& byte
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()),
              static_cast<std::streamsize>(bytes.size()));
+}
+
+// The files of a folder with the extension, sorted (none when the folder is
+// missing: the packages that hold the reference songs are not installed).
+inline std::vector<std::string> FilesIn(const char* folder, const char* extension) {
+  std::vector<std::string> paths;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    if (entry.path().extension() == extension) paths.push_back(entry.path().string());
+  }
+  std::sort(paths.begin(), paths.end());
+  return paths;
 }
 
 inline std::vector<uint8_t> ReadBytes(const std::string& path) {
