@@ -199,12 +199,11 @@ TEST(ImpulseRules, BreakToAPlainRowNumberAndLoopsPerChannel) {
 // that goes on beside the next (C-4's period, not D-4's 1524).
 TEST(ImpulseInstruments, NoteMapAutomaticVibratoEnvelopeEndAndCarry) {
   constexpr uint8_t kC4 = 0x40, kD4 = 0x42;
-  enum { kRate, kInstrumentVolume, kBackgroundPeriod };
   const struct {
     const char* what;
     std::vector<SongCell> cells;
     void (*shape)(ModuleInstrument&);
-    int read;
+    Read read;
     std::vector<int> values;
   } cases[] = {
       // clang-format off
@@ -238,16 +237,7 @@ TEST(ImpulseInstruments, NoteMapAutomaticVibratoEnvelopeEndAndCarry) {
     song.module.instruments = both;
     song.module.instrument_count = 2;
     song.Play(0);
-    EXPECT_EQ(song.Track(static_cast<int>(c.values.size()),
-                         [&](const Mixer& m) {
-                           const int by_read[] = {
-                               static_cast<int>(m.channel_rate_hz(0)),
-                               song.state->channels[0].instrument_volume,
-                               static_cast<int>(song.state->background[0].period)};
-                           return by_read[c.read];
-                         }),
-              c.values)
-        << c.what;
+    EXPECT_EQ(song.Track(static_cast<int>(c.values.size()), c.read), c.values) << c.what;
   }
 }
 

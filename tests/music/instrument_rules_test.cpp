@@ -96,8 +96,7 @@ TEST(ExtendedInstruments, VolumeEnvelopesKeyOffAndFadeOut) {
     song.instrument.volume_envelope.flags = c.flags;
     song.instrument.fadeout = 4096;
     song.Play(0);
-    EXPECT_EQ(song.Track(24, [](const Mixer& m) { return m.channel_volume(0); }), c.volumes)
-        << c.what;
+    EXPECT_EQ(song.Track(24, kDeviceVolume), c.volumes) << c.what;
   }
 }
 
@@ -108,13 +107,13 @@ TEST(ExtendedInstruments, PanningEnvelopeAndAutomaticVibrato) {
   song.sample.vibrato_depth = 8;  // 8/64 semitone
   song.sample.vibrato_rate = 32;  // a period of 8 ticks
   song.Play(0);
-  std::vector<int> rates;
-  EXPECT_EQ(song.Track(9,
-                       [&rates](const Mixer& m) {
-                         rates.push_back(static_cast<int>(m.channel_rate_hz(0)));
-                         return m.channel_panning(0);
-                       }),
-            (std::vector<int>{0, 16, 32, 48, 64, 56, 48, 40, 32}));
+  std::vector<int> pannings, rates;
+  for (int tick = 0; tick < 9; ++tick) {
+    song.Play(1);
+    pannings.push_back(song.mixer.channel_panning(0));
+    rates.push_back(static_cast<int>(song.mixer.channel_rate_hz(0)));
+  }
+  EXPECT_EQ(pannings, (std::vector<int>{0, 16, 32, 48, 64, 56, 48, 40, 32}));
   // The vibrato lowers the pitch first: 8362 Hz moved by up to 8/64
   // semitone (the sine's 45 of 64 at an eighth of its period gives 5/64).
   EXPECT_EQ(rates, (std::vector<int>{8362, 8324, 8302, 8324, 8362, 8400, 8423, 8400, 8362}));
@@ -229,24 +228,13 @@ TEST(ImpulseFilter, CutoffFromInstrumentCommandAndEnvelope) {
           kEnvelopeOn | kEnvelopeFilter, 2, 0, 0, 0, 0, {0, 4}, {-32, 32}};
     }
     song.Play(0);
-    EXPECT_EQ(song.Track(5, [](const Mixer& m) { return m.channel_filter_cutoff(0); }), c.cutoffs)
-        << c.what;
+    EXPECT_EQ(song.Track(5, kCutoff), c.cutoffs) << c.what;
   }
 }
 
 // The linear frequency table: slides move a linear period (1/64 semitone a
 // unit, C-4 at 4608) and the device plays 8363 x 2^((4608 - period) / 768)
 // for a sample whose middle C plays at 8363 Hz.
-
-std::vector<int> Rates(PlayState* state, const Mixer& mixer, int ticks) {
-  std::vector<int> rates;
-  for (int tick = 0; tick < ticks; ++tick) {
-    EXPECT_EQ(PlayerTickState(state), 0);
-    rates.push_back(static_cast<int>(mixer.channel_rate_hz(0)));
-  }
-  return rates;
-}
-
 TEST(LinearFrequency, ExtendedSlidesVibratoAndArpeggioMoveInEqualSteps) {
   // Speed 3. Portamento 4608, 4576, 4544; tone portamento by 48 towards
   // A#-3; vibrato 0 and +31 around 4640; arpeggio on D-4 (4480, -448, -256:
@@ -264,7 +252,7 @@ TEST(LinearFrequency, ExtendedSlidesVibratoAndArpeggioMoveInEqualSteps) {
                        {7, kNoteNone, kInstrumentNone, kCommandExtraFinePortamentoUp, 4}});
   song.module.frequency_model = kFrequencyLinear;
   song.Play(0);
-  EXPECT_EQ(Rates(song.state, song.mixer, 24),
+  EXPECT_EQ(song.Track(24, kRate),
             (std::vector<int>{8363,  8608,  8860,  8860,  8485, 8125, 8125, 8125,
                               7901,  9387,  14065, 11827, 9387, 9593, 9803, 9803,
                               14065, 11827, 9945,  9945,  9945, 9981, 9981, 9981}));
@@ -282,8 +270,7 @@ TEST(LinearFrequency, ImpulseSlidesAndArpeggioMoveInEqualSteps) {
               {3, 0, -1, 0, -1, 10, 0x47}};
   Playing playing(it.Build());
   ASSERT_EQ(playing.module->frequency_model, kFrequencyLinear);
-  Rates(playing.state, playing.mixer, 3);  // the lead-in
-  EXPECT_EQ(Rates(playing.state, playing.mixer, 16),
+  EXPECT_EQ(playing.RowAndTicks(16, kRate),
             (std::vector<int>{8363, 8608, 8860, 9120, 9253, 9253, 9253, 9253, 9286, 9286, 9286,
                               9286, 9286, 11700, 13913, 9286}));
 }

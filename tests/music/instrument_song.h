@@ -1,23 +1,23 @@
 // A module built in memory for the instrument rules' tests: one looping
 // square-wave sample at 8363 Hz, one instrument for the test to shape
 // (envelopes, fade-out, actions, filter), speed 3, two channels of which the
-// test fills channel 0 cell by cell. Played on its own mixer without ramps.
+// test fills channel 0 cell by cell. Played on its own mixer without ramps,
+// started by the first Play.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "music/mixer.h"
+#include "music/mod_builder.h"
 #include "music/module_records.h"
-#include "music/player.h"
 
 struct SongCell {
   int row = 0;
   uint8_t note = kNoteNone, instrument = kInstrumentNone, command = kCommandNone, info = 0;
 };
 
-struct InstrumentSong {
+struct InstrumentSong : Started {
   int8_t data[256];
   ModuleSample sample{};
   ModuleSample* samples[1] = {&sample};
@@ -28,8 +28,6 @@ struct InstrumentSong {
   ModulePattern* patterns[1] = {&pattern};
   uint16_t orders[1] = {0};
   Module module{};
-  Mixer mixer;
-  PlayState* state = nullptr;
 
   InstrumentSong(int32_t rules, const std::vector<SongCell>& cells) {
     for (int row = 0; row < 16; ++row) {
@@ -67,29 +65,13 @@ struct InstrumentSong {
     module.patterns = patterns;
     mixer.SetRampFrames(0);
   }
-  ~InstrumentSong() { PlayerStop(state); }
-  InstrumentSong(const InstrumentSong&) = delete;
-  InstrumentSong& operator=(const InstrumentSong&) = delete;
-
   // Starts the song on the first call (and plays its lead-in), then plays
   // `ticks` ticks.
   void Play(int ticks) {
     if (state == nullptr) {
-      PlayerSetDevice(&mixer);
-      EXPECT_EQ(PlayerStart(&module, nullptr, 0, &state), 0);
-      PlayerSetDevice(nullptr);
+      Start(&module, 0);
       ticks += 2;
     }
-    for (int tick = 0; tick < ticks; ++tick) EXPECT_EQ(PlayerTickState(state), 0);
-  }
-  // What read() gives after each of `ticks` ticks.
-  template <typename Read>
-  std::vector<int> Track(int ticks, Read read) {
-    std::vector<int> values;
-    for (int tick = 0; tick < ticks; ++tick) {
-      Play(1);
-      values.push_back(read(mixer));
-    }
-    return values;
+    EXPECT_EQ(Tick(ticks), 0);
   }
 };

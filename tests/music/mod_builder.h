@@ -99,43 +99,42 @@ struct Loaded {
 // What the tick-by-tick tests read after each tick: channel 0's values in
 // the player, the song's, or the device's (kPosition: -1 when silent;
 // kRestarted: whether the sample is at its start, 100 frames being mixed
-// after each tick).
+// after each tick), or the period of the first background voice.
 enum Read {
   kVolume,
   kOutputVolume,
   kChannelVolume,
+  kInstrumentVolume,
   kGlobalVolume,
   kTempo,
   kPanning,
   kPeriod,
   kOutputPeriod,
   kEnvelopePosition,
+  kBackgroundPeriod,
   kPlaying,
   kPosition,
   kDeviceVolume,
+  kRate,
+  kCutoff,
   kRestarted
 };
 
-// A loaded module started on its own mixer: at rate_hz with interpolation
-// and ramps, or (0) on an unconfigured mixer without ramps; loop as
-// PlayerStart takes it.
-struct Playing : Loaded {
+// A song started on a mixer of its own, played tick by tick.
+struct Started {
   Mixer mixer;
   PlayState* state = nullptr;
-  explicit Playing(const std::vector<uint8_t>& bytes, int rate_hz = 0, int loop = 0)
-      : Loaded(bytes) {
-    EXPECT_EQ(code, 0) << reason;
-    if (rate_hz == 0) mixer.SetRampFrames(0);
-    EXPECT_EQ(rate_hz != 0 ? mixer.Configure(rate_hz, kMixerStereo, 1) : 0, 0);
+  Started() = default;
+  ~Started() { PlayerStop(state); }
+  Started(const Started&) = delete;
+  Started& operator=(const Started&) = delete;
+
+  // Starts the module (loop as PlayerStart takes it) on the mixer.
+  void Start(Module* module, int loop) {
     PlayerSetDevice(&mixer);
     EXPECT_EQ(module != nullptr ? PlayerStart(module, nullptr, loop, &state) : 0, 0);
     PlayerSetDevice(nullptr);
   }
-  explicit Playing(const S3mBuilder& builder, int loop = 0) : Playing(builder.Build(), 0, loop) {}
-  ~Playing() { PlayerStop(state); }
-  Playing(const Playing&) = delete;
-  Playing& operator=(const Playing&) = delete;
-
   // Plays `count` ticks; the first error, else 0 (-1 when nothing plays).
   int Tick(int count = 1) {
     if (state == nullptr) return -1;
@@ -155,15 +154,19 @@ struct Playing : Loaded {
       const int by_read[] = {c.volume,
                              c.output_volume,
                              c.channel_volume,
+                             c.instrument_volume,
                              state->global_volume,
                              int(state->update_rate / 40),
                              c.panning,
                              int(c.period),
                              int(c.output_period),
                              c.voice.volume_position,
+                             int(state->background[0].period),
                              mixer.channel_playing(0),
                              mixer.channel_playing(0) ? int(mixer.channel_position(0)) : -1,
                              mixer.channel_volume(0),
+                             int(mixer.channel_rate_hz(0)),
+                             mixer.channel_filter_cutoff(0),
                              mixer.channel_position(0) == 0};
       values.push_back(by_read[read]);
       std::vector<int16_t> out(2 * 100);
@@ -177,6 +180,19 @@ struct Playing : Loaded {
     EXPECT_EQ(state != nullptr ? Tick(state->speed - 1) : 1, 0);
     return Track(ticks, read);
   }
+};
+
+// A module loaded from bytes and started: at rate_hz with interpolation and
+// ramps, or (0) on an unconfigured mixer without ramps.
+struct Playing : Loaded, Started {
+  explicit Playing(const std::vector<uint8_t>& bytes, int rate_hz = 0, int loop = 0)
+      : Loaded(bytes) {
+    EXPECT_EQ(code, 0) << reason;
+    if (rate_hz == 0) mixer.SetRampFrames(0);
+    EXPECT_EQ(rate_hz != 0 ? mixer.Configure(rate_hz, kMixerStereo, 1) : 0, 0);
+    Start(module, loop);
+  }
+  explicit Playing(const S3mBuilder& builder, int loop = 0) : Playing(builder.Build(), 0, loop) {}
 };
 
 // The converted rows of a pattern, each as its entries' bytes.
