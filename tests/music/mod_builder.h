@@ -100,25 +100,11 @@ struct Loaded {
 // the player, the song's, or the device's (kPosition: -1 when silent;
 // kRestarted: whether the sample is at its start, 100 frames being mixed
 // after each tick), or the period of the first background voice.
-enum Read {
-  kVolume,
-  kOutputVolume,
-  kChannelVolume,
-  kInstrumentVolume,
-  kGlobalVolume,
-  kTempo,
-  kPanning,
-  kPeriod,
-  kOutputPeriod,
-  kEnvelopePosition,
-  kBackgroundPeriod,
-  kPlaying,
-  kPosition,
-  kDeviceVolume,
-  kRate,
-  kCutoff,
-  kRestarted
-};
+// clang-format off
+enum Read { kVolume, kOutputVolume, kChannelVolume, kInstrumentVolume, kGlobalVolume, kTempo,
+            kPanning, kPeriod, kOutputPeriod, kEnvelopePosition, kBackgroundPeriod, kPlaying,
+            kPosition, kDeviceVolume, kRate, kCutoff, kRestarted };
+// clang-format on
 
 // A song started on a mixer of its own, played tick by tick.
 struct Started {
@@ -151,23 +137,15 @@ struct Started {
     for (int i = 0; i < ticks && state != nullptr; ++i) {
       EXPECT_EQ(Tick(), 0);
       const PlayChannel& c = state->channels[0];
-      const int by_read[] = {c.volume,
-                             c.output_volume,
-                             c.channel_volume,
-                             c.instrument_volume,
-                             state->global_volume,
-                             int(state->update_rate / 40),
-                             c.panning,
-                             int(c.period),
-                             int(c.output_period),
-                             c.voice.volume_position,
-                             int(state->background[0].period),
-                             mixer.channel_playing(0),
+      // clang-format off
+      const int by_read[] = {c.volume, c.output_volume, c.channel_volume, c.instrument_volume,
+                             state->global_volume, int(state->update_rate / 40), c.panning,
+                             int(c.period), int(c.output_period), c.voice.volume_position,
+                             int(state->background[0].period), mixer.channel_playing(0),
                              mixer.channel_playing(0) ? int(mixer.channel_position(0)) : -1,
-                             mixer.channel_volume(0),
-                             int(mixer.channel_rate_hz(0)),
-                             mixer.channel_filter_cutoff(0),
-                             mixer.channel_position(0) == 0};
+                             mixer.channel_volume(0), int(mixer.channel_rate_hz(0)),
+                             mixer.channel_filter_cutoff(0), mixer.channel_position(0) == 0};
+      // clang-format on
       values.push_back(by_read[read]);
       std::vector<int16_t> out(2 * 100);
       if (read == kRestarted) mixer.Render(out.data(), 100, nullptr, nullptr);
