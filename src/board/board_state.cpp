@@ -5,6 +5,6 @@
 uint16_t* BoardBackBuffer() {
   BoardState& b = Board();
   if (!b.open) return nullptr;
-  if (b.threads > 1) BoardFinish();
+  if (b.drawn_by_stripes) BoardFinish();
   return b.colour[b.back].data();
 }

@@ -43,6 +43,9 @@ struct BoardState {
   BoardClipWindow clip;
   FrameSink* sink = nullptr;  // where frames go while open
   int threads = 1;            // drawing threads; above 1, workers draw (board_threads.h)
+  // Calls are recorded and drawn a frame later, stripe of rows by stripe
+  // (board_threads.h): with more than one thread, or on a large screen.
+  bool drawn_by_stripes = false;
 };
 
 // Inline: the triangle setup asks for it with every triangle.

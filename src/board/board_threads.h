@@ -1,9 +1,10 @@
 // How many threads the board draws with. With one (the default) every call
-// draws at once on the calling thread. With more, the calls still come from
-// one thread and keep their order and meaning, but the triangles and clears
-// are recorded and drawn a frame later, stripe of screen rows by stripe, by
-// the workers and the calling thread together; the pixels and depths are the
-// same for every number of threads.
+// draws at once on the calling thread, on screens up to the board's largest
+// mode (800x600). With more, or on a larger screen, the calls still come
+// from one thread and keep their order and meaning, but the triangles and
+// clears are recorded and drawn a frame later, stripe of screen rows by
+// stripe, by the workers and the calling thread together; the pixels and
+// depths are the same for every number of threads.
 // Swaps, frame-buffer locks, texture downloads and BoardFinish wait until
 // everything submitted is drawn.
 #pragma once

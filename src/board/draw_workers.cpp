@@ -18,7 +18,9 @@
 // each frame at once call.
 //
 // With N threads the pool starts N - 1 workers: the submitting thread is
-// the N-th, so the threads never outnumber the cores asked for.
+// the N-th, so the threads never outnumber the cores asked for. With one
+// thread, a screen larger than the board's modes is drawn the same way by
+// the submitting thread alone, for the cache (see ChooseMode).
 #include "board/draw_workers.h"
 
 #include <algorithm>
@@ -48,6 +50,8 @@ constexpr int32_t kStripesPerThread = 4;
 constexpr int32_t kMinStripes = 8;
 constexpr int32_t kMaxStripes = 64;
 constexpr int32_t kMinStripeRows = 16;
+// The largest screen drawn at once on one thread (see ChooseMode).
+constexpr int64_t kLargestScreenDrawnAtOnce = 800 * 600;
 
 // The state and buffers triangles are drawn with, by value: the submitting
 // thread changes its own freely while the workers draw.
@@ -172,12 +176,6 @@ class DrawWorkers {
   int Start(int threads, BoardThreadStarter starter) {
     Stop();
     threads = std::clamp(threads, 1, kBoardMaxThreads);
-    if (threads < 2) return 1;
-    for (FrameSlot& slot : slots_) {
-      if (slot.chunks.empty()) {
-        slot.head = slot.chunks.emplace_back(std::make_unique_for_overwrite<CommandChunk>()).get();
-      }
-    }
     for (int i = 0; i + 1 < threads; ++i) {
       Worker* worker = workers_.emplace_back(std::make_unique<Worker>()).get();
       worker->owner = this;
@@ -188,15 +186,37 @@ class DrawWorkers {
         break;
       }
     }
-    if (workers_.empty()) return 1;
     {
       const std::lock_guard lock(mutex_);
       count_ = static_cast<int32_t>(workers_.size()) + 1;
+    }
+    Board().threads = count_;
+    ChooseMode();
+    return count_;
+  }
+
+  // Screens up to the original board's largest mode (800x600) are drawn at
+  // once on one thread, as the board drew them. A larger screen's colour
+  // and depth no longer fit in a core's cache while a frame's layers are
+  // drawn over them, so it is drawn by stripes on one thread too: half as
+  // fast again at 1920x1440, where at 640x480 recording would only cost.
+  // Only while nothing is pending.
+  void ChooseMode() {
+    BoardState& board = Board();
+    const bool stripes =
+        board.threads > 1 || int64_t{board.width} * board.height > kLargestScreenDrawnAtOnce;
+    if (stripes && !board.drawn_by_stripes) {
+      for (FrameSlot& slot : slots_) {
+        if (slot.chunks.empty()) {
+          slot.head =
+              slot.chunks.emplace_back(std::make_unique_for_overwrite<CommandChunk>()).get();
+        }
+      }
+      const std::lock_guard lock(mutex_);
       layout_height_ = -1;  // laid out for the screen at the first command
       ResetStream();
     }
-    Board().threads = count_;
-    return count_;
+    board.drawn_by_stripes = stripes;
   }
 
   // Draws what is pending, then ends the workers.
@@ -248,7 +268,7 @@ class DrawWorkers {
   // Hands over everything and waits until it is drawn, helping; a frame
   // handed over at a swap is shown, and the stream starts over.
   void Finish() {
-    if (workers_.empty()) return;
+    if (!Board().drawn_by_stripes) return;
     HandOver();
     DrawUntilDrawn(write_frame_);
     {
@@ -443,9 +463,11 @@ class DrawWorkers {
   }
 
   // Ends the workers without drawing what is pending; a frame not yet
-  // shown is dropped (its sink may be gone at exit).
+  // shown is dropped (its sink may be gone at exit). Calls draw at once
+  // from now on, until the mode is chosen again.
   void Join() {
     late_ = LateFrame{};
+    Board().drawn_by_stripes = false;
     if (workers_.empty()) return;
     {
       const std::lock_guard lock(mutex_);
@@ -458,7 +480,7 @@ class DrawWorkers {
     const std::lock_guard lock(mutex_);
     stop_ = false;
     ResetStream();
-    count_ = 0;
+    count_ = 1;
   }
 
   // The next command's place, with the context of target, not yet kept
@@ -519,7 +541,7 @@ class DrawWorkers {
   size_t drawn_frames_ = 0;   // of those, drawn whole
   bool stop_ = false;
   // Set while nothing is recorded or drawn; read by every drawing thread.
-  int32_t count_ = 0;  // drawing threads, the submitting one included
+  int32_t count_ = 1;  // drawing threads, the submitting one included
   int32_t layout_height_ = -1;
   int32_t stripe_count_ = 0;
   int32_t stripe_first_row_[kMaxStripes + 1] = {};
@@ -568,6 +590,11 @@ int BoardThreads() {
 
 void BoardFinish() {
   Workers().Finish();
+}
+
+void ChooseHowScreenIsDrawn() {
+  Workers().Finish();
+  Workers().ChooseMode();
 }
 
 void SwapForWorkers(FrameSink* sink, const uint16_t* pixels, int width, int height,

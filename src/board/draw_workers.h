@@ -8,10 +8,13 @@
 #include "board/frame_sink.h"
 #include "board/triangle_draw.h"
 
-// True while worker threads draw: calls are then recorded, not drawn.
-inline bool DrawWorkersRunning() {
-  return Board().threads > 1;
+// True while calls are recorded and drawn by stripes, not drawn at once.
+inline bool DrawnByStripes() {
+  return Board().drawn_by_stripes;
 }
+
+// Chooses how the screen just opened is drawn; nothing is pending then.
+void ChooseHowScreenIsDrawn();
 
 // The state and buffers a triangle or clear submitted now is drawn with.
 // Inline: every triangle asks for it.

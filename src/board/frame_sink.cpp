@@ -8,7 +8,7 @@
 // A frame handed over at a swap goes to the sink it was swapped for, which
 // may be gone once another takes its place.
 void BoardSetFrameSink(FrameSink* sink) {
-  if (Board().threads > 1) BoardFinish();
+  if (Board().drawn_by_stripes) BoardFinish();
   Board().sink = sink;
 }
 FrameSink* BoardFrameSink() {

@@ -109,6 +109,7 @@ FxBool grSstWinOpen(FxU32 window, GrScreenResolution_t resolution, GrScreenRefre
   b.back = 1;
   b.clip = BoardClipWindow{0, 0, size.width, size.height};
   b.open = true;
+  ChooseHowScreenIsDrawn();
   return FXTRUE;
 }
 
@@ -125,7 +126,7 @@ void grBufferClear(GrColor_t colour, GrAlpha_t alpha, FxU16 depth) {
   BoardRecord("grBufferClear", colour, alpha, depth);
   if (!Board().open) return;
   const DrawTarget target = CurrentDrawTarget();
-  if (DrawWorkersRunning()) {
+  if (DrawnByStripes()) {
     RecordClearForWorkers(target, ArgbTo565(colour), depth);
   } else {
     ClearRows(target, ArgbTo565(colour), depth, 0, Board().height - 1);
@@ -150,7 +151,7 @@ void grBufferSwap(int interval) {
   BoardState& b = Board();
   if (!b.open) return;
   b.sink->Swapped(interval);
-  if (DrawWorkersRunning() && b.sink->AcceptsLateFrames()) {
+  if (DrawnByStripes() && b.sink->AcceptsLateFrames()) {
     SwapForWorkers(b.sink, b.colour[b.back].data(), b.width, b.height, b.stride_pixels, interval);
   } else {
     BoardFinish();

@@ -340,7 +340,7 @@ void SubmitTriangle(const char* name, const GrVertex* a, const GrVertex* b, cons
   BoardState& board = Board();
   if (!board.open) return;
   const BoardRenderState& state = RenderState();
-  if (DrawWorkersRunning()) {
+  if (DrawnByStripes()) {
     // Written in place in the workers' stream: a copy costs as much as the
     // rest of a small triangle's submission.
     TriangleInput* input = ReserveTriangleForWorkers(CurrentDrawTarget());
