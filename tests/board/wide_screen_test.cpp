@@ -29,6 +29,7 @@ std::vector<uint16_t> DrawHalf(int width, int height) {
   c.y = static_cast<float>(height);
   a.oow = b.oow = c.oow = 1.0f;
   grDrawTriangle(&a, &b, &c);
+  EXPECT_EQ(BoardBackBuffer()[0], kWhite);  // with what was recorded drawn first
   GrLfbInfo_t lock;
   lock.size = sizeof lock;
   EXPECT_TRUE(grLfbLock(GR_LFB_READ_ONLY, GR_BUFFER_BACKBUFFER, GR_LFBWRITEMODE_565, GR_ORIGIN_ANY,
