@@ -88,7 +88,7 @@ class StripeCommands {
  private:
   [[gnu::noinline]] void Grow() {
     const size_t capacity = std::max<size_t>(2 * capacity_, 256);
-    auto grown = std::make_unique_for_overwrite<const DrawCommand*[]>(capacity);
+    auto grown = std::make_unique<const DrawCommand*[]>(capacity);
     std::copy(begin(), end(), grown.get());
     commands_ = std::move(grown);
     capacity_ = capacity;
