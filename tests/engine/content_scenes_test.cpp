@@ -59,15 +59,18 @@ class ContentScenesTest : public ::testing::Test {
   }
   void TearDown() override {
     FreeSlots();
+    FreeTextures();
+    platform::SetMessageBoxHook(nullptr);
+  }
+  static void FreeSlots() {
+    for (Scene*& scene : SceneSlots) FreeScene(std::exchange(scene, nullptr));
+  }
+  static void FreeTextures() {
     for (Texture& texture : TextureSlots) {
       ReleaseImage(&texture.image);
       texture = Texture{};
     }
     TextureCount = 0;
-    platform::SetMessageBoxHook(nullptr);
-  }
-  static void FreeSlots() {
-    for (Scene*& scene : SceneSlots) FreeScene(std::exchange(scene, nullptr));
   }
 
   // Installs the scenes (a missing one left out) and the extra members as
@@ -151,6 +154,7 @@ TEST_F(ContentScenesTest, UnloadableTexturesAndBrokenBoundsFailTheLoad) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
+    FreeTextures();  // each case loads into empty slots, as the program does once
     scenes_[2] = SceneUsing(c.textures);
     extra_.clear();
     if (c.with_fallback) extra_.push_back({"textures\\plasm.pcx", Pcx(4, 4)});
